@@ -1,0 +1,61 @@
+// The program's only door to the converter driver: one device handle, fixed
+// buffers, and one small operation per driver call. Operations return the
+// driver's status unchanged (read and write return the bytes moved instead)
+// and never show anything to the user.
+#pragma once
+
+#include "FtApi.h"
+
+#include <string>
+
+inline constexpr DWORD FT_IN_BUFFER_SIZE = 65536;
+inline constexpr DWORD FT_OUT_BUFFER_SIZE = 65536;
+inline constexpr int FT_OPEN_NAME_SIZE = 50;
+
+struct TFTDeviceState {
+    FT_HANDLE handle = nullptr;
+    DWORD deviceCount = 0;
+    char descriptionBuffer[FT_DESCRIPTION_SIZE] = {};
+    char serialBuffer[FT_SERIAL_SIZE] = {};
+    char openNameBuffer[FT_OPEN_NAME_SIZE] = {};
+    unsigned char inputBuffer[FT_IN_BUFFER_SIZE] = {};
+    unsigned char outputBuffer[FT_OUT_BUFFER_SIZE] = {};
+    // Text of the last description or serial number read successfully.
+    std::string resultText;
+    FT_STATUS lastIoStatus = FT_OK;
+    DWORD RxBytes = 0;
+    DWORD TxBytes = 0;
+    DWORD EventStatus = 0;
+};
+
+struct TFTPortSettings {
+    DWORD BaudRate = 9600;
+    UCHAR WordLength = FT_BITS_8;
+    UCHAR StopBits = FT_STOP_BITS_1_5;
+    UCHAR Parity = FT_PARITY_NONE;
+    USHORT FlowControl = FT_FLOW_NONE;
+    UCHAR XonChar = 0x11;
+    UCHAR XoffChar = 0x13;
+};
+
+extern TFTDeviceState FTDeviceState;
+extern TFTPortSettings FTPortSettings;
+
+FT_STATUS GetFTDeviceCount();
+FT_STATUS GetFTDeviceDescription(DWORD index);
+FT_STATUS GetFTDeviceSerialNo(DWORD index);
+FT_STATUS Open_USB_Device_By_Serial_Number(const std::string& serial);
+FT_STATUS CloseFTDevice();
+DWORD ReadFTBuffer(DWORD count);
+DWORD WriteFTBuffer(DWORD count);
+FT_STATUS SetFTBaudRate();
+FT_STATUS SetFTDataCharacteristics();
+FT_STATUS SetFTFlowControl();
+FT_STATUS SetFTRts();
+FT_STATUS SetFTDtr();
+FT_STATUS SetFTTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs);
+FT_STATUS GetFTQueueStatus();
+
+// Text of a driver-filled string buffer: up to its first NUL, never past its
+// end (a full buffer without a NUL yields all of it).
+std::string BufferText(const char* buffer, size_t size);

@@ -1,0 +1,108 @@
+#include "FtDriver.h"
+
+#include "FtdiDriver.h"
+
+#include <dlfcn.h>
+
+namespace {
+
+// Stand-in entry points for "no driver at all": every call fails, and the
+// number-only listing reports zero devices so that nothing is listed.
+FT_STATUS noneListDevices(void* pArg1, void* pArg2, DWORD flags)
+{
+    if ((flags & FT_LIST_NUMBER_ONLY) && pArg1 && !pArg2)
+        *static_cast<DWORD*>(pArg1) = 0;
+    return FT_DEVICE_NOT_FOUND;
+}
+FT_STATUS noneOpenEx(void*, DWORD, FT_HANDLE*) { return FT_DEVICE_NOT_FOUND; }
+FT_STATUS noneHandle(FT_HANDLE) { return FT_INVALID_HANDLE; }
+FT_STATUS noneIo(FT_HANDLE, void*, DWORD, DWORD* moved)
+{
+    if (moved)
+        *moved = 0;
+    return FT_INVALID_HANDLE;
+}
+FT_STATUS noneBaud(FT_HANDLE, ULONG) { return FT_INVALID_HANDLE; }
+FT_STATUS noneData(FT_HANDLE, UCHAR, UCHAR, UCHAR) { return FT_INVALID_HANDLE; }
+FT_STATUS noneFlow(FT_HANDLE, USHORT, UCHAR, UCHAR) { return FT_INVALID_HANDLE; }
+FT_STATUS noneTimeouts(FT_HANDLE, ULONG, ULONG) { return FT_INVALID_HANDLE; }
+FT_STATUS noneStatus(FT_HANDLE, DWORD*, DWORD*, DWORD*) { return FT_INVALID_HANDLE; }
+
+const FTDriverTable kNoDriver = {noneListDevices, noneOpenEx, noneHandle, noneIo,
+                                 noneIo, noneBaud, noneData, noneFlow,
+                                 noneHandle, noneHandle, noneTimeouts, noneStatus};
+
+FTDriverTable gTable = kNoDriver;
+FTDriverKind gKind = FTDriverKind::None;
+void* gLibrary = nullptr;
+
+#if defined(__APPLE__)
+constexpr const char* kVendorLibrary = "libftd2xx.dylib";
+#elif defined(_WIN32)
+constexpr const char* kVendorLibrary = "FTD2XX.DLL";
+#else
+constexpr const char* kVendorLibrary = "libftd2xx.so";
+#endif
+
+template <typename Fn>
+bool resolve(void* lib, const char* name, Fn& out)
+{
+    out = reinterpret_cast<Fn>(dlsym(lib, name));
+    return out != nullptr;
+}
+
+}  // namespace
+
+bool BindFTDriverLibrary(const std::string& libraryPath)
+{
+    void* lib = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib)
+        return false;
+    FTDriverTable t;
+    const bool complete = resolve(lib, "FT_ListDevices", t.ListDevices) &&
+                          resolve(lib, "FT_OpenEx", t.OpenEx) &&
+                          resolve(lib, "FT_Close", t.Close) &&
+                          resolve(lib, "FT_Read", t.Read) &&
+                          resolve(lib, "FT_Write", t.Write) &&
+                          resolve(lib, "FT_SetBaudRate", t.SetBaudRate) &&
+                          resolve(lib, "FT_SetDataCharacteristics", t.SetDataCharacteristics) &&
+                          resolve(lib, "FT_SetFlowControl", t.SetFlowControl) &&
+                          resolve(lib, "FT_SetDtr", t.SetDtr) &&
+                          resolve(lib, "FT_SetRts", t.SetRts) &&
+                          resolve(lib, "FT_SetTimeouts", t.SetTimeouts) &&
+                          resolve(lib, "FT_GetStatus", t.GetStatus);
+    if (!complete) {
+        dlclose(lib);
+        return false;
+    }
+    // The previous library stays loaded: a handle it gave out may still be
+    // closed through it by code that kept the old table.
+    gLibrary = lib;
+    gTable = t;
+    gKind = FTDriverKind::Library;
+    return true;
+}
+
+void BindBuiltinFTDriver()
+{
+    gTable = FtdiDriverTable();
+    gKind = FTDriverKind::Builtin;
+}
+
+void UnbindFTDriver()
+{
+    gTable = kNoDriver;
+    gKind = FTDriverKind::None;
+}
+
+FTDriverKind BindFTDriver()
+{
+    if (BindFTDriverLibrary(kVendorLibrary))
+        return gKind;
+    BindBuiltinFTDriver();
+    return gKind;
+}
+
+FTDriverKind BoundFTDriverKind() { return gKind; }
+
+const FTDriverTable& FTDriver() { return gTable; }

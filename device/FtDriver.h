@@ -1,0 +1,29 @@
+// Run-time binding of the converter driver: the vendor's D2XX library when the
+// system loader finds it, otherwise our own implementation over libftdi1.
+#pragma once
+
+#include "FtApi.h"
+
+#include <string>
+
+enum class FTDriverKind { None, Library, Builtin };
+
+// Tries the vendor library under its platform name first, then falls back to
+// the built-in libftdi1 layer. Returns what was bound.
+FTDriverKind BindFTDriver();
+
+// Binds the twelve entry points of one given shared library (a full path or a
+// name for the loader). Returns false, and leaves the binding unchanged, when
+// the library cannot be loaded or lacks one of the entry points.
+bool BindFTDriverLibrary(const std::string& libraryPath);
+
+// Binds the built-in libftdi1 layer.
+void BindBuiltinFTDriver();
+
+// Binds a table whose calls all fail: no converters are ever listed.
+void UnbindFTDriver();
+
+FTDriverKind BoundFTDriverKind();
+
+// The entry points in use; never holds a null pointer.
+const FTDriverTable& FTDriver();

@@ -1,0 +1,7 @@
+// The twelve driver entry points implemented over libftdi1 and libusb, for
+// systems without the vendor's D2XX library.
+#pragma once
+
+#include "FtApi.h"
+
+const FTDriverTable& FtdiDriverTable();

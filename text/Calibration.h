@@ -1,0 +1,24 @@
+// Turning a calibration entry into the meter's "P1"/"P2" command argument.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tirevo {
+
+// Decimal text of number with "0" put in front until it is width characters
+// long (at most eight zeros); longer text is returned unchanged.
+std::string ZeroPad(int32_t number, int width);
+
+enum class HundredthsStatus { Ok, Negative, TooLarge };
+struct HundredthsResult {
+    HundredthsStatus status = HundredthsStatus::Ok;
+    int32_t hundredths = 0;
+};
+
+// The value in hundredths, truncated toward zero in decimal: taken from the
+// shortest decimal text that reads back as the same double, so an entry of
+// 4.01 gives 401 (not the 400 its binary form would give).
+HundredthsResult CalibrationHundredths(double value);
+
+}  // namespace tirevo
