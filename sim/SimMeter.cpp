@@ -1,0 +1,423 @@
+// A converter with a pH meter behind it, behind the same twelve entry points
+// as the vendor's driver library. The program runs on it for the demo, and
+// the tests script it through SimControl.h.
+#include "SimControl.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+
+namespace {
+
+struct Device {
+    std::string description;
+    std::string serial;
+    bool plugged = true;
+    bool openFails = false;
+    bool descriptionFails = false;
+    bool serialFails = false;
+    bool silent = false;
+};
+
+struct Handle {
+    int device = -1;
+    bool open = false;
+};
+
+struct Pending {
+    double at = 0;
+    char byte = 0;
+};
+
+struct Failure {
+    FT_STATUS status = FT_OK;
+    int after = 0;
+};
+
+struct State {
+    std::vector<Device> devices;
+    std::vector<std::unique_ptr<Handle>> handles;
+    Handle* current = nullptr;  // the handle of the open device, if any
+    std::deque<Pending> rx;
+    std::string lineIn;         // command bytes since the last carriage return
+    std::string written;
+    std::vector<sim::Call> calls;
+    std::map<std::string, Failure> failures;
+    bool autoReply = true;
+    double replyDelayMs = 20;
+    uint32_t readChunkLimit = 0;
+    std::string fixedReading;
+    double drift = 7.00;
+    uint32_t rng = 12345;
+};
+
+void defaults(State& s);
+
+State& S()
+{
+    static State state = [] {
+        State s;
+        defaults(s);
+        return s;
+    }();
+    return state;
+}
+
+const auto kStart = std::chrono::steady_clock::now();
+
+double now()
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - kStart).count();
+}
+
+void defaults(State& s)
+{
+    s = State{};
+    s.devices.push_back({"QUVA USB pH Meter", "QP000001"});
+}
+
+// The record is for tests; a long demo run must not grow it without bound.
+constexpr size_t kMaxCalls = 200000;
+constexpr size_t kMaxWritten = 1 << 20;
+
+FT_STATUS record(const char* fn, std::vector<uint64_t> args, std::string data, FT_STATUS status)
+{
+    auto& calls = S().calls;
+    if (calls.size() >= kMaxCalls)
+        calls.erase(calls.begin(), calls.begin() + kMaxCalls / 2);
+    calls.push_back({now(), fn, std::move(args), std::move(data), status});
+    return status;
+}
+
+// A scripted failure for this call, if one is due.
+bool injected(const std::string& fn, FT_STATUS& status)
+{
+    auto& f = S().failures;
+    for (const auto& key : {fn, std::string()}) {
+        auto it = f.find(key);
+        if (it == f.end())
+            continue;
+        if (it->second.after > 0) {
+            --it->second.after;
+            continue;
+        }
+        status = it->second.status;
+        return true;
+    }
+    return false;
+}
+
+std::vector<int> listed()
+{
+    std::vector<int> out;
+    for (int i = 0; i < static_cast<int>(S().devices.size()); ++i)
+        if (S().devices[i].plugged)
+            out.push_back(i);
+    return out;
+}
+
+// Checks a handle for an I/O call: FT_OK, or the status the call fails with.
+FT_STATUS usable(FT_HANDLE h, const std::string& fn)
+{
+    auto* handle = static_cast<Handle*>(h);
+    const bool known = std::any_of(S().handles.begin(), S().handles.end(),
+                                   [&](const auto& p) { return p.get() == handle; });
+    if (!known || !handle->open)
+        return FT_INVALID_HANDLE;
+    if (!S().devices[handle->device].plugged)
+        return FT_IO_ERROR;
+    FT_STATUS status = FT_OK;
+    if (injected(fn, status))
+        return status;
+    return FT_OK;
+}
+
+void queue(const std::string& bytes, double at)
+{
+    for (char c : bytes)
+        S().rx.push_back({at, c});
+}
+
+std::string nextReading()
+{
+    State& s = S();
+    if (!s.fixedReading.empty())
+        return s.fixedReading;
+    s.rng = s.rng * 1103515245u + 12345u;
+    const double step = (static_cast<double>((s.rng >> 16) & 0x7fff) / 32767.0 - 0.5) * 0.02;
+    s.drift = std::clamp(s.drift + step - (s.drift - 7.0) * 0.05, 6.80, 7.20);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", s.drift);
+    return text;
+}
+
+void command(const std::string& line)
+{
+    State& s = S();
+    if (!s.autoReply || !s.current || s.devices[s.current->device].silent)
+        return;
+    if (line == "PH")
+        queue("pH: " + nextReading() + "\r", now() + s.replyDelayMs);
+    else if (line == "V")
+        queue("QUVA pH meter firmware 2.10\r", now());
+}
+
+uint32_t arrived()
+{
+    const double t = now();
+    uint32_t n = 0;
+    for (const auto& p : S().rx) {
+        if (p.at > t)
+            break;
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace
+
+extern "C" {
+
+#define FT_EXPORT __attribute__((visibility("default")))
+
+FT_EXPORT FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, DWORD Flags)
+{
+    const auto devices = listed();
+    if (Flags & FT_LIST_NUMBER_ONLY) {
+        if (!pArg1)
+            return record("FT_ListDevices", {Flags}, "", FT_INVALID_PARAMETER);
+        *static_cast<DWORD*>(pArg1) = static_cast<DWORD>(devices.size());
+        return record("FT_ListDevices", {Flags, devices.size()}, "", FT_OK);
+    }
+    if (Flags & FT_LIST_BY_INDEX) {
+        const auto index = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(pArg1));
+        if (!pArg2)
+            return record("FT_ListDevices", {Flags, index}, "", FT_INVALID_PARAMETER);
+        if (index >= devices.size())
+            return record("FT_ListDevices", {Flags, index}, "", FT_DEVICE_NOT_FOUND);
+        const Device& d = S().devices[devices[index]];
+        const bool bySerial = (Flags & 0xff) == FT_OPEN_BY_SERIAL_NUMBER;
+        if (bySerial ? d.serialFails : d.descriptionFails)
+            return record("FT_ListDevices", {Flags, index}, "", FT_DEVICE_NOT_FOUND);
+        const std::string& text = bySerial ? d.serial : d.description;
+        const size_t size = bySerial ? FT_SERIAL_SIZE : FT_DESCRIPTION_SIZE;
+        const size_t n = std::min(text.size(), size);
+        std::memcpy(pArg2, text.data(), n);
+        if (n < size)
+            static_cast<char*>(pArg2)[n] = '\0';
+        return record("FT_ListDevices", {Flags, index}, text.substr(0, n), FT_OK);
+    }
+    return record("FT_ListDevices", {Flags}, "", FT_NOT_SUPPORTED);
+}
+
+FT_EXPORT FT_STATUS FT_OpenEx(void* pArg1, DWORD Flags, FT_HANDLE* pHandle)
+{
+    State& s = S();
+    const std::string name = pArg1 ? static_cast<const char*>(pArg1) : "";
+    if (!pHandle || Flags != FT_OPEN_BY_SERIAL_NUMBER)
+        return record("FT_OpenEx", {Flags}, name, FT_INVALID_PARAMETER);
+    FT_STATUS status = FT_OK;
+    if (injected("FT_OpenEx", status))
+        return record("FT_OpenEx", {Flags}, name, status);
+    for (int i : listed()) {
+        const Device& d = s.devices[i];
+        if (d.serial != name)
+            continue;
+        if (d.openFails || s.current)
+            return record("FT_OpenEx", {Flags}, name, FT_DEVICE_NOT_OPENED);
+        s.handles.push_back(std::make_unique<Handle>(Handle{i, true}));
+        s.current = s.handles.back().get();
+        s.rx.clear();
+        s.lineIn.clear();
+        *pHandle = s.current;
+        return record("FT_OpenEx", {Flags}, name, FT_OK);
+    }
+    return record("FT_OpenEx", {Flags}, name, FT_DEVICE_NOT_FOUND);
+}
+
+FT_EXPORT FT_STATUS FT_Close(FT_HANDLE h)
+{
+    State& s = S();
+    auto* handle = static_cast<Handle*>(h);
+    const bool known = std::any_of(s.handles.begin(), s.handles.end(),
+                                   [&](const auto& p) { return p.get() == handle; });
+    if (!known || !handle->open)
+        return record("FT_Close", {}, "", FT_INVALID_HANDLE);
+    handle->open = false;
+    if (s.current == handle) {
+        s.current = nullptr;
+        s.rx.clear();
+    }
+    return record("FT_Close", {}, "", FT_OK);
+}
+
+FT_EXPORT FT_STATUS FT_Read(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToRead, DWORD* lpdwBytesReturned)
+{
+    if (lpdwBytesReturned)
+        *lpdwBytesReturned = 0;
+    const FT_STATUS status = usable(h, "FT_Read");
+    if (status != FT_OK)
+        return record("FT_Read", {dwBytesToRead, 0}, "", status);
+    State& s = S();
+    uint32_t n = std::min(arrived(), dwBytesToRead);
+    if (s.readChunkLimit)
+        n = std::min(n, s.readChunkLimit);
+    std::string data;
+    data.reserve(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        data.push_back(s.rx.front().byte);
+        s.rx.pop_front();
+    }
+    std::memcpy(lpBuffer, data.data(), n);
+    *lpdwBytesReturned = n;
+    return record("FT_Read", {dwBytesToRead, n}, std::move(data), FT_OK);
+}
+
+FT_EXPORT FT_STATUS FT_Write(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToWrite, DWORD* lpdwBytesWritten)
+{
+    if (lpdwBytesWritten)
+        *lpdwBytesWritten = 0;
+    const std::string data(static_cast<const char*>(lpBuffer), dwBytesToWrite);
+    const FT_STATUS status = usable(h, "FT_Write");
+    if (status != FT_OK)
+        return record("FT_Write", {dwBytesToWrite, 0}, data, status);
+    State& s = S();
+    *lpdwBytesWritten = dwBytesToWrite;
+    if (s.written.size() + data.size() > kMaxWritten)
+        s.written.erase(0, std::min(s.written.size(), kMaxWritten / 2 + data.size()));
+    s.written += data;
+    record("FT_Write", {dwBytesToWrite, dwBytesToWrite}, data, FT_OK);
+    for (char c : data) {
+        if (c == '\r') {
+            const std::string line = std::move(s.lineIn);
+            s.lineIn.clear();
+            command(line);
+        } else if (s.lineIn.size() < 4096) {
+            s.lineIn.push_back(c);
+        }
+    }
+    return FT_OK;
+}
+
+FT_EXPORT FT_STATUS FT_SetBaudRate(FT_HANDLE h, ULONG BaudRate)
+{
+    return record("FT_SetBaudRate", {BaudRate}, "", usable(h, "FT_SetBaudRate"));
+}
+
+FT_EXPORT FT_STATUS FT_SetDataCharacteristics(FT_HANDLE h, UCHAR WordLength, UCHAR StopBits, UCHAR Parity)
+{
+    return record("FT_SetDataCharacteristics", {WordLength, StopBits, Parity}, "",
+                  usable(h, "FT_SetDataCharacteristics"));
+}
+
+FT_EXPORT FT_STATUS FT_SetFlowControl(FT_HANDLE h, USHORT FlowControl, UCHAR XonChar, UCHAR XoffChar)
+{
+    return record("FT_SetFlowControl", {FlowControl, XonChar, XoffChar}, "",
+                  usable(h, "FT_SetFlowControl"));
+}
+
+FT_EXPORT FT_STATUS FT_SetDtr(FT_HANDLE h)
+{
+    return record("FT_SetDtr", {}, "", usable(h, "FT_SetDtr"));
+}
+
+FT_EXPORT FT_STATUS FT_SetRts(FT_HANDLE h)
+{
+    return record("FT_SetRts", {}, "", usable(h, "FT_SetRts"));
+}
+
+FT_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE h, ULONG ReadTimeout, ULONG WriteTimeout)
+{
+    return record("FT_SetTimeouts", {ReadTimeout, WriteTimeout}, "", usable(h, "FT_SetTimeouts"));
+}
+
+FT_EXPORT FT_STATUS FT_GetStatus(FT_HANDLE h, DWORD* lpdwAmountInRxQueue, DWORD* lpdwAmountInTxQueue,
+                                 DWORD* lpdwEventStatus)
+{
+    const FT_STATUS status = usable(h, "FT_GetStatus");
+    if (status != FT_OK)
+        return record("FT_GetStatus", {0}, "", status);
+    const uint32_t n = arrived();
+    if (lpdwAmountInRxQueue)
+        *lpdwAmountInRxQueue = n;
+    if (lpdwAmountInTxQueue)
+        *lpdwAmountInTxQueue = 0;
+    if (lpdwEventStatus)
+        *lpdwEventStatus = 0;
+    // Queue polls are frequent; only those that find data are worth keeping.
+    if (n > 0)
+        record("FT_GetStatus", {n}, "", FT_OK);
+    return FT_OK;
+}
+
+}  // extern "C"
+
+namespace sim {
+
+void Reset() { defaults(S()); }
+void ClearDevices()
+{
+    S().devices.clear();
+    S().current = nullptr;
+}
+int AddDevice(const std::string& description, const std::string& serial)
+{
+    S().devices.push_back({description, serial});
+    return static_cast<int>(S().devices.size()) - 1;
+}
+void SetOpenFails(int device, bool fails) { S().devices.at(device).openFails = fails; }
+void SetDescriptionFails(int device, bool fails) { S().devices.at(device).descriptionFails = fails; }
+void SetSerialFails(int device, bool fails) { S().devices.at(device).serialFails = fails; }
+void Unplug(int device)
+{
+    S().devices.at(device).plugged = false;
+    if (S().current && S().current->device == device)
+        S().rx.clear();
+}
+void Plug(int device)
+{
+    State& s = S();
+    s.devices.at(device).plugged = true;
+    // The dead handle no longer holds the device: it can be opened again.
+    if (s.current && s.current->device == device)
+        s.current = nullptr;
+}
+void SetSilent(int device, bool silent) { S().devices.at(device).silent = silent; }
+void SetAutoReply(bool on) { S().autoReply = on; }
+void SetReplyDelayMs(double ms) { S().replyDelayMs = ms; }
+void SetReadingText(const std::string& text) { S().fixedReading = text; }
+void SetReadChunkLimit(uint32_t bytes) { S().readChunkLimit = bytes; }
+void InjectRx(const std::string& bytes, double delayMs)
+{
+    const double at = now() + delayMs;
+    // Bytes injected later never overtake earlier ones.
+    const double last = S().rx.empty() ? at : std::max(at, S().rx.back().at);
+    queue(bytes, last);
+}
+void FailCalls(const std::string& fn, FT_STATUS status, int after) { S().failures[fn] = {status, after}; }
+void ClearFailures() { S().failures.clear(); }
+std::vector<Call> Calls() { return S().calls; }
+std::vector<Call> CallsNamed(const std::string& fn)
+{
+    std::vector<Call> out;
+    for (const auto& c : S().calls)
+        if (c.fn == fn)
+            out.push_back(c);
+    return out;
+}
+void ClearCalls()
+{
+    S().calls.clear();
+    S().written.clear();
+}
+std::string WrittenBytes() { return S().written; }
+std::size_t QueuedRx() { return S().rx.size(); }
+bool IsOpen() { return S().current != nullptr; }
+double NowMs() { return now(); }
+
+}  // namespace sim
