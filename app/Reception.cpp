@@ -1,0 +1,31 @@
+// The reception timer: collect what the meter sent, take one line per tick
+// and show (and log) the readings.
+#include "MainFormUnit.h"
+
+#include "D2XXUnit.h"
+#include "Messages.h"
+#include "ReadingText.h"
+
+#include <QLabel>
+
+void TMainForm::Timer2Timer()
+{
+    Guarded([&] {
+        if (!LinkState.DeviceOpen)
+            return;
+        if (GetFTQueueStatus() == FT_OK && FTDeviceState.RxBytes > 0) {
+            const DWORD got = ReadFTBuffer(FTDeviceState.RxBytes);
+            tirevo::AppendReceived(LinkState.ReceiveText,
+                                   {reinterpret_cast<const char*>(FTDeviceState.inputBuffer), got});
+        }
+        const std::optional<std::string> line = tirevo::TakeLine(LinkState.ReceiveText);
+        if (!line)
+            return;
+        const std::optional<std::string> reading = tirevo::ReadingTextFromLine(*line, Separators.decimal);
+        if (!reading)
+            return;
+        lbpHValue->setText(QString::fromLatin1(reading->data(), static_cast<qsizetype>(reading->size())));
+        if (LinkState.Logging)
+            WriteLogRow(*reading);
+    });
+}

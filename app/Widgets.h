@@ -1,0 +1,30 @@
+// The two control kinds Qt does not have as such: a push button that puts its
+// image and caption at fixed distances, and a label that can be clicked.
+#pragma once
+
+#include <QLabel>
+#include <QPushButton>
+
+class TBitBtn : public QPushButton {
+    Q_OBJECT
+public:
+    TBitBtn(const QString& caption, const QIcon& glyph, QWidget* parent);
+
+    static constexpr int kGlyphLeft = 30;
+    static constexpr int kCaptionGap = 15;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+class TClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};

@@ -1,0 +1,376 @@
+// The window on the simulated meter: start-up, listing, connection, command
+// framing and pacing, navigation and shutdown, through the real handlers.
+#include "MainFormUnit.h"
+#include "MessageBoxWatcher.h"
+#include "SimFixture.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace std::string_literals;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+
+    std::unique_ptr<TMainForm> startForm()
+    {
+        auto form = std::make_unique<TMainForm>(dir->path() + QStringLiteral("/tirevo"));
+        form->show();
+        return form;
+    }
+
+    static QStringList rows(const QListWidget* list)
+    {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+
+    static std::vector<std::string> callNames()
+    {
+        std::vector<std::string> out;
+        for (const auto& c : sim::Calls())
+            out.push_back(c.fn);
+        return out;
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+        BindSimulatedMeter();
+    }
+
+    void oneMeterConnectsAtStartWithTheExactSetup()
+    {
+        MessageBoxWatcher boxes;
+        auto form = startForm();
+
+        QCOMPARE(form->pc1->currentIndex(), 0);
+        QVERIFY(form->LinkState.Connected);
+        QVERIFY(form->LinkState.DeviceOpen);
+        QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH meter S/N QP000001 connected"));
+        QCOMPARE(form->BitBtn1->text(), QStringLiteral("Show pH"));
+        QVERIFY(form->btnCalibrate->isEnabled());
+        QVERIFY(form->sb5->isEnabled());
+        QVERIFY(!form->sb6->isEnabled());
+        QVERIFY(form->Timer1->isActive());
+        QVERIFY(form->Timer2->isActive());
+        QCOMPARE(form->Timer2->interval(), 100);
+        QVERIFY(boxes.seen.empty());
+
+        const std::vector<std::string> expected = {
+            "FT_ListDevices", "FT_ListDevices", "FT_ListDevices", "FT_OpenEx",
+            "FT_SetBaudRate", "FT_SetDataCharacteristics", "FT_SetFlowControl",
+            "FT_SetDtr", "FT_SetRts", "FT_SetTimeouts",
+            "FT_Write", "FT_Write", "FT_Write", "FT_Write", "FT_Write", "FT_Write"};
+        const auto names = callNames();
+        QVERIFY(names.size() >= expected.size());
+        QCOMPARE(std::vector<std::string>(names.begin(), names.begin() + expected.size()), expected);
+
+        const auto calls = sim::Calls();
+        QCOMPARE(calls[0].args[0], uint64_t(FT_LIST_NUMBER_ONLY));
+        QCOMPARE(calls[1].args, (std::vector<uint64_t>{FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION, 0}));
+        QCOMPARE(calls[2].args, (std::vector<uint64_t>{FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER, 0}));
+        QCOMPARE(calls[3].data, "QP000001"s);
+        QCOMPARE(calls[3].args, (std::vector<uint64_t>{FT_OPEN_BY_SERIAL_NUMBER}));
+        QCOMPARE(calls[4].args, (std::vector<uint64_t>{9600}));
+        QCOMPARE(calls[5].args, (std::vector<uint64_t>{8, 1, 0}));
+        QCOMPARE(calls[6].args, (std::vector<uint64_t>{0, 0x11, 0x13}));
+        QCOMPARE(calls[9].args, (std::vector<uint64_t>{1, 100}));
+        // One byte per write call: "S20" CR, then "V" CR.
+        QCOMPARE(WriteCalls(), (std::vector<std::string>{"S", "2", "0", "\r", "V", "\r"}));
+    }
+
+    void pollsOnceAnIntervalAfterConnecting()
+    {
+        auto form = startForm();
+        const double connected = sim::CallsNamed("FT_Write").back().tMs;
+        QTRY_VERIFY_WITH_TIMEOUT(sim::WrittenBytes().find("PH\r") != std::string::npos, 2000);
+        const auto writes = sim::CallsNamed("FT_Write");
+        QCOMPARE(writes.size(), size_t(9));
+        QCOMPARE(writes[6].data, "P"s);
+        const double firstPoll = writes[6].tMs - connected;
+        QVERIFY2(firstPoll >= 950 && firstPoll < 1500, qPrintable(QString::number(firstPoll)));
+        QTRY_COMPARE_WITH_TIMEOUT(sim::CallsNamed("FT_Write").size(), size_t(12), 1500);
+        const double period = sim::CallsNamed("FT_Write")[9].tMs - writes[6].tMs;
+        QVERIFY2(period >= 950 && period < 1300, qPrintable(QString::number(period)));
+    }
+
+    void commandsArePacedCharacterByCharacter()
+    {
+        auto form = startForm();
+        form->Timer1->stop();
+        // Repeated, so that one slow moment of the machine cannot hide a
+        // pause after the carriage return.
+        double shortestTail = 1e9;
+        for (int round = 0; round < 5; ++round) {
+            sim::ClearCalls();
+            form->SendCommand("PH");
+            const double returned = sim::NowMs();
+            const auto writes = sim::CallsNamed("FT_Write");
+            QCOMPARE(writes.size(), size_t(3));
+            QCOMPARE(writes[0].data, "P"s);
+            QCOMPARE(writes[1].data, "H"s);
+            QCOMPARE(writes[2].data, "\r"s);
+            QVERIFY(writes[1].tMs - writes[0].tMs >= 2.0);
+            QVERIFY(writes[2].tMs - writes[1].tMs >= 2.0);
+            shortestTail = std::min(shortestTail, returned - writes[2].tMs);
+        }
+        QVERIFY2(shortestTail < 1.0, qPrintable(QString::number(shortestTail)));
+
+        sim::ClearCalls();
+        form->SendCommand("");
+        QCOMPARE(WriteCalls(), (std::vector<std::string>{"\r"}));
+    }
+
+    void writeFailuresDoNotStopTheCommand()
+    {
+        auto form = startForm();
+        form->Timer1->stop();
+        sim::ClearCalls();
+        sim::FailCalls("FT_Write", FT_IO_ERROR);
+        QVERIFY(!form->WriteUSB("PH"));
+        form->SendCommand("PH");
+        QCOMPARE(sim::CallsNamed("FT_Write").size(), size_t(5));
+        sim::ClearFailures();
+        QVERIFY(form->WriteUSB("PH"));
+    }
+
+    void aMeterThatCannotBeOpenedLeavesTheAboutPage()
+    {
+        sim::SetOpenFails(0, true);
+        MessageBoxWatcher boxes;
+        auto form = startForm();
+        QTest::qWait(50);
+        QCOMPARE(form->pc1->currentIndex(), 2);
+        QVERIFY(!form->LinkState.Connected);
+        QVERIFY(!form->LinkState.DeviceOpen);
+        QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH Meter not connected"));
+        QCOMPARE(form->BitBtn1->text(), QStringLiteral("&Connect"));
+        QVERIFY(!form->btnCalibrate->isEnabled());
+        QVERIFY(!form->Timer1->isActive());
+        QVERIFY(boxes.seen.empty());
+        QVERIFY(sim::WrittenBytes().empty());
+    }
+
+    void noMeterConnectShowsAnEmptySelectionPage()
+    {
+        sim::ClearDevices();
+        MessageBoxWatcher boxes;
+        auto form = startForm();
+        QCOMPARE(form->pc1->currentIndex(), 2);
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(form->pc1->currentIndex(), 1);
+        QCOMPARE(form->lb1->count(), 0);
+        QCOMPARE(form->lb2->count(), 0);
+        sim::ClearCalls();
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(form->pc1->currentIndex(), 1);
+        // Listed anew: a number-only call, and no description call.
+        QCOMPARE(callNames(), (std::vector<std::string>{"FT_ListDevices"}));
+        QTest::qWait(30);
+        QVERIFY(boxes.seen.empty());
+    }
+
+    void twoMetersNeedAChoice()
+    {
+        sim::ClearDevices();
+        sim::AddDevice("QUVA USB pH Meter", "QP000001");
+        sim::AddDevice("QUVA USB pH Meter", "QP000002");
+        MessageBoxWatcher boxes(20);
+        auto form = startForm();
+        QCOMPARE(form->pc1->currentIndex(), 2);
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(form->pc1->currentIndex(), 1);
+        QCOMPARE(rows(form->lb2), (QStringList{"QP000001", "QP000002"}));
+        QCOMPARE(TMainForm::SelectedRow(form->lb1), -1);
+
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(boxes.texts(), QStringList{"Select pH Meter first"});
+        QCOMPARE(boxes.seen[0].title, QStringLiteral("QUVA Tirevo"));
+        QCOMPARE(boxes.seen[0].icon, QMessageBox::NoIcon);
+        QCOMPARE(form->pc1->currentIndex(), 1);
+        QCOMPARE(form->lb1->count(), 2);
+        QVERIFY(!form->LinkState.Connected);
+
+        // A click on the second serial number selects the same row of names.
+        const QRect second = form->lb2->visualItemRect(form->lb2->item(1));
+        QTest::mouseClick(form->lb2->viewport(), Qt::LeftButton, {}, second.center());
+        QCOMPARE(TMainForm::SelectedRow(form->lb1), 1);
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QVERIFY(form->LinkState.Connected);
+        QCOMPARE(form->LinkState.MeterSerial, "QP000002"s);
+        QCOMPARE(form->pc1->currentIndex(), 0);
+        QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH meter S/N QP000002 connected"));
+    }
+
+    void keyboardSelectionIsMirrored()
+    {
+        sim::ClearDevices();
+        sim::AddDevice("QUVA USB pH Meter", "A1");
+        sim::AddDevice("QUVA USB pH Meter", "B2");
+        sim::AddDevice("QUVA USB pH Meter", "C3");
+        auto form = startForm();
+        form->BitBtn1Click();
+        form->lb1->setFocus();
+        form->lb1->setCurrentRow(0);
+        QTest::keyClick(form->lb1, Qt::Key_Down);
+        QCOMPARE(TMainForm::SelectedRow(form->lb1), 1);
+        QCOMPARE(TMainForm::SelectedRow(form->lb2), 1);
+        QTest::keyClick(form->lb2, Qt::Key_Down);
+        QCOMPARE(TMainForm::SelectedRow(form->lb1), 2);
+    }
+
+    void listingShowsOnlyReadableMeters_data()
+    {
+        QTest::addColumn<QStringList>("descriptions");
+        QTest::addColumn<QList<int>>("failing");  // 1 = description fails, 2 = serial fails
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("serials");
+        QTest::newRow("marker and other") << QStringList{"QUVA USB pH Meter", "FT232R USB UART"}
+                                          << QList<int>{0, 0} << QStringList{"QUVA USB pH Meter"}
+                                          << QStringList{"S0"};
+        QTest::newRow("other first") << QStringList{"USB Serial", "QUVA USB pH"} << QList<int>{0, 0}
+                                     << QStringList{"QUVA USB pH"} << QStringList{"S1"};
+        QTest::newRow("full description kept")
+            << QStringList{"My QUVA USB pH Meter rev B"} << QList<int>{0}
+            << QStringList{"My QUVA USB pH Meter rev B"} << QStringList{"S0"};
+        QTest::newRow("case matters") << QStringList{"QUVA USB PH Meter", "quva usb ph"}
+                                      << QList<int>{0, 0} << QStringList{} << QStringList{};
+        QTest::newRow("unreadable description")
+            << QStringList{"QUVA USB pH Meter", "QUVA USB pH Meter"} << QList<int>{0, 1}
+            << QStringList{"QUVA USB pH Meter"} << QStringList{"S0"};
+        QTest::newRow("unreadable serial")
+            << QStringList{"QUVA USB pH Meter", "QUVA USB pH Meter"} << QList<int>{2, 0}
+            << QStringList{"QUVA USB pH Meter"} << QStringList{"S1"};
+        QTest::newRow("none") << QStringList{} << QList<int>{} << QStringList{} << QStringList{};
+    }
+
+    void listingShowsOnlyReadableMeters()
+    {
+        QFETCH(QStringList, descriptions);
+        QFETCH(QList<int>, failing);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, serials);
+        sim::ClearDevices();
+        for (int i = 0; i < descriptions.size(); ++i) {
+            const int d = sim::AddDevice(descriptions[i].toStdString(), "S" + std::to_string(i));
+            sim::SetDescriptionFails(d, failing[i] == 1);
+            sim::SetSerialFails(d, failing[i] == 2);
+            sim::SetOpenFails(d, true);
+        }
+        auto form = startForm();
+        form->ListMeters();
+        QCOMPARE(rows(form->lb1), names);
+        QCOMPARE(rows(form->lb2), serials);
+        // Serial numbers are asked only for listed meters.
+        int serialCalls = 0;
+        for (const auto& c : sim::CallsNamed("FT_ListDevices"))
+            serialCalls += c.args[0] == (FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER);
+        int meters = 0;
+        for (int i = 0; i < descriptions.size(); ++i)
+            meters += descriptions[i].contains("QUVA USB pH") && failing[i] != 1;
+        QCOMPARE(serialCalls, 2 * meters);  // once at start, once here
+    }
+
+    void sendingBeforeConnectionTellsTheUser()
+    {
+        sim::SetOpenFails(0, true);
+        MessageBoxWatcher boxes(10);
+        auto form = startForm();
+        sim::ClearCalls();
+        form->SendCommand("PH");
+        QCOMPARE(boxes.texts(), QStringList{"Not connected to pH meter"});
+        QCOMPARE(boxes.seen[0].title, QStringLiteral("QUVA Tirevo"));
+        QVERIFY(sim::WrittenBytes().empty());
+    }
+
+    void showPHBringsTheReadingPageBack()
+    {
+        auto form = startForm();
+        QTest::mouseClick(form->btnAbout, Qt::LeftButton);
+        QCOMPARE(form->pc1->currentIndex(), 2);
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(form->pc1->currentIndex(), 0);
+        QTest::mouseClick(form->btnCalibrate, Qt::LeftButton);
+        QCOMPARE(form->pc1->currentIndex(), 3);
+        sim::ClearCalls();
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(form->pc1->currentIndex(), 0);
+        // Only the page changes: nothing is listed or opened again.
+        QVERIFY(sim::CallsNamed("FT_ListDevices").empty());
+        QVERIFY(sim::CallsNamed("FT_OpenEx").empty());
+    }
+
+    void timersKeepRunningBehindAMessageBox()
+    {
+        auto form = startForm();
+        form->Timer1->setInterval(100);
+        form->Timer1->start();
+        sim::ClearCalls();
+        MessageBoxWatcher boxes(600);
+        ShowMessage(QStringLiteral("behind"));
+        QCOMPARE(boxes.seen.size(), size_t(1));
+        QVERIFY(sim::WrittenBytes().find("PH\rPH\r") != std::string::npos);
+    }
+
+    void closingStopsTimersAndClosesTheDeviceOnce()
+    {
+        auto form = startForm();
+        QVERIFY(form->close());
+        QVERIFY(!form->Timer1->isActive());
+        QVERIFY(!form->Timer2->isActive());
+        QCOMPARE(sim::CallsNamed("FT_Close").size(), size_t(1));
+        QVERIFY(!sim::IsOpen());
+        form.reset();
+        QCOMPARE(sim::CallsNamed("FT_Close").size(), size_t(1));
+    }
+
+    void theWindowMatchesItsLayout()
+    {
+        auto form = startForm();
+        QCOMPARE(form->windowTitle(), QStringLiteral("USB pH-Meter"));
+        QCOMPARE(form->size(), QSize(434, 136));
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+        QVERIFY(!(form->windowFlags() & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(form->pc1->geometry(), QRect(0, 0, 289, 117));
+        QCOMPARE(form->sb1->geometry(), QRect(0, 117, 434, 19));
+        QCOMPARE(form->BitBtn1->geometry(), QRect(288, 0, 146, 39));
+        QCOMPARE(form->btnCalibrate->geometry(), QRect(288, 39, 146, 39));
+        QCOMPARE(form->btnAbout->geometry(), QRect(288, 78, 146, 39));
+        QCOMPARE(form->lbpHValue->geometry(), QRect(117, 26, 150, 54));
+        QCOMPARE(form->lbpHValue->font().pixelSize(), 48);
+        QVERIFY(form->lbpHValue->font().bold());
+        QCOMPARE(form->lbpHValue->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QVERIFY(form->lbpHValue->alignment() & Qt::AlignRight);
+        QCOMPARE(form->lb1->geometry(), QRect(8, 17, 169, 90));
+        QCOMPARE(form->lb2->geometry(), QRect(176, 17, 73, 90));
+        QCOMPARE(form->sb5->toolTip(), QStringLiteral("Collect pH data to disk"));
+        QCOMPARE(form->sb6->toolTip(), QStringLiteral("Stop data collection"));
+        QCOMPARE(form->SpeedButton2->toolTip(), QStringLiteral("Refresh"));
+        QCOMPARE(form->sbtCAL1->toolTip(), QStringLiteral("Apply"));
+        QCOMPARE(form->sbtCAL2->geometry(), QRect(230, 63, 23, 22));
+        QCOMPARE(form->edPH1->geometry(), QRect(130, 24, 81, 21));
+        QCOMPARE(form->Label3->pos(), QPoint(6, 56));
+        QCOMPARE(form->lbVersion->text(), QStringLiteral("Version: 1.0.2.7"));
+        QVERIFY(form->Image1->pixmap().width() > 0);
+        QCOMPARE(form->font().pixelSize(), 11);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
