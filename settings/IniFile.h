@@ -1,7 +1,17 @@
 // A private-profile (INI) file held in memory: read keys, write keys, and
 // keep every line the program does not write as it was.
+//
+// Format: "[name]" starts a section (the name ends at the first "]"); a line
+// whose first non-blank character is ";" is a comment; "name=value" is a key.
+// Names are matched without regard to ASCII case; blanks (spaces, tabs)
+// around names and values are ignored, and a value enclosed in a matching
+// pair of single or double quotes loses them, so blanks can still be given.
+// Only the first of repeated sections, and the first of repeated keys within
+// it, is read or written. Every other line, keys before the first section
+// included, is kept byte for byte; so are the line ends.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,12 +32,26 @@ public:
     bool Save(const std::string& path) const;
 
     std::optional<std::string> ReadString(std::string_view section, std::string_view key) const;
-    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    // Replaces the key's line in place, or adds it after the last key of the
+    // section, or adds the section at the end of the file. Returns false and
+    // changes nothing for names or values that cannot be written as one line
+    // (line breaks, "=" in a key, "]" in a section, an empty key).
+    bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
     std::string ToText() const;
 
 private:
-    std::vector<std::string> lines_;  // without their line ends
-    std::string lineEnd_;             // the file's own line end
-    bool endsWithLineEnd_ = true;
+    static constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+
+    std::size_t FindSection(std::string_view section) const;
+    std::size_t FindKey(std::size_t sectionLine, std::string_view key) const;
+    void InsertLine(std::size_t index, std::string content);
+
+    std::vector<std::string> lines_;  // each with its own line end ("" on an unended last line)
+    // The line end for added lines: the file's first one, else the platform's.
+#ifdef _WIN32
+    std::string lineEnd_ = "\r\n";
+#else
+    std::string lineEnd_ = "\n";
+#endif
 };
