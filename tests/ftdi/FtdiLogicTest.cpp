@@ -1,0 +1,377 @@
+#include "D2XXUnit.h"
+#include "FtdiLogic.h"
+
+#include <gtest/gtest.h>
+#include <libusb.h>
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace ftdilayer;
+
+namespace {
+
+// ---- status mapping ----------------------------------------------------------
+
+struct Mapping {
+    int from;
+    FT_STATUS to;
+};
+
+class DeviceAccessStatus : public testing::TestWithParam<Mapping> {};
+TEST_P(DeviceAccessStatus, MapsLibusbError)
+{
+    EXPECT_EQ(StatusForDeviceAccess(GetParam().from), GetParam().to)
+        << libusb_error_name(GetParam().from);
+}
+INSTANTIATE_TEST_SUITE_P(
+    ListingAndOpening, DeviceAccessStatus,
+    testing::Values(Mapping{LIBUSB_SUCCESS, FT_OK},
+                    Mapping{LIBUSB_ERROR_NO_DEVICE, FT_DEVICE_NOT_FOUND},
+                    Mapping{LIBUSB_ERROR_NOT_FOUND, FT_DEVICE_NOT_FOUND},
+                    Mapping{LIBUSB_ERROR_ACCESS, FT_DEVICE_NOT_OPENED},
+                    Mapping{LIBUSB_ERROR_BUSY, FT_DEVICE_NOT_OPENED},
+                    Mapping{LIBUSB_ERROR_NO_MEM, FT_INSUFFICIENT_RESOURCES},
+                    Mapping{LIBUSB_ERROR_INVALID_PARAM, FT_INVALID_PARAMETER},
+                    Mapping{LIBUSB_ERROR_NOT_SUPPORTED, FT_NOT_SUPPORTED},
+                    Mapping{LIBUSB_ERROR_OTHER, FT_OTHER_ERROR},
+                    Mapping{LIBUSB_ERROR_IO, FT_IO_ERROR},
+                    Mapping{LIBUSB_ERROR_PIPE, FT_IO_ERROR},
+                    Mapping{LIBUSB_ERROR_TIMEOUT, FT_IO_ERROR}));
+
+class IoStatus : public testing::TestWithParam<Mapping> {};
+TEST_P(IoStatus, MapsLibusbError)
+{
+    EXPECT_EQ(StatusForIo(GetParam().from), GetParam().to) << libusb_error_name(GetParam().from);
+}
+INSTANTIATE_TEST_SUITE_P(
+    OpenDevice, IoStatus,
+    testing::Values(Mapping{LIBUSB_SUCCESS, FT_OK},
+                    // An unplugged device reports what the vendor library reports.
+                    Mapping{LIBUSB_ERROR_NO_DEVICE, FT_IO_ERROR},
+                    Mapping{LIBUSB_ERROR_IO, FT_IO_ERROR},
+                    Mapping{LIBUSB_ERROR_PIPE, FT_IO_ERROR},
+                    Mapping{LIBUSB_ERROR_OVERFLOW, FT_IO_ERROR},
+                    Mapping{LIBUSB_ERROR_TIMEOUT, FT_IO_ERROR},
+                    Mapping{LIBUSB_ERROR_BUSY, FT_IO_ERROR},
+                    Mapping{LIBUSB_ERROR_NO_MEM, FT_INSUFFICIENT_RESOURCES},
+                    Mapping{LIBUSB_ERROR_INVALID_PARAM, FT_INVALID_PARAMETER},
+                    Mapping{LIBUSB_ERROR_NOT_SUPPORTED, FT_NOT_SUPPORTED},
+                    Mapping{LIBUSB_ERROR_OTHER, FT_OTHER_ERROR}));
+
+class TransferStatus : public testing::TestWithParam<Mapping> {};
+TEST_P(TransferStatus, MapsTransferOutcome)
+{
+    EXPECT_EQ(StatusForTransfer(GetParam().from), GetParam().to);
+}
+INSTANTIATE_TEST_SUITE_P(
+    BulkIn, TransferStatus,
+    testing::Values(Mapping{LIBUSB_TRANSFER_COMPLETED, FT_OK},
+                    Mapping{LIBUSB_TRANSFER_CANCELLED, FT_OK},
+                    Mapping{LIBUSB_TRANSFER_NO_DEVICE, FT_IO_ERROR},
+                    Mapping{LIBUSB_TRANSFER_ERROR, FT_IO_ERROR},
+                    Mapping{LIBUSB_TRANSFER_TIMED_OUT, FT_IO_ERROR},
+                    Mapping{LIBUSB_TRANSFER_STALL, FT_IO_ERROR},
+                    Mapping{LIBUSB_TRANSFER_OVERFLOW, FT_IO_ERROR}));
+
+// ---- listing buffers -------------------------------------------------------
+
+struct Fill {
+    size_t textLength;
+    size_t bufferSize;
+};
+
+class DriverString : public testing::TestWithParam<Fill> {};
+
+// The buffer is surrounded by guard bytes; whatever the text, nothing past
+// the buffer changes, a NUL follows the text only when it fits, and the
+// device layer reads back exactly the text cut to the buffer.
+TEST_P(DriverString, FillsWithinBufferAndReadsBack)
+{
+    const auto [length, size] = GetParam();
+    std::string text;
+    for (size_t i = 0; i < length; ++i)
+        text.push_back(static_cast<char>('A' + i % 26));
+    std::vector<char> area(size + 2, '#');
+    FillDriverString(text, area.data() + 1, size);
+
+    EXPECT_EQ(area.front(), '#');
+    EXPECT_EQ(area.back(), '#');
+    const size_t kept = std::min(length, size);
+    EXPECT_EQ(std::string(area.data() + 1, kept), text.substr(0, kept));
+    if (kept < size) {
+        EXPECT_EQ(area[1 + kept], '\0');
+    }
+    EXPECT_EQ(BufferText(area.data() + 1, size), text.substr(0, kept));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DescriptionAndSerial, DriverString,
+    testing::Values(Fill{0, FT_DESCRIPTION_SIZE}, Fill{17, FT_DESCRIPTION_SIZE},
+                    Fill{63, FT_DESCRIPTION_SIZE}, Fill{64, FT_DESCRIPTION_SIZE},
+                    Fill{65, FT_DESCRIPTION_SIZE}, Fill{126, FT_DESCRIPTION_SIZE},
+                    Fill{0, FT_SERIAL_SIZE}, Fill{8, FT_SERIAL_SIZE}, Fill{15, FT_SERIAL_SIZE},
+                    Fill{16, FT_SERIAL_SIZE}, Fill{17, FT_SERIAL_SIZE}, Fill{40, FT_SERIAL_SIZE}),
+    [](const auto& info) {
+        return std::to_string(info.param.textLength) + "_into_" +
+               std::to_string(info.param.bufferSize);
+    });
+
+// ---- line parameters ---------------------------------------------------------
+
+struct Line {
+    UCHAR bits, stop, parity;
+    bool valid;
+};
+
+class DataCharacteristics : public testing::TestWithParam<Line> {};
+TEST_P(DataCharacteristics, MapsOneToOneOrRejects)
+{
+    const auto p = GetParam();
+    const auto mapped = MapDataCharacteristics(p.bits, p.stop, p.parity);
+    ASSERT_EQ(mapped.has_value(), p.valid);
+    if (mapped) {
+        // libftdi numbers word lengths, stop-bit and parity codes as the
+        // vendor library does; the mapping must not shift any of them.
+        EXPECT_EQ(mapped->bits, p.bits);
+        EXPECT_EQ(mapped->stopBits, p.stop);
+        EXPECT_EQ(mapped->parity, p.parity);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Codes, DataCharacteristics,
+    testing::Values(Line{8, FT_STOP_BITS_1_5, FT_PARITY_NONE, true},  // the meter's setting
+                    Line{8, FT_STOP_BITS_1, FT_PARITY_NONE, true},
+                    Line{8, FT_STOP_BITS_2, FT_PARITY_EVEN, true},
+                    Line{7, FT_STOP_BITS_1, FT_PARITY_ODD, true},
+                    Line{7, FT_STOP_BITS_2, FT_PARITY_MARK, true},
+                    Line{8, FT_STOP_BITS_1_5, FT_PARITY_SPACE, true},
+                    Line{6, FT_STOP_BITS_1, FT_PARITY_NONE, false},
+                    Line{9, FT_STOP_BITS_1, FT_PARITY_NONE, false},
+                    Line{0, FT_STOP_BITS_1, FT_PARITY_NONE, false},
+                    Line{8, 3, FT_PARITY_NONE, false},
+                    Line{8, 15, FT_PARITY_NONE, false},
+                    Line{8, FT_STOP_BITS_1, 5, false},
+                    Line{8, FT_STOP_BITS_1, 'N', false}));
+
+struct Flow {
+    USHORT code;
+    std::optional<int> mode;
+};
+class FlowControl : public testing::TestWithParam<Flow> {};
+TEST_P(FlowControl, MapsKnownModesOnly)
+{
+    EXPECT_EQ(MapFlowControl(GetParam().code), GetParam().mode);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Codes, FlowControl,
+    testing::Values(Flow{FT_FLOW_NONE, 0x000}, Flow{FT_FLOW_RTS_CTS, 0x100},
+                    Flow{FT_FLOW_DTR_DSR, 0x200}, Flow{FT_FLOW_XON_XOFF, 0x400},
+                    Flow{0x0300, std::nullopt}, Flow{0x0800, std::nullopt},
+                    Flow{0x0001, std::nullopt}, Flow{0xFFFF, std::nullopt}));
+
+// ---- packets -------------------------------------------------------------------
+
+// A transfer as the chip sends it: each packet two status bytes (0x31 0x60,
+// modem lines and "transmitter empty") and then payload bytes numbered on.
+struct Transfer {
+    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> payload;
+};
+Transfer makeTransfer(const std::vector<size_t>& payloadPerPacket, uint8_t& next)
+{
+    Transfer t;
+    for (size_t n : payloadPerPacket) {
+        t.bytes.push_back(0x31);
+        t.bytes.push_back(0x60);
+        for (size_t i = 0; i < n; ++i) {
+            t.bytes.push_back(next);
+            t.payload.push_back(next++);
+        }
+    }
+    return t;
+}
+
+struct Packets {
+    const char* name;
+    size_t packetSize;
+    std::vector<size_t> payloadPerPacket;  // every packet but the last is full
+};
+
+class PacketStripping : public testing::TestWithParam<Packets> {};
+TEST_P(PacketStripping, KeepsPayloadOnlyInOrder)
+{
+    uint8_t next = 0;
+    const auto t = makeTransfer(GetParam().payloadPerPacket, next);
+    RxQueue q;
+    const size_t added = AppendPayload(t.bytes.data(), t.bytes.size(), GetParam().packetSize, q);
+    EXPECT_EQ(added, t.payload.size());
+    std::vector<uint8_t> got(q.size());
+    q.take(got.data(), got.size());
+    EXPECT_EQ(got, t.payload);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Transfers, PacketStripping,
+    testing::Values(Packets{"Empty", 64, {}},
+                    Packets{"StatusOnly", 64, {0}},
+                    Packets{"OneByte", 64, {1}},
+                    Packets{"OneFullPacket", 64, {62}},
+                    Packets{"FullThenShort", 64, {62, 62, 8}},
+                    Packets{"FullThenStatusOnly", 64, {62, 62, 0}},
+                    Packets{"SixtyFourPackets", 64, std::vector<size_t>(64, 62)},
+                    Packets{"HighSpeedChip", 512, {510, 510, 100}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PacketStripping, TruncatedStatusGivesNoBytes)
+{
+    const uint8_t oneStatusByte[] = {0x31};
+    RxQueue q;
+    EXPECT_EQ(AppendPayload(oneStatusByte, 1, 64, q), 0u);
+    EXPECT_TRUE(q.empty());
+}
+
+// ---- receive queue -------------------------------------------------------------
+
+TEST(RxQueue, PartialTakesKeepTheRestInOrder)
+{
+    RxQueue q;
+    std::deque<uint8_t> model;
+    uint8_t next = 0;
+    // Appends and takes of uneven sizes, compared with a plain deque.
+    const size_t appends[] = {3, 62, 700, 1, 4096, 9, 250, 62};
+    const size_t takes[] = {1, 100, 2, 700, 5000, 0, 7, 1000};
+    for (size_t step = 0; step < std::size(appends); ++step) {
+        std::vector<uint8_t> in(appends[step]);
+        for (auto& b : in) {
+            b = next++;
+            model.push_back(b);
+        }
+        q.append(in.data(), in.size());
+        std::vector<uint8_t> out(takes[step]);
+        const size_t n = q.take(out.data(), out.size());
+        ASSERT_EQ(n, std::min(takes[step], model.size() + 0)) << "step " << step;
+        for (size_t i = 0; i < n; ++i) {
+            ASSERT_EQ(out[i], model.front()) << "step " << step << " byte " << i;
+            model.pop_front();
+        }
+        ASSERT_EQ(q.size(), model.size());
+    }
+}
+
+TEST(RxQueue, TakeFromEmptyMovesNothing)
+{
+    RxQueue q;
+    uint8_t b = 0x55;
+    EXPECT_EQ(q.take(&b, 1), 0u);
+    EXPECT_EQ(b, 0x55);
+}
+
+// ---- inbound link --------------------------------------------------------------
+
+std::vector<uint8_t> packet(std::initializer_list<uint8_t> payload)
+{
+    std::vector<uint8_t> p(payload.size() + 2);
+    p[0] = 0x31;
+    p[1] = 0x60;
+    std::copy(payload.begin(), payload.end(), p.begin() + 2);
+    return p;
+}
+
+TEST(ReceiveLink, CompletedTransferQueuesPayloadAndGoesBackInFlight)
+{
+    ReceiveLink link(64);
+    const auto p = packet({'p', 'H'});
+    EXPECT_TRUE(link.transferFinished(LIBUSB_TRANSFER_COMPLETED, p.data(), p.size()));
+    EXPECT_EQ(link.queue().size(), 2u);
+    EXPECT_EQ(link.readStatus(), FT_OK);
+}
+
+TEST(ReceiveLink, UnpluggedDeviceDeliversWhatArrivedThenFails)
+{
+    ReceiveLink link(64);
+    const auto first = packet({'p', 'H', ':'});
+    const auto last = packet({' ', '7'});
+    link.transferFinished(LIBUSB_TRANSFER_COMPLETED, first.data(), first.size());
+    // The transfer that learns of the unplug may still carry the last bytes.
+    EXPECT_FALSE(link.transferFinished(LIBUSB_TRANSFER_NO_DEVICE, last.data(), last.size()));
+    EXPECT_EQ(link.failure(), FT_IO_ERROR);
+    EXPECT_FALSE(link.wantsData());
+    EXPECT_EQ(link.readStatus(), FT_OK);
+    uint8_t out[8];
+    ASSERT_EQ(link.queue().take(out, sizeof out), 5u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 5), "pH: 7");
+    EXPECT_EQ(link.readStatus(), FT_IO_ERROR);
+}
+
+TEST(ReceiveLink, CancelledTransferKeepsItsBytesAndStays)
+{
+    ReceiveLink link(64);
+    const auto p = packet({'x'});
+    EXPECT_FALSE(link.transferFinished(LIBUSB_TRANSFER_CANCELLED, p.data(), p.size()));
+    EXPECT_EQ(link.queue().size(), 1u);
+    EXPECT_EQ(link.failure(), FT_OK);
+}
+
+TEST(ReceiveLink, TransientErrorsRetryButAStreakFails)
+{
+    ReceiveLink link(64);
+    for (int i = 1; i < ReceiveLink::kMaxErrorsInRow; ++i)
+        EXPECT_TRUE(link.transferFinished(LIBUSB_TRANSFER_ERROR, nullptr, 0)) << i;
+    // One good transfer ends the streak.
+    EXPECT_TRUE(link.transferFinished(LIBUSB_TRANSFER_COMPLETED, nullptr, 0));
+    for (int i = 1; i < ReceiveLink::kMaxErrorsInRow; ++i)
+        EXPECT_TRUE(link.transferFinished(LIBUSB_TRANSFER_STALL, nullptr, 0)) << i;
+    EXPECT_EQ(link.failure(), FT_OK);
+    EXPECT_FALSE(link.transferFinished(LIBUSB_TRANSFER_STALL, nullptr, 0));
+    EXPECT_EQ(link.failure(), FT_IO_ERROR);
+}
+
+TEST(ReceiveLink, FullQueueHoldsTransfersBackUntilRead)
+{
+    ReceiveLink link(64);
+    std::vector<uint8_t> big(ReceiveLink::kHighWater, 0x42);
+    link.queue().append(big.data(), big.size());
+    const auto p = packet({1, 2, 3});
+    // The bytes still count, but the transfer is not submitted again.
+    EXPECT_FALSE(link.transferFinished(LIBUSB_TRANSFER_COMPLETED, p.data(), p.size()));
+    EXPECT_EQ(link.queue().size(), ReceiveLink::kHighWater + 3);
+    std::vector<uint8_t> out(65536);
+    link.queue().take(out.data(), out.size());
+    EXPECT_TRUE(link.wantsData());
+}
+
+TEST(ReceiveLink, ClosingStopsResubmission)
+{
+    ReceiveLink link(64);
+    link.markClosing();
+    EXPECT_FALSE(link.transferFinished(LIBUSB_TRANSFER_COMPLETED, nullptr, 0));
+    EXPECT_EQ(link.failure(), FT_OK);
+}
+
+TEST(ReceiveLink, OnlyAVanishedDeviceFailsTheLink)
+{
+    ReceiveLink link(64);
+    link.callFailed(LIBUSB_ERROR_PIPE);
+    link.callFailed(LIBUSB_ERROR_TIMEOUT);
+    EXPECT_EQ(link.failure(), FT_OK);
+    link.callFailed(LIBUSB_ERROR_NO_DEVICE);
+    EXPECT_EQ(link.failure(), FT_IO_ERROR);
+}
+
+TEST(ReceiveLink, SubmitFailuresFailOnUnplugOrAfterAStreak)
+{
+    ReceiveLink gone(64);
+    gone.submitFailed(LIBUSB_ERROR_NO_DEVICE);
+    EXPECT_EQ(gone.failure(), FT_IO_ERROR);
+
+    ReceiveLink flaky(64);
+    for (int i = 1; i < ReceiveLink::kMaxErrorsInRow; ++i)
+        flaky.submitFailed(LIBUSB_ERROR_IO);
+    EXPECT_EQ(flaky.failure(), FT_OK);
+    flaky.submitFailed(LIBUSB_ERROR_IO);
+    EXPECT_EQ(flaky.failure(), FT_IO_ERROR);
+}
+
+}  // namespace
