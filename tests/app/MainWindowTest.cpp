@@ -1,6 +1,7 @@
 // The window on the simulated meter: start-up, listing, connection, command
 // framing and pacing, navigation and shutdown, through the real handlers.
 #include "MainFormUnit.h"
+#include "Messages.h"
 #include "MessageBoxWatcher.h"
 #include "SimFixture.h"
 
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -267,7 +269,8 @@ private slots:
         QFETCH(QStringList, serials);
         sim::ClearDevices();
         for (int i = 0; i < descriptions.size(); ++i) {
-            const int d = sim::AddDevice(descriptions[i].toStdString(), "S" + std::to_string(i));
+            const int d = sim::AddDevice(descriptions[i].toStdString(),
+                                         QStringLiteral("S%1").arg(i).toStdString());
             sim::SetDescriptionFails(d, failing[i] == 1);
             sim::SetSerialFails(d, failing[i] == 2);
             sim::SetOpenFails(d, true);

@@ -1,0 +1,151 @@
+// Replies of the simulated meter through the real reception timer handler.
+#include "MainFormUnit.h"
+#include "MessageBoxWatcher.h"
+#include "SimFixture.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+class ReceptionTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TMainForm> form;
+
+    // A connected window whose timers are left to the test: each call of
+    // tick() is one reception timer tick.
+    void connectQuietly()
+    {
+        sim::SetAutoReply(false);
+        form = std::make_unique<TMainForm>(dir->path() + QStringLiteral("/tirevo"));
+        form->show();
+        QVERIFY(form->LinkState.Connected);
+        form->Timer1->stop();
+        form->Timer2->stop();
+    }
+
+    void tick() { form->Timer2Timer(); }
+    QString shown() const { return form->lbpHValue->text(); }
+    static QString local(QString text)
+    {
+        return text.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        BindSimulatedMeter();
+        connectQuietly();
+    }
+    void cleanup() { form.reset(); }
+
+    void replyLinesAsShown_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("expected");  // with "." for the locale's separator
+        QTest::newRow("plain") << QByteArray("pH: 7.02") << "7.02";
+        QTest::newRow("integer") << QByteArray("pH: 14") << "14.00";
+        QTest::newRow("negative") << QByteArray("pH: -0.5") << "-0.50";
+        QTest::newRow("negative zero") << QByteArray("pH: -0.001") << "0.00";
+        QTest::newRow("fourth skipped") << QByteArray("pH:7.02") << "0.02";
+        QTest::newRow("past tenth ignored") << QByteArray("pH: 6.9876543") << "6.99";
+        QTest::newRow("half up") << QByteArray("pH: 7.125") << "7.13";
+        QTest::newRow("capitals") << QByteArray("PH: 7.02") << "---";
+        QTest::newRow("leading space") << QByteArray(" pH: 7.02") << "---";
+        QTest::newRow("version reply") << QByteArray("QUVA pH meter firmware 2.10") << "---";
+        QTest::newRow("empty field") << QByteArray("pH: ") << "---";
+        QTest::newRow("not a number") << QByteArray("pH: 7.0x") << "---";
+    }
+
+    void replyLinesAsShown()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, expected);
+        sim::InjectRx(line.toStdString() + "\r");
+        tick();
+        QCOMPARE(shown(), expected == "---" ? expected : local(expected));
+        QVERIFY(form->LinkState.ReceiveText.empty());
+    }
+
+    void aLineSplitOverTwoReadsGivesOneReading()
+    {
+        sim::InjectRx("pH: 7.");
+        tick();
+        QCOMPARE(shown(), QStringLiteral("---"));
+        QTest::qWait(100);
+        sim::InjectRx("02\r");
+        tick();
+        QCOMPARE(shown(), local("7.02"));
+        QCOMPARE(sim::CallsNamed("FT_Read").size(), size_t(2));
+    }
+
+    void twoLinesInOneReadShowOnConsecutiveTicks()
+    {
+        sim::InjectRx("pH: 7.01\rpH: 7.02\r");
+        tick();
+        QCOMPARE(shown(), local("7.01"));
+        tick();
+        QCOMPARE(shown(), local("7.02"));
+        QCOMPARE(sim::CallsNamed("FT_Read").size(), size_t(1));
+    }
+
+    void aLineFeedBelongsToTheNextLine()
+    {
+        sim::InjectRx("pH: 7.01\r\npH: 7.02\r");
+        tick();
+        tick();
+        QCOMPARE(shown(), local("7.01"));
+    }
+
+    void aBadReadingKeepsTheLastOne()
+    {
+        sim::InjectRx("pH: 6.50\rpH: abc\r");
+        tick();
+        tick();
+        QCOMPARE(shown(), local("6.50"));
+    }
+
+    void aFailedReadStillTakesAPendingLine()
+    {
+        sim::InjectRx("pH: 6.10\rpH: 6.20\r");
+        tick();
+        sim::InjectRx("pH: 6.30\r");
+        sim::FailCalls("FT_Read", FT_IO_ERROR);
+        tick();
+        QCOMPARE(shown(), local("6.20"));
+    }
+
+    void receivedTextStaysBounded()
+    {
+        const std::string chunk(60000, 'x');
+        for (int i = 0; i < 20; ++i) {
+            sim::InjectRx(chunk);
+            tick();
+            QVERIFY(form->LinkState.ReceiveText.size() <= 64 * 1024);
+        }
+        // Still in step with the lines once a carriage return comes.
+        sim::InjectRx("\rpH: 7.33\r");
+        tick();
+        tick();
+        QCOMPARE(shown(), local("7.33"));
+    }
+
+    void pollingShowsTheMetersReadings()
+    {
+        sim::SetAutoReply(true);
+        sim::SetReadingText("7.04");
+        form->Timer1->setInterval(200);
+        form->Timer1->start();
+        form->Timer2->start();
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), local("7.04"), 2000);
+    }
+};
+
+QTEST_MAIN(ReceptionTest)
+#include "ReceptionTest.moc"
