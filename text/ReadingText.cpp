@@ -18,9 +18,8 @@ constexpr int kReadingSignificantDigits = 5;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Decimal digits of a value as std::to_chars writes them in scientific form:
-// value = (negative ? -1 : 1) * 0.d[0]d[1]... * 10^(exponent + 1), i.e. d[0]
-// stands at the power of ten `exponent`.
+// A value's significant decimal digits, d[0] standing at the power of ten
+// `exponent`: 7.125 is {7,1,2,5,0,...} with exponent 0.
 struct DecimalForm {
     bool negative = false;
     std::array<int, kReadingDecimalDigits> digits{};

@@ -20,6 +20,8 @@ inline constexpr std::size_t kReceiveTextLimit = 64 * 1024;
 // alone pass the limit: the old text goes, and of the new bytes what follows
 // the earliest carriage return that leaves at most `limit` of them is kept,
 // or nothing. Work per call is linear in the text kept plus the new bytes.
+// A single line longer than the limit cannot be kept whole: its start goes,
+// and the next line taken is only its last part.
 void AppendReceived(std::string& receiveText, std::string_view bytes,
                     std::size_t limit = kReceiveTextLimit);
 
