@@ -132,6 +132,8 @@ void TMainForm::buildControls()
     Timer1 = new QTimer(this);
     Timer2 = new QTimer(this);
     Timer2->setInterval(100);
+    reopenTimer_ = new QTimer(this);
+    linkClock_.start();
 
     // Page 0: the reading.
     const QFont big = pixelFont(QStringLiteral("Courier New"), 48, true);
@@ -216,6 +218,7 @@ void TMainForm::buildControls()
     connect(sb6, &QToolButton::clicked, this, &TMainForm::sb6Click);
     connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
+    connect(reopenTimer_, &QTimer::timeout, this, &TMainForm::ReopenMeter);
 }
 
 void TMainForm::FormCreate()
@@ -256,6 +259,7 @@ void TMainForm::FormClose()
     closed_ = true;
     Timer2->stop();
     Timer1->stop();
+    reopenTimer_->stop();
     Guarded([&] { CloseMeter(); });
     Guarded([&] {
         if (LinkState.Logging)

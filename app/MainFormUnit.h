@@ -3,12 +3,16 @@
 #pragma once
 
 #include "LinkState.h"
+#include "LinkWatch.h"
 #include "LocaleSeparators.h"
 #include "Settings.h"
 #include "Widgets.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 
 class QLabel;
@@ -74,10 +78,16 @@ public:
     void CloseMeter();
     void SendCommand(const std::string& text);
     bool WriteUSB(const std::string& text);
+    // A meter that went away is looked for again by its serial number.
+    void ReopenMeter();
+    bool MeterLost() const { return meterLost_; }
 
     // Data log.
     void WriteLogRow(const std::string& readingText);
     void CloseLogOnExit();
+    // Where file names and rows take the local time from; unset means the
+    // system clock.
+    std::function<QDateTime()> LogClock;
 
     static int SelectedRow(const QListWidget* list);
 
@@ -110,9 +120,18 @@ private:
     void applyCalibration(QLineEdit* field, const char* prefix);
     void setPollInterval(uint32_t ms);
     void startPolling();
+    void showLinkStatus();
+    void markMeterLost();
+    void checkLinkStatus(FT_STATUS status);
+    int64_t nowMs() const { return linkClock_.elapsed(); }
 
     QString programPath_;
     bool shown_ = false;
     bool closed_ = false;
     uint32_t pollInterval_ = 1000;
+    QTimer* reopenTimer_ = nullptr;
+    QElapsedTimer linkClock_;
+    TLinkWatch linkWatch_;
+    bool meterLost_ = false;   // the status bar says the meter is not responding
+    bool handleDead_ = false;  // the handle is given up; reopening is under way
 };

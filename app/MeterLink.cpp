@@ -87,12 +87,62 @@ void TMainForm::USBConnect()
     btnCalibrate->setEnabled(true);
     BitBtn1->setText(QStringLiteral("Show pH"));
     pc1->setCurrentIndex(0);
-    sb1Panel->setText(QStringLiteral("USB pH meter S/N ") + QString::fromLatin1(serial) +
-                      QStringLiteral(" connected"));
+    showLinkStatus();
     SendCommand("S20");
     Timer2->start();
     SendCommand("V");
     startPolling();
+    linkWatch_.Restart(nowMs(), pollInterval_, pollInterval_ > 0);
+}
+
+void TMainForm::showLinkStatus()
+{
+    const QString serial = QString::fromLatin1(LinkState.MeterSerial.data(),
+                                               static_cast<qsizetype>(LinkState.MeterSerial.size()));
+    sb1Panel->setText(QStringLiteral("USB pH meter S/N ") + serial +
+                      (meterLost_ ? QStringLiteral(" not responding") : QStringLiteral(" connected")));
+}
+
+void TMainForm::checkLinkStatus(FT_STATUS status)
+{
+    if (TLinkWatch::MeansGone(status))
+        markMeterLost();
+}
+
+void TMainForm::markMeterLost()
+{
+    // No message box: the user may be away, and boxes would pile up behind
+    // each other while the timers go on.
+    if (!meterLost_) {
+        meterLost_ = true;
+        showLinkStatus();
+    }
+    if (!handleDead_) {
+        handleDead_ = true;
+        reopenTimer_->start(TLinkWatch::ReopenPeriodMs(pollInterval_));
+    }
+}
+
+void TMainForm::ReopenMeter()
+{
+    if (!handleDead_) {
+        reopenTimer_->stop();
+        return;
+    }
+    if (LinkState.DeviceOpen) {
+        CloseFTDevice();
+        LinkState.DeviceOpen = false;
+    }
+    // Only the same meter, with the same line setup.
+    if (!OpenMeter(LinkState.MeterSerial))
+        return;
+    handleDead_ = false;
+    reopenTimer_->stop();
+    // Half a line from before the loss must not be glued to the first new one.
+    LinkState.ReceiveText.clear();
+    SendCommand("S20");
+    SendCommand("V");
+    linkWatch_.Restart(nowMs(), pollInterval_, pollInterval_ > 0);
 }
 
 void TMainForm::CloseMeter()
@@ -121,13 +171,20 @@ bool TMainForm::WriteUSB(const std::string& text)
     bool ok = true;
     for (char c : text) {
         FTDeviceState.outputBuffer[0] = static_cast<unsigned char>(c);
-        if (WriteFTBuffer(1) != 1)
+        if (WriteFTBuffer(1) != 1) {
             ok = false;
+            if (!handleDead_)
+                checkLinkStatus(FTDeviceState.lastIoStatus);
+        }
     }
     return ok;
 }
 
 void TMainForm::Timer1Timer()
 {
-    Guarded([&] { SendCommand("PH"); });
+    Guarded([&] {
+        // A handle given up is not written to until the meter is back.
+        if (!handleDead_)
+            SendCommand("PH");
+    });
 }
