@@ -1,0 +1,383 @@
+// Conformance check of a bound converter driver through the program's own
+// device layer: listing, opening by serial number, the meter's line setup,
+// the command and reply round trip, a 10,000-byte burst, close and reopen,
+// and an unplug that must fail calls instead of hanging them.
+//
+// It runs against a real or emulated converter with a peer playing the meter
+// on its serial side (the test VM), or against the simulated meter library,
+// where a small helper library plays the peer. The peer's protocol:
+//   "PH\r"    -> "pH: 7.02\r"
+//   "BURST\r" -> the 10,000 bytes of BurstPattern.h in chunks with pauses
+//   "BYE\r"   -> the peer hangs up, which unplugs the converter
+//
+// usage: tirevo-usbvm-check --driver builtin|auto|LIBRARY --product TEXT --serial TEXT
+//                           [--sim-peer LIBRARY] [--tty NAME]
+//   --driver    builtin: the libftdi1 layer; auto: as the program binds;
+//               otherwise the driver library to load (the simulated meter)
+//   --sim-peer  helper library that plays the peer inside the simulator
+//   --tty       kernel serial device (ttyUSB0) bound to the converter before
+//               the open: listing must leave it, opening takes it over
+// Prints PASS or FAIL per check and exits 1 if any failed, 2 on bad usage.
+#include "BurstPattern.h"
+#include "D2XXUnit.h"
+#include "FtDriver.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+int gPassed = 0;
+int gFailed = 0;
+
+bool check(bool ok, const std::string& name, const std::string& detail)
+{
+    std::printf("%s %s: %s\n", ok ? "PASS" : "FAIL", name.c_str(), detail.c_str());
+    std::fflush(stdout);
+    (ok ? gPassed : gFailed)++;
+    return ok;
+}
+
+std::string visible(const std::string& s, size_t limit = 64)
+{
+    std::string out;
+    for (size_t i = 0; i < s.size() && i < limit; ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == '\r')
+            out += "\\r";
+        else if (c < 0x20 || c >= 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else
+            out.push_back(static_cast<char>(c));
+    }
+    if (s.size() > limit)
+        out += "...";
+    return out;
+}
+
+double msSince(Clock::time_point t)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
+
+// The peer's side for the simulated meter; nothing to do in the VM, where a
+// program on the host reacts to the bytes themselves.
+struct Peer {
+    void (*setup)(const char*, const char*) = nullptr;
+    void (*command)(const char*) = nullptr;
+    void sent(const std::string& line) const
+    {
+        if (command)
+            command(line.c_str());
+    }
+};
+
+// As the program writes a command: one byte per call, 2 ms after each
+// character, none after the carriage return.
+bool writeCommand(const std::string& line, const Peer& peer, FT_STATUS& status)
+{
+    const std::string bytes = line + "\r";
+    bool ok = true;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        FTDeviceState.outputBuffer[0] = static_cast<unsigned char>(bytes[i]);
+        if (WriteFTBuffer(1) != 1) {
+            ok = false;
+            status = FTDeviceState.lastIoStatus;
+        }
+        if (i + 1 < bytes.size())
+            std::this_thread::sleep_for(milliseconds(2));
+    }
+    peer.sent(line);
+    return ok;
+}
+
+struct Collected {
+    std::string bytes;
+    FT_STATUS status = FT_OK;  // first failing queue-status call, if any
+    int polls = 0;
+    DWORD largestQueue = 0;
+    double maxCallMs = 0;
+};
+
+// Polls the queue status every 10 ms and reads what is there, at most
+// `readLimit` bytes per read, until `done` says so or the deadline passes.
+Collected collect(const std::function<bool(const std::string&)>& done, milliseconds deadline,
+                  DWORD readLimit = FT_IN_BUFFER_SIZE)
+{
+    Collected c;
+    const auto end = Clock::now() + deadline;
+    while (Clock::now() < end) {
+        const auto t = Clock::now();
+        const FT_STATUS s = GetFTQueueStatus();
+        c.maxCallMs = std::max(c.maxCallMs, msSince(t));
+        ++c.polls;
+        if (s != FT_OK) {
+            c.status = s;
+            break;
+        }
+        if (FTDeviceState.RxBytes > 0) {
+            c.largestQueue = std::max(c.largestQueue, FTDeviceState.RxBytes);
+            const auto r = Clock::now();
+            const DWORD n = ReadFTBuffer(std::min(FTDeviceState.RxBytes, readLimit));
+            c.maxCallMs = std::max(c.maxCallMs, msSince(r));
+            c.bytes.append(reinterpret_cast<const char*>(FTDeviceState.inputBuffer), n);
+        }
+        if (done(c.bytes))
+            break;
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    return c;
+}
+
+bool listed(const std::string& product, const std::string& serial, std::string& detail)
+{
+    const FT_STATUS s = GetFTDeviceCount();
+    detail = "count status " + std::to_string(s) + ", " + std::to_string(FTDeviceState.deviceCount) +
+             " converter(s)";
+    bool found = false;
+    for (DWORD i = 0; i < FTDeviceState.deviceCount; ++i) {
+        std::string description = "?", number = "?";
+        if (GetFTDeviceDescription(i) == FT_OK)
+            description = FTDeviceState.resultText;
+        if (GetFTDeviceSerialNo(i) == FT_OK)
+            number = FTDeviceState.resultText;
+        detail += "; #" + std::to_string(i) + " '" + description + "' '" + number + "'";
+        found = found || (description == product && number == serial);
+    }
+    return found;
+}
+
+bool configure(std::string& detail)
+{
+    FTPortSettings = TFTPortSettings{};
+    const FT_STATUS s[] = {SetFTBaudRate(), SetFTDataCharacteristics(), SetFTFlowControl(),
+                           SetFTDtr(), SetFTRts(), SetFTTimeouts(1, 100)};
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "%u baud, %u bits, stop code %u, parity %u, flow %u with 0x%02x/0x%02x, DTR, RTS, "
+                  "timeouts 1/100; statuses",
+                  FTPortSettings.BaudRate, FTPortSettings.WordLength, FTPortSettings.StopBits,
+                  FTPortSettings.Parity, FTPortSettings.FlowControl, FTPortSettings.XonChar,
+                  FTPortSettings.XoffChar);
+    detail = text;
+    bool ok = true;
+    for (FT_STATUS v : s) {
+        detail += ' ';
+        detail += std::to_string(v);
+        ok = ok && v == FT_OK;
+    }
+    return ok;
+}
+
+void roundTrip(const Peer& peer, const std::string& name)
+{
+    FT_STATUS ws = FT_OK;
+    const auto t0 = Clock::now();
+    const bool written = writeCommand("PH", peer, ws);
+    const auto c = collect([](const std::string& b) { return b.find('\r') != std::string::npos; },
+                           milliseconds(3000));
+    const std::string expected = "pH: 7.02\r";
+    char timing[96];
+    std::snprintf(timing, sizeof timing, ", %.1f ms from first byte, %d polls", msSince(t0), c.polls);
+    check(written && c.status == FT_OK && c.bytes == expected, name,
+          "wrote PH\\r byte by byte" + std::string(written ? "" : " (write failed " + std::to_string(ws) + ")") +
+              ", got '" + visible(c.bytes) + "'" + timing +
+              (c.status != FT_OK ? ", queue status " + std::to_string(c.status) : ""));
+}
+
+bool ttyPresent(const std::string& tty)
+{
+    struct stat st{};
+    return stat(("/sys/class/tty/" + tty).c_str(), &st) == 0;
+}
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: tirevo-usbvm-check --driver builtin|auto|LIBRARY --product TEXT --serial TEXT\n"
+                 "                          [--sim-peer LIBRARY] [--tty NAME]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string driver, product, serial, simPeer, tty;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (i + 1 >= argc)
+            return usage();
+        const std::string v = argv[++i];
+        if (a == "--driver")
+            driver = v;
+        else if (a == "--product")
+            product = v;
+        else if (a == "--serial")
+            serial = v;
+        else if (a == "--sim-peer")
+            simPeer = v;
+        else if (a == "--tty")
+            tty = v;
+        else
+            return usage();
+    }
+    if (driver.empty() || product.empty() || serial.empty())
+        return usage();
+
+    // Binding
+    if (driver == "builtin")
+        BindBuiltinFTDriver();
+    else if (driver == "auto")
+        BindFTDriver();
+    else if (!BindFTDriverLibrary(driver)) {
+        check(false, "bind", "cannot load " + driver);
+        return 1;
+    }
+    const char* kinds[] = {"none", "library", "builtin libftdi1"};
+    std::printf("driver: %s\n", kinds[static_cast<int>(BoundFTDriverKind())]);
+
+    Peer peer;
+    if (!simPeer.empty()) {
+        void* lib = dlopen(simPeer.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (lib) {
+            peer.setup = reinterpret_cast<void (*)(const char*, const char*)>(dlsym(lib, "usbvm_sim_setup"));
+            peer.command = reinterpret_cast<void (*)(const char*)>(dlsym(lib, "usbvm_sim_command"));
+        }
+        if (!peer.setup || !peer.command) {
+            check(false, "sim peer", "cannot load " + simPeer + ": " + (dlerror() ? dlerror() : "?"));
+            return 1;
+        }
+        peer.setup(product.c_str(), serial.c_str());
+    }
+
+    // 1. Listing, which must leave the kernel's serial driver where it is.
+    std::string detail;
+    const bool isListed = listed(product, serial, detail);
+    check(isListed, "listed", "'" + product + "' / '" + serial + "' among: " + detail);
+    if (!tty.empty())
+        check(ttyPresent(tty), "listing leaves the kernel driver",
+              "/sys/class/tty/" + tty + (ttyPresent(tty) ? " still there" : " gone"));
+
+    // 2. Open by serial number.
+    FT_STATUS s = Open_USB_Device_By_Serial_Number(serial);
+    if (!check(s == FT_OK, "open by serial", "status " + std::to_string(s))) {
+        std::printf("%d passed, %d failed\n", gPassed, gFailed);
+        return 1;
+    }
+    if (!tty.empty())
+        check(!ttyPresent(tty), "open takes the converter over",
+              "/sys/class/tty/" + tty + (ttyPresent(tty) ? " still bound" : " detached"));
+
+    // 3. The meter's line setup.
+    check(configure(detail), "line setup", detail);
+
+    // 4. Command and reply.
+    roundTrip(peer, "PH round trip");
+
+    // 5. A burst larger than any buffer on the way, read in pieces smaller
+    //    than what is queued so that the rest must stay queued in order.
+    {
+        FT_STATUS ws = FT_OK;
+        const auto t0 = Clock::now();
+        writeCommand("BURST", peer, ws);
+        const std::string expected = usbvm::BurstPattern();
+        auto c = collect([&](const std::string& b) { return b.size() >= expected.size(); },
+                         milliseconds(20000), 700);
+        const double ms = msSince(t0);
+        // Anything beyond the burst would be bytes made up or doubled.
+        const auto extra = collect([](const std::string&) { return false; }, milliseconds(150));
+        c.bytes += extra.bytes;
+        size_t firstBad = 0;
+        while (firstBad < std::min(c.bytes.size(), expected.size()) && c.bytes[firstBad] == expected[firstBad])
+            ++firstBad;
+        char info[200];
+        std::snprintf(info, sizeof info,
+                      "%zu of %zu bytes, first difference at %zu, %.0f ms, largest queue %u, "
+                      "slowest call %.1f ms",
+                      c.bytes.size(), expected.size(), firstBad, ms, c.largestQueue,
+                      std::max(c.maxCallMs, extra.maxCallMs));
+        check(c.status == FT_OK && c.bytes == expected, "burst of 10000 bytes", info);
+    }
+
+    // 6. Close and reopen.
+    {
+        const FT_STATUS closed = CloseFTDevice();
+        const FT_STATUS stale = GetFTQueueStatus();
+        const FT_STATUS again = CloseFTDevice();
+        check(closed == FT_OK && stale == FT_INVALID_HANDLE && again == FT_INVALID_HANDLE, "close",
+              "close " + std::to_string(closed) + ", closed handle's queue status " +
+                  std::to_string(stale) + ", second close " + std::to_string(again));
+        s = Open_USB_Device_By_Serial_Number(serial);
+        const bool reopened = check(s == FT_OK, "reopen by serial", "status " + std::to_string(s));
+        if (reopened) {
+            check(configure(detail), "line setup after reopen", detail);
+            roundTrip(peer, "PH round trip after reopen");
+        }
+    }
+
+    // 7. Unplug: the peer hangs up. Calls must fail, promptly.
+    {
+        FT_STATUS ws = FT_OK;
+        writeCommand("BYE", peer, ws);
+        const auto t0 = Clock::now();
+        const auto c = collect([](const std::string&) { return false; }, milliseconds(10000));
+        char info[160];
+        std::snprintf(info, sizeof info, "queue status %u after %.0f ms (%d polls, slowest call %.1f ms)",
+                      c.status, msSince(t0), c.polls, c.maxCallMs);
+        check(c.status == FT_IO_ERROR, "unplug fails queue status", info);
+
+        auto timed = [](const std::function<FT_STATUS()>& f, double& ms) {
+            const auto t = Clock::now();
+            const FT_STATUS r = f();
+            ms = msSince(t);
+            return r;
+        };
+        double readMs = 0, writeMs = 0, setMs = 0, closeMs = 0;
+        const FT_STATUS rs = timed([] { ReadFTBuffer(1); return FTDeviceState.lastIoStatus; }, readMs);
+        const FT_STATUS wr = timed([] {
+            FTDeviceState.outputBuffer[0] = 'P';
+            WriteFTBuffer(1);
+            return FTDeviceState.lastIoStatus;
+        }, writeMs);
+        const FT_STATUS bs = timed([] { return SetFTBaudRate(); }, setMs);
+        std::snprintf(info, sizeof info, "read %u (%.1f ms), write %u (%.1f ms), set baud rate %u (%.1f ms)",
+                      rs, readMs, wr, writeMs, bs, setMs);
+        check(rs == FT_IO_ERROR && wr == FT_IO_ERROR && bs == FT_IO_ERROR &&
+                  std::max({readMs, writeMs, setMs}) < 1000,
+              "unplugged calls fail without hanging", info);
+        const FT_STATUS cs = timed([] { return CloseFTDevice(); }, closeMs);
+        std::snprintf(info, sizeof info, "close %u (%.1f ms)", cs, closeMs);
+        check(cs == FT_OK && closeMs < 3000, "close after unplug", info);
+
+        // The converter leaves the list (the system may take a moment to
+        // notice), and opening it again finds nothing.
+        bool gone = false;
+        const auto t1 = Clock::now();
+        while (!gone && msSince(t1) < 5000) {
+            gone = !listed(product, serial, detail);
+            if (!gone)
+                std::this_thread::sleep_for(milliseconds(100));
+        }
+        check(gone, "unplugged converter not listed", detail);
+        s = Open_USB_Device_By_Serial_Number(serial);
+        check(s == FT_DEVICE_NOT_FOUND, "open after unplug", "status " + std::to_string(s));
+        if (s == FT_OK)
+            CloseFTDevice();
+    }
+
+    std::printf("%d passed, %d failed\n", gPassed, gFailed);
+    return gFailed == 0 ? 0 : 1;
+}
