@@ -72,6 +72,7 @@ QListWidget* meterList(QWidget* parent, const QRect& geometry)
     list->setGeometry(geometry);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setUniformItemSizes(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return list;
 }
 

@@ -23,7 +23,7 @@ void addRow(QListWidget* list, const std::string& text)
 {
     auto* item = new QListWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     item->setData(Qt::UserRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-    item->setSizeHint(QSize(list->viewport()->width(), 13));
+    item->setSizeHint(QSize(0, 13));
     list->addItem(item);
 }
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -78,7 +79,16 @@ double now()
 void defaults(State& s)
 {
     s = State{};
-    s.devices.push_back({"QUVA USB pH Meter", "QP000001"});
+    // TIREVO_SIM_METERS lets the demo show the selection page: that many
+    // meters, QP000001 upwards.
+    int meters = 1;
+    if (const char* env = std::getenv("TIREVO_SIM_METERS"))
+        meters = std::clamp(std::atoi(env), 0, 99);
+    for (int i = 1; i <= meters; ++i) {
+        char serial[16];
+        std::snprintf(serial, sizeof serial, "QP%06d", i);
+        s.devices.push_back({"QUVA USB pH Meter", serial});
+    }
 }
 
 // The record is for tests; a long demo run must not grow it without bound.
