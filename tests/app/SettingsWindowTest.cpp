@@ -1,0 +1,138 @@
+// The settings file as the window uses it: read at creation, position saved
+// at close, and the errors that cut creation short.
+#include "MainFormUnit.h"
+#include "MessageBoxWatcher.h"
+#include "SimFixture.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+class SettingsWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+
+    QString program() const { return dir->path() + QStringLiteral("/tirevo"); }
+    QString iniPath() const { return dir->path() + QStringLiteral("/tirevo.INI"); }
+
+    void writeIni(const QByteArray& text)
+    {
+        QFile f(iniPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+
+    QByteArray readIni()
+    {
+        QFile f(iniPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        BindSimulatedMeter();
+    }
+
+    void settingsReachTheWindow()
+    {
+        writeIni("[Calibration]\nph1=4.5\nph2=10\n[System]\nInterval=$1F4\nUseTimeStamp=0\nSeparator=#59\n");
+        TMainForm form(program());
+        QCOMPARE(form.Timer1->interval(), 500);
+        QCOMPARE(form.Settings.UseTimeStamp, false);
+        QCOMPARE(form.Settings.Separator, ';');
+        form.show();
+        QCOMPARE(form.edPH1->text(), QString(QStringLiteral("4.5")).replace('.', QLocale::system().decimalPoint()));
+        QCOMPARE(form.edPH2->text(), QStringLiteral("10"));
+    }
+
+    void creationErrorsAreReportedAndCutCreationShort_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<char>("separator");
+        QTest::newRow("separator not an integer")
+            << QByteArray("[Window]\nMFTop=70\n[System]\nInterval=300\nSeparator=#x\n")
+            << "'x' is not a valid integer value." << '\0';
+        QTest::newRow("separator alone")
+            << QByteArray("[Window]\nMFTop=70\n[System]\nInterval=300\nSeparator=#\n")
+            << "'' is not a valid integer value." << '\0';
+        QTest::newRow("overflow")
+            << QByteArray("[Window]\nMFTop=70\n[Calibration]\nph2=1E400\n[System]\nInterval=300\n")
+            << "Floating point overflow." << '\0';
+    }
+
+    void creationErrorsAreReportedAndCutCreationShort()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, message);
+        QFETCH(char, separator);
+        writeIni(ini);
+        MessageBoxWatcher boxes(10);
+        sim::SetOpenFails(0, true);
+        TMainForm form(program());
+        QCOMPARE(boxes.texts(), QStringList{message});
+        QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
+        QCOMPARE(boxes.seen[0].title, QStringLiteral("QUVA Tirevo"));
+        QCOMPARE(form.pc1->currentIndex(), 3);
+        QCOMPARE(form.Settings.Separator, separator);
+        QCOMPARE(form.Settings.top, 70);
+        form.show();
+        QCOMPARE(form.pos().y(), 70);
+    }
+
+    void positionRoundTripsThroughTheFile()
+    {
+        writeIni("; kept as it is\r\n[Other]\r\nkey = value\r\n[Window]\r\nMFTop=1\r\nMFLeft=2\r\n");
+        {
+            TMainForm form(program());
+            form.show();
+            QCOMPARE(form.pos(), QPoint(2, 1));
+            form.move(-874, 280);
+            QVERIFY(form.close());
+        }
+        QCOMPARE(readIni(),
+                 QByteArray("; kept as it is\r\n[Other]\r\nkey = value\r\n[Window]\r\nMFTop=280\r\nMFLeft=-874\r\n"));
+        TMainForm again(program());
+        again.show();
+        QCOMPARE(again.pos(), QPoint(-874, 280));
+    }
+
+    void appliedCalibrationIsNotSaved()
+    {
+        {
+            TMainForm form(program());
+            form.show();
+            form.edPH1->setText(QStringLiteral("5"));
+            form.sbtCAL1Click();
+            form.close();
+        }
+        const QByteArray saved = readIni();
+        QVERIFY(saved.contains("MFTop=50"));
+        QVERIFY(!saved.contains("ph1"));
+        QVERIFY(!saved.contains("Calibration"));
+    }
+
+    void anUnwritableFolderIsReportedAndTheWindowStillCloses()
+    {
+        const QString missing = dir->path() + QStringLiteral("/gone/tirevo");
+        MessageBoxWatcher boxes(10);
+        auto form = std::make_unique<TMainForm>(missing);
+        form->show();
+        QVERIFY(form->close());
+        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Unable to write to ") + dir->path() +
+                                            QStringLiteral("/gone/tirevo.INI.")});
+        QVERIFY(!form->isVisible());
+        QCOMPARE(sim::CallsNamed("FT_Close").size(), size_t(1));
+    }
+};
+
+QTEST_MAIN(SettingsWindowTest)
+#include "SettingsWindowTest.moc"
