@@ -43,7 +43,9 @@ private slots:
 
     void settingsReachTheWindow()
     {
-        writeIni("[Calibration]\nph1=4.5\nph2=10\n[System]\nInterval=$1F4\nUseTimeStamp=0\nSeparator=#59\n");
+        // Settings are written in the user's own number format.
+        const QByteArray point = QLocale::system().decimalPoint().toLatin1();
+        writeIni("[Calibration]\nph1=4" + point + "5\nph2=10\n[System]\nInterval=$1F4\nUseTimeStamp=0\nSeparator=#59\n");
         TMainForm form(program());
         QCOMPARE(form.Timer1->interval(), 500);
         QCOMPARE(form.Settings.UseTimeStamp, false);
