@@ -54,8 +54,11 @@ bool decode(const uint8_t* data, std::size_t size, DecodedJpeg& out)
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);
+    // libjpeg pads truncated or corrupt data with grey and only warns: such a
+    // picture is broken too.
+    const bool clean = err.base.num_warnings == 0;
     jpeg_destroy_decompress(&cinfo);
-    return true;
+    return clean;
 }
 
 }  // namespace
