@@ -4,6 +4,8 @@
 #include "SimControl.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -30,9 +32,11 @@ struct Handle {
     bool open = false;
 };
 
+// Bytes on their way from the meter, arriving together at one time.
 struct Pending {
     double at = 0;
-    char byte = 0;
+    std::string bytes;
+    size_t taken = 0;
 };
 
 struct Failure {
@@ -149,8 +153,8 @@ FT_STATUS usable(FT_HANDLE h, const std::string& fn)
 
 void queue(const std::string& bytes, double at)
 {
-    for (char c : bytes)
-        S().rx.push_back({at, c});
+    if (!bytes.empty())
+        S().rx.push_back({at, bytes, 0});
 }
 
 std::string nextReading()
@@ -180,13 +184,13 @@ void command(const std::string& line)
 uint32_t arrived()
 {
     const double t = now();
-    uint32_t n = 0;
+    uint64_t n = 0;
     for (const auto& p : S().rx) {
         if (p.at > t)
             break;
-        ++n;
+        n += p.bytes.size() - p.taken;
     }
-    return n;
+    return static_cast<uint32_t>(std::min<uint64_t>(n, UINT32_MAX));
 }
 
 }  // namespace
@@ -279,9 +283,13 @@ FT_EXPORT FT_STATUS FT_Read(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToRead, DW
         n = std::min(n, s.readChunkLimit);
     std::string data;
     data.reserve(n);
-    for (uint32_t i = 0; i < n; ++i) {
-        data.push_back(s.rx.front().byte);
-        s.rx.pop_front();
+    while (data.size() < n) {
+        Pending& p = s.rx.front();
+        const size_t take = std::min<size_t>(n - data.size(), p.bytes.size() - p.taken);
+        data.append(p.bytes, p.taken, take);
+        p.taken += take;
+        if (p.taken == p.bytes.size())
+            s.rx.pop_front();
     }
     std::memcpy(lpBuffer, data.data(), n);
     *lpdwBytesReturned = n;
@@ -426,7 +434,13 @@ void ClearCalls()
     S().written.clear();
 }
 std::string WrittenBytes() { return S().written; }
-std::size_t QueuedRx() { return S().rx.size(); }
+std::size_t QueuedRx()
+{
+    size_t n = 0;
+    for (const auto& p : S().rx)
+        n += p.bytes.size() - p.taken;
+    return n;
+}
 bool IsOpen() { return S().current != nullptr; }
 double NowMs() { return now(); }
 
