@@ -1,6 +1,8 @@
 // State shared by the window's handlers, alive as long as the window.
 #pragma once
 
+#include "LogFile.h"
+
 #include <string>
 
 struct TLinkState {
@@ -11,4 +13,5 @@ struct TLinkState {
     std::string ReceiveText;  // received characters not yet taken as lines
     std::string IniPath;      // full path of the settings file
     std::string LogFileName;  // name of the current log file
+    TLogFile LogFile;         // open from the start to the stop of collection
 };

@@ -1,0 +1,33 @@
+// The open log file: created new (never over an existing file), written
+// straight to the operating system row by row, and readable by other
+// programs while it is open.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class TLogFile {
+public:
+    TLogFile() = default;
+    ~TLogFile();
+    TLogFile(const TLogFile&) = delete;
+    TLogFile& operator=(const TLogFile&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+
+    // Creates the file only when no file of that name exists. Returns 0, or
+    // the system error number (EEXIST when the name is taken).
+    int CreateNew(const std::string& name);
+
+    // Hands every byte to the operating system before returning, so a crash
+    // of the program afterwards loses none of them. Returns 0 or the system
+    // error number; EBADF when no file is open.
+    int Write(std::string_view bytes);
+
+    // Returns 0 or the system error number; closing when nothing is open is
+    // not an error. The file is released either way.
+    int Close();
+
+private:
+    int fd_ = -1;
+};
