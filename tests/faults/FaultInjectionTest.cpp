@@ -1,0 +1,242 @@
+// Faults on the line, in the meter and in the files, each ending with an
+// orderly close: position saved, log complete, nothing grown without bound.
+#include "MainFormUnit.h"
+#include "MessageBoxWatcher.h"
+#include "SimFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+class FaultInjectionTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<MessageBoxWatcher> boxes;
+    QString previousDir;
+
+    QString iniPath() const { return dir->path() + QStringLiteral("/tirevo.INI"); }
+
+    void writeIni(const QByteArray& text)
+    {
+        QFile f(iniPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+
+    void start()
+    {
+        form = std::make_unique<TMainForm>(dir->path() + QStringLiteral("/tirevo"));
+        form->show();
+        QVERIFY(form->LinkState.Connected);
+    }
+
+    // Collection on, timers left to the test: each tick() is one reception tick.
+    void startLoggingQuietly()
+    {
+        sim::SetAutoReply(false);
+        start();
+        form->Timer1->stop();
+        form->Timer2->stop();
+        form->sb5Click();
+        QVERIFY(form->LinkState.Logging);
+    }
+
+    void tick(int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            form->Timer2Timer();
+    }
+
+    QList<QByteArray> logRows() const
+    {
+        QFile f(QString::fromStdString(form->LinkState.LogFileName));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QList<QByteArray> lines = f.readAll().split('\n');
+        lines.removeLast();  // nothing after the last line end
+        return lines.mid(7);  // after the header
+    }
+
+    // Closes the window as the user would and checks what it leaves behind.
+    void closeOrderly()
+    {
+        const QString log = QString::fromStdString(form->LinkState.LogFileName);
+        QVERIFY(form->close());
+        form.reset();
+        QFile ini(iniPath());
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        const QByteArray settings = ini.readAll();
+        QVERIFY(settings.contains("MFTop=") && settings.contains("MFLeft="));
+        if (!log.isEmpty()) {
+            QFile f(log);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QVERIFY(f.readAll().endsWith("\r\n"));
+        }
+        QCOMPARE(boxes->seen.size(), size_t(0));
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        previousDir = QDir::currentPath();
+        QDir::setCurrent(dir->path());
+        BindSimulatedMeter();
+        boxes = std::make_unique<MessageBoxWatcher>(10);
+    }
+
+    void cleanup()
+    {
+        form.reset();
+        boxes.reset();
+        QDir::setCurrent(previousDir);
+    }
+
+    void unpluggedMidSessionAndBackKeepsOneLog()
+    {
+        writeIni("[System]\nInterval=100\n");
+        sim::SetReadingText("7.02");
+        start();
+        form->sb5Click();
+        QTRY_VERIFY_WITH_TIMEOUT(logRows().size() >= 2, 2000);
+        sim::Unplug(0);
+        QTRY_VERIFY_WITH_TIMEOUT(form->MeterLost(), 1000);
+        QTest::qWait(500);
+        const qsizetype before = logRows().size();
+        QVERIFY(logRows().size() == before);
+        sim::SetReadingText("7.09");
+        sim::Plug(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->MeterLost(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(logRows().size() >= before + 2, 2000);
+        const QList<QByteArray> rows = logRows();
+        QVERIFY(rows.first().contains("7.02") || rows.first().contains("7,02"));
+        QVERIFY(rows.last().contains("7.09") || rows.last().contains("7,09"));
+        closeOrderly();
+    }
+
+    void shortReadsStillGiveWholeLines()
+    {
+        startLoggingQuietly();
+        sim::SetReadChunkLimit(3);
+        sim::InjectRx("pH: 7.21\rpH: 7.22\r");
+        tick(12);
+        QCOMPARE(form->lbpHValue->text().replace(',', '.'), QStringLiteral("7.22"));
+        QCOMPARE(logRows().size(), qsizetype(2));
+        closeOrderly();
+    }
+
+    void failingReadsAndWritesLoseTheMeterThenFindItAgain_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::newRow("read") << "FT_Read";
+        QTest::newRow("write") << "FT_Write";
+        QTest::newRow("queue status") << "FT_GetStatus";
+    }
+
+    void failingReadsAndWritesLoseTheMeterThenFindItAgain()
+    {
+        QFETCH(QString, call);
+        writeIni("[System]\nInterval=100\n");
+        start();
+        form->sb5Click();
+        QTRY_VERIFY_WITH_TIMEOUT(logRows().size() >= 1, 2000);
+        sim::FailCalls(call.toStdString(), FT_IO_ERROR);
+        QTRY_VERIFY_WITH_TIMEOUT(form->MeterLost(), 2000);
+        sim::ClearFailures();
+        QTRY_VERIFY_WITH_TIMEOUT(!form->MeterLost(), 3000);
+        closeOrderly();
+    }
+
+    void aWriteRefusedForOtherReasonsChangesNothing()
+    {
+        writeIni("[System]\nInterval=100\n");
+        start();
+        sim::FailCalls("FT_Write", FT_FAILED_TO_WRITE_DEVICE);
+        QTest::qWait(400);
+        QVERIFY(!form->MeterLost());
+        sim::ClearFailures();
+        closeOrderly();
+    }
+
+    void aThousandLinesInOneReadAreAllLogged()
+    {
+        startLoggingQuietly();
+        std::string burst;
+        for (int i = 0; i < 1000; ++i)
+            burst += "pH: " + std::to_string(4 + i % 6) + ".50\r";
+        sim::InjectRx(burst);
+        tick(1001);
+        QCOMPARE(logRows().size(), qsizetype(1000));
+        QVERIFY(form->LinkState.ReceiveText.empty());
+        closeOrderly();
+    }
+
+    void tenMegabytesWithoutALineEnd()
+    {
+        startLoggingQuietly();
+        sim::InjectRx(std::string(10 * 1024 * 1024, 'x'));
+        for (int i = 0; i < 200 && sim::QueuedRx() > 0; ++i) {
+            tick();
+            QVERIFY(form->LinkState.ReceiveText.size() <= 64 * 1024);
+        }
+        QCOMPARE(sim::QueuedRx(), size_t(0));
+        sim::InjectRx("\rpH: 7.11\r");
+        tick(3);
+        QCOMPARE(form->lbpHValue->text().replace(',', '.'), QStringLiteral("7.11"));
+        QCOMPARE(logRows().size(), qsizetype(1));
+        closeOrderly();
+    }
+
+    void aReplyLineOfAHundredKilobytes()
+    {
+        startLoggingQuietly();
+        sim::InjectRx("pH: 7.01\r");
+        tick();
+        sim::InjectRx("pH: " + std::string(100 * 1024, '9') + "\rpH: 7.12\r");
+        tick(4);
+        QCOMPARE(form->lbpHValue->text().replace(',', '.'), QStringLiteral("7.12"));
+        QCOMPARE(logRows().size(), qsizetype(2));
+        closeOrderly();
+    }
+
+    void hugeSettingsFiles_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("10 MB") << 0;
+        QTest::newRow("100000 sections") << 1;
+    }
+
+    void hugeSettingsFiles()
+    {
+        QFETCH(int, kind);
+        QByteArray text;
+        if (kind == 0) {
+            text = "[Other]\nfiller=" + QByteArray(10 * 1024 * 1024, 'f') + "\n";
+        } else {
+            for (int i = 0; i < 100000; ++i)
+                text += "[S" + QByteArray::number(i) + "]\nk=v\n";
+        }
+        text += "[Window]\nMFTop=60\nMFLeft=61\n";
+        writeIni(text);
+        start();
+        QCOMPARE(form->pos(), QPoint(61, 60));
+        form->move(70, 71);
+        closeOrderly();
+        QFile ini(iniPath());
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        const QByteArray saved = ini.readAll();
+        QCOMPARE(saved.size(), text.size());
+        QVERIFY(saved.endsWith("[Window]\nMFTop=71\nMFLeft=70\n"));
+    }
+};
+
+QTEST_MAIN(FaultInjectionTest)
+#include "FaultInjectionTest.moc"
