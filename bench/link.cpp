@@ -1,0 +1,458 @@
+// bench_link WORKDIR MODE [ARGS...]
+//
+// The program's window on the simulated meter, set up as at start-up (shown,
+// meter listed, opened and connected), then measured through its own
+// handlers. Results are printed as key=value lines; a failed set-up or check
+// exits non-zero.
+//
+//   ticks N          CPU per reception tick: with a reading line pending
+//                    (one line injected before each tick), with none pending
+//   logrows N        CPU and wall time per log row, data collection on
+//   hours H on|off   H hours of one reading a second (one line and ten
+//                    reception ticks per simulated second, no waiting), with
+//                    data collection on or off; memory before and after
+//   send N           wall time of SendCommand("PH"), and of the bare floor:
+//                    three one-byte writes with 2 ms sleeps between them
+//   poll S           the event loop for S seconds with the timers running as
+//                    in the program: commands sent, readings read, CPU used
+#include "D2XXUnit.h"
+#include "FtDriver.h"
+#include "MainFormUnit.h"
+#include "Messages.h"
+#include "SimControl.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWindow>
+
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void fail(const std::string& why)
+{
+    std::fprintf(stderr, "bench_link: %s\n", why.c_str());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+double threadCpuUs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
+
+double processCpuS()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double wallUs()
+{
+    using namespace std::chrono;
+    return duration<double, std::micro>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A field of /proc/self/status in kB ("VmRSS", "VmHWM").
+long statusKb(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field + ":", 0) == 0)
+            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+    return -1;
+}
+
+// Bytes the allocator has handed out and not got back.
+long heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>(info.uordblks + info.hblkhd);
+}
+
+long fileSize(const std::string& name)
+{
+    struct stat st {};
+    return stat(name.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    if (v.empty())
+        return 0;
+    const auto at = static_cast<size_t>(std::ceil(p * static_cast<double>(v.size()))) - 1;
+    return v[std::min(at, v.size() - 1)];
+}
+
+double maximum(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
+
+// A reading line as the meter sends it, drifting a little around 7.00.
+std::string readingLine(long second)
+{
+    const double value = 7.0 + 0.15 * std::sin(static_cast<double>(second) / 97.0) +
+                         0.01 * static_cast<double>(second % 7 - 3);
+    char text[32];
+    std::snprintf(text, sizeof text, "pH: %.2f\r", value);
+    return text;
+}
+
+std::string localDecimal(std::string text, char decimal)
+{
+    std::replace(text.begin(), text.end(), '.', decimal);
+    return text;
+}
+
+// A message box would wait for a user who is not there: any that opens ends
+// the benchmark as failed, with its text.
+class ModalGuard {
+public:
+    ModalGuard()
+    {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                fail("unexpected message box: " + (box ? box->text() : modal->windowTitle()).toStdString());
+            }
+        });
+        timer_.start();
+    }
+
+private:
+    QTimer timer_;
+};
+
+void runEventLoopMs(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+class Bench {
+public:
+    Bench(const std::string& workdir) : form_(QString::fromStdString(workdir + "/tirevo"))
+    {
+        form_.show();
+        const double until = wallUs() + 10e6;
+        while (!(form_.windowHandle() && form_.windowHandle()->isExposed()) && wallUs() < until)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (!form_.LinkState.Connected || !form_.LinkState.DeviceOpen)
+            fail("the window did not connect to the simulated meter");
+    }
+
+    TMainForm& form() { return form_; }
+
+    // The timers are left to the benchmark; what the meter sent at
+    // connection is taken in first.
+    void quiet()
+    {
+        form_.Timer1->stop();
+        form_.Timer2->stop();
+        sim::SetAutoReply(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (int i = 0; i < 10; ++i)
+            form_.Timer2Timer();
+        if (!form_.LinkState.ReceiveText.empty() || sim::QueuedRx() != 0)
+            fail("the connection replies were not taken in");
+        sim::ClearCalls();
+    }
+
+    void expectShown(const std::string& line)
+    {
+        const std::string expected = localDecimal(line.substr(4, line.size() - 5), form_.Separators.decimal);
+        if (form_.lbpHValue->text().toStdString() != expected)
+            fail("reading shown is \"" + form_.lbpHValue->text().toStdString() + "\", expected \"" + expected +
+                 "\"");
+        if (!form_.LinkState.ReceiveText.empty())
+            fail("received text left over");
+    }
+
+private:
+    TMainForm form_;
+};
+
+// CPU of one Timer2Timer call, averaged; each tick preceded by `before`.
+template <typename Before>
+double tickCpuUs(TMainForm& form, long n, Before before, std::vector<double>* wall = nullptr)
+{
+    double cpu = 0;
+    for (long i = 0; i < n; ++i) {
+        before(i);
+        const double c0 = threadCpuUs();
+        const double w0 = wallUs();
+        form.Timer2Timer();
+        const double w1 = wallUs();
+        cpu += threadCpuUs() - c0;
+        if (wall)
+            wall->push_back(w1 - w0);
+        // What the event loop does between ticks (the label's repaint) is
+        // not part of the tick.
+        QCoreApplication::processEvents();
+        if (i % 1000 == 999)
+            sim::ClearCalls();
+    }
+    return cpu / static_cast<double>(n);
+}
+
+int ticks(Bench& bench, long n)
+{
+    TMainForm& form = bench.form();
+    bench.quiet();
+    const std::string lines[2] = {"pH: 7.02\r", "pH: 7.03\r"};
+    auto changing = [&](long i) { sim::InjectRx(lines[i % 2]); };
+    auto same = [&](long) { sim::InjectRx(lines[0]); };
+    auto nothing = [](long) {};
+
+    tickCpuUs(form, 2000, changing);
+    std::vector<double> wall;
+    const double changingUs = tickCpuUs(form, n, changing, &wall);
+    bench.expectShown(lines[(n - 1) % 2]);
+    const double sameUs = tickCpuUs(form, n, same);
+    bench.expectShown(lines[0]);
+    const double emptyUs = tickCpuUs(form, n, nothing);
+    if (form.LinkState.Logging)
+        fail("data collection is on");
+
+    double overhead = 0;
+    for (long i = 0; i < n; ++i) {
+        const double c0 = threadCpuUs();
+        overhead += threadCpuUs() - c0;
+    }
+    std::printf("ticks=%ld\n", n);
+    std::printf("tick-line-cpu-us=%.2f\n", changingUs);
+    std::printf("tick-line-wall-median-us=%.2f\n", median(wall));
+    std::printf("tick-line-wall-p99-us=%.2f\n", percentile(wall, 0.99));
+    std::printf("tick-same-line-cpu-us=%.2f\n", sameUs);
+    std::printf("tick-empty-cpu-us=%.2f\n", emptyUs);
+    std::printf("clock-read-us=%.3f\n", overhead / static_cast<double>(n));
+    return 0;
+}
+
+int logRows(Bench& bench, long n)
+{
+    TMainForm& form = bench.form();
+    bench.quiet();
+    form.sb5Click();
+    if (!form.LinkState.Logging) {
+        std::printf("log=unavailable\n");
+        return 0;
+    }
+    const std::string name = form.LinkState.LogFileName;
+    const long size0 = fileSize(name);
+    const std::string reading = localDecimal("7.02", form.Separators.decimal);
+    for (int i = 0; i < 200; ++i)
+        form.WriteLogRow(reading);
+    const long size1 = fileSize(name);
+    std::vector<double> wall;
+    double cpu = 0;
+    for (long i = 0; i < n; ++i) {
+        const double c0 = threadCpuUs();
+        const double w0 = wallUs();
+        form.WriteLogRow(reading);
+        const double w1 = wallUs();
+        cpu += threadCpuUs() - c0;
+        wall.push_back(w1 - w0);
+    }
+    const long size2 = fileSize(name);
+    if (!form.LinkState.Logging)
+        fail("data collection stopped while writing rows");
+    const long rowBytes = (size1 - size0) / 200;
+    if (rowBytes <= 0 || size2 - size1 != rowBytes * n)
+        fail("the log file did not grow by one row per call");
+
+    // The whole reading path with collection on: tick, label, row.
+    const std::string lines[2] = {"pH: 7.02\r", "pH: 7.03\r"};
+    const double tickUs = tickCpuUs(form, n, [&](long i) { sim::InjectRx(lines[i % 2]); });
+    if (fileSize(name) != size2 + rowBytes * n)
+        fail("a reading tick with collection on did not write one row");
+    form.sb6Click();
+    if (form.LinkState.Logging)
+        fail("data collection did not stop");
+
+    std::printf("log=%s\n", name.c_str());
+    std::printf("log-rows=%ld\n", n);
+    std::printf("log-row-bytes=%ld\n", rowBytes);
+    std::printf("log-row-cpu-us=%.2f\n", cpu / static_cast<double>(n));
+    std::printf("log-row-wall-median-us=%.2f\n", median(wall));
+    std::printf("log-row-wall-max-us=%.2f\n", maximum(wall));
+    std::printf("tick-line-logging-cpu-us=%.2f\n", tickUs);
+    return 0;
+}
+
+int hours(Bench& bench, double h, bool collect)
+{
+    TMainForm& form = bench.form();
+    bench.quiet();
+    std::string collection = "off";
+    if (collect) {
+        form.sb5Click();
+        collection = form.LinkState.Logging ? "on" : "unavailable";
+    }
+    const long seconds = std::lround(h * 3600);
+    auto simulate = [&](long from, long to) {
+        for (long s = from; s < to; ++s) {
+            sim::InjectRx(readingLine(s));
+            for (int t = 0; t < 10; ++t)
+                form.Timer2Timer();
+            QCoreApplication::processEvents();
+            if (s % 1000 == 999)
+                sim::ClearCalls();
+        }
+    };
+    // Settle first: every digit drawn once, the log file's first pages.
+    simulate(-600, 0);
+    sim::ClearCalls();
+    const long logBefore = form.LinkState.Logging ? fileSize(form.LinkState.LogFileName) : 0;
+    const long rss0 = statusKb("VmRSS"), hwm0 = statusKb("VmHWM"), heap0 = heapInUse();
+    std::string trend;
+    const double w0 = wallUs();
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        simulate(seconds * quarter / 4, seconds * (quarter + 1) / 4);
+        if (quarter)
+            trend += ',';
+        trend += std::to_string(statusKb("VmRSS"));
+    }
+    const double elapsed = (wallUs() - w0) / 1e6;
+    sim::ClearCalls();
+    const long rss1 = statusKb("VmRSS"), hwm1 = statusKb("VmHWM"), heap1 = heapInUse();
+    bench.expectShown(readingLine(seconds - 1));
+    if (form.LinkState.Logging) {
+        const long grown = fileSize(form.LinkState.LogFileName) - logBefore;
+        if (grown <= 0 || grown % seconds != 0)
+            fail("the log did not get one row per reading");
+        std::printf("log-bytes=%ld\n", grown);
+        form.sb6Click();
+    }
+    std::printf("readings=%ld\n", seconds);
+    std::printf("collection=%s\n", collection.c_str());
+    std::printf("elapsed-s=%.1f\n", elapsed);
+    std::printf("rss-before-kb=%ld\nrss-after-kb=%ld\n", rss0, rss1);
+    std::printf("hwm-before-kb=%ld\nhwm-after-kb=%ld\n", hwm0, hwm1);
+    std::printf("heap-before-b=%ld\nheap-after-b=%ld\n", heap0, heap1);
+    std::printf("rss-quarters-kb=%s\n", trend.c_str());
+    return 0;
+}
+
+int sends(Bench& bench, long n)
+{
+    TMainForm& form = bench.form();
+    bench.quiet();
+    for (int i = 0; i < 10; ++i)
+        form.SendCommand("PH");
+    sim::ClearCalls();
+    std::vector<double> program, floor;
+    for (long i = 0; i < n; ++i) {
+        const double w0 = wallUs();
+        form.SendCommand("PH");
+        program.push_back((wallUs() - w0) / 1e3);
+    }
+    std::string expected;
+    for (long i = 0; i < n; ++i)
+        expected += "PH\r";
+    if (sim::WrittenBytes() != expected || sim::CallsNamed("FT_Write").size() != static_cast<size_t>(3 * n))
+        fail("\"PH\" did not go out as three one-byte writes each time");
+
+    // The floor: the same three writes through the device layer and the
+    // two pauses, nothing else.
+    for (long i = 0; i < n; ++i) {
+        const double w0 = wallUs();
+        for (char c : {'P', 'H'}) {
+            FTDeviceState.outputBuffer[0] = static_cast<unsigned char>(c);
+            WriteFTBuffer(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        FTDeviceState.outputBuffer[0] = '\r';
+        WriteFTBuffer(1);
+        floor.push_back((wallUs() - w0) / 1e3);
+    }
+    std::printf("sends=%ld\n", n);
+    std::printf("send-median-ms=%.3f\nsend-p95-ms=%.3f\nsend-max-ms=%.3f\n", median(program),
+                percentile(program, 0.95), maximum(program));
+    std::printf("floor-median-ms=%.3f\nfloor-max-ms=%.3f\n", median(floor), maximum(floor));
+    return 0;
+}
+
+int poll(Bench& bench, double seconds)
+{
+    TMainForm& form = bench.form();
+    // Past the connection: the first poll comes one interval later.
+    runEventLoopMs(2000);
+    sim::ClearCalls();
+    const double cpu0 = processCpuS(), w0 = wallUs();
+    runEventLoopMs(static_cast<int>(seconds * 1000));
+    const double cpu = processCpuS() - cpu0, elapsed = (wallUs() - w0) / 1e6;
+    long commands = 0, readings = 0;
+    const std::string written = sim::WrittenBytes();
+    for (size_t at = written.find("PH\r"); at != std::string::npos; at = written.find("PH\r", at + 1))
+        ++commands;
+    for (const auto& call : sim::CallsNamed("FT_Read"))
+        for (size_t at = call.data.find("pH:"); at != std::string::npos; at = call.data.find("pH:", at + 1))
+            ++readings;
+    if (form.lbpHValue->text() == QStringLiteral("---"))
+        fail("no reading shown while polling");
+    std::printf("poll-seconds=%.1f\npoll-commands=%ld\npoll-readings=%ld\n", elapsed, commands, readings);
+    std::printf("poll-cpu-s=%.3f\n", cpu);
+    std::printf("poll-rss-kb=%ld\n", statusKb("VmRSS"));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+    if (argc < 3)
+        fail("usage: bench_link WORKDIR ticks N | logrows N | hours H on|off | send N | poll S");
+    const std::string workdir = argv[1];
+    const std::string mode = argv[2];
+    auto number = [&](int index, double fallback) { return argc > index ? std::atof(argv[index]) : fallback; };
+    // Log files go to the current folder, as in the program.
+    if (chdir(workdir.c_str()) != 0)
+        fail("cannot enter " + workdir);
+    if (!BindFTDriverLibrary(TIREVO_SIM_LIBRARY))
+        fail("cannot bind the simulated meter " TIREVO_SIM_LIBRARY);
+    sim::Reset();
+    ModalGuard guard;
+    Bench bench(workdir);
+    if (mode == "ticks")
+        return ticks(bench, std::lround(number(3, 20000)));
+    if (mode == "logrows")
+        return logRows(bench, std::lround(number(3, 20000)));
+    if (mode == "hours")
+        return hours(bench, number(3, 10), argc > 4 && std::string(argv[4]) == "on");
+    if (mode == "send")
+        return sends(bench, std::lround(number(3, 200)));
+    if (mode == "poll")
+        return poll(bench, number(3, 60));
+    fail("unknown mode " + mode);
+}
