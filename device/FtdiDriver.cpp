@@ -61,10 +61,12 @@ using namespace ftdilayer;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// Four transfers of 64 packets each keep 16 KiB of chip output covered
-// between two queue polls, far more than a 100 ms poll needs at any baud
-// rate the meter uses.
-constexpr int kInTransfers = 4;
+// A transfer ends at the chip's first short packet, which comes at the
+// latest one latency period (16 ms) after the previous one, so trickling
+// input can use up one transfer per period. Eight cover 128 ms, more than
+// one 100 ms queue poll, before the chip has to hold bytes in its own
+// receive buffer; 64 packets each take a full-speed stream in large bites.
+constexpr int kInTransfers = 8;
 constexpr int kPacketsPerTransfer = 64;
 // Until FT_SetTimeouts is called; 0 set there means "no limit", as with the
 // vendor library.
@@ -124,6 +126,9 @@ Device* find(FT_HANDLE handle)
 // calls that follow a count refer to this snapshot, so a converter plugged in
 // between the count and the index calls cannot shift the indexes. Each count
 // takes a new snapshot; an index call without any count before takes one.
+// Every snapshot comes from a new libusb context: a context that lives on
+// learns of new devices only through udevd's events, which a system without
+// udevd never sends, so a converter plugged in later would never be listed.
 ftdi_context* gListContext = nullptr;
 std::vector<libusb_device*> gListed;
 bool gListValid = false;
@@ -139,8 +144,9 @@ void dropListed()
 FT_STATUS refreshListed()
 {
     dropListed();
-    if (!gListContext)
-        gListContext = ftdi_new();
+    if (gListContext)
+        ftdi_free(gListContext);
+    gListContext = ftdi_new();
     if (!gListContext)
         return FT_OTHER_ERROR;
     ftdi_device_list* list = nullptr;

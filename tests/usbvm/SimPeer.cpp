@@ -1,6 +1,6 @@
 // The peer's side of the conformance protocol for the simulated meter: the
-// simulator answers "PH" and "V" itself; this adds the burst and the unplug
-// that the host peer performs in the test VM.
+// simulator answers "PH" and "V" itself; this adds the burst, the unplug and
+// the plugging back in that the host peer performs in the test VM.
 #include "BurstPattern.h"
 #include "SimControl.h"
 
@@ -11,6 +11,9 @@
 
 namespace {
 int gDevice = -1;
+double gUnpluggedAt = -1;
+// As long as the host peer in the VM stays away before it connects again.
+constexpr double kReplugAfterMs = 1500;
 }
 
 PEER_EXPORT void usbvm_sim_setup(const char* product, const char* serial)
@@ -39,5 +42,16 @@ PEER_EXPORT void usbvm_sim_command(const char* line)
         }
     } else if (command == "BYE" && gDevice >= 0) {
         sim::Unplug(gDevice);
+        gUnpluggedAt = sim::NowMs();
+    }
+}
+
+// Called between the checker's steps: plugs the meter back in once it has
+// been away long enough.
+PEER_EXPORT void usbvm_sim_poll()
+{
+    if (gUnpluggedAt >= 0 && sim::NowMs() - gUnpluggedAt >= kReplugAfterMs) {
+        sim::Plug(gDevice);
+        gUnpluggedAt = -1;
     }
 }

@@ -1,14 +1,16 @@
 // Conformance check of a bound converter driver through the program's own
 // device layer: listing, opening by serial number, the meter's line setup,
 // the command and reply round trip, a 10,000-byte burst, close and reopen,
-// and an unplug that must fail calls instead of hanging them.
+// an unplug that must fail calls instead of hanging them, and opening the
+// converter again once it is plugged back in.
 //
 // It runs against a real or emulated converter with a peer playing the meter
 // on its serial side (the test VM), or against the simulated meter library,
 // where a small helper library plays the peer. The peer's protocol:
 //   "PH\r"    -> "pH: 7.02\r"
 //   "BURST\r" -> the 10,000 bytes of BurstPattern.h in chunks with pauses
-//   "BYE\r"   -> the peer hangs up, which unplugs the converter
+//   "BYE\r"   -> the peer hangs up, which unplugs the converter; a moment
+//               later it comes back, which plugs the converter in again
 //
 // usage: tirevo-usbvm-check --driver builtin|auto|LIBRARY --product TEXT --serial TEXT
 //                           [--sim-peer LIBRARY] [--tty NAME]
@@ -77,10 +79,16 @@ double msSince(Clock::time_point t)
 struct Peer {
     void (*setup)(const char*, const char*) = nullptr;
     void (*command)(const char*) = nullptr;
+    void (*poll)() = nullptr;
     void sent(const std::string& line) const
     {
         if (command)
             command(line.c_str());
+    }
+    void tick() const
+    {
+        if (poll)
+            poll();
     }
 };
 
@@ -255,8 +263,9 @@ int main(int argc, char** argv)
         if (lib) {
             peer.setup = reinterpret_cast<void (*)(const char*, const char*)>(dlsym(lib, "usbvm_sim_setup"));
             peer.command = reinterpret_cast<void (*)(const char*)>(dlsym(lib, "usbvm_sim_command"));
+            peer.poll = reinterpret_cast<void (*)()>(dlsym(lib, "usbvm_sim_poll"));
         }
-        if (!peer.setup || !peer.command) {
+        if (!peer.setup || !peer.command || !peer.poll) {
             check(false, "sim peer", "cannot load " + simPeer + ": " + (dlerror() ? dlerror() : "?"));
             return 1;
         }
@@ -376,6 +385,28 @@ int main(int argc, char** argv)
         check(s == FT_DEVICE_NOT_FOUND, "open after unplug", "status " + std::to_string(s));
         if (s == FT_OK)
             CloseFTDevice();
+    }
+
+    // 8. Plugged back in: listed again, and it opens and answers as before.
+    {
+        bool back = false;
+        const auto t0 = Clock::now();
+        while (!back && msSince(t0) < 15000) {
+            peer.tick();
+            back = listed(product, serial, detail);
+            if (!back)
+                std::this_thread::sleep_for(milliseconds(200));
+        }
+        char info[64];
+        std::snprintf(info, sizeof info, " (after %.0f ms)", msSince(t0));
+        check(back, "replugged converter listed", detail + info);
+        s = Open_USB_Device_By_Serial_Number(serial);
+        if (check(s == FT_OK, "open after replug", "status " + std::to_string(s))) {
+            check(configure(detail), "line setup after replug", detail);
+            roundTrip(peer, "PH round trip after replug");
+            s = CloseFTDevice();
+            check(s == FT_OK, "final close", "status " + std::to_string(s));
+        }
     }
 
     std::printf("%d passed, %d failed\n", gPassed, gFailed);

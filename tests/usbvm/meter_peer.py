@@ -7,12 +7,15 @@ Connects to the unix socket of the converter's serial side ($USBVM_SOCK or
   PH     -> "pH: 7.02\\r"
   V      -> a version line
   BURST  -> 10,000 pattern bytes (BurstPattern.h) in chunks with pauses
-  BYE    -> hangs up; the rig then unplugs the converter
+  BYE    -> hangs up; the rig then unplugs the converter. With
+            --replug-after S it connects again S seconds later, which
+            plugs the converter back in, and goes on answering.
   other  -> ignored, like a meter ignoring noise (S20 and friends)
 
 Logs every byte with a time stamp to --log (default stderr). Exits 0 when it
 saw at least --expect-ph PH commands, a complete BURST and a BYE, in that
-order; 1 otherwise. Standard library only.
+order, and with --replug-after a PH after plugging back in; 1 otherwise.
+Standard library only.
 """
 import argparse
 import os
@@ -81,7 +84,7 @@ class Meter:
                 actions.append(("hangup", None))
         return actions
 
-    def complete(self, expect_ph):
+    def complete(self, expect_ph, ph_after_bye=0):
         """True when the session went as the conformance program runs it."""
         h = self.history
         try:
@@ -89,7 +92,8 @@ class Meter:
             bye = h.index(b"BYE")
         except ValueError:
             return False
-        return h.count(b"PH") >= expect_ph and burst < bye and h[:burst].count(b"PH") >= 1
+        return (h[:bye].count(b"PH") >= expect_ph and burst < bye and
+                h[:burst].count(b"PH") >= 1 and h[bye + 1:].count(b"PH") >= ph_after_bye)
 
 
 def connect(path, wait_s):
@@ -106,30 +110,14 @@ def connect(path, wait_s):
             time.sleep(0.05)
 
 
-def main(argv=None):
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--socket", default=os.environ.get("USBVM_SOCK"))
-    ap.add_argument("--log", help="append the byte log to this file")
-    ap.add_argument("--expect-ph", type=int, default=1)
-    args = ap.parse_args(argv)
-    if not args.socket:
-        ap.error("no socket: pass --socket or set USBVM_SOCK")
-
-    log = open(args.log, "a", buffering=1) if args.log else sys.stderr
-    t0 = time.monotonic()
-
-    def note(what):
-        print(f"meter-peer: {time.monotonic() - t0:9.4f}s {what}", file=log)
-
-    meter = Meter()
-    sock = connect(args.socket, 10)
-    note(f"connected to {args.socket}")
-    hung_up = False
-    while not hung_up:
+def serve(sock, meter, note):
+    """Answers commands until BYE (returns True) or until the VM closes the
+    line (returns False)."""
+    while True:
         data = sock.recv(4096)
         if not data:
             note("the VM closed the line")
-            break
+            return False
         note(f"rx {data!r}")
         for action, payload in meter.feed(data):
             if action == "send":
@@ -142,10 +130,40 @@ def main(argv=None):
                 note(f"tx burst of {BURST_BYTES} bytes")
             elif action == "hangup":
                 note("hanging up: the converter is unplugged now")
-                hung_up = True
-                break
-    sock.close()
-    ok = meter.complete(args.expect_ph)
+                return True
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--socket", default=os.environ.get("USBVM_SOCK"))
+    ap.add_argument("--log", help="append the byte log to this file")
+    ap.add_argument("--expect-ph", type=int, default=1,
+                    help="PH commands expected before BYE")
+    ap.add_argument("--replug-after", type=float, default=0,
+                    help="seconds after hanging up before connecting again (0: never)")
+    args = ap.parse_args(argv)
+    if not args.socket:
+        ap.error("no socket: pass --socket or set USBVM_SOCK")
+
+    log = open(args.log, "a", buffering=1) if args.log else sys.stderr
+    t0 = time.monotonic()
+
+    def note(what):
+        print(f"meter-peer: {time.monotonic() - t0:9.4f}s {what}", file=log)
+
+    meter = Meter()
+    replugged = False
+    while True:
+        sock = connect(args.socket, 10)
+        note(f"connected to {args.socket}")
+        hung_up = serve(sock, meter, note)
+        sock.close()
+        if not (hung_up and args.replug_after > 0 and not replugged):
+            break
+        time.sleep(args.replug_after)
+        replugged = True
+        note("plugging the converter back in")
+    ok = meter.complete(args.expect_ph, 1 if args.replug_after > 0 else 0)
     note(f"commands {meter.history!r}; session {'complete' if ok else 'INCOMPLETE'}")
     if log is not sys.stderr:
         log.close()

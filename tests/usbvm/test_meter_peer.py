@@ -28,17 +28,20 @@ class Framing(unittest.TestCase):
 
     def test_session_needs_ph_before_burst_before_bye(self):
         cases = [
-            (b"PH\rBURST\rPH\rBYE\r", 2, True),
-            (b"PH\rBURST\rBYE\r", 2, False),
-            (b"BURST\rPH\rPH\rBYE\r", 2, False),
-            (b"PH\rPH\rBYE\rBURST\r", 2, False),
-            (b"PH\rPH\rBURST\r", 1, False),
+            (b"PH\rBURST\rPH\rBYE\r", 2, 0, True),
+            (b"PH\rBURST\rBYE\r", 2, 0, False),
+            (b"PH\rBURST\rBYE\rPH\r", 2, 0, False),  # the PH after BYE counts apart
+            (b"BURST\rPH\rPH\rBYE\r", 2, 0, False),
+            (b"PH\rPH\rBYE\rBURST\r", 2, 0, False),
+            (b"PH\rPH\rBURST\r", 1, 0, False),
+            (b"PH\rBURST\rPH\rBYE\rPH\r", 2, 1, True),
+            (b"PH\rBURST\rPH\rBYE\r", 2, 1, False),
         ]
-        for stream, expect_ph, complete in cases:
-            with self.subTest(stream=stream):
+        for stream, expect_ph, after_bye, complete in cases:
+            with self.subTest(stream=stream, after_bye=after_bye):
                 meter = meter_peer.Meter()
                 meter.feed(stream)
-                self.assertEqual(meter.complete(expect_ph), complete)
+                self.assertEqual(meter.complete(expect_ph, after_bye), complete)
 
 
 class Burst(unittest.TestCase):
@@ -62,37 +65,56 @@ class Burst(unittest.TestCase):
 
 
 class Session(unittest.TestCase):
-    def test_whole_session_over_a_socket(self):
+    def converse(self, conn, command, reply_end=b"\r", size=None):
+        conn.sendall(command)
+        got = b""
+        while (size is None and not got.endswith(reply_end)) or (size and len(got) < size):
+            got += conn.recv(4096)
+        return got
+
+    def run_peer(self, directory, path, extra):
+        result = {}
+        args = ["--socket", path, "--expect-ph", "1", "--log", os.path.join(directory, "log")]
+        peer = threading.Thread(target=lambda: result.setdefault("rc", meter_peer.main(args + extra)))
+        peer.start()
+        return peer, result
+
+    def test_whole_session_with_unplug_and_replug(self):
         import tempfile
         with tempfile.TemporaryDirectory() as d:
             path = os.path.join(d, "chip.sock")
             server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
             server.bind(path)
             server.listen(1)
-            result = {}
-            peer = threading.Thread(
-                target=lambda: result.setdefault(
-                    "rc", meter_peer.main(["--socket", path, "--expect-ph", "1",
-                                           "--log", os.path.join(d, "log")])))
-            peer.start()
+            peer, result = self.run_peer(d, path, ["--replug-after", "0.05"])
             conn, _ = server.accept()
             conn.sendall(b"P")
-            conn.sendall(b"H\r")
-            reply = b""
-            while not reply.endswith(b"\r"):
-                reply += conn.recv(64)
-            self.assertEqual(reply, b"pH: 7.02\r")
-            conn.sendall(b"BURST\r")
-            got = b""
-            while len(got) < 10000:
-                got += conn.recv(4096)
-            self.assertEqual(got, meter_peer.burst_pattern())
+            self.assertEqual(self.converse(conn, b"H\r"), b"pH: 7.02\r")
+            self.assertEqual(self.converse(conn, b"BURST\r", size=10000), meter_peer.burst_pattern())
             conn.sendall(b"BYE\r")
-            self.assertEqual(conn.recv(16), b"")  # the peer hung up
-            peer.join(5)
+            self.assertEqual(conn.recv(16), b"")  # hung up: the converter is unplugged
             conn.close()
+            conn, _ = server.accept()  # and plugged back in
+            self.assertEqual(self.converse(conn, b"PH\r"), b"pH: 7.02\r")
+            conn.close()  # the VM powers off
+            peer.join(5)
             server.close()
             self.assertEqual(result.get("rc"), 0)
+
+    def test_session_without_bye_is_incomplete(self):
+        import tempfile
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "chip.sock")
+            server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            server.bind(path)
+            server.listen(1)
+            peer, result = self.run_peer(d, path, [])
+            conn, _ = server.accept()
+            self.assertEqual(self.converse(conn, b"PH\r"), b"pH: 7.02\r")
+            conn.close()
+            peer.join(5)
+            server.close()
+            self.assertEqual(result.get("rc"), 1)
 
 
 if __name__ == "__main__":
