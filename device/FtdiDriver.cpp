@@ -143,10 +143,13 @@ void dropListed()
 
 FT_STATUS refreshListed()
 {
+    // The new context first: libusb keeps its hotplug monitor running while
+    // any context exists, instead of stopping and starting it again.
+    ftdi_context* fresh = ftdi_new();
     dropListed();
     if (gListContext)
         ftdi_free(gListContext);
-    gListContext = ftdi_new();
+    gListContext = fresh;
     if (!gListContext)
         return FT_OTHER_ERROR;
     ftdi_device_list* list = nullptr;
