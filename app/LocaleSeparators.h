@@ -8,4 +8,5 @@ struct TLocaleSeparators {
     char time = ':';
 };
 
-TLocaleSeparators ReadLocaleSeparators(const QLocale& locale = QLocale::system());
+// The default locale is the system one unless the program chose another.
+TLocaleSeparators ReadLocaleSeparators(const QLocale& locale = QLocale());

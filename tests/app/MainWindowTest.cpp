@@ -342,6 +342,21 @@ private slots:
         QCOMPARE(sim::CallsNamed("FT_Close").size(), size_t(1));
     }
 
+    void separatorsFollowALocaleChange()
+    {
+        auto form = startForm();
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QEvent change(QEvent::LocaleChange);
+        QApplication::sendEvent(form.get(), &change);
+        QCOMPARE(form->Separators.decimal, ',');
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QApplication::sendEvent(form.get(), &change);
+        QCOMPARE(form->Separators.decimal, '.');
+        QCOMPARE(form->Separators.time, ':');
+        QLocale::setDefault(before);
+    }
+
     void theWindowMatchesItsLayout()
     {
         auto form = startForm();
