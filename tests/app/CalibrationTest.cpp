@@ -1,5 +1,6 @@
 // The calibration page through its real handlers: the bytes on the line.
 #include "MainFormUnit.h"
+#include "LocalNumber.h"
 #include "MessageBoxWatcher.h"
 #include "SimFixture.h"
 
@@ -18,10 +19,6 @@ class CalibrationTest : public QObject {
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<TMainForm> form;
 
-    static QString local(QString text)
-    {
-        return text.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
-    }
 
 private slots:
     void init()
@@ -40,7 +37,7 @@ private slots:
 
     void fieldsStartWithTheSettings()
     {
-        QCOMPARE(form->edPH1->text(), local("4.01"));
+        QCOMPARE(form->edPH1->text(), LocalNumber("4.01"));
         QCOMPARE(form->edPH2->text(), QStringLiteral("7"));
     }
 
@@ -79,7 +76,7 @@ private slots:
         QFETCH(QString, box);
         MessageBoxWatcher boxes(10);
         QLineEdit* field = point == 1 ? form->edPH1 : form->edPH2;
-        field->setText(local(entry));
+        field->setText(LocalNumber(entry));
         QTest::mouseClick(point == 1 ? form->sbtCAL1 : form->sbtCAL2, Qt::LeftButton);
         QTest::qWait(20);
 

@@ -1,5 +1,6 @@
 // Replies of the simulated meter through the real reception timer handler.
 #include "MainFormUnit.h"
+#include "LocalNumber.h"
 #include "MessageBoxWatcher.h"
 #include "SimFixture.h"
 
@@ -31,10 +32,6 @@ class ReceptionTest : public QObject {
 
     void tick() { form->Timer2Timer(); }
     QString shown() const { return form->lbpHValue->text(); }
-    static QString local(QString text)
-    {
-        return text.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
-    }
 
 private slots:
     void init()
@@ -69,7 +66,7 @@ private slots:
         QFETCH(QString, expected);
         sim::InjectRx(line.toStdString() + "\r");
         tick();
-        QCOMPARE(shown(), expected == "---" ? expected : local(expected));
+        QCOMPARE(shown(), expected == "---" ? expected : LocalNumber(expected));
         QVERIFY(form->LinkState.ReceiveText.empty());
     }
 
@@ -81,7 +78,7 @@ private slots:
         QTest::qWait(100);
         sim::InjectRx("02\r");
         tick();
-        QCOMPARE(shown(), local("7.02"));
+        QCOMPARE(shown(), LocalNumber("7.02"));
         QCOMPARE(sim::CallsNamed("FT_Read").size(), size_t(2));
     }
 
@@ -89,9 +86,9 @@ private slots:
     {
         sim::InjectRx("pH: 7.01\rpH: 7.02\r");
         tick();
-        QCOMPARE(shown(), local("7.01"));
+        QCOMPARE(shown(), LocalNumber("7.01"));
         tick();
-        QCOMPARE(shown(), local("7.02"));
+        QCOMPARE(shown(), LocalNumber("7.02"));
         QCOMPARE(sim::CallsNamed("FT_Read").size(), size_t(1));
     }
 
@@ -100,7 +97,7 @@ private slots:
         sim::InjectRx("pH: 7.01\r\npH: 7.02\r");
         tick();
         tick();
-        QCOMPARE(shown(), local("7.01"));
+        QCOMPARE(shown(), LocalNumber("7.01"));
     }
 
     void aBadReadingKeepsTheLastOne()
@@ -108,7 +105,7 @@ private slots:
         sim::InjectRx("pH: 6.50\rpH: abc\r");
         tick();
         tick();
-        QCOMPARE(shown(), local("6.50"));
+        QCOMPARE(shown(), LocalNumber("6.50"));
     }
 
     void aFailedReadStillTakesAPendingLine()
@@ -118,7 +115,7 @@ private slots:
         sim::InjectRx("pH: 6.30\r");
         sim::FailCalls("FT_Read", FT_IO_ERROR);
         tick();
-        QCOMPARE(shown(), local("6.20"));
+        QCOMPARE(shown(), LocalNumber("6.20"));
     }
 
     void receivedTextStaysBounded()
@@ -133,7 +130,7 @@ private slots:
         sim::InjectRx("\rpH: 7.33\r");
         tick();
         tick();
-        QCOMPARE(shown(), local("7.33"));
+        QCOMPARE(shown(), LocalNumber("7.33"));
     }
 
     void pollingShowsTheMetersReadings()
@@ -143,7 +140,7 @@ private slots:
         form->Timer1->setInterval(200);
         form->Timer1->start();
         form->Timer2->start();
-        QTRY_COMPARE_WITH_TIMEOUT(shown(), local("7.04"), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), LocalNumber("7.04"), 2000);
     }
 };
 
