@@ -96,7 +96,7 @@ TMainForm::~TMainForm()
 void TMainForm::buildControls()
 {
     setWindowTitle(QStringLiteral("USB pH-Meter"));
-    setWindowIcon(QIcon(QStringLiteral(":/tirevo.png")));
+    // The icon comes from the application's (set once at program start).
     // A fixed border with only the system menu and the close box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -169,15 +169,15 @@ void TMainForm::buildControls()
     Image1->setGeometry(0, 8, 97, 41);
     Image1->setAlignment(Qt::AlignCenter);
     Image1->setCursor(Qt::PointingHandCursor);
-    {
+    Image1->setPictureLoader([size = Image1->size()] {
         QFile logo(QStringLiteral(":/logo.jpg"));
-        if (logo.open(QIODevice::ReadOnly)) {
-            const QImage image = JpegToImage(logo.readAll());
-            if (!image.isNull())
-                Image1->setPixmap(QPixmap::fromImage(
-                    image.scaled(Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-        }
-    }
+        if (!logo.open(QIODevice::ReadOnly))
+            return QPixmap();
+        const QImage image = JpegToImage(logo.readAll());
+        if (image.isNull())
+            return QPixmap();
+        return QPixmap::fromImage(image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    });
     Label1 = autoLabel(QStringLiteral("Tirevo"), tsAbout, 120, 12);
     Label1->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 15, true));
     setColour(Label1, QColor(0, 0, 128));

@@ -48,3 +48,13 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* event)
         emit clicked();
     QLabel::mouseReleaseEvent(event);
 }
+
+void TClickLabel::paintEvent(QPaintEvent* event)
+{
+    if (loader_) {
+        const auto loader = std::move(loader_);
+        loader_ = nullptr;
+        setPixmap(loader());
+    }
+    QLabel::paintEvent(event);
+}

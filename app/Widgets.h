@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <functional>
+
 class TBitBtn : public QPushButton {
     Q_OBJECT
 public:
@@ -22,9 +24,17 @@ class TClickLabel : public QLabel {
 public:
     using QLabel::QLabel;
 
+    // A picture made only when the label is first painted: most starts
+    // connect at once and never show it.
+    void setPictureLoader(std::function<QPixmap()> loader) { loader_ = std::move(loader); }
+
 signals:
     void clicked();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::function<QPixmap()> loader_;
 };

@@ -385,7 +385,9 @@ private slots:
         QCOMPARE(form->edPH1->geometry(), QRect(130, 24, 81, 21));
         QCOMPARE(form->Label3->pos(), QPoint(6, 56));
         QCOMPARE(form->lbVersion->text(), QStringLiteral("Version: 1.0.2.7"));
-        QVERIFY(form->Image1->pixmap().width() > 0);
+        form->btnAboutClick();
+        form->Image1->grab();
+        QCOMPARE(form->Image1->pixmap().size(), QSize(97, 41));
         QCOMPARE(form->font().pixelSize(), 11);
     }
 };
