@@ -96,7 +96,7 @@ void defaults(State& s)
 }
 
 // The record is for tests; a long demo run must not grow it without bound.
-constexpr size_t kMaxCalls = 200000;
+constexpr size_t kMaxCalls = 20000;
 constexpr size_t kMaxWritten = 1 << 20;
 
 FT_STATUS record(const char* fn, std::vector<uint64_t> args, std::string data, FT_STATUS status)
