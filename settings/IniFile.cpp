@@ -103,7 +103,10 @@ bool IniFile::Save(const std::string& path) const {
     return file.commit();
 }
 
+// The names asked for are trimmed like the names in the file; otherwise a key
+// written under " S" would land in a new "[ S]" that no later lookup finds.
 std::size_t IniFile::FindSection(std::string_view section) const {
+    section = Trim(section);
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const ParsedLine line = Parse(Content(lines_[i]));
         if (line.kind == ParsedLine::Section && SameName(line.name, section)) return i;
@@ -112,6 +115,7 @@ std::size_t IniFile::FindSection(std::string_view section) const {
 }
 
 std::size_t IniFile::FindKey(std::size_t sectionLine, std::string_view key) const {
+    key = Trim(key);
     for (std::size_t i = sectionLine + 1; i < lines_.size(); ++i) {
         const ParsedLine line = Parse(Content(lines_[i]));
         if (line.kind == ParsedLine::Section) break;
@@ -148,6 +152,7 @@ void IniFile::InsertLine(std::size_t index, std::string content) {
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
     if (section.find(']') != std::string_view::npos) return false;
+    section = Trim(section);
     key = Trim(key);
     if (key.empty() || key.find('=') != std::string_view::npos || key.front() == ';' ||
         key.front() == '[') {

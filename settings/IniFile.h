@@ -4,8 +4,9 @@
 // Format: "[name]" starts a section (the name ends at the first "]"); a line
 // whose first non-blank character is ";" is a comment; "name=value" is a key.
 // Names are matched without regard to ASCII case; blanks (spaces, tabs)
-// around names and values are ignored, and a value enclosed in a matching
-// pair of single or double quotes loses them, so blanks can still be given.
+// around names and values are ignored, in the names asked for as well, and a
+// value enclosed in a matching pair of single or double quotes loses them, so
+// blanks can still be given.
 // Only the first of repeated sections, and the first of repeated keys within
 // it, is read or written. Every other line, keys before the first section
 // included, is kept byte for byte; so are the line ends.

@@ -106,6 +106,38 @@ TEST(IniWrite, RefusesWhatCannotBeOneLine) {
     EXPECT_EQ(ini.ToText(), text);
 }
 
+// Blanks around the names the program asks for count as little as blanks
+// around the names in the file: a key written under such names must read back
+// under them, and writing it twice must not add a second section.
+struct BlankNameCase {
+    const char* name;
+    std::string before;
+    std::string section;
+    std::string key;
+    std::string after;
+};
+
+class IniBlankNames : public testing::TestWithParam<BlankNameCase> {};
+
+TEST_P(IniBlankNames, WriteThenReadUnderTheSameNames) {
+    const BlankNameCase& c = GetParam();
+    IniFile ini = IniFile::FromText(c.before);
+    ASSERT_TRUE(ini.WriteString(c.section, c.key, "1"));
+    ASSERT_TRUE(ini.WriteString(c.section, c.key, "2"));
+    EXPECT_EQ(ini.ToText(), c.after);
+    EXPECT_EQ(ini.ReadString(c.section, c.key), "2");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lookup, IniBlankNames,
+    testing::Values(
+        BlankNameCase{"keyTrailingBlank", "[S]\n", "S", "k ", "[S]\nk=2\n"},
+        BlankNameCase{"keyLeadingTab", "[S]\nk=0\n", "S", "\tk", "[S]\nk=2\n"},
+        BlankNameCase{"sectionBlanks", "[S]\n", " S\t", "k", "[S]\nk=2\n"},
+        BlankNameCase{"newSectionBlanks", "", " T ", "k", "[T]\nk=2\n"},
+        BlankNameCase{"blankSection", "[]\n", "  ", "k", "[]\nk=2\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // One read and one write over a large file must stay linear: a quadratic
 // pass over 100,000 sections would not finish within the test's time.
 TEST(IniScale, ManySectionsAndLongLines) {
