@@ -143,7 +143,10 @@ void IniFile::InsertLine(std::size_t index, std::string content) {
     if (index > 0 && !HasLineEnd(lines_[index - 1])) {
         std::string& previous = lines_[index - 1];
         if (!previous.empty() && previous.back() == '\r') previous.pop_back();
-        previous += lineEnd_;
+        // A "\r" still left at the end belongs to the line's text; before a
+        // bare "\n" it would read as part of the line end and be lost.
+        const bool textEndsInCr = !previous.empty() && previous.back() == '\r';
+        previous += textEndsInCr ? "\r\n" : lineEnd_;
     }
     content += lineEnd_;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index), std::move(content));

@@ -88,6 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"firstOfRepeatedSections", "[W]\n[W]\na=1\n", "W", "k", "3",
                   "[W]\nk=3\n[W]\na=1\n"},
         WriteCase{"endOfUnendedFile", "[W]\r\na=1", "W", "k", "3", "[W]\r\na=1\r\nk=3\r\n"},
+        // The last "\r" was the unended line's end; the one before it is the
+        // value's and must stay there.
+        WriteCase{"unendedEndingInTwoCr", "[W]\na=1\r\r", "W", "k", "3", "[W]\na=1\r\r\nk=3\n"},
         WriteCase{"newSection", "[X]\r\na=1\r\n", "W", "k", "3", "[X]\r\na=1\r\n[W]\r\nk=3\r\n"},
         WriteCase{"newSectionUnended", "[X]", "W", "k", "3", "[X]\n[W]\nk=3\n"},
         WriteCase{"emptyFile", "", "Window", "MFTop", "-874", "[Window]\nMFTop=-874\n"},
