@@ -95,6 +95,12 @@ void UnbindFTDriver()
     gKind = FTDriverKind::None;
 }
 
+void BindFTDriverTable(const FTDriverTable& table)
+{
+    gTable = table;
+    gKind = FTDriverKind::Library;
+}
+
 FTDriverKind BindFTDriver()
 {
     if (BindFTDriverLibrary(kVendorLibrary))

@@ -23,6 +23,10 @@ void BindBuiltinFTDriver();
 // Binds a table whose calls all fail: no converters are ever listed.
 void UnbindFTDriver();
 
+// For tests: binds the given entry points. Every one must be set; start from
+// FTDriver() to replace only some of them.
+void BindFTDriverTable(const FTDriverTable& table);
+
 FTDriverKind BoundFTDriverKind();
 
 // The entry points in use; never holds a null pointer.
