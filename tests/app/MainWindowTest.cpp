@@ -5,6 +5,7 @@
 #include "MessageBoxWatcher.h"
 #include "SimFixture.h"
 
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,6 +19,15 @@
 #include <memory>
 
 using namespace std::string_literals;
+
+// Stands in for the desktop's browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -340,6 +350,20 @@ private slots:
         QVERIFY(!sim::IsOpen());
         form.reset();
         QCOMPARE(sim::CallsNamed("FT_Close").size(), size_t(1));
+    }
+
+    void theAddressAndTheLogoOpenTheBrowser()
+    {
+        UrlCatcher browser;
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
+        auto form = startForm();
+        form->btnAboutClick();
+        QTest::mouseClick(form->Label3, Qt::LeftButton);
+        QTest::mouseClick(form->Image1, Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(browser.opened, (QList<QUrl>{QUrl(kMakerAddress), QUrl(kMakerAddress)}));
+        QCOMPARE(form->Label3->text(), QString::fromLatin1(kMakerAddress));
+        QCOMPARE(form->Label3->cursor().shape(), Qt::PointingHandCursor);
     }
 
     void separatorsFollowALocaleChange()
