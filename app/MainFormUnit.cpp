@@ -131,6 +131,8 @@ void TMainForm::buildControls()
     setTabOrder(btnCalibrate, btnAbout);
 
     Timer1 = new QTimer(this);
+    // Polls are counted on: a coarse timer may fire up to 5 % early.
+    Timer1->setTimerType(Qt::PreciseTimer);
     Timer2 = new QTimer(this);
     Timer2->setInterval(100);
     reopenTimer_ = new QTimer(this);
