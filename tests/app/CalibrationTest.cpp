@@ -2,6 +2,7 @@
 #include "MainFormUnit.h"
 #include "LocalNumber.h"
 #include "MessageBoxWatcher.h"
+#include "QuietWindow.h"
 #include "SimFixture.h"
 
 #include <QLineEdit>
@@ -25,12 +26,8 @@ private slots:
     {
         dir = std::make_unique<QTemporaryDir>();
         BindSimulatedMeter();
-        sim::SetAutoReply(false);
-        form = std::make_unique<TMainForm>(dir->path() + QStringLiteral("/tirevo"));
-        form->show();
+        form = StartQuietWindow(*dir);
         QVERIFY(form->LinkState.Connected);
-        form->Timer1->stop();
-        form->Timer2->stop();
         sim::ClearCalls();
     }
     void cleanup() { form.reset(); }

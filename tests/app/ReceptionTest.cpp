@@ -2,6 +2,7 @@
 #include "MainFormUnit.h"
 #include "LocalNumber.h"
 #include "MessageBoxWatcher.h"
+#include "QuietWindow.h"
 #include "SimFixture.h"
 
 #include <QLabel>
@@ -18,18 +19,6 @@ class ReceptionTest : public QObject {
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<TMainForm> form;
 
-    // A connected window whose timers are left to the test: each call of
-    // tick() is one reception timer tick.
-    void connectQuietly()
-    {
-        sim::SetAutoReply(false);
-        form = std::make_unique<TMainForm>(dir->path() + QStringLiteral("/tirevo"));
-        form->show();
-        QVERIFY(form->LinkState.Connected);
-        form->Timer1->stop();
-        form->Timer2->stop();
-    }
-
     void tick() { form->Timer2Timer(); }
     QString shown() const { return form->lbpHValue->text(); }
 
@@ -38,7 +27,8 @@ private slots:
     {
         dir = std::make_unique<QTemporaryDir>();
         BindSimulatedMeter();
-        connectQuietly();
+        form = StartQuietWindow(*dir);
+        QVERIFY(form->LinkState.Connected);
     }
     void cleanup() { form.reset(); }
 

@@ -2,6 +2,7 @@
 // orderly close: position saved, log complete, nothing grown without bound.
 #include "MainFormUnit.h"
 #include "MessageBoxWatcher.h"
+#include "QuietWindow.h"
 #include "SimFixture.h"
 
 #include <QDir>
@@ -41,10 +42,8 @@ class FaultInjectionTest : public QObject {
     // Collection on, timers left to the test: each tick() is one reception tick.
     void startLoggingQuietly()
     {
-        sim::SetAutoReply(false);
-        start();
-        form->Timer1->stop();
-        form->Timer2->stop();
+        form = StartQuietWindow(*dir);
+        QVERIFY(form->LinkState.Connected);
         form->sb5Click();
         QVERIFY(form->LinkState.Logging);
     }
