@@ -1,0 +1,120 @@
+// One meter link: open by serial number with the fixed line setup, the
+// greeting, paced commands, polling, the reception of reply lines and the
+// lost-and-found of a meter that goes away. It shows nothing itself: its
+// users (the window, the command line, the trend) hear of readings, lines and
+// status changes through MeterListener.
+//
+// The session does not run timers of its own. Its user calls PollTick() once
+// per poll interval, ReceiveTick() every kReceiveTickMs and, while the status
+// is Reopening, ReopenTick() every ReopenPeriodMs() -- the window with its
+// timers, the command line and the tests through MeterScheduler.
+#pragma once
+
+#include "MeterClock.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tirevo {
+
+inline constexpr int kReceiveTickMs = 100;
+inline constexpr uint32_t kDefaultPollIntervalMs = 1000;
+
+enum class LinkStatus {
+    Closed,     // never connected, or closed at the end
+    Connected,  // open and answering
+    Lost,       // open again (or still open) but nothing heard yet: "not responding"
+    Reopening,  // the handle is given up; the same serial number is tried again
+};
+
+struct Reading {
+    double value = 0;  // as parsed from the reply line
+    int64_t atMs = 0;  // the session clock when the line was taken
+};
+
+class MeterListener {
+public:
+    virtual ~MeterListener() = default;
+    virtual void ReadingReceived(const Reading& /*reading*/) {}
+    // Every line taken, reading lines included, without its carriage return.
+    virtual void LineReceived(std::string_view /*line*/) {}
+    virtual void StatusChanged(LinkStatus /*status*/) {}
+};
+
+enum class ConnectResult {
+    Connected,     // open, line set up, greeted
+    OpenFailed,    // nothing changed; the device is not open
+    SetupFailed,   // the line setup failed for another reason: closed again, as a failed open
+};
+
+class MeterSession {
+public:
+    explicit MeterSession(MeterClock& clock);
+    ~MeterSession();
+    MeterSession(const MeterSession&) = delete;
+    MeterSession& operator=(const MeterSession&) = delete;
+
+    void AddListener(MeterListener* listener);
+    void RemoveListener(MeterListener* listener);
+
+    // 0 means the meter is never polled.
+    void SetPollInterval(uint32_t ms);
+    uint32_t PollInterval() const { return pollIntervalMs_; }
+
+    // Opens the meter by serial number, sets up the line and sends "S20" and
+    // "V". A converter that goes away during the setup still counts as
+    // connected, and is then lost (status Reopening) at once.
+    ConnectResult Connect(const std::string& serial);
+    // Closes the device if it is open; the status becomes Closed.
+    void Close();
+
+    // Sends one command: each character in its own write, a pause of 2 ms
+    // after each, then a carriage return. False (nothing written) when no
+    // meter was ever connected.
+    bool SendCommand(std::string_view text);
+
+    void PollTick();     // "PH", unless the handle is given up
+    void ReceiveTick();  // collect bytes, take at most one line
+    void ReopenTick();   // one attempt to open the lost meter again
+
+    LinkStatus Status() const { return status_; }
+    bool Connected() const { return everConnected_; }  // set on connection, kept until the end
+    bool DeviceOpen() const { return deviceOpen_; }
+    const std::string& Serial() const { return serial_; }
+    // How often ReopenTick() is due while Reopening.
+    int ReopenPeriodMs() const;
+    // Received text not yet taken as lines.
+    const std::string& ReceiveText() const { return receiveText_; }
+
+private:
+    // (members are the implementation's)
+    MeterClock& clock_;
+    std::vector<MeterListener*> listeners_;
+    uint32_t pollIntervalMs_ = kDefaultPollIntervalMs;
+    LinkStatus status_ = LinkStatus::Closed;
+    bool everConnected_ = false;
+    bool deviceOpen_ = false;
+    std::string serial_;
+    std::string receiveText_;
+};
+
+// Runs a session's ticks on its clock for users without timers of their own
+// (the command line, the tests): receive every kReceiveTickMs, poll once per
+// interval from one interval after Start(), reopen while Reopening.
+class MeterScheduler {
+public:
+    MeterScheduler(MeterSession& session, MeterClock& clock);
+    // Call right after a successful Connect().
+    void Start();
+    // When the next tick is due, on the session clock.
+    int64_t NextDueMs() const;
+    // Runs every tick that is due now.
+    void RunDue();
+    // Sleeps (on the clock) until the next tick and runs it; for tests and
+    // simple loops.
+    void RunUntil(int64_t untilMs);
+};
+
+}  // namespace tirevo
