@@ -59,9 +59,71 @@ struct State {
     std::string fixedReading;
     double drift = 7.00;
     uint32_t rng = 12345;
+    // Knobs for a program run as a child process, set from its environment.
+    std::string wireLogPath;       // every byte written, appended to this file
+    int unplugAfterPolls = -1;     // "PH" answered before the converter goes
+    double replugAfterMs = -1;     // and how long it stays away (< 0: for good)
+    int pollsAnswered = 0;
+    int unpluggedDevice = -1;
+    double unpluggedAtMs = 0;
 };
 
 void defaults(State& s);
+State& S();
+double now();
+
+int envInt(const char* name, int fallback)
+{
+    const char* env = std::getenv(name);
+    return env && *env ? std::atoi(env) : fallback;
+}
+
+// A program under test runs as a child process and cannot be scripted
+// through SimControl.h; these variables give it the few situations the tests
+// of a whole program need.
+void environmentKnobs(State& s)
+{
+    // TIREVO_SIM_OTHERS: converters that are not meters, listed first.
+    const int others = std::clamp(envInt("TIREVO_SIM_OTHERS", 0), 0, 9);
+    for (int i = others; i >= 1; --i)
+        s.devices.insert(s.devices.begin(), {"FT232R USB UART", "FTOTHER" + std::to_string(i)});
+    // TIREVO_SIM_READING: every reply carries this reading.
+    if (const char* env = std::getenv("TIREVO_SIM_READING"))
+        s.fixedReading = env;
+    // TIREVO_SIM_UNPLUG_AFTER_POLLS: the meter answers that many "PH", and
+    // its converter is unplugged at the next one; TIREVO_SIM_REPLUG_AFTER_MS
+    // plugs it back that long afterwards (never when unset).
+    s.unplugAfterPolls = envInt("TIREVO_SIM_UNPLUG_AFTER_POLLS", -1);
+    s.replugAfterMs = envInt("TIREVO_SIM_REPLUG_AFTER_MS", -1);
+    // TIREVO_SIM_WIRE_LOG: a file that receives every byte that reaches the
+    // line, in order.
+    if (const char* env = std::getenv("TIREVO_SIM_WIRE_LOG"))
+        s.wireLogPath = env;
+}
+
+void logWire(const std::string& bytes)
+{
+    if (S().wireLogPath.empty())
+        return;
+    if (FILE* f = std::fopen(S().wireLogPath.c_str(), "ab")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+}
+
+// The converter unplugged through TIREVO_SIM_UNPLUG_AFTER_POLLS comes back
+// once its time is up; looked at where a program looks for it.
+void replugWhenDue()
+{
+    State& s = S();
+    if (s.unpluggedDevice < 0 || s.replugAfterMs < 0 || now() - s.unpluggedAtMs < s.replugAfterMs)
+        return;
+    s.devices[s.unpluggedDevice].plugged = true;
+    if (s.current && s.current->device == s.unpluggedDevice)
+        s.current = nullptr;
+    s.unpluggedDevice = -1;
+    s.unplugAfterPolls = -1;
+}
 
 State& S()
 {
@@ -93,6 +155,7 @@ void defaults(State& s)
         std::snprintf(serial, sizeof serial, "QP%06d", i);
         s.devices.push_back({"QUVA USB pH Meter", serial});
     }
+    environmentKnobs(s);
 }
 
 // The record is for tests; a long demo run must not grow it without bound.
@@ -175,6 +238,16 @@ void command(const std::string& line)
     State& s = S();
     if (!s.autoReply || !s.current || s.devices[s.current->device].silent)
         return;
+    if (line == "PH" && s.unplugAfterPolls >= 0 && s.pollsAnswered >= s.unplugAfterPolls &&
+        s.unpluggedDevice < 0) {
+        s.unpluggedDevice = s.current->device;
+        s.unpluggedAtMs = now();
+        s.devices[s.unpluggedDevice].plugged = false;
+        s.rx.clear();
+        return;
+    }
+    if (line == "PH")
+        ++s.pollsAnswered;
     if (line == "PH")
         queue("pH: " + nextReading() + "\r", now() + s.replyDelayMs);
     else if (line == "V")
@@ -201,6 +274,7 @@ extern "C" {
 
 FT_EXPORT FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, DWORD Flags)
 {
+    replugWhenDue();
     const auto devices = listed();
     if (Flags & FT_LIST_NUMBER_ONLY) {
         if (!pArg1)
@@ -233,6 +307,7 @@ FT_EXPORT FT_STATUS FT_OpenEx(void* pArg1, DWORD Flags, FT_HANDLE* pHandle)
 {
     State& s = S();
     const std::string name = pArg1 ? static_cast<const char*>(pArg1) : "";
+    replugWhenDue();
     if (!pHandle || Flags != FT_OPEN_BY_SERIAL_NUMBER)
         return record("FT_OpenEx", {Flags}, name, FT_INVALID_PARAMETER);
     FT_STATUS status = FT_OK;
@@ -309,6 +384,7 @@ FT_EXPORT FT_STATUS FT_Write(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToWrite, 
     if (s.written.size() + data.size() > kMaxWritten)
         s.written.erase(0, std::min(s.written.size(), kMaxWritten / 2 + data.size()));
     s.written += data;
+    logWire(data);
     record("FT_Write", {dwBytesToWrite, dwBytesToWrite}, data, FT_OK);
     for (char c : data) {
         if (c == '\r') {
