@@ -61,6 +61,7 @@ struct State {
     uint32_t rng = 12345;
     // Knobs for a program run as a child process, set from its environment.
     std::string wireLogPath;       // every byte written, appended to this file
+    std::string eventLogPath;      // "open SERIAL" and "close", a line each
     int unplugAfterPolls = -1;     // "PH" answered before the converter goes
     double replugAfterMs = -1;     // and how long it stays away (< 0: for good)
     int pollsAnswered = 0;
@@ -99,16 +100,25 @@ void environmentKnobs(State& s)
     // line, in order.
     if (const char* env = std::getenv("TIREVO_SIM_WIRE_LOG"))
         s.wireLogPath = env;
+    // TIREVO_SIM_EVENTS: a file that receives a line for every successful
+    // open and close, so a test sees the device released.
+    if (const char* env = std::getenv("TIREVO_SIM_EVENTS"))
+        s.eventLogPath = env;
+}
+
+void appendTo(const std::string& path, const std::string& bytes)
+{
+    if (path.empty())
+        return;
+    if (FILE* f = std::fopen(path.c_str(), "ab")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
 }
 
 void logWire(const std::string& bytes)
 {
-    if (S().wireLogPath.empty())
-        return;
-    if (FILE* f = std::fopen(S().wireLogPath.c_str(), "ab")) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    appendTo(S().wireLogPath, bytes);
 }
 
 // The converter unplugged through TIREVO_SIM_UNPLUG_AFTER_POLLS comes back
@@ -324,6 +334,7 @@ FT_EXPORT FT_STATUS FT_OpenEx(void* pArg1, DWORD Flags, FT_HANDLE* pHandle)
         s.rx.clear();
         s.lineIn.clear();
         *pHandle = s.current;
+        appendTo(s.eventLogPath, "open " + name + "\n");
         return record("FT_OpenEx", {Flags}, name, FT_OK);
     }
     return record("FT_OpenEx", {Flags}, name, FT_DEVICE_NOT_FOUND);
@@ -338,6 +349,7 @@ FT_EXPORT FT_STATUS FT_Close(FT_HANDLE h)
     if (!known || !handle->open)
         return record("FT_Close", {}, "", FT_INVALID_HANDLE);
     handle->open = false;
+    appendTo(s.eventLogPath, "close\n");
     if (s.current == handle) {
         s.current = nullptr;
         s.rx.clear();
