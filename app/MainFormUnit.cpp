@@ -213,6 +213,9 @@ void TMainForm::buildControls()
     // Mouse and keyboard alike: the two lists always show the same row.
     connect(lb1, &QListWidget::currentRowChanged, this, &TMainForm::lb1MouseDown);
     connect(lb2, &QListWidget::currentRowChanged, this, &TMainForm::lb2MouseDown);
+    // A selection cleared or made without moving the current row.
+    connect(lb1, &QListWidget::itemSelectionChanged, this, [this] { ShowOneSelection(lb1, lb2, SelectedRow(lb1)); });
+    connect(lb2, &QListWidget::itemSelectionChanged, this, [this] { ShowOneSelection(lb2, lb1, SelectedRow(lb2)); });
     connect(Label3, &TClickLabel::clicked, this, &TMainForm::Label3Click);
     connect(Image1, &TClickLabel::clicked, this, &TMainForm::Image1Click);
     connect(sbtCAL1, &QToolButton::clicked, this, &TMainForm::sbtCAL1Click);
@@ -231,9 +234,12 @@ void TMainForm::FormCreate()
         LinkState.ReceiveText.clear();
         const SettingsLoadResult loaded = LoadSettings(LinkState.IniPath, Separators.decimal);
         Settings = loaded.settings;
+        // The interval reaches the poll timer as soon as it is read, so an
+        // error at a later key leaves the timer with it (and an error at an
+        // earlier one with the default), never at Qt's default of 0.
+        setPollInterval(Settings.interval);
         if (loaded.error)
             throw AppError(*loaded.error);
-        setPollInterval(Settings.interval);
         pc1->setCurrentIndex(2);
     });
 }
@@ -326,18 +332,25 @@ void TMainForm::SpeedButton2Click()
     Guarded([&] { ListMeters(); });
 }
 
-void TMainForm::lb1MouseDown()
-{
-    const int row = lb1->currentRow();
-    if (row >= 0 && row < lb2->count() && lb2->currentRow() != row)
-        lb2->setCurrentRow(row);
-}
+void TMainForm::lb1MouseDown() { ShowOneSelection(lb1, lb2, lb1->currentRow()); }
 
-void TMainForm::lb2MouseDown()
+void TMainForm::lb2MouseDown() { ShowOneSelection(lb2, lb1, lb2->currentRow()); }
+
+void TMainForm::ShowOneSelection(QListWidget* from, QListWidget* to, int row)
 {
-    const int row = lb2->currentRow();
-    if (row >= 0 && row < lb1->count() && lb1->currentRow() != row)
-        lb1->setCurrentRow(row);
+    // The two lists are one selection shown twice: the row chosen in one, by
+    // mouse, arrow keys, type-ahead or focus arriving by Tab (which makes a
+    // row current without selecting it), is the row selected in both.
+    if (syncingLists_)
+        return;
+    syncingLists_ = true;
+    for (QListWidget* list : {from, to}) {
+        if (row >= 0 && row < list->count())
+            list->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+        else
+            list->clearSelection();
+    }
+    syncingLists_ = false;
 }
 
 void TMainForm::Label3Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerAddress))); }

@@ -117,6 +117,7 @@ protected:
 
 private:
     void buildControls();
+    void ShowOneSelection(QListWidget* from, QListWidget* to, int row);
     void applyCalibration(QLineEdit* field, const char* prefix);
     void setPollInterval(uint32_t ms);
     void startPolling();
@@ -128,6 +129,7 @@ private:
     QString programPath_;
     bool shown_ = false;
     bool closed_ = false;
+    bool syncingLists_ = false;
     uint32_t pollInterval_ = 1000;
     QTimer* reopenTimer_ = nullptr;
     QElapsedTimer linkClock_;
