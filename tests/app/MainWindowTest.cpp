@@ -71,8 +71,8 @@ private slots:
         auto form = startForm();
 
         QCOMPARE(form->pc1->currentIndex(), 0);
-        QVERIFY(form->LinkState.Connected);
-        QVERIFY(form->LinkState.DeviceOpen);
+        QVERIFY(form->Meter().Connected());
+        QVERIFY(form->Meter().DeviceOpen());
         QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH meter S/N QP000001 connected"));
         QCOMPARE(form->BitBtn1->text(), QStringLiteral("Show pH"));
         QVERIFY(form->btnCalibrate->isEnabled());
@@ -168,8 +168,8 @@ private slots:
         auto form = startForm();
         QTest::qWait(50);
         QCOMPARE(form->pc1->currentIndex(), 2);
-        QVERIFY(!form->LinkState.Connected);
-        QVERIFY(!form->LinkState.DeviceOpen);
+        QVERIFY(!form->Meter().Connected());
+        QVERIFY(!form->Meter().DeviceOpen());
         QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH Meter not connected"));
         QCOMPARE(form->BitBtn1->text(), QStringLiteral("&Connect"));
         QVERIFY(!form->btnCalibrate->isEnabled());
@@ -216,15 +216,15 @@ private slots:
         QCOMPARE(boxes.seen[0].icon, QMessageBox::NoIcon);
         QCOMPARE(form->pc1->currentIndex(), 1);
         QCOMPARE(form->lb1->count(), 2);
-        QVERIFY(!form->LinkState.Connected);
+        QVERIFY(!form->Meter().Connected());
 
         // A click on the second serial number selects the same row of names.
         const QRect second = form->lb2->visualItemRect(form->lb2->item(1));
         QTest::mouseClick(form->lb2->viewport(), Qt::LeftButton, {}, second.center());
         QCOMPARE(TMainForm::SelectedRow(form->lb1), 1);
         QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
-        QVERIFY(form->LinkState.Connected);
-        QCOMPARE(form->LinkState.MeterSerial, "QP000002"s);
+        QVERIFY(form->Meter().Connected());
+        QCOMPARE(form->Meter().Serial(), "QP000002"s);
         QCOMPARE(form->pc1->currentIndex(), 0);
         QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH meter S/N QP000002 connected"));
     }
@@ -279,8 +279,8 @@ private slots:
         }
         QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
         QVERIFY(boxes.seen.empty());
-        QVERIFY(form->LinkState.Connected);
-        QCOMPARE(QString::fromStdString(form->LinkState.MeterSerial), serial);
+        QVERIFY(form->Meter().Connected());
+        QCOMPARE(QString::fromStdString(form->Meter().Serial()), serial);
     }
 
     void listingShowsOnlyReadableMeters_data()

@@ -111,7 +111,7 @@ private slots:
         TMainForm form(program());
         form.show();
         QCOMPARE(boxes.seen.size(), size_t(1));
-        QVERIFY(form.LinkState.Connected);
+        QVERIFY(form.Meter().Connected());
         QVERIFY(form.Timer1->isActive());
         QCOMPARE(form.Timer1->interval(), interval);
         // Whatever the machine's speed, a second-long interval sends no poll
