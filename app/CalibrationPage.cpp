@@ -7,11 +7,11 @@
 
 #include <QLineEdit>
 
-void TMainForm::sbtCAL1Click() { applyCalibration(edPH1, "P1"); }
+void TMainForm::sbtCAL1Click() { ApplyCalibration(edPH1, "P1"); }
 
-void TMainForm::sbtCAL2Click() { applyCalibration(edPH2, "P2"); }
+void TMainForm::sbtCAL2Click() { ApplyCalibration(edPH2, "P2"); }
 
-void TMainForm::applyCalibration(QLineEdit* field, const char* prefix)
+void TMainForm::ApplyCalibration(QLineEdit* field, const char* prefix)
 {
     Guarded([&] {
         const std::string text = ToLocal(field->text());

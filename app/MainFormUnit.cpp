@@ -82,8 +82,14 @@ TMainForm::TMainForm(const QString& programPath, QWidget* parent)
     : QWidget(parent), programPath_(programPath)
 {
     installFontSubstitutes();
-    Separators = ReadLocaleSeparators();
-    buildControls();
+    Separators = tirevo::ReadLocaleSeparators();
+    meter_.AddListener(this);
+    BuildWindow();
+    BuildReadingPage();
+    BuildSelectionPage();
+    BuildAboutPage();
+    BuildCalibrationPage();
+    ConnectHandlers();
     FormCreate();
 }
 
@@ -91,9 +97,10 @@ TMainForm::~TMainForm()
 {
     if (!closed_)
         FormClose();
+    meter_.RemoveListener(this);
 }
 
-void TMainForm::buildControls()
+void TMainForm::BuildWindow()
 {
     setWindowTitle(QStringLiteral("USB pH-Meter"));
     // The icon comes from the application's (set once at program start).
@@ -119,12 +126,12 @@ void TMainForm::buildControls()
     for (QWidget* page : {tsPH, tsConnect, tsAbout, tsCal})
         pc1->addWidget(page);
 
-    BitBtn1 = new TBitBtn(QStringLiteral("&Connect"), QIcon(QStringLiteral(":/connect.png")), this);
+    BitBtn1 = new tirevo::BitBtn(QStringLiteral("&Connect"), QIcon(QStringLiteral(":/connect.png")), this);
     BitBtn1->setGeometry(288, 0, 146, 39);
-    btnCalibrate = new TBitBtn(QStringLiteral("Ca&librate"), QIcon(QStringLiteral(":/calibrate.png")), this);
+    btnCalibrate = new tirevo::BitBtn(QStringLiteral("Ca&librate"), QIcon(QStringLiteral(":/calibrate.png")), this);
     btnCalibrate->setGeometry(288, 39, 146, 39);
     btnCalibrate->setEnabled(false);
-    btnAbout = new TBitBtn(QStringLiteral("&About"), QIcon(QStringLiteral(":/about.png")), this);
+    btnAbout = new tirevo::BitBtn(QStringLiteral("&About"), QIcon(QStringLiteral(":/about.png")), this);
     btnAbout->setGeometry(288, 78, 146, 39);
     setTabOrder(pc1, BitBtn1);
     setTabOrder(BitBtn1, btnCalibrate);
@@ -136,9 +143,11 @@ void TMainForm::buildControls()
     Timer2 = new QTimer(this);
     Timer2->setInterval(100);
     reopenTimer_ = new QTimer(this);
-    linkClock_.start();
+    pc1->setCurrentIndex(3);
+}
 
-    // Page 0: the reading.
+void TMainForm::BuildReadingPage()
+{
     const QFont big = pixelFont(QStringLiteral("Courier New"), 48, true);
     Label2 = new QLabel(QStringLiteral("pH"), tsPH);
     Label2->setGeometry(25, 26, 58, 54);
@@ -153,8 +162,10 @@ void TMainForm::buildControls()
     sb5->setEnabled(false);
     sb6 = imageButton(tsPH, {256, 85, 23, 22}, ":/stop.png", QStringLiteral("Stop data collection"));
     sb6->setEnabled(false);
+}
 
-    // Page 1: meter selection.
+void TMainForm::BuildSelectionPage()
+{
     const QFont bold = pixelFont(QStringLiteral("MS Sans Serif"), 11, true);
     Label7 = autoLabel(QStringLiteral("Name"), tsConnect, 8, 0);
     Label7->setFont(bold);
@@ -165,9 +176,11 @@ void TMainForm::buildControls()
     lb1 = meterList(tsConnect, {8, 17, 169, 90});
     lb2 = meterList(tsConnect, {176, 17, 73, 90});
     SpeedButton2 = imageButton(tsConnect, {256, 17, 23, 22}, ":/refresh.png", QStringLiteral("Refresh"));
+}
 
-    // Page 2: About.
-    Image1 = new TClickLabel(tsAbout);
+void TMainForm::BuildAboutPage()
+{
+    Image1 = new tirevo::ClickLabel(tsAbout);
     Image1->setGeometry(0, 8, 97, 41);
     Image1->setAlignment(Qt::AlignCenter);
     Image1->setCursor(Qt::PointingHandCursor);
@@ -184,7 +197,7 @@ void TMainForm::buildControls()
     Label1->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 15, true));
     setColour(Label1, QColor(0, 0, 128));
     Label1->adjustSize();
-    Label3 = new TClickLabel(QString::fromLatin1(kMakerAddress), tsAbout);
+    Label3 = new tirevo::ClickLabel(QString::fromLatin1(kMakerAddress), tsAbout);
     Label3->move(6, 56);
     QFont link = pixelFont(QStringLiteral("MS Sans Serif"), 13, true);
     link.setUnderline(true);
@@ -193,8 +206,10 @@ void TMainForm::buildControls()
     Label3->setCursor(Qt::PointingHandCursor);
     Label3->adjustSize();
     lbVersion = autoLabel(QString(), tsAbout, 154, 32);
+}
 
-    // Page 3: calibration.
+void TMainForm::BuildCalibrationPage()
+{
     Label5 = autoLabel(QStringLiteral("Calibration point 1"), tsCal, 24, 28);
     edPH1 = new QLineEdit(tsCal);
     edPH1->setGeometry(130, 24, 81, 21);
@@ -203,9 +218,11 @@ void TMainForm::buildControls()
     edPH2 = new QLineEdit(tsCal);
     edPH2->setGeometry(130, 64, 81, 21);
     sbtCAL2 = imageButton(tsCal, {230, 63, 23, 22}, ":/apply.png", QStringLiteral("Apply"));
+}
 
-    pc1->setCurrentIndex(3);
-
+// Every handler is connected here and nowhere else.
+void TMainForm::ConnectHandlers()
+{
     connect(BitBtn1, &QPushButton::clicked, this, &TMainForm::BitBtn1Click);
     connect(btnCalibrate, &QPushButton::clicked, this, &TMainForm::btnCalibrateClick);
     connect(btnAbout, &QPushButton::clicked, this, &TMainForm::btnAboutClick);
@@ -213,27 +230,32 @@ void TMainForm::buildControls()
     // Mouse and keyboard alike: the two lists always show the same row.
     connect(lb1, &QListWidget::currentRowChanged, this, &TMainForm::lb1MouseDown);
     connect(lb2, &QListWidget::currentRowChanged, this, &TMainForm::lb2MouseDown);
-    connect(Label3, &TClickLabel::clicked, this, &TMainForm::Label3Click);
-    connect(Image1, &TClickLabel::clicked, this, &TMainForm::Image1Click);
+    // A selection cleared or made without moving the current row.
+    connect(lb1, &QListWidget::itemSelectionChanged, this, [this] { ShowOneSelection(lb1, lb2, SelectedRow(lb1)); });
+    connect(lb2, &QListWidget::itemSelectionChanged, this, [this] { ShowOneSelection(lb2, lb1, SelectedRow(lb2)); });
+    connect(Label3, &tirevo::ClickLabel::clicked, this, &TMainForm::Label3Click);
+    connect(Image1, &tirevo::ClickLabel::clicked, this, &TMainForm::Image1Click);
     connect(sbtCAL1, &QToolButton::clicked, this, &TMainForm::sbtCAL1Click);
     connect(sbtCAL2, &QToolButton::clicked, this, &TMainForm::sbtCAL2Click);
     connect(sb5, &QToolButton::clicked, this, &TMainForm::sb5Click);
     connect(sb6, &QToolButton::clicked, this, &TMainForm::sb6Click);
     connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
-    connect(reopenTimer_, &QTimer::timeout, this, &TMainForm::ReopenMeter);
+    connect(reopenTimer_, &QTimer::timeout, this, [this] { Guarded([&] { ReopenMeter(); }); });
 }
 
 void TMainForm::FormCreate()
 {
     Guarded([&] {
         LinkState.IniPath = IniPathForProgram(ToLocal(programPath_));
-        LinkState.ReceiveText.clear();
         const SettingsLoadResult loaded = LoadSettings(LinkState.IniPath, Separators.decimal);
         Settings = loaded.settings;
+        // The interval reaches the poll timer as soon as it is read, so an
+        // error at a later key leaves the timer with it (and an error at an
+        // earlier one with the default), never at Qt's default of 0.
+        SetPollInterval(Settings.interval);
         if (loaded.error)
             throw AppError(*loaded.error);
-        setPollInterval(Settings.interval);
         pc1->setCurrentIndex(2);
     });
 }
@@ -265,7 +287,7 @@ void TMainForm::FormClose()
     reopenTimer_->stop();
     Guarded([&] { CloseMeter(); });
     Guarded([&] {
-        if (LinkState.Logging)
+        if (log_.Logging())
             CloseLogOnExit();
     });
     // A failed save is reported, and the window still closes.
@@ -293,7 +315,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LocaleChange)
-        Separators = ReadLocaleSeparators();
+        Separators = tirevo::ReadLocaleSeparators();
     QWidget::changeEvent(event);
 }
 
@@ -308,7 +330,7 @@ void TMainForm::BitBtn1Click()
                 pc1->setCurrentIndex(0);
             }
         }
-        if (LinkState.Connected) {
+        if (meter_.Connected()) {
             pc1->setCurrentIndex(0);
             return;
         }
@@ -326,18 +348,25 @@ void TMainForm::SpeedButton2Click()
     Guarded([&] { ListMeters(); });
 }
 
-void TMainForm::lb1MouseDown()
-{
-    const int row = lb1->currentRow();
-    if (row >= 0 && row < lb2->count() && lb2->currentRow() != row)
-        lb2->setCurrentRow(row);
-}
+void TMainForm::lb1MouseDown() { ShowOneSelection(lb1, lb2, lb1->currentRow()); }
 
-void TMainForm::lb2MouseDown()
+void TMainForm::lb2MouseDown() { ShowOneSelection(lb2, lb1, lb2->currentRow()); }
+
+void TMainForm::ShowOneSelection(QListWidget* from, QListWidget* to, int row)
 {
-    const int row = lb2->currentRow();
-    if (row >= 0 && row < lb1->count() && lb1->currentRow() != row)
-        lb1->setCurrentRow(row);
+    // The two lists are one selection shown twice: the row chosen in one, by
+    // mouse, arrow keys, type-ahead or focus arriving by Tab (which makes a
+    // row current without selecting it), is the row selected in both.
+    if (syncingLists_)
+        return;
+    syncingLists_ = true;
+    for (QListWidget* list : {from, to}) {
+        if (row >= 0 && row < list->count())
+            list->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+        else
+            list->clearSelection();
+    }
+    syncingLists_ = false;
 }
 
 void TMainForm::Label3Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerAddress))); }
@@ -350,18 +379,18 @@ int TMainForm::SelectedRow(const QListWidget* list)
     return selected.isEmpty() ? -1 : list->row(selected.first());
 }
 
-void TMainForm::setPollInterval(uint32_t ms)
+void TMainForm::SetPollInterval(uint32_t ms)
 {
-    pollInterval_ = ms;
+    meter_.SetPollInterval(ms);
     // QTimer counts in int milliseconds: longer intervals (a negative
     // setting read as unsigned) are held at the longest it can wait.
     Timer1->setInterval(static_cast<int>(std::min<uint32_t>(ms, INT_MAX)));
 }
 
-void TMainForm::startPolling()
+void TMainForm::StartPolling()
 {
     // An interval of 0 means the meter is never polled (a zero QTimer would
     // fire continuously instead).
-    if (pollInterval_ > 0)
+    if (meter_.PollInterval() > 0)
         Timer1->start();
 }

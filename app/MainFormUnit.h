@@ -1,15 +1,16 @@
 // The program's one window: four pages without tabs, three navigation
-// buttons, a status bar and the two timers that drive the meter traffic.
+// buttons, a status bar and the two timers that drive the meter traffic. The
+// meter itself is a MeterSession; the window shows what it hears from it.
 #pragma once
 
-#include "LinkState.h"
-#include "LinkWatch.h"
+#include "DataLog.h"
 #include "LocaleSeparators.h"
+#include "MeterSession.h"
 #include "Settings.h"
+#include "Version.h"
 #include "Widgets.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <functional>
@@ -23,11 +24,15 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 
-inline constexpr const char* AppVersion = "1.0.2.7";
-inline constexpr const char* kMeterMarker = "QUVA USB pH";
+inline constexpr const char* AppVersion = tirevo::kAppVersion;
 inline constexpr const char* kMakerAddress = "https://example.com/tirevo";
 
-class TMainForm : public QWidget {
+// What the window keeps of its own beside the meter session and the log.
+struct TLinkState {
+    std::string IniPath;  // full path of the settings file
+};
+
+class TMainForm : public QWidget, private tirevo::MeterListener {
     Q_OBJECT
 public:
     // programPath decides where the settings file lives (beside it).
@@ -42,9 +47,9 @@ public:
     QWidget* tsConnect = nullptr;
     QWidget* tsAbout = nullptr;
     QWidget* tsCal = nullptr;
-    TBitBtn* BitBtn1 = nullptr;
-    TBitBtn* btnCalibrate = nullptr;
-    TBitBtn* btnAbout = nullptr;
+    tirevo::BitBtn* BitBtn1 = nullptr;
+    tirevo::BitBtn* btnCalibrate = nullptr;
+    tirevo::BitBtn* btnAbout = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QLabel* Label2 = nullptr;
@@ -56,9 +61,9 @@ public:
     QListWidget* lb1 = nullptr;
     QListWidget* lb2 = nullptr;
     QToolButton* SpeedButton2 = nullptr;
-    TClickLabel* Image1 = nullptr;
+    tirevo::ClickLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;
-    TClickLabel* Label3 = nullptr;
+    tirevo::ClickLabel* Label3 = nullptr;
     QLabel* lbVersion = nullptr;
     QLabel* Label5 = nullptr;
     QLineEdit* edPH1 = nullptr;
@@ -69,7 +74,14 @@ public:
 
     TSettings Settings;
     TLinkState LinkState;
-    TLocaleSeparators Separators;
+    tirevo::LocaleSeparators Separators;
+
+    tirevo::MeterSession& Meter() { return meter_; }
+    const tirevo::MeterSession& Meter() const { return meter_; }
+    tirevo::DataLog& Log() { return log_; }
+    const tirevo::DataLog& Log() const { return log_; }
+    // The status bar says the meter is not responding.
+    bool MeterLost() const;
 
     // Meter link.
     void ListMeters();
@@ -78,9 +90,7 @@ public:
     void CloseMeter();
     void SendCommand(const std::string& text);
     bool WriteUSB(const std::string& text);
-    // A meter that went away is looked for again by its serial number.
     void ReopenMeter();
-    bool MeterLost() const { return meterLost_; }
 
     // Data log.
     void WriteLogRow(const std::string& readingText);
@@ -116,22 +126,31 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void buildControls();
-    void applyCalibration(QLineEdit* field, const char* prefix);
-    void setPollInterval(uint32_t ms);
-    void startPolling();
-    void showLinkStatus();
-    void markMeterLost();
-    void checkLinkStatus(FT_STATUS status);
-    int64_t nowMs() const { return linkClock_.elapsed(); }
+    // What the meter session tells the window.
+    void ReadingReceived(const tirevo::Reading& reading) override;
+    void StatusChanged(tirevo::LinkStatus status) override;
+
+    void BuildWindow();
+    void BuildReadingPage();
+    void BuildSelectionPage();
+    void BuildAboutPage();
+    void BuildCalibrationPage();
+    void ConnectHandlers();
+
+    void ShowOneSelection(QListWidget* from, QListWidget* to, int row);
+    void ApplyCalibration(QLineEdit* field, const char* prefix);
+    void SetPollInterval(uint32_t ms);
+    void StartPolling();
+    void ShowLinkStatus();
+    void ShowCollectionIdle();
+    tirevo::LogClockTime LogNow() const;
 
     QString programPath_;
     bool shown_ = false;
     bool closed_ = false;
-    uint32_t pollInterval_ = 1000;
+    bool syncingLists_ = false;
     QTimer* reopenTimer_ = nullptr;
-    QElapsedTimer linkClock_;
-    TLinkWatch linkWatch_;
-    bool meterLost_ = false;   // the status bar says the meter is not responding
-    bool handleDead_ = false;  // the handle is given up; reopening is under way
+    tirevo::SystemMeterClock clock_;
+    tirevo::MeterSession meter_{clock_};
+    tirevo::DataLog log_{[this] { return LogNow(); }};
 };

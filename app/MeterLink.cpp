@@ -1,7 +1,8 @@
-// Finding, opening and talking to the meter.
+// Finding, opening and talking to the meter: the window's side of the meter
+// session.
 #include "MainFormUnit.h"
 
-#include "D2XXUnit.h"
+#include "MeterList.h"
 #include "Messages.h"
 
 #include <QLabel>
@@ -10,18 +11,13 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <chrono>
-#include <thread>
-
 namespace {
-
-// No real machine has more converters than this; a driver reporting more is
-// not believed, so that listing always ends.
-constexpr DWORD kMaxListed = 1024;
 
 void addRow(QListWidget* list, const std::string& text)
 {
     auto* item = new QListWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    // The driver's bytes as they are, so the serial number opened is exactly
+    // the one listed.
     item->setData(Qt::UserRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     item->setSizeHint(QSize(0, 13));
     list->addItem(item);
@@ -33,21 +29,9 @@ void TMainForm::ListMeters()
 {
     lb1->clear();
     lb2->clear();
-    LinkState.DeviceOpen = false;
-    GetFTDeviceCount();
-    const DWORD count = std::min(FTDeviceState.deviceCount, kMaxListed);
-    for (DWORD index = 0; index < count; ++index) {
-        // A converter whose strings cannot be read is left out: the shared
-        // result text would still hold another device's text.
-        if (GetFTDeviceDescription(index) != FT_OK)
-            continue;
-        const std::string description = FTDeviceState.resultText;
-        if (description.find(kMeterMarker) == std::string::npos)
-            continue;
-        if (GetFTDeviceSerialNo(index) != FT_OK)
-            continue;
-        addRow(lb1, description);
-        addRow(lb2, FTDeviceState.resultText);
+    for (const tirevo::ListedDevice& meter : tirevo::ListDevices()) {
+        addRow(lb1, meter.description);
+        addRow(lb2, meter.serial);
     }
     lb1->clearSelection();
     lb2->clearSelection();
@@ -55,22 +39,7 @@ void TMainForm::ListMeters()
 
 bool TMainForm::OpenMeter(const std::string& serial)
 {
-    LinkState.DeviceOpen = false;
-    if (Open_USB_Device_By_Serial_Number(serial) != FT_OK)
-        return false;
-    FTPortSettings.BaudRate = 9600;
-    FTPortSettings.WordLength = FT_BITS_8;
-    FTPortSettings.StopBits = FT_STOP_BITS_1_5;
-    FTPortSettings.Parity = FT_PARITY_NONE;
-    FTPortSettings.FlowControl = FT_FLOW_NONE;
-    SetFTBaudRate();
-    SetFTDataCharacteristics();
-    SetFTFlowControl();
-    SetFTDtr();
-    SetFTRts();
-    SetFTTimeouts(1, 100);
-    LinkState.DeviceOpen = true;
-    return true;
+    return meter_.Open(serial) == tirevo::ConnectResult::Connected;
 }
 
 void TMainForm::USBConnect()
@@ -79,112 +48,68 @@ void TMainForm::USBConnect()
     if (row < 0)
         return;
     const QByteArray serial = lb2->item(row)->data(Qt::UserRole).toByteArray();
-    LinkState.MeterSerial = serial.toStdString();
-    if (!OpenMeter(LinkState.MeterSerial))
+    if (!OpenMeter(serial.toStdString()))
         return;
-    LinkState.Connected = true;
     sb5->setEnabled(true);
     btnCalibrate->setEnabled(true);
     BitBtn1->setText(QStringLiteral("Show pH"));
     pc1->setCurrentIndex(0);
-    showLinkStatus();
-    SendCommand("S20");
+    ShowLinkStatus();
+    meter_.Greet();
     Timer2->start();
-    SendCommand("V");
-    startPolling();
-    linkWatch_.Restart(nowMs(), pollInterval_, pollInterval_ > 0);
+    StartPolling();
 }
 
-void TMainForm::showLinkStatus()
+bool TMainForm::MeterLost() const
 {
-    const QString serial = QString::fromLatin1(LinkState.MeterSerial.data(),
-                                               static_cast<qsizetype>(LinkState.MeterSerial.size()));
-    sb1Panel->setText(QStringLiteral("USB pH meter S/N ") + serial +
-                      (meterLost_ ? QStringLiteral(" not responding") : QStringLiteral(" connected")));
+    const tirevo::LinkStatus status = meter_.Status();
+    return status == tirevo::LinkStatus::Lost || status == tirevo::LinkStatus::Reopening;
 }
 
-void TMainForm::checkLinkStatus(FT_STATUS status)
+void TMainForm::ShowLinkStatus()
 {
-    if (TLinkWatch::MeansGone(status))
-        markMeterLost();
+    const std::string& serial = meter_.Serial();
+    sb1Panel->setText(QStringLiteral("USB pH meter S/N ") +
+                      QString::fromLatin1(serial.data(), static_cast<qsizetype>(serial.size())) +
+                      (MeterLost() ? QStringLiteral(" not responding") : QStringLiteral(" connected")));
 }
 
-void TMainForm::markMeterLost()
+void TMainForm::StatusChanged(tirevo::LinkStatus status)
 {
-    // No message box: the user may be away, and boxes would pile up behind
-    // each other while the timers go on.
-    if (!meterLost_) {
-        meterLost_ = true;
-        showLinkStatus();
-    }
-    if (!handleDead_) {
-        handleDead_ = true;
-        reopenTimer_->start(TLinkWatch::ReopenPeriodMs(pollInterval_));
-    }
+    // No message box for a lost meter: the user may be away, and boxes would
+    // pile up behind each other while the timers go on.
+    if (status == tirevo::LinkStatus::Closed)
+        return;
+    if (status == tirevo::LinkStatus::Reopening)
+        reopenTimer_->start(meter_.ReopenPeriodMs());
+    else
+        reopenTimer_->stop();
+    if (BitBtn1->text() != QStringLiteral("&Connect"))
+        ShowLinkStatus();
 }
 
 void TMainForm::ReopenMeter()
 {
-    if (!handleDead_) {
-        reopenTimer_->stop();
-        return;
-    }
-    if (LinkState.DeviceOpen) {
-        CloseFTDevice();
-        LinkState.DeviceOpen = false;
-    }
-    // Only the same meter, with the same line setup.
-    if (!OpenMeter(LinkState.MeterSerial))
-        return;
-    handleDead_ = false;
-    reopenTimer_->stop();
-    // Half a line from before the loss must not be glued to the first new one.
-    LinkState.ReceiveText.clear();
-    SendCommand("S20");
-    SendCommand("V");
-    linkWatch_.Restart(nowMs(), pollInterval_, pollInterval_ > 0);
+    meter_.ReopenTick();
 }
 
 void TMainForm::CloseMeter()
 {
-    if (LinkState.DeviceOpen)
-        CloseFTDevice();
+    meter_.Close();
 }
 
 void TMainForm::SendCommand(const std::string& text)
 {
-    if (!LinkState.Connected) {
+    if (!meter_.SendCommand(text))
         ShowMessage(QStringLiteral("Not connected to pH meter"));
-        return;
-    }
-    // The meter needs a pause after every character; a plain sleep keeps
-    // timers out, so two commands never interleave on the line.
-    for (char c : text) {
-        WriteUSB(std::string(1, c));
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    WriteUSB("\r");
 }
 
 bool TMainForm::WriteUSB(const std::string& text)
 {
-    bool ok = true;
-    for (char c : text) {
-        FTDeviceState.outputBuffer[0] = static_cast<unsigned char>(c);
-        if (WriteFTBuffer(1) != 1) {
-            ok = false;
-            if (!handleDead_)
-                checkLinkStatus(FTDeviceState.lastIoStatus);
-        }
-    }
-    return ok;
+    return meter_.WriteUSB(text);
 }
 
 void TMainForm::Timer1Timer()
 {
-    Guarded([&] {
-        // A handle given up is not written to until the meter is back.
-        if (!handleDead_)
-            SendCommand("PH");
-    });
+    Guarded([&] { meter_.PollTick(); });
 }

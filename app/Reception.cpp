@@ -1,8 +1,7 @@
-// The reception timer: collect what the meter sent, take one line per tick
-// and show (and log) the readings.
+// The reception timer: the session collects what the meter sent and takes
+// one line per tick; readings are shown (and logged) here.
 #include "MainFormUnit.h"
 
-#include "D2XXUnit.h"
 #include "Messages.h"
 #include "ReadingText.h"
 
@@ -10,37 +9,13 @@
 
 void TMainForm::Timer2Timer()
 {
-    Guarded([&] {
-        if (!LinkState.DeviceOpen)
-            return;
-        if (!handleDead_) {
-            const FT_STATUS status = GetFTQueueStatus();
-            checkLinkStatus(status);
-            if (status == FT_OK && FTDeviceState.RxBytes > 0) {
-                const DWORD got = ReadFTBuffer(FTDeviceState.RxBytes);
-                if (got > 0)
-                    linkWatch_.BytesArrived(nowMs());
-                else
-                    checkLinkStatus(FTDeviceState.lastIoStatus);
-                tirevo::AppendReceived(LinkState.ReceiveText,
-                                       {reinterpret_cast<const char*>(FTDeviceState.inputBuffer), got});
-            }
-            if (!handleDead_ && linkWatch_.Silent(nowMs()))
-                markMeterLost();
-        }
-        const std::optional<std::string> line = tirevo::TakeLine(LinkState.ReceiveText);
-        if (!line)
-            return;
-        if (meterLost_ && !handleDead_) {
-            // The meter answers again on its new handle.
-            meterLost_ = false;
-            showLinkStatus();
-        }
-        const std::optional<std::string> reading = tirevo::ReadingTextFromLine(*line, Separators.decimal);
-        if (!reading)
-            return;
-        lbpHValue->setText(QString::fromLatin1(reading->data(), static_cast<qsizetype>(reading->size())));
-        if (LinkState.Logging)
-            WriteLogRow(*reading);
-    });
+    Guarded([&] { meter_.ReceiveTick(); });
+}
+
+void TMainForm::ReadingReceived(const tirevo::Reading& reading)
+{
+    const std::string text = tirevo::FormatReading(reading.value, Separators.decimal);
+    lbpHValue->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    if (log_.Logging())
+        WriteLogRow(text);
 }

@@ -4,7 +4,9 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-TBitBtn::TBitBtn(const QString& caption, const QIcon& glyph, QWidget* parent)
+namespace tirevo {
+
+BitBtn::BitBtn(const QString& caption, const QIcon& glyph, QWidget* parent)
     : QPushButton(caption, parent)
 {
     setIcon(glyph);
@@ -14,7 +16,7 @@ TBitBtn::TBitBtn(const QString& caption, const QIcon& glyph, QWidget* parent)
     setFont(bold);
 }
 
-void TBitBtn::paintEvent(QPaintEvent*)
+void BitBtn::paintEvent(QPaintEvent*)
 {
     QStylePainter painter(this);
     QStyleOptionButton option;
@@ -42,14 +44,14 @@ void TBitBtn::paintEvent(QPaintEvent*)
     }
 }
 
-void TClickLabel::mouseReleaseEvent(QMouseEvent* event)
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
     QLabel::mouseReleaseEvent(event);
 }
 
-void TClickLabel::paintEvent(QPaintEvent* event)
+void ClickLabel::paintEvent(QPaintEvent* event)
 {
     if (loader_) {
         const auto loader = std::move(loader_);
@@ -58,3 +60,5 @@ void TClickLabel::paintEvent(QPaintEvent* event)
     }
     QLabel::paintEvent(event);
 }
+
+}  // namespace tirevo

@@ -7,10 +7,12 @@
 
 #include <functional>
 
-class TBitBtn : public QPushButton {
+namespace tirevo {
+
+class BitBtn : public QPushButton {
     Q_OBJECT
 public:
-    TBitBtn(const QString& caption, const QIcon& glyph, QWidget* parent);
+    BitBtn(const QString& caption, const QIcon& glyph, QWidget* parent);
 
     static constexpr int kGlyphLeft = 30;
     static constexpr int kCaptionGap = 15;
@@ -19,7 +21,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-class TClickLabel : public QLabel {
+class ClickLabel : public QLabel {
     Q_OBJECT
 public:
     using QLabel::QLabel;
@@ -38,3 +40,5 @@ protected:
 private:
     std::function<QPixmap()> loader_;
 };
+
+}  // namespace tirevo

@@ -165,7 +165,7 @@ public:
         const double until = wallUs() + 10e6;
         while (!(form_.windowHandle() && form_.windowHandle()->isExposed()) && wallUs() < until)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (!form_.LinkState.Connected || !form_.LinkState.DeviceOpen)
+        if (!form_.Meter().Connected() || !form_.Meter().DeviceOpen())
             fail("the window did not connect to the simulated meter");
     }
 
@@ -181,7 +181,7 @@ public:
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         for (int i = 0; i < 10; ++i)
             form_.Timer2Timer();
-        if (!form_.LinkState.ReceiveText.empty() || sim::QueuedRx() != 0)
+        if (!form_.Meter().ReceiveText().empty() || sim::QueuedRx() != 0)
             fail("the connection replies were not taken in");
         sim::ClearCalls();
     }
@@ -192,7 +192,7 @@ public:
         if (form_.lbpHValue->text().toStdString() != expected)
             fail("reading shown is \"" + form_.lbpHValue->text().toStdString() + "\", expected \"" + expected +
                  "\"");
-        if (!form_.LinkState.ReceiveText.empty())
+        if (!form_.Meter().ReceiveText().empty())
             fail("received text left over");
     }
 
@@ -239,7 +239,7 @@ int ticks(Bench& bench, long n)
     const double sameUs = tickCpuUs(form, n, same);
     bench.expectShown(lines[0]);
     const double emptyUs = tickCpuUs(form, n, nothing);
-    if (form.LinkState.Logging)
+    if (form.Log().Logging())
         fail("data collection is on");
 
     double overhead = 0;
@@ -262,11 +262,11 @@ int logRows(Bench& bench, long n)
     TMainForm& form = bench.form();
     bench.quiet();
     form.sb5Click();
-    if (!form.LinkState.Logging) {
+    if (!form.Log().Logging()) {
         std::printf("log=unavailable\n");
         return 0;
     }
-    const std::string name = form.LinkState.LogFileName;
+    const std::string name = form.Log().FileName();
     const long size0 = fileSize(name);
     const std::string reading = localDecimal("7.02", form.Separators.decimal);
     for (int i = 0; i < 200; ++i)
@@ -283,7 +283,7 @@ int logRows(Bench& bench, long n)
         wall.push_back(w1 - w0);
     }
     const long size2 = fileSize(name);
-    if (!form.LinkState.Logging)
+    if (!form.Log().Logging())
         fail("data collection stopped while writing rows");
     const long rowBytes = (size1 - size0) / 200;
     if (rowBytes <= 0 || size2 - size1 != rowBytes * n)
@@ -295,7 +295,7 @@ int logRows(Bench& bench, long n)
     if (fileSize(name) != size2 + rowBytes * n)
         fail("a reading tick with collection on did not write one row");
     form.sb6Click();
-    if (form.LinkState.Logging)
+    if (form.Log().Logging())
         fail("data collection did not stop");
 
     std::printf("log=%s\n", name.c_str());
@@ -315,7 +315,7 @@ int hours(Bench& bench, double h, bool collect)
     std::string collection = "off";
     if (collect) {
         form.sb5Click();
-        collection = form.LinkState.Logging ? "on" : "unavailable";
+        collection = form.Log().Logging() ? "on" : "unavailable";
     }
     // Whole hundreds, so every measurement falls at the same point of the
     // simulator's cycle.
@@ -335,7 +335,7 @@ int hours(Bench& bench, double h, bool collect)
     };
     // Settle first: every digit drawn once, the log file's first pages.
     simulate(-600, 0);
-    const long logBefore = form.LinkState.Logging ? fileSize(form.LinkState.LogFileName) : 0;
+    const long logBefore = form.Log().Logging() ? fileSize(form.Log().FileName()) : 0;
     const long rss0 = statusKb("VmRSS"), hwm0 = statusKb("VmHWM"), heap0 = heapInUse();
     std::string trend;
     const double w0 = wallUs();
@@ -348,8 +348,8 @@ int hours(Bench& bench, double h, bool collect)
     const double elapsed = (wallUs() - w0) / 1e6;
     const long rss1 = statusKb("VmRSS"), hwm1 = statusKb("VmHWM"), heap1 = heapInUse();
     bench.expectShown(readingLine(seconds - 1));
-    if (form.LinkState.Logging) {
-        const long grown = fileSize(form.LinkState.LogFileName) - logBefore;
+    if (form.Log().Logging()) {
+        const long grown = fileSize(form.Log().FileName()) - logBefore;
         if (grown <= 0 || grown % seconds != 0)
             fail("the log did not get one row per reading");
         std::printf("log-bytes=%ld\n", grown);

@@ -10,6 +10,7 @@
 // timers, the command line and the tests through MeterScheduler.
 #pragma once
 
+#include "LinkWatch.h"
 #include "MeterClock.h"
 
 #include <cstdint>
@@ -67,6 +68,10 @@ public:
     // "V". A converter that goes away during the setup still counts as
     // connected, and is then lost (status Reopening) at once.
     ConnectResult Connect(const std::string& serial);
+    // The two halves of Connect(), for a user that shows the connection
+    // before the greeting goes out.
+    ConnectResult Open(const std::string& serial);
+    void Greet();
     // Closes the device if it is open; the status becomes Closed.
     void Close();
 
@@ -74,6 +79,10 @@ public:
     // after each, then a carriage return. False (nothing written) when no
     // meter was ever connected.
     bool SendCommand(std::string_view text);
+
+    // The bytes of text, each in a write call of its own; true when every
+    // call wrote its byte.
+    bool WriteUSB(std::string_view text);
 
     void PollTick();     // "PH", unless the handle is given up
     void ReceiveTick();  // collect bytes, take at most one line
@@ -89,8 +98,15 @@ public:
     const std::string& ReceiveText() const { return receiveText_; }
 
 private:
-    // (members are the implementation's)
+    enum class SetupOutcome { Ready, OpenFailed, Gone, Failed };
+    SetupOutcome OpenAndSetUp();
+    void SetStatus(LinkStatus status);
+    void CheckGone(FT_STATUS status);
+    void MarkLost();
+    void RestartWatch();
+
     MeterClock& clock_;
+    LinkWatch watch_;
     std::vector<MeterListener*> listeners_;
     uint32_t pollIntervalMs_ = kDefaultPollIntervalMs;
     LinkStatus status_ = LinkStatus::Closed;
@@ -112,9 +128,20 @@ public:
     int64_t NextDueMs() const;
     // Runs every tick that is due now.
     void RunDue();
-    // Sleeps (on the clock) until the next tick and runs it; for tests and
-    // simple loops.
+    // Sleeps on the clock from tick to tick, running each, until untilMs;
+    // for tests and simple loops.
     void RunUntil(int64_t untilMs);
+
+private:
+    void ArmReopen(int64_t nowMs);
+
+    MeterSession& session_;
+    MeterClock& clock_;
+    int64_t nextReceiveMs_ = 0;
+    int64_t nextPollMs_ = 0;
+    int64_t nextReopenMs_ = 0;
+    bool reopenArmed_ = false;
+    bool started_ = false;
 };
 
 }  // namespace tirevo

@@ -25,6 +25,11 @@ struct Call {
 // "PH" after 20 ms and "V" at once, no failures, empty record.
 SIM_EXPORT void Reset();
 
+// The meter's clock: real time by default; a manual clock starts at the
+// current time and moves only by AdvanceClockMs (Reset goes back to real time).
+SIM_EXPORT void SetManualClock(bool on);
+SIM_EXPORT void AdvanceClockMs(double ms);
+
 SIM_EXPORT void ClearDevices();
 // Adds a converter; description and serial are taken as raw bytes, so one of
 // 64 (or 16) bytes fills the driver's buffer without a NUL. Returns its number.

@@ -147,8 +147,14 @@ State& S()
 
 const auto kStart = std::chrono::steady_clock::now();
 
+// Tests may run the meter on a clock of their own, advanced by hand.
+bool manualClock = false;
+double manualNowMs = 0;
+
 double now()
 {
+    if (manualClock)
+        return manualNowMs;
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - kStart).count();
 }
 
@@ -465,7 +471,24 @@ FT_EXPORT FT_STATUS FT_GetStatus(FT_HANDLE h, DWORD* lpdwAmountInRxQueue, DWORD*
 
 namespace sim {
 
-void Reset() { defaults(S()); }
+void Reset()
+{
+    defaults(S());
+    manualClock = false;
+}
+
+void SetManualClock(bool on)
+{
+    if (on && !manualClock)
+        manualNowMs = now();
+    manualClock = on;
+}
+
+void AdvanceClockMs(double ms)
+{
+    if (manualClock && ms > 0)
+        manualNowMs += ms;
+}
 void ClearDevices()
 {
     S().devices.clear();

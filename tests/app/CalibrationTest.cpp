@@ -27,7 +27,7 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
         BindSimulatedMeter();
         form = StartQuietWindow(*dir);
-        QVERIFY(form->LinkState.Connected);
+        QVERIFY(form->Meter().Connected());
         sim::ClearCalls();
     }
     void cleanup() { form.reset(); }

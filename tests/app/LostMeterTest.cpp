@@ -29,7 +29,7 @@ class LostMeterTest : public QObject {
         ini.close();
         form = std::make_unique<TMainForm>(dir->path() + QStringLiteral("/tirevo"));
         form->show();
-        QVERIFY(form->LinkState.Connected);
+        QVERIFY(form->Meter().Connected());
     }
 
     QString status() const { return form->sb1Panel->text(); }
@@ -64,7 +64,7 @@ private slots:
         const int attempts = opensOf("QP000001", false);
         QVERIFY2(attempts >= 2 && attempts <= 5, qPrintable(QString::number(attempts)));
         QCOMPARE(form->lbpHValue->text(), QStringLiteral("7.02"));
-        QVERIFY(form->LinkState.Connected);
+        QVERIFY(form->Meter().Connected());
         QCOMPARE(form->BitBtn1->text(), QStringLiteral("Show pH"));
 
         sim::ClearCalls();
@@ -110,7 +110,7 @@ private slots:
         QTest::qWait(600);
         QCOMPARE(opensOf("QP000009", true) + opensOf("QP000009", false), 0);
         QVERIFY(!sim::IsOpen());
-        QCOMPARE(form->LinkState.MeterSerial, "QP000001"s);
+        QCOMPARE(form->Meter().Serial(), "QP000001"s);
     }
 
     void withoutPollingAFailingCallStillCounts()

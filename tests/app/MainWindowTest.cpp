@@ -71,8 +71,8 @@ private slots:
         auto form = startForm();
 
         QCOMPARE(form->pc1->currentIndex(), 0);
-        QVERIFY(form->LinkState.Connected);
-        QVERIFY(form->LinkState.DeviceOpen);
+        QVERIFY(form->Meter().Connected());
+        QVERIFY(form->Meter().DeviceOpen());
         QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH meter S/N QP000001 connected"));
         QCOMPARE(form->BitBtn1->text(), QStringLiteral("Show pH"));
         QVERIFY(form->btnCalibrate->isEnabled());
@@ -168,8 +168,8 @@ private slots:
         auto form = startForm();
         QTest::qWait(50);
         QCOMPARE(form->pc1->currentIndex(), 2);
-        QVERIFY(!form->LinkState.Connected);
-        QVERIFY(!form->LinkState.DeviceOpen);
+        QVERIFY(!form->Meter().Connected());
+        QVERIFY(!form->Meter().DeviceOpen());
         QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH Meter not connected"));
         QCOMPARE(form->BitBtn1->text(), QStringLiteral("&Connect"));
         QVERIFY(!form->btnCalibrate->isEnabled());
@@ -216,34 +216,71 @@ private slots:
         QCOMPARE(boxes.seen[0].icon, QMessageBox::NoIcon);
         QCOMPARE(form->pc1->currentIndex(), 1);
         QCOMPARE(form->lb1->count(), 2);
-        QVERIFY(!form->LinkState.Connected);
+        QVERIFY(!form->Meter().Connected());
 
         // A click on the second serial number selects the same row of names.
         const QRect second = form->lb2->visualItemRect(form->lb2->item(1));
         QTest::mouseClick(form->lb2->viewport(), Qt::LeftButton, {}, second.center());
         QCOMPARE(TMainForm::SelectedRow(form->lb1), 1);
         QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
-        QVERIFY(form->LinkState.Connected);
-        QCOMPARE(form->LinkState.MeterSerial, "QP000002"s);
+        QVERIFY(form->Meter().Connected());
+        QCOMPARE(form->Meter().Serial(), "QP000002"s);
         QCOMPARE(form->pc1->currentIndex(), 0);
         QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH meter S/N QP000002 connected"));
     }
 
-    void keyboardSelectionIsMirrored()
+    // Every way the keyboard moves the choice leaves both lists showing the
+    // same selected row, and Connect opens exactly that meter.
+    void keyboardSelectionIsOneSelection_data()
     {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("serial");
+        QTest::newRow("tab into names") << "tab1" << "A1";
+        QTest::newRow("shift-tab into serials") << "backtab2" << "A1";
+        QTest::newRow("tab, then down") << "tab1 down1" << "B2";
+        QTest::newRow("down in serials") << "tab2 down2 down2" << "C3";
+        QTest::newRow("end, then home") << "tab1 end1 home1" << "A1";
+        QTest::newRow("end in serials") << "tab2 end2" << "C3";
+        QTest::newRow("type-ahead in serials") << "tab2 C2" << "C3";
+        QTest::newRow("names, then serials") << "tab1 down1 tab2 down2" << "C3";
+    }
+
+    void keyboardSelectionIsOneSelection()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, serial);
         sim::ClearDevices();
         sim::AddDevice("QUVA USB pH Meter", "A1");
         sim::AddDevice("QUVA USB pH Meter", "B2");
         sim::AddDevice("QUVA USB pH Meter", "C3");
+        MessageBoxWatcher boxes(20);
         auto form = startForm();
-        form->BitBtn1Click();
-        form->lb1->setFocus();
-        form->lb1->setCurrentRow(0);
-        QTest::keyClick(form->lb1, Qt::Key_Down);
-        QCOMPARE(TMainForm::SelectedRow(form->lb1), 1);
-        QCOMPARE(TMainForm::SelectedRow(form->lb2), 1);
-        QTest::keyClick(form->lb2, Qt::Key_Down);
-        QCOMPARE(TMainForm::SelectedRow(form->lb1), 2);
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(form->pc1->currentIndex(), 1);
+        for (const QString& key : keys.split(' ')) {
+            QListWidget* list = key.endsWith('1') ? form->lb1 : form->lb2;
+            const QString what = key.chopped(1);
+            if (what == "tab")
+                list->setFocus(Qt::TabFocusReason);
+            else if (what == "backtab")
+                list->setFocus(Qt::BacktabFocusReason);
+            else if (what == "down")
+                QTest::keyClick(list, Qt::Key_Down);
+            else if (what == "end")
+                QTest::keyClick(list, Qt::Key_End);
+            else if (what == "home")
+                QTest::keyClick(list, Qt::Key_Home);
+            else
+                QTest::keyClicks(list, what);
+            QCOMPARE(TMainForm::SelectedRow(form->lb1), TMainForm::SelectedRow(form->lb2));
+            QCOMPARE(form->lb1->currentRow(), form->lb2->currentRow());
+        }
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QVERIFY(boxes.seen.empty());
+        QVERIFY(form->Meter().Connected());
+        QCOMPARE(QString::fromStdString(form->Meter().Serial()), serial);
     }
 
     void listingShowsOnlyReadableMeters_data()

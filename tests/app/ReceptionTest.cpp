@@ -28,7 +28,7 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
         BindSimulatedMeter();
         form = StartQuietWindow(*dir);
-        QVERIFY(form->LinkState.Connected);
+        QVERIFY(form->Meter().Connected());
     }
     void cleanup() { form.reset(); }
 
@@ -57,7 +57,7 @@ private slots:
         sim::InjectRx(line.toStdString() + "\r");
         tick();
         QCOMPARE(shown(), expected == "---" ? expected : LocalNumber(expected));
-        QVERIFY(form->LinkState.ReceiveText.empty());
+        QVERIFY(form->Meter().ReceiveText().empty());
     }
 
     void aLineSplitOverTwoReadsGivesOneReading()
@@ -114,7 +114,7 @@ private slots:
         for (int i = 0; i < 20; ++i) {
             sim::InjectRx(chunk);
             tick();
-            QVERIFY(form->LinkState.ReceiveText.size() <= 64 * 1024);
+            QVERIFY(form->Meter().ReceiveText().size() <= 64 * 1024);
         }
         // Still in step with the lines once a carriage return comes.
         sim::InjectRx("\rpH: 7.33\r");

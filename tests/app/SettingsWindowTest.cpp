@@ -90,6 +90,37 @@ private slots:
         QCOMPARE(form.pos().y(), 70);
     }
 
+    // A key that stops the loading must not leave the poll timer at an
+    // interval other than the one read (or the default, when the error
+    // comes before it): a zero timer would send "PH" back to back.
+    void pollIntervalSurvivesACreationError_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("ph1, before Interval") << QByteArray("[Calibration]\nph1=1E400\n[System]\nInterval=2000\n") << 1000;
+        QTest::newRow("ph2, before Interval") << QByteArray("[Calibration]\nph2=1E400\n[System]\nInterval=500\n") << 1000;
+        QTest::newRow("Separator, after Interval") << QByteArray("[System]\nInterval=2000\nSeparator=#x\n") << 2000;
+    }
+
+    void pollIntervalSurvivesACreationError()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(int, interval);
+        writeIni(ini);
+        MessageBoxWatcher boxes(20);
+        TMainForm form(program());
+        form.show();
+        QCOMPARE(boxes.seen.size(), size_t(1));
+        QVERIFY(form.Meter().Connected());
+        QVERIFY(form.Timer1->isActive());
+        QCOMPARE(form.Timer1->interval(), interval);
+        // Whatever the machine's speed, a second-long interval sends no poll
+        // within a few hundred milliseconds of connecting.
+        sim::ClearCalls();
+        QTest::qWait(100);
+        QCOMPARE(sim::WrittenBytes().find("PH"), std::string::npos);
+    }
+
     void positionRoundTripsThroughTheFile()
     {
         writeIni("; kept as it is\r\n[Other]\r\nkey = value\r\n[Window]\r\nMFTop=1\r\nMFLeft=2\r\n");

@@ -93,8 +93,8 @@ public:
         connect(&timer_, &QTimer::timeout, this, [this] {
             if (state.seen || !qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
                 return;
-            state = {true, form_.sb5->isEnabled(), form_.sb6->isEnabled(), form_.LinkState.Logging,
-                     form_.LinkState.LogFile.IsOpen()};
+            state = {true, form_.sb5->isEnabled(), form_.sb6->isEnabled(), form_.Log().Logging(),
+                     form_.Log().Logging()};
         });
         timer_.start();
     }
@@ -131,14 +131,14 @@ class DataLogWindowTest : public QObject {
     {
         form = std::make_unique<TMainForm>(programFolder + QStringLiteral("/tirevo"));
         form->show();
-        QVERIFY(form->LinkState.Connected);
+        QVERIFY(form->Meter().Connected());
         if (!keepTimers) {
             form->Timer1->stop();
             form->Timer2->stop();
             // The reply to the connection's "V" command.
             for (int i = 0; i < 5; ++i)
                 form->Timer2Timer();
-            QVERIFY(form->LinkState.ReceiveText.empty());
+            QVERIFY(form->Meter().ReceiveText().empty());
         }
     }
 
@@ -153,26 +153,26 @@ class DataLogWindowTest : public QObject {
     {
         QVERIFY(f.sb5->isEnabled());
         QVERIFY(!f.sb6->isEnabled());
-        QVERIFY(!f.LinkState.Logging);
-        QVERIFY(!f.LinkState.LogFile.IsOpen());
+        QVERIFY(!f.Log().Logging());
+        QVERIFY(!f.Log().Logging());
     }
 
     static void verifyCollecting(const TMainForm& f)
     {
         QVERIFY(!f.sb5->isEnabled());
         QVERIFY(f.sb6->isEnabled());
-        QVERIFY(f.LinkState.Logging);
-        QVERIFY(f.LinkState.LogFile.IsOpen());
+        QVERIFY(f.Log().Logging());
+        QVERIFY(f.Log().Logging());
     }
 
     QString logPath(const QString& name) const { return logFolder + QLatin1Char('/') + name; }
-    QString currentLog() const { return logPath(QString::fromStdString(form->LinkState.LogFileName)); }
+    QString currentLog() const { return logPath(QString::fromStdString(form->Log().FileName())); }
 
 private slots:
     void initTestCase()
     {
         if (CommaRun())
-            QCOMPARE(ReadLocaleSeparators().decimal, ',');
+            QCOMPARE(tirevo::ReadLocaleSeparators().decimal, ',');
         std::signal(SIGXFSZ, SIG_IGN);
         QVERIFY(getrlimit(RLIMIT_FSIZE, &previousSizeLimit) == 0);
     }
@@ -211,7 +211,7 @@ private slots:
         fixClock(At(2026, 12, 6, 9, 5, 3));
         click(form->sb5);
         verifyCollecting(*form);
-        QCOMPARE(form->LinkState.LogFileName, std::string("USB_PH_261206_090503.txt"));
+        QCOMPARE(form->Log().FileName(), std::string("USB_PH_261206_090503.txt"));
         QCOMPARE(LogFilesIn(logFolder), QStringList{QStringLiteral("USB_PH_261206_090503.txt")});
         QVERIFY(LogFilesIn(programFolder).isEmpty());
     }
@@ -222,7 +222,7 @@ private slots:
         const QDateTime before = QDateTime::currentDateTime();
         click(form->sb5);
         const QDateTime after = QDateTime::currentDateTime();
-        const QString name = QString::fromStdString(form->LinkState.LogFileName);
+        const QString name = QString::fromStdString(form->Log().FileName());
         const QRegularExpressionMatch match =
             QRegularExpression(QStringLiteral("^USB_PH_(\\d{6}_\\d{6})\\.txt$")).match(name);
         QVERIFY2(match.hasMatch(), qPrintable(name));
@@ -308,7 +308,7 @@ private slots:
         form->show();
         QVERIFY(!form->sb5->isEnabled());
         QVERIFY(!form->sb6->isEnabled());
-        QVERIFY(!form->LinkState.Logging);
+        QVERIFY(!form->Log().Logging());
         form.reset();
 
         BindSimulatedMeter();
@@ -353,8 +353,8 @@ private slots:
         MessageBoxWatcher boxes;
         QVERIFY(form->close());
         QVERIFY(boxes.seen.empty());
-        QVERIFY(!form->LinkState.Logging);
-        QVERIFY(!form->LinkState.LogFile.IsOpen());
+        QVERIFY(!form->Log().Logging());
+        QVERIFY(!form->Log().Logging());
         const QByteArray bytes = ReadAll(path);
         QCOMPARE(bytes, kHeaderTop + "DATE\tTIME\tpH\r\n06.12.2026\t09:05:03\t" + Shown("7.01") +
                             "\r\n06.12.2026\t09:05:03\t" + Shown("7.02") + "\r\n");
@@ -406,7 +406,7 @@ private slots:
 
         for (const char* name : {"USB_PH_261206_090503_2.txt", "USB_PH_261206_090503_3.txt"}) {
             click(form->sb5);
-            QCOMPARE(form->LinkState.LogFileName, std::string(name));
+            QCOMPARE(form->Log().FileName(), std::string(name));
             Receive(*form, "7.02");
             click(form->sb6);
             QCOMPARE(ReadAll(logPath(QString::fromLatin1(name))),
@@ -439,7 +439,7 @@ private slots:
         startForm();
         fixClock(At(2026, 12, 6, 9, 5, 3));
         click(form->sb5);
-        QCOMPARE(form->LinkState.LogFileName, std::string("USB_PH_261206_090503_2.txt"));
+        QCOMPARE(form->Log().FileName(), std::string("USB_PH_261206_090503_2.txt"));
         Receive(*form, "7.02");
         click(form->sb6);
         if (danglingLink) {
@@ -464,7 +464,7 @@ private slots:
             return now;
         };
         click(form->sb5);
-        QCOMPARE(form->LinkState.LogFileName, std::string("USB_PH_261231_235959.txt"));
+        QCOMPARE(form->Log().FileName(), std::string("USB_PH_261231_235959.txt"));
         Receive(*form, "7.01");
         Receive(*form, "7.02");
         Receive(*form, "7.03");
@@ -584,7 +584,7 @@ private slots:
 
         click(form->sb5);
         verifyCollecting(*form);
-        QCOMPARE(form->LinkState.LogFileName, std::string("USB_PH_261206_090503_2.txt"));
+        QCOMPARE(form->Log().FileName(), std::string("USB_PH_261206_090503_2.txt"));
         QTRY_VERIFY_WITH_TIMEOUT(ReadAll(currentLog()).endsWith(row), 3000);
         click(form->sb6);
         QCOMPARE(boxes.seen.size(), size_t(1));
@@ -606,7 +606,7 @@ static int CollectUntilKilled(int argc, char** argv)
     for (int i = 0; i < 5; ++i)
         form.Timer2Timer();
     form.sb5Click();
-    if (!form.LinkState.Logging)
+    if (!form.Log().Logging())
         return 3;
     for (const char* reading : {"7.01", "6.98", "7.12", "7.05", "6.87", "7.33"}) {
         Receive(form, reading);

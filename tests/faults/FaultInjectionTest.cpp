@@ -36,16 +36,16 @@ class FaultInjectionTest : public QObject {
     {
         form = std::make_unique<TMainForm>(dir->path() + QStringLiteral("/tirevo"));
         form->show();
-        QVERIFY(form->LinkState.Connected);
+        QVERIFY(form->Meter().Connected());
     }
 
     // Collection on, timers left to the test: each tick() is one reception tick.
     void startLoggingQuietly()
     {
         form = StartQuietWindow(*dir);
-        QVERIFY(form->LinkState.Connected);
+        QVERIFY(form->Meter().Connected());
         form->sb5Click();
-        QVERIFY(form->LinkState.Logging);
+        QVERIFY(form->Log().Logging());
     }
 
     void tick(int times = 1)
@@ -56,7 +56,7 @@ class FaultInjectionTest : public QObject {
 
     QList<QByteArray> logRows() const
     {
-        QFile f(QString::fromStdString(form->LinkState.LogFileName));
+        QFile f(QString::fromStdString(form->Log().FileName()));
         if (!f.open(QIODevice::ReadOnly))
             return {};
         QList<QByteArray> lines = f.readAll().split('\n');
@@ -67,7 +67,7 @@ class FaultInjectionTest : public QObject {
     // Closes the window as the user would and checks what it leaves behind.
     void closeOrderly()
     {
-        const QString log = QString::fromStdString(form->LinkState.LogFileName);
+        const QString log = QString::fromStdString(form->Log().FileName());
         QVERIFY(form->close());
         form.reset();
         QFile ini(iniPath());
@@ -174,7 +174,7 @@ private slots:
         sim::InjectRx(burst);
         tick(1001);
         QCOMPARE(logRows().size(), qsizetype(1000));
-        QVERIFY(form->LinkState.ReceiveText.empty());
+        QVERIFY(form->Meter().ReceiveText().empty());
         closeOrderly();
     }
 
@@ -184,7 +184,7 @@ private slots:
         sim::InjectRx(std::string(10 * 1024 * 1024, 'x'));
         for (int i = 0; i < 200 && sim::QueuedRx() > 0; ++i) {
             tick();
-            QVERIFY(form->LinkState.ReceiveText.size() <= 64 * 1024);
+            QVERIFY(form->Meter().ReceiveText().size() <= 64 * 1024);
         }
         QCOMPARE(sim::QueuedRx(), size_t(0));
         sim::InjectRx("\rpH: 7.11\r");

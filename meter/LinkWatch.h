@@ -6,7 +6,9 @@
 
 #include <cstdint>
 
-class TLinkWatch {
+namespace tirevo {
+
+class LinkWatch {
 public:
     // Statuses after which the handle is of no further use.
     static bool MeansGone(FT_STATUS status);
@@ -28,3 +30,5 @@ private:
     int64_t limitMs_ = 0;
     bool polling_ = false;
 };
+
+}  // namespace tirevo

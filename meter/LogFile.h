@@ -6,12 +6,14 @@
 #include <string>
 #include <string_view>
 
-class TLogFile {
+namespace tirevo {
+
+class LogFile {
 public:
-    TLogFile() = default;
-    ~TLogFile();
-    TLogFile(const TLogFile&) = delete;
-    TLogFile& operator=(const TLogFile&) = delete;
+    LogFile() = default;
+    ~LogFile();
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
 
@@ -31,3 +33,5 @@ public:
 private:
     int fd_ = -1;
 };
+
+}  // namespace tirevo

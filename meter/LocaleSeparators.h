@@ -3,10 +3,14 @@
 
 #include <QLocale>
 
-struct TLocaleSeparators {
+namespace tirevo {
+
+struct LocaleSeparators {
     char decimal = '.';
     char time = ':';
 };
 
 // The default locale is the system one unless the program chose another.
-TLocaleSeparators ReadLocaleSeparators(const QLocale& locale = QLocale());
+LocaleSeparators ReadLocaleSeparators(const QLocale& locale = QLocale());
+
+}  // namespace tirevo

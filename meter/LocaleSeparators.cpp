@@ -1,8 +1,10 @@
 #include "LocaleSeparators.h"
 
-TLocaleSeparators ReadLocaleSeparators(const QLocale& locale)
+namespace tirevo {
+
+LocaleSeparators ReadLocaleSeparators(const QLocale& locale)
 {
-    TLocaleSeparators out;
+    LocaleSeparators out;
     const QString point = locale.decimalPoint();
     if (point.size() == 1 && point.at(0).unicode() < 0x80)
         out.decimal = static_cast<char>(point.at(0).unicode());
@@ -23,3 +25,5 @@ TLocaleSeparators ReadLocaleSeparators(const QLocale& locale)
     }
     return out;
 }
+
+}  // namespace tirevo

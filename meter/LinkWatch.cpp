@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-bool TLinkWatch::MeansGone(FT_STATUS status)
+namespace tirevo {
+
+bool LinkWatch::MeansGone(FT_STATUS status)
 {
     switch (status) {
     case FT_INVALID_HANDLE:
@@ -16,26 +18,28 @@ bool TLinkWatch::MeansGone(FT_STATUS status)
     }
 }
 
-int64_t TLinkWatch::SilenceLimitMs(uint32_t pollIntervalMs)
+int64_t LinkWatch::SilenceLimitMs(uint32_t pollIntervalMs)
 {
     return std::max<int64_t>(3 * static_cast<int64_t>(pollIntervalMs), 3000);
 }
 
-int TLinkWatch::ReopenPeriodMs(uint32_t pollIntervalMs)
+int LinkWatch::ReopenPeriodMs(uint32_t pollIntervalMs)
 {
     if (pollIntervalMs == 0 || pollIntervalMs > 1000)
         return 1000;
     return static_cast<int>(pollIntervalMs);
 }
 
-void TLinkWatch::Restart(int64_t nowMs, uint32_t pollIntervalMs, bool polling)
+void LinkWatch::Restart(int64_t nowMs, uint32_t pollIntervalMs, bool polling)
 {
     lastByteMs_ = nowMs;
     limitMs_ = SilenceLimitMs(pollIntervalMs);
     polling_ = polling;
 }
 
-bool TLinkWatch::Silent(int64_t nowMs) const
+bool LinkWatch::Silent(int64_t nowMs) const
 {
     return polling_ && nowMs - lastByteMs_ >= limitMs_;
 }
+
+}  // namespace tirevo

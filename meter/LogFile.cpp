@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-TLogFile::~TLogFile()
+namespace tirevo {
+
+LogFile::~LogFile()
 {
     Close();
 }
 
-int TLogFile::CreateNew(const std::string& name)
+int LogFile::CreateNew(const std::string& name)
 {
     if (IsOpen())
         return EBUSY;
@@ -25,7 +27,7 @@ int TLogFile::CreateNew(const std::string& name)
     return 0;
 }
 
-int TLogFile::Write(std::string_view bytes)
+int LogFile::Write(std::string_view bytes)
 {
     if (!IsOpen())
         return EBADF;
@@ -45,7 +47,7 @@ int TLogFile::Write(std::string_view bytes)
     return 0;
 }
 
-int TLogFile::Close()
+int LogFile::Close()
 {
     if (!IsOpen())
         return 0;
@@ -58,3 +60,5 @@ int TLogFile::Close()
         return 0;
     return errno;
 }
+
+}  // namespace tirevo
