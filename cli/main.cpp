@@ -11,18 +11,15 @@
 #include "MeterRun.h"
 #include "RunSettings.h"
 #include "SignalWatch.h"
+#include "Version.h"
 
 #include <exception>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace {
 
 using namespace tirevo;
-
-// The version the window shows; both programs are released together.
-constexpr std::string_view kAppVersion = "1.0.2.7";
 
 constexpr int kOut = 1;
 constexpr int kErr = 2;
