@@ -192,10 +192,12 @@ private:
 
         int errPipe[2] = {-1, -1};
         int outPipe[2] = {-1, -1};
-        if (setup.console != Console::Terminal)
+        if (setup.console != Console::Terminal) {
             EXPECT_EQ(::pipe(errPipe), 0);
-        if (setup.console == Console::Pipes)
+        }
+        if (setup.console == Console::Pipes) {
             EXPECT_EQ(::pipe(outPipe), 0);
+        }
 
         if (setup.console == Console::Pipes) {
             pid_ = ::fork();

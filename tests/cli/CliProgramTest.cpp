@@ -429,10 +429,15 @@ TEST_F(CliProgram, GiveUpEndsWithExitFour)
                               {{"TIREVO_SIM_UNPLUG_AFTER_POLLS", "1"}});
     EXPECT_EQ(done.exitCode, 4) << done.err;
     EXPECT_NE(done.err.find("not responding"), std::string::npos) << done.err;
+    EXPECT_NE(done.err.find("gave up"), std::string::npos) << done.err;
+    // The reply to the one poll answered may or may not be read before the
+    // converter goes; whatever was printed is complete.
     const std::vector<std::string> lines = Lines(done.out);
-    ASSERT_EQ(lines.size(), 2u) << "the one reading before the loss: " << done.out;
+    ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], "time,ph");
-    EXPECT_TRUE(lines[1].ends_with(",7.02")) << lines[1];
+    EXPECT_LE(lines.size(), 2u) << done.out;
+    EXPECT_EQ(done.out.back(), '\n');
+    EXPECT_EQ(Events().rfind("open QP000001\nclose\n", 0), 0u) << Events();
 }
 
 // ---------------------------------------------------------------- bad options, help, version
