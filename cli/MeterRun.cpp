@@ -33,10 +33,10 @@ std::string LinkText(const std::string& serial, bool responding)
 
 }  // namespace
 
-MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, SignalWatch& signals)
+MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
     : setup_(std::move(setup)),
       clock_(clock),
-      signals_(signals),
+      wait_(wait),
       session_(clock),
       scheduler_(session_, clock),
       status_(setup_.errFd, WantsStatusLine(setup_.options, setup_.errFd))
@@ -109,7 +109,7 @@ int MeterRun::Run()
             Say("gave up: the meter " + setup_.serial + " did not come back");
             return Finish(kExitGaveUp);
         }
-        if (signals_.Wait(NextWakeMs(now) - now))
+        if (wait_.Wait(NextWakeMs(now) - now))
             break;
         scheduler_.RunDue();
         ShowStatus(clock_.NowMs());

@@ -9,7 +9,7 @@
 #include "MeterClock.h"
 #include "MeterSession.h"
 #include "RunSettings.h"
-#include "SignalWatch.h"
+#include "RunWait.h"
 #include "StatusLine.h"
 
 #include <cstdint>
@@ -31,7 +31,7 @@ struct MeterRunSetup {
 
 class MeterRun final : public MeterListener {
 public:
-    MeterRun(MeterRunSetup setup, MeterClock& clock, SignalWatch& signals);
+    MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait);
     ~MeterRun() override;
     MeterRun(const MeterRun&) = delete;
     MeterRun& operator=(const MeterRun&) = delete;
@@ -53,7 +53,7 @@ private:
 
     MeterRunSetup setup_;
     MeterClock& clock_;
-    SignalWatch& signals_;
+    RunWait& wait_;
     MeterSession session_;
     MeterScheduler scheduler_;
     DataLog dataLog_;

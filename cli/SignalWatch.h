@@ -3,22 +3,24 @@
 // with its last row complete and the device closed.
 #pragma once
 
+#include "RunWait.h"
+
 #include <cstdint>
 
 namespace tirevo {
 
-class SignalWatch {
+class SignalWatch final : public RunWait {
 public:
     // Blocks the three signals for the whole process from here on; create it
     // before the meter is opened, so none of them can cut an open short.
     SignalWatch();
-    ~SignalWatch();
+    ~SignalWatch() override;
     SignalWatch(const SignalWatch&) = delete;
     SignalWatch& operator=(const SignalWatch&) = delete;
 
     // Waits up to timeoutMs (0: only looks) for one of the signals. Returns
     // true once one has arrived, and from then on at once.
-    bool Wait(int64_t timeoutMs);
+    bool Wait(int64_t timeoutMs) override;
     // The signal that arrived, or 0.
     int Received() const { return received_; }
 
