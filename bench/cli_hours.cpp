@@ -27,6 +27,7 @@ constexpr int64_t kHourMs = 3600 * 1000;
 // The simulator keeps a record of calls for tests; emptied now and then so
 // its growth is not taken for the program's.
 constexpr int64_t kClearCallsMs = 100 * 1000;
+constexpr int64_t kPastLastMarkMs = 1000;
 // Header lines of a log with time stamps, the column line included.
 constexpr long kHeaderLines = 7;
 
@@ -85,7 +86,9 @@ public:
             wall0 = std::chrono::steady_clock::now();
         }
         if (settled_ && quartersTaken_ < 4 && now >= kSettleMs + runMs_ * (quartersTaken_ + 1) / 4) {
-            quarters += (quartersTaken_ ? "," : "") + std::to_string(StatusKb("VmRSS"));
+            if (quartersTaken_ > 0)
+                quarters += ',';
+            quarters += std::to_string(StatusKb("VmRSS"));
             ++quartersTaken_;
             if (quartersTaken_ == 4) {
                 heap1 = HeapInUse();
@@ -143,7 +146,8 @@ int main(int argc, char* argv[])
     tirevo::MeterRunSetup setup;
     setup.options.command = log ? tirevo::CliCommand::Log : tirevo::CliCommand::Read;
     setup.options.format = tirevo::OutputFormat::Csv;
-    setup.options.durationMs = kSettleMs + runMs;
+    // A second past the last mark, so the wait that passes it samples it.
+    setup.options.durationMs = kSettleMs + runMs + kPastLastMarkMs;
     setup.options.dir = work;
     setup.settings.intervalMs = 1000;
     setup.serial = "QP000001";
