@@ -80,7 +80,9 @@ int MeterRun::Run()
         Say("the meter " + setup_.serial + " cannot be opened (is another program using it?)");
         return kExitNoMeter;
     }
-    Say(LinkText(setup_.serial, true));
+    // A converter gone during the setup has been reported lost already.
+    if (session_.Status() == LinkStatus::Connected)
+        Say(LinkText(setup_.serial, true));
 
     if (Logging()) {
         DataLogOptions log;

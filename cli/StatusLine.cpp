@@ -45,9 +45,12 @@ StatusLine::StatusLine(int fd, bool enabled) : fd_(fd), enabled_(enabled) {}
 
 void StatusLine::Show(const std::string& text)
 {
-    if (!enabled_)
+    // The loop comes by ten times a second; a terminal over a slow link
+    // only gets a line that says something new.
+    if (!enabled_ || (shown_ && text == text_))
         return;
     WriteAll(fd_, kRewind + text);
+    text_ = text;
     shown_ = true;
 }
 

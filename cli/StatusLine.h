@@ -37,6 +37,7 @@ private:
     int fd_;
     bool enabled_;
     bool shown_ = false;
+    std::string text_;  // what is shown
 };
 
 }  // namespace tirevo

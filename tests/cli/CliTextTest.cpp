@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 using tirevo::ListedDevice;
@@ -142,6 +145,35 @@ TEST(StatusText, SaysWhatAUserWatchesFor)
     progress.readings = 12;
     EXPECT_EQ(tirevo::StatusText(progress),
               "QP000001  not responding  12 readings  0:01:05  logs/USB_PH_261208_140301.txt");
+}
+
+std::string Drain(int fd)
+{
+    std::string out;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, static_cast<std::size_t>(n));
+    return out;
+}
+
+TEST(StatusLine, RewritesInPlaceOnlyWhatChanged)
+{
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_NONBLOCK), 0);
+    tirevo::StatusLine line(ends[1], true);
+    line.Show("a 1");
+    line.Show("a 1");
+    line.Show("b");
+    line.Clear();
+    line.Clear();
+    line.Show("b");
+    EXPECT_EQ(Drain(ends[0]), "\r\x1b[Ka 1\r\x1b[Kb\r\x1b[K\r\x1b[Kb");
+    tirevo::StatusLine off(ends[1], false);
+    off.Show("c");
+    off.Clear();
+    EXPECT_EQ(Drain(ends[0]), "") << "nothing of it where stderr is not a terminal";
+    ::close(ends[0]);
+    ::close(ends[1]);
 }
 
 TEST(ElapsedText, HoursGoOnPastADay)
