@@ -1,5 +1,5 @@
 #include "D2XXUnit.h"
-#include "FtDriver.h"
+#include "DriverBinding.h"
 #include "MainFormUnit.h"
 #include "Messages.h"
 

@@ -1,6 +1,6 @@
 #include "D2XXUnit.h"
 
-#include "FtDriver.h"
+#include "DriverBinding.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,5 +1,5 @@
 #include "D2XXUnit.h"
-#include "FtdiLogic.h"
+#include "LibftdiLogic.h"
 
 #include <gtest/gtest.h>
 #include <libusb.h>

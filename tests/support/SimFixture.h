@@ -2,7 +2,7 @@
 // state and call record reset for each test.
 #pragma once
 
-#include "FtDriver.h"
+#include "DriverBinding.h"
 #include "SimControl.h"
 
 #include <string>

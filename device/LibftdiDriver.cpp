@@ -38,9 +38,9 @@
 // An unplugged device: FT_GetStatus and FT_Read still deliver bytes that had
 // arrived before the unplug, then fail with FT_IO_ERROR, as do FT_Write and
 // the configuration calls; FT_Close succeeds and frees everything.
-#include "FtdiDriver.h"
+#include "LibftdiDriver.h"
 
-#include "FtdiLogic.h"
+#include "LibftdiLogic.h"
 
 #include <ftdi.h>
 #include <libusb.h>

@@ -1,6 +1,6 @@
-#include "FtDriver.h"
+#include "DriverBinding.h"
 
-#include "FtdiDriver.h"
+#include "LibftdiDriver.h"
 
 #include <dlfcn.h>
 

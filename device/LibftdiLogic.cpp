@@ -1,4 +1,4 @@
-#include "FtdiLogic.h"
+#include "LibftdiLogic.h"
 
 #include <ftdi.h>
 #include <libusb.h>
