@@ -262,12 +262,33 @@ void TMainForm::FormCreate()
 
 void TMainForm::FormShow()
 {
+    bool placed = false;
     Guarded([&] {
         move(Settings.left, Settings.top);
         edPH1->setText(FromLocal(tirevo::NumberDisplayText(Settings.ph1, Separators.decimal)));
         edPH2->setText(FromLocal(tirevo::NumberDisplayText(Settings.ph2, Separators.decimal)));
         lbVersion->setText(QStringLiteral("Version: ") + QString::fromLatin1(AppVersion));
         lbVersion->adjustSize();
+        placed = true;
+    });
+    if (!placed)
+        return;
+    startConnectPending_ = true;
+    if (!connectAfterFirstFrame_) {
+        ConnectAtStart();
+        return;
+    }
+    // Normally the first paint starts it; a window that is never painted
+    // (minimised at start, say) still connects.
+    QTimer::singleShot(kFirstFrameFallbackMs, this, [this] { ConnectAtStart(); });
+}
+
+void TMainForm::ConnectAtStart()
+{
+    if (!startConnectPending_ || closed_)
+        return;
+    startConnectPending_ = false;
+    Guarded([&] {
         ListMeters();
         if (lb1->count() == 1) {
             lb1->setCurrentRow(0);
@@ -275,6 +296,15 @@ void TMainForm::FormShow()
             USBConnect();
         }
     });
+}
+
+void TMainForm::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    // Queued, so the frame is on the screen before the listing and the
+    // greeting's pauses hold the thread.
+    if (startConnectPending_ && connectAfterFirstFrame_)
+        QMetaObject::invokeMethod(this, &TMainForm::ConnectAtStart, Qt::QueuedConnection);
 }
 
 void TMainForm::FormClose()

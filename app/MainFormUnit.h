@@ -101,6 +101,10 @@ public:
 
     static int SelectedRow(const QListWidget* list);
 
+    // The program lets the first frame be painted before the meters are
+    // listed and the only one connected; tests connect at once on show().
+    void SetConnectAfterFirstFrame(bool on) { connectAfterFirstFrame_ = on; }
+
 public slots:
     void FormCreate();
     void FormShow();
@@ -124,12 +128,14 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // What the meter session tells the window.
     void ReadingReceived(const tirevo::Reading& reading) override;
     void StatusChanged(tirevo::LinkStatus status) override;
 
+    void ConnectAtStart();
     void BuildWindow();
     void BuildReadingPage();
     void BuildSelectionPage();
@@ -149,6 +155,9 @@ private:
     bool shown_ = false;
     bool closed_ = false;
     bool syncingLists_ = false;
+    bool connectAfterFirstFrame_ = false;
+    bool startConnectPending_ = false;
+    static constexpr int kFirstFrameFallbackMs = 500;
     QTimer* reopenTimer_ = nullptr;
     tirevo::SystemMeterClock clock_;
     tirevo::MeterSession meter_{clock_};

@@ -21,6 +21,7 @@ int main(int argc, char* argv[])
     BindFTDriver();
 
     TMainForm MainForm(QApplication::applicationFilePath());
+    MainForm.SetConnectAfterFirstFrame(true);
     MainForm.show();
     return app.exec();
 }

@@ -108,6 +108,29 @@ private slots:
 
     // The poll timer's interval and kind; when it polls is the session's
     // schedule, tested on virtual time.
+    // The program paints its first frame before it lists and connects.
+    void theFirstFrameComesBeforeTheConnection()
+    {
+        struct PaintClock : QObject {
+            double firstPaintMs = -1;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                if (event->type() == QEvent::Paint && firstPaintMs < 0)
+                    firstPaintMs = sim::NowMs();
+                return false;
+            }
+        } paints;
+        auto form = std::make_unique<TMainForm>(dir->path() + QStringLiteral("/tirevo"));
+        form->installEventFilter(&paints);
+        form->SetConnectAfterFirstFrame(true);
+        form->show();
+        QVERIFY(sim::Calls().empty());
+        QTRY_VERIFY(form->Meter().Connected());
+        QVERIFY(paints.firstPaintMs >= 0);
+        QVERIFY(paints.firstPaintMs <= sim::Calls().front().tMs);
+        QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH meter S/N QP000001 connected"));
+    }
+
     void thePollTimerIsPreciseAtTheInterval()
     {
         auto form = startForm();
