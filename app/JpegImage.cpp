@@ -5,6 +5,8 @@
 
 #include <jpeglib.h>
 
+namespace tirevo {
+
 namespace {
 
 // libjpeg's default error handler calls exit(); ours jumps back instead.
@@ -86,3 +88,5 @@ QImage JpegToImage(const QByteArray& data)
                     decoded.width * 3, image.scanLine(y));
     return image;
 }
+
+}  // namespace tirevo

@@ -20,6 +20,8 @@
 
 #include <climits>
 
+namespace tirevo {
+
 namespace {
 
 void installFontSubstitutes()
@@ -82,7 +84,7 @@ TMainForm::TMainForm(const QString& programPath, QWidget* parent)
     : QWidget(parent), programPath_(programPath)
 {
     installFontSubstitutes();
-    Separators = tirevo::ReadLocaleSeparators();
+    Separators = ReadLocaleSeparators();
     meter_.AddListener(this);
     BuildWindow();
     BuildReadingPage();
@@ -126,12 +128,12 @@ void TMainForm::BuildWindow()
     for (QWidget* page : {tsPH, tsConnect, tsAbout, tsCal})
         pc1->addWidget(page);
 
-    BitBtn1 = new tirevo::BitBtn(QStringLiteral("&Connect"), QIcon(QStringLiteral(":/connect.png")), this);
+    BitBtn1 = new BitBtn(QStringLiteral("&Connect"), QIcon(QStringLiteral(":/connect.png")), this);
     BitBtn1->setGeometry(288, 0, 146, 39);
-    btnCalibrate = new tirevo::BitBtn(QStringLiteral("Ca&librate"), QIcon(QStringLiteral(":/calibrate.png")), this);
+    btnCalibrate = new BitBtn(QStringLiteral("Ca&librate"), QIcon(QStringLiteral(":/calibrate.png")), this);
     btnCalibrate->setGeometry(288, 39, 146, 39);
     btnCalibrate->setEnabled(false);
-    btnAbout = new tirevo::BitBtn(QStringLiteral("&About"), QIcon(QStringLiteral(":/about.png")), this);
+    btnAbout = new BitBtn(QStringLiteral("&About"), QIcon(QStringLiteral(":/about.png")), this);
     btnAbout->setGeometry(288, 78, 146, 39);
     setTabOrder(pc1, BitBtn1);
     setTabOrder(BitBtn1, btnCalibrate);
@@ -180,7 +182,7 @@ void TMainForm::BuildSelectionPage()
 
 void TMainForm::BuildAboutPage()
 {
-    Image1 = new tirevo::ClickLabel(tsAbout);
+    Image1 = new ClickLabel(tsAbout);
     Image1->setGeometry(0, 8, 97, 41);
     Image1->setAlignment(Qt::AlignCenter);
     Image1->setCursor(Qt::PointingHandCursor);
@@ -197,7 +199,7 @@ void TMainForm::BuildAboutPage()
     Label1->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 15, true));
     setColour(Label1, QColor(0, 0, 128));
     Label1->adjustSize();
-    Label3 = new tirevo::ClickLabel(QString::fromLatin1(kMakerAddress), tsAbout);
+    Label3 = new ClickLabel(QString::fromLatin1(kMakerAddress), tsAbout);
     Label3->move(6, 56);
     QFont link = pixelFont(QStringLiteral("MS Sans Serif"), 13, true);
     link.setUnderline(true);
@@ -233,8 +235,8 @@ void TMainForm::ConnectHandlers()
     // A selection cleared or made without moving the current row.
     connect(lb1, &QListWidget::itemSelectionChanged, this, [this] { ShowOneSelection(lb1, lb2, SelectedRow(lb1)); });
     connect(lb2, &QListWidget::itemSelectionChanged, this, [this] { ShowOneSelection(lb2, lb1, SelectedRow(lb2)); });
-    connect(Label3, &tirevo::ClickLabel::clicked, this, &TMainForm::Label3Click);
-    connect(Image1, &tirevo::ClickLabel::clicked, this, &TMainForm::Image1Click);
+    connect(Label3, &ClickLabel::clicked, this, &TMainForm::Label3Click);
+    connect(Image1, &ClickLabel::clicked, this, &TMainForm::Image1Click);
     connect(sbtCAL1, &QToolButton::clicked, this, &TMainForm::sbtCAL1Click);
     connect(sbtCAL2, &QToolButton::clicked, this, &TMainForm::sbtCAL2Click);
     connect(sb5, &QToolButton::clicked, this, &TMainForm::sb5Click);
@@ -265,8 +267,8 @@ void TMainForm::FormShow()
     bool placed = false;
     Guarded([&] {
         move(Settings.left, Settings.top);
-        edPH1->setText(FromLocal(tirevo::NumberDisplayText(Settings.ph1, Separators.decimal)));
-        edPH2->setText(FromLocal(tirevo::NumberDisplayText(Settings.ph2, Separators.decimal)));
+        edPH1->setText(FromLocal(NumberDisplayText(Settings.ph1, Separators.decimal)));
+        edPH2->setText(FromLocal(NumberDisplayText(Settings.ph2, Separators.decimal)));
         lbVersion->setText(QStringLiteral("Version: ") + QString::fromLatin1(AppVersion));
         lbVersion->adjustSize();
         placed = true;
@@ -345,7 +347,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LocaleChange)
-        Separators = tirevo::ReadLocaleSeparators();
+        Separators = ReadLocaleSeparators();
     QWidget::changeEvent(event);
 }
 
@@ -424,3 +426,5 @@ void TMainForm::StartPolling()
     if (meter_.PollInterval() > 0)
         Timer1->start();
 }
+
+}  // namespace tirevo

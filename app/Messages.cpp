@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QScreen>
 
+namespace tirevo {
+
 namespace {
 
 void showCentred(QMessageBox& box)
@@ -50,3 +52,5 @@ std::string ToLocal(const QString& text)
 {
     return text.toLocal8Bit().toStdString();
 }
+
+}  // namespace tirevo

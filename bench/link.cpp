@@ -43,6 +43,8 @@
 #include <thread>
 #include <vector>
 
+using namespace tirevo;
+
 namespace {
 
 [[noreturn]] void fail(const std::string& why)

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace tirevo {
+
 TFTDeviceState FTDeviceState;
 TFTPortSettings FTPortSettings;
 
@@ -121,3 +123,5 @@ FT_STATUS GetFTQueueStatus()
     return FTDriver().GetStatus(FTDeviceState.handle, &FTDeviceState.RxBytes,
                                 &FTDeviceState.TxBytes, &FTDeviceState.EventStatus);
 }
+
+}  // namespace tirevo

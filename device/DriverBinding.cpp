@@ -4,6 +4,8 @@
 
 #include <dlfcn.h>
 
+namespace tirevo {
+
 namespace {
 
 // Stand-in entry points for "no driver at all": every call fails, and the
@@ -112,3 +114,5 @@ FTDriverKind BindFTDriver()
 FTDriverKind BoundFTDriverKind() { return gKind; }
 
 const FTDriverTable& FTDriver() { return gTable; }
+
+}  // namespace tirevo

@@ -55,6 +55,8 @@
 #include <string>
 #include <vector>
 
+namespace tirevo {
+
 namespace {
 
 using namespace ftdilayer;
@@ -656,3 +658,5 @@ const FTDriverTable& FtdiDriverTable()
                                         FtdiGetStatus};
     return table;
 }
+
+}  // namespace tirevo

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace tirevo {
+
 namespace ftdilayer {
 
 // The driver's line and flow codes are libftdi's numbers; the tables below
@@ -199,3 +201,5 @@ void ReceiveLink::callFailed(int libusbError)
 }
 
 }  // namespace ftdilayer
+
+}  // namespace tirevo

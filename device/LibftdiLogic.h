@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tirevo {
+
 namespace ftdilayer {
 
 // Status for a libusb error met while reaching a device to list or open it:
@@ -107,3 +109,5 @@ private:
 };
 
 }  // namespace ftdilayer
+
+}  // namespace tirevo

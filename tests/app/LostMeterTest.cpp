@@ -18,6 +18,8 @@
 
 #include <memory>
 
+using namespace tirevo;
+
 using namespace std::string_literals;
 
 class LostMeterTest : public QObject {

@@ -18,6 +18,8 @@
 
 #include <memory>
 
+using namespace tirevo;
+
 using namespace std::string_literals;
 
 // Stands in for the desktop's browser.

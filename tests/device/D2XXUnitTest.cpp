@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace tirevo;
+
 namespace {
 
 class D2XXUnitTest : public ::testing::Test {

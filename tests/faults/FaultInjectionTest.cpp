@@ -15,6 +15,8 @@
 
 #include <memory>
 
+using namespace tirevo;
+
 class FaultInjectionTest : public QObject {
     Q_OBJECT
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+using namespace tirevo;
+
 namespace {
 
 class DeviceBuffers : public testing::Test {

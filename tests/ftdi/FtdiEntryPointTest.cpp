@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+using namespace tirevo;
+
 namespace {
 
 const FTDriverTable& T() { return FtdiDriverTable(); }

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-using namespace ftdilayer;
+using namespace tirevo;
+using namespace tirevo::ftdilayer;
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 inline void BindSimulatedMeter()
 {
-    static const bool bound = BindFTDriverLibrary(TIREVO_SIM_LIBRARY);
+    static const bool bound = tirevo::BindFTDriverLibrary(TIREVO_SIM_LIBRARY);
     (void)bound;
     sim::Reset();
 }

@@ -34,6 +34,8 @@
 #include <string>
 #include <thread>
 
+using namespace tirevo;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
