@@ -24,7 +24,7 @@ namespace tirevo {
 
 namespace {
 
-void installFontSubstitutes()
+void InstallFontSubstitutes()
 {
     // Metrically close stand-ins where the classic fonts are missing.
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
@@ -34,7 +34,7 @@ void installFontSubstitutes()
                                {QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
 }
 
-QFont pixelFont(const QString& family, int pixels, bool bold = false)
+QFont PixelFont(const QString& family, int pixels, bool bold = false)
 {
     QFont font(family);
     font.setPixelSize(pixels);
@@ -42,7 +42,7 @@ QFont pixelFont(const QString& family, int pixels, bool bold = false)
     return font;
 }
 
-QLabel* autoLabel(const QString& text, QWidget* parent, int left, int top)
+QLabel* AutoLabel(const QString& text, QWidget* parent, int left, int top)
 {
     auto* label = new QLabel(text, parent);
     label->move(left, top);
@@ -50,14 +50,14 @@ QLabel* autoLabel(const QString& text, QWidget* parent, int left, int top)
     return label;
 }
 
-void setColour(QWidget* widget, const QColor& colour)
+void SetColour(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
     widget->setPalette(palette);
 }
 
-QToolButton* imageButton(QWidget* parent, const QRect& geometry, const char* image, const QString& hint)
+QToolButton* ImageButton(QWidget* parent, const QRect& geometry, const char* image, const QString& hint)
 {
     auto* button = new QToolButton(parent);
     button->setGeometry(geometry);
@@ -68,7 +68,7 @@ QToolButton* imageButton(QWidget* parent, const QRect& geometry, const char* ima
     return button;
 }
 
-QListWidget* meterList(QWidget* parent, const QRect& geometry)
+QListWidget* MeterList(QWidget* parent, const QRect& geometry)
 {
     auto* list = new QListWidget(parent);
     list->setGeometry(geometry);
@@ -83,7 +83,7 @@ QListWidget* meterList(QWidget* parent, const QRect& geometry)
 TMainForm::TMainForm(const QString& programPath, QWidget* parent)
     : QWidget(parent), programPath_(programPath)
 {
-    installFontSubstitutes();
+    InstallFontSubstitutes();
     Separators = ReadLocaleSeparators();
     meter_.AddListener(this);
     BuildWindow();
@@ -110,7 +110,7 @@ void TMainForm::BuildWindow()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(434, 136);
-    setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11));
+    setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11));
     setAutoFillBackground(true);
 
     sb1 = new QStatusBar(this);
@@ -150,7 +150,7 @@ void TMainForm::BuildWindow()
 
 void TMainForm::BuildReadingPage()
 {
-    const QFont big = pixelFont(QStringLiteral("Courier New"), 48, true);
+    const QFont big = PixelFont(QStringLiteral("Courier New"), 48, true);
     Label2 = new QLabel(QStringLiteral("pH"), tsPH);
     Label2->setGeometry(25, 26, 58, 54);
     Label2->setFont(big);
@@ -159,25 +159,25 @@ void TMainForm::BuildReadingPage()
     lbpHValue->setGeometry(117, 26, 150, 54);
     lbpHValue->setFont(big);
     lbpHValue->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    setColour(lbpHValue, QColor(0, 0, 255));
-    sb5 = imageButton(tsPH, {232, 85, 23, 22}, ":/record.png", QStringLiteral("Collect pH data to disk"));
+    SetColour(lbpHValue, QColor(0, 0, 255));
+    sb5 = ImageButton(tsPH, {232, 85, 23, 22}, ":/record.png", QStringLiteral("Collect pH data to disk"));
     sb5->setEnabled(false);
-    sb6 = imageButton(tsPH, {256, 85, 23, 22}, ":/stop.png", QStringLiteral("Stop data collection"));
+    sb6 = ImageButton(tsPH, {256, 85, 23, 22}, ":/stop.png", QStringLiteral("Stop data collection"));
     sb6->setEnabled(false);
 }
 
 void TMainForm::BuildSelectionPage()
 {
-    const QFont bold = pixelFont(QStringLiteral("MS Sans Serif"), 11, true);
-    Label7 = autoLabel(QStringLiteral("Name"), tsConnect, 8, 0);
+    const QFont bold = PixelFont(QStringLiteral("MS Sans Serif"), 11, true);
+    Label7 = AutoLabel(QStringLiteral("Name"), tsConnect, 8, 0);
     Label7->setFont(bold);
     Label7->adjustSize();
-    Label8 = autoLabel(QStringLiteral("S/N"), tsConnect, 176, 0);
+    Label8 = AutoLabel(QStringLiteral("S/N"), tsConnect, 176, 0);
     Label8->setFont(bold);
     Label8->adjustSize();
-    lb1 = meterList(tsConnect, {8, 17, 169, 90});
-    lb2 = meterList(tsConnect, {176, 17, 73, 90});
-    SpeedButton2 = imageButton(tsConnect, {256, 17, 23, 22}, ":/refresh.png", QStringLiteral("Refresh"));
+    lb1 = MeterList(tsConnect, {8, 17, 169, 90});
+    lb2 = MeterList(tsConnect, {176, 17, 73, 90});
+    SpeedButton2 = ImageButton(tsConnect, {256, 17, 23, 22}, ":/refresh.png", QStringLiteral("Refresh"));
 }
 
 void TMainForm::BuildAboutPage()
@@ -195,31 +195,31 @@ void TMainForm::BuildAboutPage()
             return QPixmap();
         return QPixmap::fromImage(image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     });
-    Label1 = autoLabel(QStringLiteral("Tirevo"), tsAbout, 120, 12);
-    Label1->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 15, true));
-    setColour(Label1, QColor(0, 0, 128));
+    Label1 = AutoLabel(QStringLiteral("Tirevo"), tsAbout, 120, 12);
+    Label1->setFont(PixelFont(QStringLiteral("MS Sans Serif"), 15, true));
+    SetColour(Label1, QColor(0, 0, 128));
     Label1->adjustSize();
     Label3 = new ClickLabel(QString::fromLatin1(kMakerAddress), tsAbout);
     Label3->move(6, 56);
-    QFont link = pixelFont(QStringLiteral("MS Sans Serif"), 13, true);
+    QFont link = PixelFont(QStringLiteral("MS Sans Serif"), 13, true);
     link.setUnderline(true);
     Label3->setFont(link);
-    setColour(Label3, QColor(0, 128, 128));
+    SetColour(Label3, QColor(0, 128, 128));
     Label3->setCursor(Qt::PointingHandCursor);
     Label3->adjustSize();
-    lbVersion = autoLabel(QString(), tsAbout, 154, 32);
+    lbVersion = AutoLabel(QString(), tsAbout, 154, 32);
 }
 
 void TMainForm::BuildCalibrationPage()
 {
-    Label5 = autoLabel(QStringLiteral("Calibration point 1"), tsCal, 24, 28);
+    Label5 = AutoLabel(QStringLiteral("Calibration point 1"), tsCal, 24, 28);
     edPH1 = new QLineEdit(tsCal);
     edPH1->setGeometry(130, 24, 81, 21);
-    sbtCAL1 = imageButton(tsCal, {230, 23, 23, 22}, ":/apply.png", QStringLiteral("Apply"));
-    Label6 = autoLabel(QStringLiteral("Calibration point 2"), tsCal, 24, 68);
+    sbtCAL1 = ImageButton(tsCal, {230, 23, 23, 22}, ":/apply.png", QStringLiteral("Apply"));
+    Label6 = AutoLabel(QStringLiteral("Calibration point 2"), tsCal, 24, 68);
     edPH2 = new QLineEdit(tsCal);
     edPH2->setGeometry(130, 64, 81, 21);
-    sbtCAL2 = imageButton(tsCal, {230, 63, 23, 22}, ":/apply.png", QStringLiteral("Apply"));
+    sbtCAL2 = ImageButton(tsCal, {230, 63, 23, 22}, ":/apply.png", QStringLiteral("Apply"));
 }
 
 // Every handler is connected here and nowhere else.

@@ -8,7 +8,7 @@ namespace tirevo {
 
 namespace {
 
-void showCentred(QMessageBox& box)
+void ShowCentred(QMessageBox& box)
 {
     box.setWindowTitle(QString::fromLatin1(kAppTitle));
     box.setStandardButtons(QMessageBox::Ok);
@@ -34,13 +34,13 @@ std::string WithFullStop(const std::string& text)
 void ShowMessage(const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, QString(), text);
-    showCentred(box);
+    ShowCentred(box);
 }
 
 void ReportError(const std::string& text)
 {
     QMessageBox box(QMessageBox::Critical, QString(), FromLocal(WithFullStop(text)));
-    showCentred(box);
+    ShowCentred(box);
 }
 
 QString FromLocal(const std::string& text)

@@ -15,7 +15,7 @@ namespace tirevo {
 
 namespace {
 
-void addRow(QListWidget* list, const std::string& text)
+void AddRow(QListWidget* list, const std::string& text)
 {
     auto* item = new QListWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     // The driver's bytes as they are, so the serial number opened is exactly
@@ -32,8 +32,8 @@ void TMainForm::ListMeters()
     lb1->clear();
     lb2->clear();
     for (const ListedDevice& meter : ListDevices()) {
-        addRow(lb1, meter.description);
-        addRow(lb2, meter.serial);
+        AddRow(lb1, meter.description);
+        AddRow(lb2, meter.serial);
     }
     lb1->clearSelection();
     lb2->clearSelection();

@@ -10,29 +10,29 @@ namespace {
 
 // Stand-in entry points for "no driver at all": every call fails, and the
 // number-only listing reports zero devices so that nothing is listed.
-FT_STATUS noneListDevices(void* pArg1, void* pArg2, DWORD flags)
+FT_STATUS NoneListDevices(void* pArg1, void* pArg2, DWORD flags)
 {
     if ((flags & FT_LIST_NUMBER_ONLY) && pArg1 && !pArg2)
         *static_cast<DWORD*>(pArg1) = 0;
     return FT_DEVICE_NOT_FOUND;
 }
-FT_STATUS noneOpenEx(void*, DWORD, FT_HANDLE*) { return FT_DEVICE_NOT_FOUND; }
-FT_STATUS noneHandle(FT_HANDLE) { return FT_INVALID_HANDLE; }
-FT_STATUS noneIo(FT_HANDLE, void*, DWORD, DWORD* moved)
+FT_STATUS NoneOpenEx(void*, DWORD, FT_HANDLE*) { return FT_DEVICE_NOT_FOUND; }
+FT_STATUS NoneHandle(FT_HANDLE) { return FT_INVALID_HANDLE; }
+FT_STATUS NoneIo(FT_HANDLE, void*, DWORD, DWORD* moved)
 {
     if (moved)
         *moved = 0;
     return FT_INVALID_HANDLE;
 }
-FT_STATUS noneBaud(FT_HANDLE, ULONG) { return FT_INVALID_HANDLE; }
-FT_STATUS noneData(FT_HANDLE, UCHAR, UCHAR, UCHAR) { return FT_INVALID_HANDLE; }
-FT_STATUS noneFlow(FT_HANDLE, USHORT, UCHAR, UCHAR) { return FT_INVALID_HANDLE; }
-FT_STATUS noneTimeouts(FT_HANDLE, ULONG, ULONG) { return FT_INVALID_HANDLE; }
-FT_STATUS noneStatus(FT_HANDLE, DWORD*, DWORD*, DWORD*) { return FT_INVALID_HANDLE; }
+FT_STATUS NoneBaud(FT_HANDLE, ULONG) { return FT_INVALID_HANDLE; }
+FT_STATUS NoneData(FT_HANDLE, UCHAR, UCHAR, UCHAR) { return FT_INVALID_HANDLE; }
+FT_STATUS NoneFlow(FT_HANDLE, USHORT, UCHAR, UCHAR) { return FT_INVALID_HANDLE; }
+FT_STATUS NoneTimeouts(FT_HANDLE, ULONG, ULONG) { return FT_INVALID_HANDLE; }
+FT_STATUS NoneStatus(FT_HANDLE, DWORD*, DWORD*, DWORD*) { return FT_INVALID_HANDLE; }
 
-const FTDriverTable kNoDriver = {noneListDevices, noneOpenEx, noneHandle, noneIo,
-                                 noneIo, noneBaud, noneData, noneFlow,
-                                 noneHandle, noneHandle, noneTimeouts, noneStatus};
+const FTDriverTable kNoDriver = {NoneListDevices, NoneOpenEx, NoneHandle, NoneIo,
+                                 NoneIo, NoneBaud, NoneData, NoneFlow,
+                                 NoneHandle, NoneHandle, NoneTimeouts, NoneStatus};
 
 FTDriverTable gTable = kNoDriver;
 FTDriverKind gKind = FTDriverKind::None;
@@ -47,7 +47,7 @@ constexpr const char* kVendorLibrary = "libftd2xx.so";
 #endif
 
 template <typename Fn>
-bool resolve(void* lib, const char* name, Fn& out)
+bool Resolve(void* lib, const char* name, Fn& out)
 {
     out = reinterpret_cast<Fn>(dlsym(lib, name));
     return out != nullptr;
@@ -61,18 +61,18 @@ bool BindFTDriverLibrary(const std::string& libraryPath)
     if (!lib)
         return false;
     FTDriverTable t;
-    const bool complete = resolve(lib, "FT_ListDevices", t.ListDevices) &&
-                          resolve(lib, "FT_OpenEx", t.OpenEx) &&
-                          resolve(lib, "FT_Close", t.Close) &&
-                          resolve(lib, "FT_Read", t.Read) &&
-                          resolve(lib, "FT_Write", t.Write) &&
-                          resolve(lib, "FT_SetBaudRate", t.SetBaudRate) &&
-                          resolve(lib, "FT_SetDataCharacteristics", t.SetDataCharacteristics) &&
-                          resolve(lib, "FT_SetFlowControl", t.SetFlowControl) &&
-                          resolve(lib, "FT_SetDtr", t.SetDtr) &&
-                          resolve(lib, "FT_SetRts", t.SetRts) &&
-                          resolve(lib, "FT_SetTimeouts", t.SetTimeouts) &&
-                          resolve(lib, "FT_GetStatus", t.GetStatus);
+    const bool complete = Resolve(lib, "FT_ListDevices", t.ListDevices) &&
+                          Resolve(lib, "FT_OpenEx", t.OpenEx) &&
+                          Resolve(lib, "FT_Close", t.Close) &&
+                          Resolve(lib, "FT_Read", t.Read) &&
+                          Resolve(lib, "FT_Write", t.Write) &&
+                          Resolve(lib, "FT_SetBaudRate", t.SetBaudRate) &&
+                          Resolve(lib, "FT_SetDataCharacteristics", t.SetDataCharacteristics) &&
+                          Resolve(lib, "FT_SetFlowControl", t.SetFlowControl) &&
+                          Resolve(lib, "FT_SetDtr", t.SetDtr) &&
+                          Resolve(lib, "FT_SetRts", t.SetRts) &&
+                          Resolve(lib, "FT_SetTimeouts", t.SetTimeouts) &&
+                          Resolve(lib, "FT_GetStatus", t.GetStatus);
     if (!complete) {
         dlclose(lib);
         return false;
