@@ -7,6 +7,8 @@
 
 #include <QLineEdit>
 
+namespace tirevo {
+
 void TMainForm::sbtCAL1Click() { ApplyCalibration(edPH1, "P1"); }
 
 void TMainForm::sbtCAL2Click() { ApplyCalibration(edPH2, "P2"); }
@@ -15,25 +17,27 @@ void TMainForm::ApplyCalibration(QLineEdit* field, const char* prefix)
 {
     Guarded([&] {
         const std::string text = ToLocal(field->text());
-        const tirevo::NumberTextResult number = tirevo::ParseLocaleNumberText(text, Separators.decimal);
-        if (number.status == tirevo::NumberTextStatus::NotANumber)
-            throw AppError(tirevo::InvalidFloatText(text));
-        if (number.status == tirevo::NumberTextStatus::Overflow)
-            throw AppError(tirevo::kFloatingPointOverflow);
+        const NumberTextResult number = ParseLocaleNumberText(text, Separators.decimal);
+        if (number.status == NumberTextStatus::NotANumber)
+            throw AppError(InvalidFloatText(text));
+        if (number.status == NumberTextStatus::Overflow)
+            throw AppError(kFloatingPointOverflow);
         if (number.value == 0)
             return;
-        const tirevo::HundredthsResult hundredths = tirevo::CalibrationHundredths(number.value);
+        const HundredthsResult hundredths = CalibrationHundredths(number.value);
         switch (hundredths.status) {
-        case tirevo::HundredthsStatus::Negative:
+        case HundredthsStatus::Negative:
             // A minus sign inside the padded digits would be a malformed command.
             ShowMessage(QStringLiteral("Calibration value must not be negative"));
             return;
-        case tirevo::HundredthsStatus::TooLarge:
+        case HundredthsStatus::TooLarge:
             ShowMessage(QStringLiteral("Calibration value too large"));
             return;
-        case tirevo::HundredthsStatus::Ok:
+        case HundredthsStatus::Ok:
             break;
         }
-        SendCommand(prefix + tirevo::ZeroPad(hundredths.hundredths, 4));
+        SendCommand(prefix + ZeroPad(hundredths.hundredths, 4));
     });
 }
+
+}  // namespace tirevo

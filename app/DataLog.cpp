@@ -7,19 +7,21 @@
 
 #include <QToolButton>
 
+namespace tirevo {
+
 namespace {
 
 [[noreturn]] void RaiseIoError(int systemError)
 {
-    throw AppError(tirevo::IoErrorText(tirevo::IoErrorCode(systemError)));
+    throw AppError(IoErrorText(IoErrorCode(systemError)));
 }
 
 }  // namespace
 
-tirevo::LogClockTime TMainForm::LogNow() const
+LogClockTime TMainForm::LogNow() const
 {
     if (!LogClock)
-        return tirevo::SystemLogClock();
+        return SystemLogClock();
     const QDateTime now = LogClock();
     return {now.date().year(), now.date().month(), now.date().day(),
             now.time().hour(), now.time().minute(), now.time().second()};
@@ -42,7 +44,7 @@ void TMainForm::sb5Click()
             return;
         sb5->setEnabled(false);
         sb6->setEnabled(true);
-        const tirevo::DataLogOptions options{std::string(), Settings.UseTimeStamp, Settings.Separator};
+        const DataLogOptions options{std::string(), Settings.UseTimeStamp, Settings.Separator};
         if (const int error = log_.Start(options, AppVersion, meter_.Serial())) {
             ShowCollectionIdle();
             RaiseIoError(error);
@@ -71,3 +73,5 @@ void TMainForm::CloseLogOnExit()
     if (const int error = log_.Stop())
         RaiseIoError(error);
 }
+
+}  // namespace tirevo

@@ -5,6 +5,8 @@
 
 #include <jpeglib.h>
 
+namespace tirevo {
+
 namespace {
 
 // libjpeg's default error handler calls exit(); ours jumps back instead.
@@ -13,12 +15,12 @@ struct ErrorManager {
     std::jmp_buf back;
 };
 
-[[noreturn]] void onError(j_common_ptr cinfo)
+[[noreturn]] void OnJpegError(j_common_ptr cinfo)
 {
     std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->back, 1);
 }
 
-void onMessage(j_common_ptr) {}
+void OnJpegMessage(j_common_ptr) {}
 
 // Kept free of objects with destructors between setjmp and longjmp.
 bool decode(const uint8_t* data, std::size_t size, DecodedJpeg& out)
@@ -26,8 +28,8 @@ bool decode(const uint8_t* data, std::size_t size, DecodedJpeg& out)
     jpeg_decompress_struct cinfo;
     ErrorManager err;
     cinfo.err = jpeg_std_error(&err.base);
-    err.base.error_exit = onError;
-    err.base.output_message = onMessage;
+    err.base.error_exit = OnJpegError;
+    err.base.output_message = OnJpegMessage;
     if (setjmp(err.back)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
@@ -86,3 +88,5 @@ QImage JpegToImage(const QByteArray& data)
                     decoded.width * 3, image.scanLine(y));
     return image;
 }
+
+}  // namespace tirevo

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tirevo {
+
 struct DecodedJpeg {
     int width = 0;
     int height = 0;
@@ -20,3 +22,5 @@ bool DecodeJpeg(const uint8_t* data, std::size_t size, DecodedJpeg& out);
 
 // An empty image when the data cannot be decoded.
 QImage JpegToImage(const QByteArray& data);
+
+}  // namespace tirevo

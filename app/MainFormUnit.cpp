@@ -20,9 +20,11 @@
 
 #include <climits>
 
+namespace tirevo {
+
 namespace {
 
-void installFontSubstitutes()
+void InstallFontSubstitutes()
 {
     // Metrically close stand-ins where the classic fonts are missing.
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
@@ -32,7 +34,7 @@ void installFontSubstitutes()
                                {QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
 }
 
-QFont pixelFont(const QString& family, int pixels, bool bold = false)
+QFont PixelFont(const QString& family, int pixels, bool bold = false)
 {
     QFont font(family);
     font.setPixelSize(pixels);
@@ -40,7 +42,7 @@ QFont pixelFont(const QString& family, int pixels, bool bold = false)
     return font;
 }
 
-QLabel* autoLabel(const QString& text, QWidget* parent, int left, int top)
+QLabel* AutoLabel(const QString& text, QWidget* parent, int left, int top)
 {
     auto* label = new QLabel(text, parent);
     label->move(left, top);
@@ -48,14 +50,14 @@ QLabel* autoLabel(const QString& text, QWidget* parent, int left, int top)
     return label;
 }
 
-void setColour(QWidget* widget, const QColor& colour)
+void SetColour(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
     widget->setPalette(palette);
 }
 
-QToolButton* imageButton(QWidget* parent, const QRect& geometry, const char* image, const QString& hint)
+QToolButton* ImageButton(QWidget* parent, const QRect& geometry, const char* image, const QString& hint)
 {
     auto* button = new QToolButton(parent);
     button->setGeometry(geometry);
@@ -66,7 +68,7 @@ QToolButton* imageButton(QWidget* parent, const QRect& geometry, const char* ima
     return button;
 }
 
-QListWidget* meterList(QWidget* parent, const QRect& geometry)
+QListWidget* MeterList(QWidget* parent, const QRect& geometry)
 {
     auto* list = new QListWidget(parent);
     list->setGeometry(geometry);
@@ -81,8 +83,8 @@ QListWidget* meterList(QWidget* parent, const QRect& geometry)
 TMainForm::TMainForm(const QString& programPath, QWidget* parent)
     : QWidget(parent), programPath_(programPath)
 {
-    installFontSubstitutes();
-    Separators = tirevo::ReadLocaleSeparators();
+    InstallFontSubstitutes();
+    Separators = ReadLocaleSeparators();
     meter_.AddListener(this);
     BuildWindow();
     BuildReadingPage();
@@ -108,7 +110,7 @@ void TMainForm::BuildWindow()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(434, 136);
-    setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11));
+    setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11));
     setAutoFillBackground(true);
 
     sb1 = new QStatusBar(this);
@@ -126,12 +128,12 @@ void TMainForm::BuildWindow()
     for (QWidget* page : {tsPH, tsConnect, tsAbout, tsCal})
         pc1->addWidget(page);
 
-    BitBtn1 = new tirevo::BitBtn(QStringLiteral("&Connect"), QIcon(QStringLiteral(":/connect.png")), this);
+    BitBtn1 = new BitBtn(QStringLiteral("&Connect"), QIcon(QStringLiteral(":/connect.png")), this);
     BitBtn1->setGeometry(288, 0, 146, 39);
-    btnCalibrate = new tirevo::BitBtn(QStringLiteral("Ca&librate"), QIcon(QStringLiteral(":/calibrate.png")), this);
+    btnCalibrate = new BitBtn(QStringLiteral("Ca&librate"), QIcon(QStringLiteral(":/calibrate.png")), this);
     btnCalibrate->setGeometry(288, 39, 146, 39);
     btnCalibrate->setEnabled(false);
-    btnAbout = new tirevo::BitBtn(QStringLiteral("&About"), QIcon(QStringLiteral(":/about.png")), this);
+    btnAbout = new BitBtn(QStringLiteral("&About"), QIcon(QStringLiteral(":/about.png")), this);
     btnAbout->setGeometry(288, 78, 146, 39);
     setTabOrder(pc1, BitBtn1);
     setTabOrder(BitBtn1, btnCalibrate);
@@ -148,7 +150,7 @@ void TMainForm::BuildWindow()
 
 void TMainForm::BuildReadingPage()
 {
-    const QFont big = pixelFont(QStringLiteral("Courier New"), 48, true);
+    const QFont big = PixelFont(QStringLiteral("Courier New"), 48, true);
     Label2 = new QLabel(QStringLiteral("pH"), tsPH);
     Label2->setGeometry(25, 26, 58, 54);
     Label2->setFont(big);
@@ -157,30 +159,30 @@ void TMainForm::BuildReadingPage()
     lbpHValue->setGeometry(117, 26, 150, 54);
     lbpHValue->setFont(big);
     lbpHValue->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    setColour(lbpHValue, QColor(0, 0, 255));
-    sb5 = imageButton(tsPH, {232, 85, 23, 22}, ":/record.png", QStringLiteral("Collect pH data to disk"));
+    SetColour(lbpHValue, QColor(0, 0, 255));
+    sb5 = ImageButton(tsPH, {232, 85, 23, 22}, ":/record.png", QStringLiteral("Collect pH data to disk"));
     sb5->setEnabled(false);
-    sb6 = imageButton(tsPH, {256, 85, 23, 22}, ":/stop.png", QStringLiteral("Stop data collection"));
+    sb6 = ImageButton(tsPH, {256, 85, 23, 22}, ":/stop.png", QStringLiteral("Stop data collection"));
     sb6->setEnabled(false);
 }
 
 void TMainForm::BuildSelectionPage()
 {
-    const QFont bold = pixelFont(QStringLiteral("MS Sans Serif"), 11, true);
-    Label7 = autoLabel(QStringLiteral("Name"), tsConnect, 8, 0);
+    const QFont bold = PixelFont(QStringLiteral("MS Sans Serif"), 11, true);
+    Label7 = AutoLabel(QStringLiteral("Name"), tsConnect, 8, 0);
     Label7->setFont(bold);
     Label7->adjustSize();
-    Label8 = autoLabel(QStringLiteral("S/N"), tsConnect, 176, 0);
+    Label8 = AutoLabel(QStringLiteral("S/N"), tsConnect, 176, 0);
     Label8->setFont(bold);
     Label8->adjustSize();
-    lb1 = meterList(tsConnect, {8, 17, 169, 90});
-    lb2 = meterList(tsConnect, {176, 17, 73, 90});
-    SpeedButton2 = imageButton(tsConnect, {256, 17, 23, 22}, ":/refresh.png", QStringLiteral("Refresh"));
+    lb1 = MeterList(tsConnect, {8, 17, 169, 90});
+    lb2 = MeterList(tsConnect, {176, 17, 73, 90});
+    SpeedButton2 = ImageButton(tsConnect, {256, 17, 23, 22}, ":/refresh.png", QStringLiteral("Refresh"));
 }
 
 void TMainForm::BuildAboutPage()
 {
-    Image1 = new tirevo::ClickLabel(tsAbout);
+    Image1 = new ClickLabel(tsAbout);
     Image1->setGeometry(0, 8, 97, 41);
     Image1->setAlignment(Qt::AlignCenter);
     Image1->setCursor(Qt::PointingHandCursor);
@@ -193,31 +195,31 @@ void TMainForm::BuildAboutPage()
             return QPixmap();
         return QPixmap::fromImage(image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     });
-    Label1 = autoLabel(QStringLiteral("Tirevo"), tsAbout, 120, 12);
-    Label1->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 15, true));
-    setColour(Label1, QColor(0, 0, 128));
+    Label1 = AutoLabel(QStringLiteral("Tirevo"), tsAbout, 120, 12);
+    Label1->setFont(PixelFont(QStringLiteral("MS Sans Serif"), 15, true));
+    SetColour(Label1, QColor(0, 0, 128));
     Label1->adjustSize();
-    Label3 = new tirevo::ClickLabel(QString::fromLatin1(kMakerAddress), tsAbout);
+    Label3 = new ClickLabel(QString::fromLatin1(kMakerAddress), tsAbout);
     Label3->move(6, 56);
-    QFont link = pixelFont(QStringLiteral("MS Sans Serif"), 13, true);
+    QFont link = PixelFont(QStringLiteral("MS Sans Serif"), 13, true);
     link.setUnderline(true);
     Label3->setFont(link);
-    setColour(Label3, QColor(0, 128, 128));
+    SetColour(Label3, QColor(0, 128, 128));
     Label3->setCursor(Qt::PointingHandCursor);
     Label3->adjustSize();
-    lbVersion = autoLabel(QString(), tsAbout, 154, 32);
+    lbVersion = AutoLabel(QString(), tsAbout, 154, 32);
 }
 
 void TMainForm::BuildCalibrationPage()
 {
-    Label5 = autoLabel(QStringLiteral("Calibration point 1"), tsCal, 24, 28);
+    Label5 = AutoLabel(QStringLiteral("Calibration point 1"), tsCal, 24, 28);
     edPH1 = new QLineEdit(tsCal);
     edPH1->setGeometry(130, 24, 81, 21);
-    sbtCAL1 = imageButton(tsCal, {230, 23, 23, 22}, ":/apply.png", QStringLiteral("Apply"));
-    Label6 = autoLabel(QStringLiteral("Calibration point 2"), tsCal, 24, 68);
+    sbtCAL1 = ImageButton(tsCal, {230, 23, 23, 22}, ":/apply.png", QStringLiteral("Apply"));
+    Label6 = AutoLabel(QStringLiteral("Calibration point 2"), tsCal, 24, 68);
     edPH2 = new QLineEdit(tsCal);
     edPH2->setGeometry(130, 64, 81, 21);
-    sbtCAL2 = imageButton(tsCal, {230, 63, 23, 22}, ":/apply.png", QStringLiteral("Apply"));
+    sbtCAL2 = ImageButton(tsCal, {230, 63, 23, 22}, ":/apply.png", QStringLiteral("Apply"));
 }
 
 // Every handler is connected here and nowhere else.
@@ -233,8 +235,8 @@ void TMainForm::ConnectHandlers()
     // A selection cleared or made without moving the current row.
     connect(lb1, &QListWidget::itemSelectionChanged, this, [this] { ShowOneSelection(lb1, lb2, SelectedRow(lb1)); });
     connect(lb2, &QListWidget::itemSelectionChanged, this, [this] { ShowOneSelection(lb2, lb1, SelectedRow(lb2)); });
-    connect(Label3, &tirevo::ClickLabel::clicked, this, &TMainForm::Label3Click);
-    connect(Image1, &tirevo::ClickLabel::clicked, this, &TMainForm::Image1Click);
+    connect(Label3, &ClickLabel::clicked, this, &TMainForm::Label3Click);
+    connect(Image1, &ClickLabel::clicked, this, &TMainForm::Image1Click);
     connect(sbtCAL1, &QToolButton::clicked, this, &TMainForm::sbtCAL1Click);
     connect(sbtCAL2, &QToolButton::clicked, this, &TMainForm::sbtCAL2Click);
     connect(sb5, &QToolButton::clicked, this, &TMainForm::sb5Click);
@@ -262,12 +264,33 @@ void TMainForm::FormCreate()
 
 void TMainForm::FormShow()
 {
+    bool placed = false;
     Guarded([&] {
         move(Settings.left, Settings.top);
-        edPH1->setText(FromLocal(tirevo::NumberDisplayText(Settings.ph1, Separators.decimal)));
-        edPH2->setText(FromLocal(tirevo::NumberDisplayText(Settings.ph2, Separators.decimal)));
+        edPH1->setText(FromLocal(NumberDisplayText(Settings.ph1, Separators.decimal)));
+        edPH2->setText(FromLocal(NumberDisplayText(Settings.ph2, Separators.decimal)));
         lbVersion->setText(QStringLiteral("Version: ") + QString::fromLatin1(AppVersion));
         lbVersion->adjustSize();
+        placed = true;
+    });
+    if (!placed)
+        return;
+    startConnectPending_ = true;
+    if (!connectAfterFirstFrame_) {
+        ConnectAtStart();
+        return;
+    }
+    // Normally the first paint starts it; a window that is never painted
+    // (minimised at start, say) still connects.
+    QTimer::singleShot(kFirstFrameFallbackMs, this, [this] { ConnectAtStart(); });
+}
+
+void TMainForm::ConnectAtStart()
+{
+    if (!startConnectPending_ || closed_)
+        return;
+    startConnectPending_ = false;
+    Guarded([&] {
         ListMeters();
         if (lb1->count() == 1) {
             lb1->setCurrentRow(0);
@@ -275,6 +298,15 @@ void TMainForm::FormShow()
             USBConnect();
         }
     });
+}
+
+void TMainForm::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    // Queued, so the frame is on the screen before the listing and the
+    // greeting's pauses hold the thread.
+    if (startConnectPending_ && connectAfterFirstFrame_)
+        QMetaObject::invokeMethod(this, &TMainForm::ConnectAtStart, Qt::QueuedConnection);
 }
 
 void TMainForm::FormClose()
@@ -315,7 +347,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LocaleChange)
-        Separators = tirevo::ReadLocaleSeparators();
+        Separators = ReadLocaleSeparators();
     QWidget::changeEvent(event);
 }
 
@@ -394,3 +426,5 @@ void TMainForm::StartPolling()
     if (meter_.PollInterval() > 0)
         Timer1->start();
 }
+
+}  // namespace tirevo

@@ -24,7 +24,10 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 
-inline constexpr const char* AppVersion = tirevo::kAppVersion;
+namespace tirevo {
+
+
+inline constexpr const char* AppVersion = kAppVersion;
 inline constexpr const char* kMakerAddress = "https://example.com/tirevo";
 
 // What the window keeps of its own beside the meter session and the log.
@@ -32,7 +35,7 @@ struct TLinkState {
     std::string IniPath;  // full path of the settings file
 };
 
-class TMainForm : public QWidget, private tirevo::MeterListener {
+class TMainForm : public QWidget, private MeterListener {
     Q_OBJECT
 public:
     // programPath decides where the settings file lives (beside it).
@@ -47,9 +50,9 @@ public:
     QWidget* tsConnect = nullptr;
     QWidget* tsAbout = nullptr;
     QWidget* tsCal = nullptr;
-    tirevo::BitBtn* BitBtn1 = nullptr;
-    tirevo::BitBtn* btnCalibrate = nullptr;
-    tirevo::BitBtn* btnAbout = nullptr;
+    BitBtn* BitBtn1 = nullptr;
+    BitBtn* btnCalibrate = nullptr;
+    BitBtn* btnAbout = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QLabel* Label2 = nullptr;
@@ -61,9 +64,9 @@ public:
     QListWidget* lb1 = nullptr;
     QListWidget* lb2 = nullptr;
     QToolButton* SpeedButton2 = nullptr;
-    tirevo::ClickLabel* Image1 = nullptr;
+    ClickLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;
-    tirevo::ClickLabel* Label3 = nullptr;
+    ClickLabel* Label3 = nullptr;
     QLabel* lbVersion = nullptr;
     QLabel* Label5 = nullptr;
     QLineEdit* edPH1 = nullptr;
@@ -74,12 +77,12 @@ public:
 
     TSettings Settings;
     TLinkState LinkState;
-    tirevo::LocaleSeparators Separators;
+    LocaleSeparators Separators;
 
-    tirevo::MeterSession& Meter() { return meter_; }
-    const tirevo::MeterSession& Meter() const { return meter_; }
-    tirevo::DataLog& Log() { return log_; }
-    const tirevo::DataLog& Log() const { return log_; }
+    MeterSession& Meter() { return meter_; }
+    const MeterSession& Meter() const { return meter_; }
+    DataLog& Log() { return log_; }
+    const DataLog& Log() const { return log_; }
     // The status bar says the meter is not responding.
     bool MeterLost() const;
 
@@ -100,6 +103,10 @@ public:
     std::function<QDateTime()> LogClock;
 
     static int SelectedRow(const QListWidget* list);
+
+    // The program lets the first frame be painted before the meters are
+    // listed and the only one connected; tests connect at once on show().
+    void SetConnectAfterFirstFrame(bool on) { connectAfterFirstFrame_ = on; }
 
 public slots:
     void FormCreate();
@@ -124,12 +131,14 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // What the meter session tells the window.
-    void ReadingReceived(const tirevo::Reading& reading) override;
-    void StatusChanged(tirevo::LinkStatus status) override;
+    void ReadingReceived(const Reading& reading) override;
+    void StatusChanged(LinkStatus status) override;
 
+    void ConnectAtStart();
     void BuildWindow();
     void BuildReadingPage();
     void BuildSelectionPage();
@@ -143,14 +152,19 @@ private:
     void StartPolling();
     void ShowLinkStatus();
     void ShowCollectionIdle();
-    tirevo::LogClockTime LogNow() const;
+    LogClockTime LogNow() const;
 
     QString programPath_;
     bool shown_ = false;
     bool closed_ = false;
     bool syncingLists_ = false;
+    bool connectAfterFirstFrame_ = false;
+    bool startConnectPending_ = false;
+    static constexpr int kFirstFrameFallbackMs = 500;
     QTimer* reopenTimer_ = nullptr;
-    tirevo::SystemMeterClock clock_;
-    tirevo::MeterSession meter_{clock_};
-    tirevo::DataLog log_{[this] { return LogNow(); }};
+    SystemMeterClock clock_;
+    MeterSession meter_{clock_};
+    DataLog log_{[this] { return LogNow(); }};
 };
+
+}  // namespace tirevo

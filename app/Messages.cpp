@@ -4,9 +4,11 @@
 #include <QMessageBox>
 #include <QScreen>
 
+namespace tirevo {
+
 namespace {
 
-void showCentred(QMessageBox& box)
+void ShowCentred(QMessageBox& box)
 {
     box.setWindowTitle(QString::fromLatin1(kAppTitle));
     box.setStandardButtons(QMessageBox::Ok);
@@ -32,13 +34,13 @@ std::string WithFullStop(const std::string& text)
 void ShowMessage(const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, QString(), text);
-    showCentred(box);
+    ShowCentred(box);
 }
 
 void ReportError(const std::string& text)
 {
     QMessageBox box(QMessageBox::Critical, QString(), FromLocal(WithFullStop(text)));
-    showCentred(box);
+    ShowCentred(box);
 }
 
 QString FromLocal(const std::string& text)
@@ -50,3 +52,5 @@ std::string ToLocal(const QString& text)
 {
     return text.toLocal8Bit().toStdString();
 }
+
+}  // namespace tirevo

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace tirevo {
+
 // An error raised inside a handler; the handler stops there and the text is
 // shown by the reporter.
 class AppError : public std::runtime_error {
@@ -44,3 +46,5 @@ void Guarded(Body&& body)
 // Text as the user's 8-bit code page sees it, and back.
 QString FromLocal(const std::string& text);
 std::string ToLocal(const QString& text);
+
+}  // namespace tirevo

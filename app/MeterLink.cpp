@@ -11,9 +11,11 @@
 #include <QTimer>
 #include <QToolButton>
 
+namespace tirevo {
+
 namespace {
 
-void addRow(QListWidget* list, const std::string& text)
+void AddRow(QListWidget* list, const std::string& text)
 {
     auto* item = new QListWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     // The driver's bytes as they are, so the serial number opened is exactly
@@ -29,9 +31,9 @@ void TMainForm::ListMeters()
 {
     lb1->clear();
     lb2->clear();
-    for (const tirevo::ListedDevice& meter : tirevo::ListDevices()) {
-        addRow(lb1, meter.description);
-        addRow(lb2, meter.serial);
+    for (const ListedDevice& meter : ListDevices()) {
+        AddRow(lb1, meter.description);
+        AddRow(lb2, meter.serial);
     }
     lb1->clearSelection();
     lb2->clearSelection();
@@ -39,7 +41,7 @@ void TMainForm::ListMeters()
 
 bool TMainForm::OpenMeter(const std::string& serial)
 {
-    return meter_.Open(serial) == tirevo::ConnectResult::Connected;
+    return meter_.Open(serial) == ConnectResult::Connected;
 }
 
 void TMainForm::USBConnect()
@@ -62,8 +64,8 @@ void TMainForm::USBConnect()
 
 bool TMainForm::MeterLost() const
 {
-    const tirevo::LinkStatus status = meter_.Status();
-    return status == tirevo::LinkStatus::Lost || status == tirevo::LinkStatus::Reopening;
+    const LinkStatus status = meter_.Status();
+    return status == LinkStatus::Lost || status == LinkStatus::Reopening;
 }
 
 void TMainForm::ShowLinkStatus()
@@ -74,13 +76,13 @@ void TMainForm::ShowLinkStatus()
                       (MeterLost() ? QStringLiteral(" not responding") : QStringLiteral(" connected")));
 }
 
-void TMainForm::StatusChanged(tirevo::LinkStatus status)
+void TMainForm::StatusChanged(LinkStatus status)
 {
     // No message box for a lost meter: the user may be away, and boxes would
     // pile up behind each other while the timers go on.
-    if (status == tirevo::LinkStatus::Closed)
+    if (status == LinkStatus::Closed)
         return;
-    if (status == tirevo::LinkStatus::Reopening)
+    if (status == LinkStatus::Reopening)
         reopenTimer_->start(meter_.ReopenPeriodMs());
     else
         reopenTimer_->stop();
@@ -113,3 +115,5 @@ void TMainForm::Timer1Timer()
 {
     Guarded([&] { meter_.PollTick(); });
 }
+
+}  // namespace tirevo

@@ -7,15 +7,19 @@
 
 #include <QLabel>
 
+namespace tirevo {
+
 void TMainForm::Timer2Timer()
 {
     Guarded([&] { meter_.ReceiveTick(); });
 }
 
-void TMainForm::ReadingReceived(const tirevo::Reading& reading)
+void TMainForm::ReadingReceived(const Reading& reading)
 {
-    const std::string text = tirevo::FormatReading(reading.value, Separators.decimal);
+    const std::string text = FormatReading(reading.value, Separators.decimal);
     lbpHValue->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     if (log_.Logging())
         WriteLogRow(text);
 }
+
+}  // namespace tirevo

@@ -1,5 +1,5 @@
 #include "D2XXUnit.h"
-#include "FtDriver.h"
+#include "DriverBinding.h"
 #include "MainFormUnit.h"
 #include "Messages.h"
 
@@ -14,13 +14,14 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "xcb");
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+    QApplication::setApplicationName(QString::fromLatin1(tirevo::kAppTitle));
     QApplication::setDesktopFileName(QStringLiteral("tirevo"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tirevo.png")));
 
-    BindFTDriver();
+    tirevo::BindFTDriver();
 
-    TMainForm MainForm(QApplication::applicationFilePath());
+    tirevo::TMainForm MainForm(QApplication::applicationFilePath());
+    MainForm.SetConnectAfterFirstFrame(true);
     MainForm.show();
     return app.exec();
 }

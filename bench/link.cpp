@@ -16,7 +16,7 @@
 //   poll S           the event loop for S seconds with the timers running as
 //                    in the program: commands sent, readings read, CPU used
 #include "D2XXUnit.h"
-#include "FtDriver.h"
+#include "DriverBinding.h"
 #include "MainFormUnit.h"
 #include "Messages.h"
 #include "SimControl.h"
@@ -42,6 +42,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+using namespace tirevo;
 
 namespace {
 

@@ -1,17 +1,19 @@
 #include "D2XXUnit.h"
 
-#include "FtDriver.h"
+#include "DriverBinding.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+
+namespace tirevo {
 
 TFTDeviceState FTDeviceState;
 TFTPortSettings FTPortSettings;
 
 namespace {
 
-void* indexArg(DWORD index)
+void* IndexArg(DWORD index)
 {
     return reinterpret_cast<void*>(static_cast<uintptr_t>(index));
 }
@@ -32,7 +34,7 @@ FT_STATUS GetFTDeviceCount()
 
 FT_STATUS GetFTDeviceDescription(DWORD index)
 {
-    const FT_STATUS status = FTDriver().ListDevices(indexArg(index), FTDeviceState.descriptionBuffer,
+    const FT_STATUS status = FTDriver().ListDevices(IndexArg(index), FTDeviceState.descriptionBuffer,
                                                     FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION);
     if (status == FT_OK)
         FTDeviceState.resultText =
@@ -42,7 +44,7 @@ FT_STATUS GetFTDeviceDescription(DWORD index)
 
 FT_STATUS GetFTDeviceSerialNo(DWORD index)
 {
-    const FT_STATUS status = FTDriver().ListDevices(indexArg(index), FTDeviceState.serialBuffer,
+    const FT_STATUS status = FTDriver().ListDevices(IndexArg(index), FTDeviceState.serialBuffer,
                                                     FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER);
     if (status == FT_OK)
         FTDeviceState.resultText =
@@ -121,3 +123,5 @@ FT_STATUS GetFTQueueStatus()
     return FTDriver().GetStatus(FTDeviceState.handle, &FTDeviceState.RxBytes,
                                 &FTDeviceState.TxBytes, &FTDeviceState.EventStatus);
 }
+
+}  // namespace tirevo

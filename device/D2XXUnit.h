@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace tirevo {
+
 inline constexpr DWORD FT_IN_BUFFER_SIZE = 65536;
 inline constexpr DWORD FT_OUT_BUFFER_SIZE = 65536;
 inline constexpr int FT_OPEN_NAME_SIZE = 50;
@@ -59,3 +61,5 @@ FT_STATUS GetFTQueueStatus();
 // Text of a driver-filled string buffer: up to its first NUL, never past its
 // end (a full buffer without a NUL yields all of it).
 std::string BufferText(const char* buffer, size_t size);
+
+}  // namespace tirevo

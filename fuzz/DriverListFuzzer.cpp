@@ -3,7 +3,7 @@
 // the serial text going back to the driver to open by. The driver here is an
 // in-process table whose listing plays back the fuzz input.
 #include "D2XXUnit.h"
-#include "FtDriver.h"
+#include "DriverBinding.h"
 #include "FuzzCheck.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -14,6 +14,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+using namespace tirevo;
 
 namespace {
 

@@ -14,6 +14,8 @@
 
 #include <memory>
 
+using namespace tirevo;
+
 class CalibrationTest : public QObject {
     Q_OBJECT
 

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <string>
 
+using namespace tirevo;
+
 namespace {
 
 std::string logo()

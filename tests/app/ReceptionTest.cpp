@@ -13,6 +13,8 @@
 
 #include <memory>
 
+using namespace tirevo;
+
 class ReceptionTest : public QObject {
     Q_OBJECT
 

@@ -13,6 +13,8 @@
 
 #include <memory>
 
+using namespace tirevo;
+
 class SettingsWindowTest : public QObject {
     Q_OBJECT
 

@@ -25,6 +25,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace tirevo;
+
 namespace {
 
 constexpr const char* kChildFlag = "--collect-until-killed";

@@ -1,10 +1,12 @@
 // The device layer over the simulated driver: buffers, result text and the
 // statuses and counts it hands back.
 #include "D2XXUnit.h"
-#include "FtDriver.h"
+#include "DriverBinding.h"
 #include "SimFixture.h"
 
 #include <gtest/gtest.h>
+
+using namespace tirevo;
 
 namespace {
 

@@ -15,6 +15,8 @@
 
 #include <memory>
 
+using namespace tirevo;
+
 class FaultInjectionTest : public QObject {
     Q_OBJECT
 
@@ -101,21 +103,24 @@ private slots:
 
     void unpluggedMidSessionAndBackKeepsOneLog()
     {
-        writeIni("[System]\nInterval=100\n");
-        sim::SetReadingText("7.02");
-        start();
-        form->sb5Click();
-        QTRY_VERIFY_WITH_TIMEOUT(logRows().size() >= 2, 2000);
+        startLoggingQuietly();
+        sim::InjectRx("pH: 7.02\rpH: 7.03\r");
+        tick(2);
+        QCOMPARE(logRows().size(), qsizetype(2));
         sim::Unplug(0);
-        QTRY_VERIFY_WITH_TIMEOUT(form->MeterLost(), 1000);
-        QTest::qWait(500);
-        const qsizetype before = logRows().size();
-        QVERIFY(logRows().size() == before);
-        sim::SetReadingText("7.09");
+        tick();
+        QVERIFY(form->MeterLost());
+        form->Timer1Timer();
+        form->ReopenMeter();
+        tick(3);
+        QCOMPARE(logRows().size(), qsizetype(2));
         sim::Plug(0);
-        QTRY_VERIFY_WITH_TIMEOUT(!form->MeterLost(), 2000);
-        QTRY_VERIFY_WITH_TIMEOUT(logRows().size() >= before + 2, 2000);
+        form->ReopenMeter();
+        sim::InjectRx("pH: 7.09\r");
+        tick();
+        QVERIFY(!form->MeterLost());
         const QList<QByteArray> rows = logRows();
+        QCOMPARE(rows.size(), qsizetype(3));
         QVERIFY(rows.first().contains("7.02") || rows.first().contains("7,02"));
         QVERIFY(rows.last().contains("7.09") || rows.last().contains("7,09"));
         closeOrderly();
@@ -143,23 +148,32 @@ private slots:
     void failingReadsAndWritesLoseTheMeterThenFindItAgain()
     {
         QFETCH(QString, call);
-        writeIni("[System]\nInterval=100\n");
-        start();
-        form->sb5Click();
-        QTRY_VERIFY_WITH_TIMEOUT(logRows().size() >= 1, 2000);
+        startLoggingQuietly();
+        sim::InjectRx("pH: 7.02\r");
+        tick();
+        QCOMPARE(logRows().size(), qsizetype(1));
         sim::FailCalls(call.toStdString(), FT_IO_ERROR);
-        QTRY_VERIFY_WITH_TIMEOUT(form->MeterLost(), 2000);
+        sim::InjectRx("pH: 7.03\r");
+        form->Timer1Timer();
+        tick();
+        QVERIFY(form->MeterLost());
         sim::ClearFailures();
-        QTRY_VERIFY_WITH_TIMEOUT(!form->MeterLost(), 3000);
+        form->ReopenMeter();
+        sim::InjectRx("pH: 7.04\r");
+        tick();
+        QVERIFY(!form->MeterLost());
+        QVERIFY(logRows().last().contains("7.04") || logRows().last().contains("7,04"));
         closeOrderly();
     }
 
     void aWriteRefusedForOtherReasonsChangesNothing()
     {
-        writeIni("[System]\nInterval=100\n");
-        start();
+        form = StartQuietWindow(*dir);
         sim::FailCalls("FT_Write", FT_FAILED_TO_WRITE_DEVICE);
-        QTest::qWait(400);
+        for (int i = 0; i < 3; ++i) {
+            form->Timer1Timer();
+            tick();
+        }
         QVERIFY(!form->MeterLost());
         sim::ClearFailures();
         closeOrderly();

@@ -2,13 +2,15 @@
 // through the simulated meter: full-length descriptions and serial numbers
 // without a NUL, and the open name cut to 49 characters.
 #include "D2XXUnit.h"
-#include "FtDriver.h"
+#include "DriverBinding.h"
 #include "SimControl.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+
+using namespace tirevo;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The libftdi1 entry points where no converter is needed: handles that were
 // never opened, bad arguments, and listing and opening what is not there.
 // Whatever converters this machine has, none carries the serial used here.
-#include "FtdiDriver.h"
+#include "LibftdiDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 #include <cstring>
 #include <functional>
 #include <string>
+
+using namespace tirevo;
 
 namespace {
 

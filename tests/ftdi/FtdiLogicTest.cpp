@@ -1,5 +1,5 @@
 #include "D2XXUnit.h"
-#include "FtdiLogic.h"
+#include "LibftdiLogic.h"
 
 #include <gtest/gtest.h>
 #include <libusb.h>
@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-using namespace ftdilayer;
+using namespace tirevo;
+using namespace tirevo::ftdilayer;
 
 namespace {
 
@@ -200,8 +201,8 @@ TEST_P(PacketStripping, KeepsPayloadOnlyInOrder)
     RxQueue q;
     const size_t added = AppendPayload(t.bytes.data(), t.bytes.size(), GetParam().packetSize, q);
     EXPECT_EQ(added, t.payload.size());
-    std::vector<uint8_t> got(q.size());
-    q.take(got.data(), got.size());
+    std::vector<uint8_t> got(q.Size());
+    q.Take(got.data(), got.size());
     EXPECT_EQ(got, t.payload);
 }
 INSTANTIATE_TEST_SUITE_P(
@@ -221,7 +222,7 @@ TEST(PacketStripping, TruncatedStatusGivesNoBytes)
     const uint8_t oneStatusByte[] = {0x31};
     RxQueue q;
     EXPECT_EQ(AppendPayload(oneStatusByte, 1, 64, q), 0u);
-    EXPECT_TRUE(q.empty());
+    EXPECT_TRUE(q.Empty());
 }
 
 // ---- receive queue -------------------------------------------------------------
@@ -240,15 +241,15 @@ TEST(RxQueue, PartialTakesKeepTheRestInOrder)
             b = next++;
             model.push_back(b);
         }
-        q.append(in.data(), in.size());
+        q.Append(in.data(), in.size());
         std::vector<uint8_t> out(takes[step]);
-        const size_t n = q.take(out.data(), out.size());
+        const size_t n = q.Take(out.data(), out.size());
         ASSERT_EQ(n, std::min(takes[step], model.size() + 0)) << "step " << step;
         for (size_t i = 0; i < n; ++i) {
             ASSERT_EQ(out[i], model.front()) << "step " << step << " byte " << i;
             model.pop_front();
         }
-        ASSERT_EQ(q.size(), model.size());
+        ASSERT_EQ(q.Size(), model.size());
     }
 }
 
@@ -267,9 +268,9 @@ TEST(ReceiveLink, CompletedTransferQueuesPayloadAndGoesBackInFlight)
 {
     ReceiveLink link(64);
     const auto p = packet({'p', 'H'});
-    EXPECT_TRUE(link.transferFinished(LIBUSB_TRANSFER_COMPLETED, p.data(), p.size()));
-    EXPECT_EQ(link.queue().size(), 2u);
-    EXPECT_EQ(link.readStatus(), FT_OK);
+    EXPECT_TRUE(link.TransferFinished(LIBUSB_TRANSFER_COMPLETED, p.data(), p.size()));
+    EXPECT_EQ(link.Queue().Size(), 2u);
+    EXPECT_EQ(link.ReadStatus(), FT_OK);
 }
 
 TEST(ReceiveLink, UnpluggedDeviceDeliversWhatArrivedThenFails)
@@ -277,85 +278,85 @@ TEST(ReceiveLink, UnpluggedDeviceDeliversWhatArrivedThenFails)
     ReceiveLink link(64);
     const auto first = packet({'p', 'H', ':'});
     const auto last = packet({' ', '7'});
-    link.transferFinished(LIBUSB_TRANSFER_COMPLETED, first.data(), first.size());
+    link.TransferFinished(LIBUSB_TRANSFER_COMPLETED, first.data(), first.size());
     // The transfer that learns of the unplug may still carry the last bytes.
-    EXPECT_FALSE(link.transferFinished(LIBUSB_TRANSFER_NO_DEVICE, last.data(), last.size()));
-    EXPECT_EQ(link.failure(), FT_IO_ERROR);
-    EXPECT_FALSE(link.wantsData());
-    EXPECT_EQ(link.readStatus(), FT_OK);
+    EXPECT_FALSE(link.TransferFinished(LIBUSB_TRANSFER_NO_DEVICE, last.data(), last.size()));
+    EXPECT_EQ(link.Failure(), FT_IO_ERROR);
+    EXPECT_FALSE(link.WantsData());
+    EXPECT_EQ(link.ReadStatus(), FT_OK);
     uint8_t out[8];
-    ASSERT_EQ(link.queue().take(out, sizeof out), 5u);
+    ASSERT_EQ(link.Queue().Take(out, sizeof out), 5u);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 5), "pH: 7");
-    EXPECT_EQ(link.readStatus(), FT_IO_ERROR);
+    EXPECT_EQ(link.ReadStatus(), FT_IO_ERROR);
 }
 
 TEST(ReceiveLink, CancelledTransferKeepsItsBytesAndStays)
 {
     ReceiveLink link(64);
     const auto p = packet({'x'});
-    EXPECT_FALSE(link.transferFinished(LIBUSB_TRANSFER_CANCELLED, p.data(), p.size()));
-    EXPECT_EQ(link.queue().size(), 1u);
-    EXPECT_EQ(link.failure(), FT_OK);
+    EXPECT_FALSE(link.TransferFinished(LIBUSB_TRANSFER_CANCELLED, p.data(), p.size()));
+    EXPECT_EQ(link.Queue().Size(), 1u);
+    EXPECT_EQ(link.Failure(), FT_OK);
 }
 
 TEST(ReceiveLink, TransientErrorsRetryButAStreakFails)
 {
     ReceiveLink link(64);
     for (int i = 1; i < ReceiveLink::kMaxErrorsInRow; ++i)
-        EXPECT_TRUE(link.transferFinished(LIBUSB_TRANSFER_ERROR, nullptr, 0)) << i;
+        EXPECT_TRUE(link.TransferFinished(LIBUSB_TRANSFER_ERROR, nullptr, 0)) << i;
     // One good transfer ends the streak.
-    EXPECT_TRUE(link.transferFinished(LIBUSB_TRANSFER_COMPLETED, nullptr, 0));
+    EXPECT_TRUE(link.TransferFinished(LIBUSB_TRANSFER_COMPLETED, nullptr, 0));
     for (int i = 1; i < ReceiveLink::kMaxErrorsInRow; ++i)
-        EXPECT_TRUE(link.transferFinished(LIBUSB_TRANSFER_STALL, nullptr, 0)) << i;
-    EXPECT_EQ(link.failure(), FT_OK);
-    EXPECT_FALSE(link.transferFinished(LIBUSB_TRANSFER_STALL, nullptr, 0));
-    EXPECT_EQ(link.failure(), FT_IO_ERROR);
+        EXPECT_TRUE(link.TransferFinished(LIBUSB_TRANSFER_STALL, nullptr, 0)) << i;
+    EXPECT_EQ(link.Failure(), FT_OK);
+    EXPECT_FALSE(link.TransferFinished(LIBUSB_TRANSFER_STALL, nullptr, 0));
+    EXPECT_EQ(link.Failure(), FT_IO_ERROR);
 }
 
 TEST(ReceiveLink, FullQueueHoldsTransfersBackUntilRead)
 {
     ReceiveLink link(64);
     std::vector<uint8_t> big(ReceiveLink::kHighWater, 0x42);
-    link.queue().append(big.data(), big.size());
+    link.Queue().Append(big.data(), big.size());
     const auto p = packet({1, 2, 3});
     // The bytes still count, but the transfer is not submitted again.
-    EXPECT_FALSE(link.transferFinished(LIBUSB_TRANSFER_COMPLETED, p.data(), p.size()));
-    EXPECT_EQ(link.queue().size(), ReceiveLink::kHighWater + 3);
+    EXPECT_FALSE(link.TransferFinished(LIBUSB_TRANSFER_COMPLETED, p.data(), p.size()));
+    EXPECT_EQ(link.Queue().Size(), ReceiveLink::kHighWater + 3);
     std::vector<uint8_t> out(65536);
-    link.queue().take(out.data(), out.size());
-    EXPECT_TRUE(link.wantsData());
+    link.Queue().Take(out.data(), out.size());
+    EXPECT_TRUE(link.WantsData());
 }
 
 TEST(ReceiveLink, ClosingStopsResubmission)
 {
     ReceiveLink link(64);
-    link.markClosing();
-    EXPECT_FALSE(link.transferFinished(LIBUSB_TRANSFER_COMPLETED, nullptr, 0));
-    EXPECT_EQ(link.failure(), FT_OK);
+    link.MarkClosing();
+    EXPECT_FALSE(link.TransferFinished(LIBUSB_TRANSFER_COMPLETED, nullptr, 0));
+    EXPECT_EQ(link.Failure(), FT_OK);
 }
 
 TEST(ReceiveLink, OnlyAVanishedDeviceFailsTheLink)
 {
     ReceiveLink link(64);
-    link.callFailed(LIBUSB_ERROR_PIPE);
-    link.callFailed(LIBUSB_ERROR_TIMEOUT);
-    EXPECT_EQ(link.failure(), FT_OK);
-    link.callFailed(LIBUSB_ERROR_NO_DEVICE);
-    EXPECT_EQ(link.failure(), FT_IO_ERROR);
+    link.CallFailed(LIBUSB_ERROR_PIPE);
+    link.CallFailed(LIBUSB_ERROR_TIMEOUT);
+    EXPECT_EQ(link.Failure(), FT_OK);
+    link.CallFailed(LIBUSB_ERROR_NO_DEVICE);
+    EXPECT_EQ(link.Failure(), FT_IO_ERROR);
 }
 
 TEST(ReceiveLink, SubmitFailuresFailOnUnplugOrAfterAStreak)
 {
     ReceiveLink gone(64);
-    gone.submitFailed(LIBUSB_ERROR_NO_DEVICE);
-    EXPECT_EQ(gone.failure(), FT_IO_ERROR);
+    gone.SubmitFailed(LIBUSB_ERROR_NO_DEVICE);
+    EXPECT_EQ(gone.Failure(), FT_IO_ERROR);
 
     ReceiveLink flaky(64);
     for (int i = 1; i < ReceiveLink::kMaxErrorsInRow; ++i)
-        flaky.submitFailed(LIBUSB_ERROR_IO);
-    EXPECT_EQ(flaky.failure(), FT_OK);
-    flaky.submitFailed(LIBUSB_ERROR_IO);
-    EXPECT_EQ(flaky.failure(), FT_IO_ERROR);
+        flaky.SubmitFailed(LIBUSB_ERROR_IO);
+    EXPECT_EQ(flaky.Failure(), FT_OK);
+    flaky.SubmitFailed(LIBUSB_ERROR_IO);
+    EXPECT_EQ(flaky.Failure(), FT_IO_ERROR);
 }
 
 }  // namespace

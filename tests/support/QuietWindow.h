@@ -11,10 +11,10 @@
 
 #include <memory>
 
-inline std::unique_ptr<TMainForm> StartQuietWindow(const QTemporaryDir& dir)
+inline std::unique_ptr<tirevo::TMainForm> StartQuietWindow(const QTemporaryDir& dir)
 {
     sim::SetAutoReply(false);
-    auto form = std::make_unique<TMainForm>(dir.path() + QStringLiteral("/tirevo"));
+    auto form = std::make_unique<tirevo::TMainForm>(dir.path() + QStringLiteral("/tirevo"));
     form->show();
     form->Timer1->stop();
     form->Timer2->stop();

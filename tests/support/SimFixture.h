@@ -2,7 +2,7 @@
 // state and call record reset for each test.
 #pragma once
 
-#include "FtDriver.h"
+#include "DriverBinding.h"
 #include "SimControl.h"
 
 #include <string>
@@ -10,7 +10,7 @@
 
 inline void BindSimulatedMeter()
 {
-    static const bool bound = BindFTDriverLibrary(TIREVO_SIM_LIBRARY);
+    static const bool bound = tirevo::BindFTDriverLibrary(TIREVO_SIM_LIBRARY);
     (void)bound;
     sim::Reset();
 }

@@ -22,7 +22,7 @@
 // Prints PASS or FAIL per check and exits 1 if any failed, 2 on bad usage.
 #include "BurstPattern.h"
 #include "D2XXUnit.h"
-#include "FtDriver.h"
+#include "DriverBinding.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -33,6 +33,8 @@
 #include <functional>
 #include <string>
 #include <thread>
+
+using namespace tirevo;
 
 namespace {
 

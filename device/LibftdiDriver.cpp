@@ -38,9 +38,9 @@
 // An unplugged device: FT_GetStatus and FT_Read still deliver bytes that had
 // arrived before the unplug, then fail with FT_IO_ERROR, as do FT_Write and
 // the configuration calls; FT_Close succeeds and frees everything.
-#include "FtdiDriver.h"
+#include "LibftdiDriver.h"
 
-#include "FtdiLogic.h"
+#include "LibftdiLogic.h"
 
 #include <ftdi.h>
 #include <libusb.h>
@@ -54,6 +54,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+namespace tirevo {
 
 namespace {
 
@@ -93,12 +95,12 @@ struct Device {
     ULONG readTimeoutMs = kDefaultTimeoutMs;
     ULONG writeTimeoutMs = kDefaultTimeoutMs;
 
-    libusb_context* context() const { return ftdi->usb_ctx; }
-    libusb_device_handle* usb() const { return ftdi->usb_dev; }
+    libusb_context* Context() const { return ftdi->usb_ctx; }
+    libusb_device_handle* Usb() const { return ftdi->usb_dev; }
     // libftdi names endpoints from the chip's side: out_ep is the host's IN.
-    unsigned char inEndpoint() const { return static_cast<unsigned char>(ftdi->out_ep); }
-    unsigned char outEndpoint() const { return static_cast<unsigned char>(ftdi->in_ep); }
-    int inFlight() const
+    unsigned char InEndpoint() const { return static_cast<unsigned char>(ftdi->out_ep); }
+    unsigned char OutEndpoint() const { return static_cast<unsigned char>(ftdi->in_ep); }
+    int InFlightCount() const
     {
         return static_cast<int>(std::count_if(transfers.begin(), transfers.end(),
                                               [](const auto& t) { return t->inFlight; }));
@@ -114,7 +116,7 @@ std::mutex gMutex;
 std::map<uintptr_t, std::unique_ptr<Device>> gOpen;
 uintptr_t gNextHandle = 0x7e1000;
 
-Device* find(FT_HANDLE handle)
+Device* FindDevice(FT_HANDLE handle)
 {
     const auto it = gOpen.find(reinterpret_cast<uintptr_t>(handle));
     return it == gOpen.end() ? nullptr : it->second.get();
@@ -133,7 +135,7 @@ ftdi_context* gListContext = nullptr;
 std::vector<libusb_device*> gListed;
 bool gListValid = false;
 
-void dropListed()
+void DropListed()
 {
     for (libusb_device* dev : gListed)
         libusb_unref_device(dev);
@@ -141,12 +143,12 @@ void dropListed()
     gListValid = false;
 }
 
-FT_STATUS refreshListed()
+FT_STATUS RefreshListed()
 {
     // The new context first: libusb keeps its hotplug monitor running while
     // any context exists, instead of stopping and starting it again.
     ftdi_context* fresh = ftdi_new();
-    dropListed();
+    DropListed();
     if (gListContext)
         ftdi_free(gListContext);
     gListContext = fresh;
@@ -166,7 +168,7 @@ FT_STATUS refreshListed()
 
 // Reads the product or serial string without claiming the interface: the
 // kernel driver, if bound, stays bound.
-FT_STATUS readDeviceString(libusb_device* dev, bool serial, std::string& out)
+FT_STATUS ReadDeviceString(libusb_device* dev, bool serial, std::string& out)
 {
     libusb_device_descriptor desc{};
     int r = libusb_get_device_descriptor(dev, &desc);
@@ -190,7 +192,7 @@ FT_STATUS readDeviceString(libusb_device* dev, bool serial, std::string& out)
     return FT_OK;
 }
 
-FT_STATUS listDevices(void* pArg1, void* pArg2, DWORD flags)
+FT_STATUS ListDevicesOnUsb(void* pArg1, void* pArg2, DWORD flags)
 {
     if (flags & FT_LIST_NUMBER_ONLY) {
         if (!pArg1)
@@ -199,7 +201,7 @@ FT_STATUS listDevices(void* pArg1, void* pArg2, DWORD flags)
         // Never leave an earlier count behind: callers that ignore the
         // status still must not walk a list that is not there.
         *count = 0;
-        const FT_STATUS status = refreshListed();
+        const FT_STATUS status = RefreshListed();
         if (status == FT_OK)
             *count = static_cast<DWORD>(gListed.size());
         return status;
@@ -212,7 +214,7 @@ FT_STATUS listDevices(void* pArg1, void* pArg2, DWORD flags)
             return FT_INVALID_PARAMETER;
         const auto index = static_cast<DWORD>(reinterpret_cast<uintptr_t>(pArg1));
         if (!gListValid) {
-            const FT_STATUS status = refreshListed();
+            const FT_STATUS status = RefreshListed();
             if (status != FT_OK)
                 return status;
         }
@@ -220,7 +222,7 @@ FT_STATUS listDevices(void* pArg1, void* pArg2, DWORD flags)
             return FT_DEVICE_NOT_FOUND;
         const bool bySerial = what == FT_OPEN_BY_SERIAL_NUMBER;
         std::string text;
-        const FT_STATUS status = readDeviceString(gListed[index], bySerial, text);
+        const FT_STATUS status = ReadDeviceString(gListed[index], bySerial, text);
         if (status != FT_OK)
             return status;
         FillDriverString(text, static_cast<char*>(pArg2),
@@ -232,65 +234,65 @@ FT_STATUS listDevices(void* pArg1, void* pArg2, DWORD flags)
 
 // ---- receiving -------------------------------------------------------------
 
-void LIBUSB_CALL onInTransfer(libusb_transfer* transfer);
+void LIBUSB_CALL OnInTransfer(libusb_transfer* transfer);
 
-void submit(InTransfer& slot)
+void Submit(InTransfer& slot)
 {
     const int r = libusb_submit_transfer(slot.transfer);
     slot.inFlight = r == 0;
     if (r != 0)
-        slot.device->link.submitFailed(r);
+        slot.device->link.SubmitFailed(r);
 }
 
-void LIBUSB_CALL onInTransfer(libusb_transfer* transfer)
+void LIBUSB_CALL OnInTransfer(libusb_transfer* transfer)
 {
     auto& slot = *static_cast<InTransfer*>(transfer->user_data);
     slot.inFlight = false;
     const size_t length = transfer->actual_length > 0 ? static_cast<size_t>(transfer->actual_length) : 0;
-    if (slot.device->link.transferFinished(transfer->status, transfer->buffer, length))
-        submit(slot);
+    if (slot.device->link.TransferFinished(transfer->status, transfer->buffer, length))
+        Submit(slot);
 }
 
 // Puts back in flight the transfers left idle while the queue was full.
-void resubmitIdle(Device& d)
+void ResubmitIdle(Device& d)
 {
     for (auto& slot : d.transfers) {
-        if (!d.link.wantsData())
+        if (!d.link.WantsData())
             return;
         if (!slot->inFlight)
-            submit(*slot);
+            Submit(*slot);
     }
 }
 
 // Collects whatever transfers have completed, waiting at most `wait`.
-void pump(Device& d, milliseconds wait)
+void Pump(Device& d, milliseconds wait)
 {
     timeval tv{};
     tv.tv_sec = static_cast<time_t>(wait.count() / 1000);
     tv.tv_usec = static_cast<suseconds_t>((wait.count() % 1000) * 1000);
-    libusb_handle_events_timeout_completed(d.context(), &tv, nullptr);
-    resubmitIdle(d);
+    libusb_handle_events_timeout_completed(d.Context(), &tv, nullptr);
+    ResubmitIdle(d);
 }
 
 // Cancels the bulk-in transfers and waits for libusb to hand them back.
 // Returns false if some never came back; their memory must then stay.
-bool stopTransfers(Device& d)
+bool StopTransfers(Device& d)
 {
-    d.link.markClosing();
+    d.link.MarkClosing();
     for (auto& slot : d.transfers)
         if (slot->inFlight)
             libusb_cancel_transfer(slot->transfer);
     const auto deadline = Clock::now() + kCancelWait;
-    while (d.inFlight() > 0 && Clock::now() < deadline) {
+    while (d.InFlightCount() > 0 && Clock::now() < deadline) {
         timeval tv{0, 50000};
-        libusb_handle_events_timeout_completed(d.context(), &tv, nullptr);
+        libusb_handle_events_timeout_completed(d.Context(), &tv, nullptr);
     }
-    return d.inFlight() == 0;
+    return d.InFlightCount() == 0;
 }
 
-void destroy(std::unique_ptr<Device> d)
+void Destroy(std::unique_ptr<Device> d)
 {
-    if (!stopTransfers(*d)) {
+    if (!StopTransfers(*d)) {
         // Freeing a transfer libusb still owns would be a use after free; a
         // leak on a broken controller is the lesser harm.
         (void)d.release();
@@ -303,7 +305,7 @@ void destroy(std::unique_ptr<Device> d)
     ftdi_free(d->ftdi);
 }
 
-FT_STATUS startTransfers(Device& d)
+FT_STATUS StartTransfers(Device& d)
 {
     const size_t size = static_cast<size_t>(d.ftdi->max_packet_size > 0 ? d.ftdi->max_packet_size : 64) *
                         kPacketsPerTransfer;
@@ -314,8 +316,8 @@ FT_STATUS startTransfers(Device& d)
         slot->transfer = libusb_alloc_transfer(0);
         if (!slot->transfer)
             return FT_INSUFFICIENT_RESOURCES;
-        libusb_fill_bulk_transfer(slot->transfer, d.usb(), d.inEndpoint(), slot->buffer.data(),
-                                  static_cast<int>(size), onInTransfer, slot.get(), 0);
+        libusb_fill_bulk_transfer(slot->transfer, d.Usb(), d.InEndpoint(), slot->buffer.data(),
+                                  static_cast<int>(size), OnInTransfer, slot.get(), 0);
         d.transfers.push_back(std::move(slot));
         const int r = libusb_submit_transfer(d.transfers.back()->transfer);
         if (r != 0)
@@ -327,7 +329,7 @@ FT_STATUS startTransfers(Device& d)
 
 // ---- opening ---------------------------------------------------------------
 
-FT_STATUS openEx(void* pArg1, DWORD flags, FT_HANDLE* pHandle)
+FT_STATUS OpenEx(void* pArg1, DWORD flags, FT_HANDLE* pHandle)
 {
     if (!pHandle || !pArg1)
         return FT_INVALID_PARAMETER;
@@ -349,7 +351,7 @@ FT_STATUS openEx(void* pArg1, DWORD flags, FT_HANDLE* pHandle)
     bool unreadable = false;
     for (ftdi_device_list* d = list; d && !match; d = d->next) {
         std::string text;
-        const FT_STATUS s = readDeviceString(d->dev, bySerial, text);
+        const FT_STATUS s = ReadDeviceString(d->dev, bySerial, text);
         if (s == FT_OK && text == wanted)
             match = libusb_ref_device(d->dev);
         else if (s == FT_DEVICE_NOT_OPENED)
@@ -371,9 +373,9 @@ FT_STATUS openEx(void* pArg1, DWORD flags, FT_HANDLE* pHandle)
     }
 
     auto device = std::make_unique<Device>(ftdi, static_cast<size_t>(ftdi->max_packet_size));
-    const FT_STATUS status = startTransfers(*device);
+    const FT_STATUS status = StartTransfers(*device);
     if (status != FT_OK) {
-        destroy(std::move(device));
+        Destroy(std::move(device));
         return status;
     }
     const uintptr_t id = gNextHandle++;
@@ -382,33 +384,33 @@ FT_STATUS openEx(void* pArg1, DWORD flags, FT_HANDLE* pHandle)
     return FT_OK;
 }
 
-FT_STATUS closeDevice(FT_HANDLE handle)
+FT_STATUS CloseDevice(FT_HANDLE handle)
 {
     const auto it = gOpen.find(reinterpret_cast<uintptr_t>(handle));
     if (it == gOpen.end())
         return FT_INVALID_HANDLE;
     std::unique_ptr<Device> device = std::move(it->second);
     gOpen.erase(it);
-    destroy(std::move(device));
+    Destroy(std::move(device));
     return FT_OK;
 }
 
 // ---- data ------------------------------------------------------------------
 
-FT_STATUS readData(FT_HANDLE handle, void* buffer, DWORD toRead, DWORD* bytesRead)
+FT_STATUS ReadData(FT_HANDLE handle, void* buffer, DWORD toRead, DWORD* bytesRead)
 {
     if (bytesRead)
         *bytesRead = 0;
-    Device* d = find(handle);
+    Device* d = FindDevice(handle);
     if (!d)
         return FT_INVALID_HANDLE;
     if (!bytesRead || (!buffer && toRead > 0))
         return FT_INVALID_PARAMETER;
-    pump(*d, milliseconds(0));
+    Pump(*d, milliseconds(0));
     // Wait for the rest only while more can come and the timeout allows.
     const bool limited = d->readTimeoutMs != 0;
     const auto deadline = Clock::now() + milliseconds(d->readTimeoutMs);
-    while (d->link.queue().size() < toRead && d->link.failure() == FT_OK && d->inFlight() > 0) {
+    while (d->link.Queue().Size() < toRead && d->link.Failure() == FT_OK && d->InFlightCount() > 0) {
         auto wait = milliseconds(100);
         if (limited) {
             const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
@@ -416,27 +418,27 @@ FT_STATUS readData(FT_HANDLE handle, void* buffer, DWORD toRead, DWORD* bytesRea
                 break;
             wait = std::min(wait, left);
         }
-        pump(*d, wait);
+        Pump(*d, wait);
     }
-    const FT_STATUS status = d->link.readStatus();
+    const FT_STATUS status = d->link.ReadStatus();
     if (status != FT_OK)
         return status;
-    *bytesRead = static_cast<DWORD>(d->link.queue().take(static_cast<uint8_t*>(buffer), toRead));
-    resubmitIdle(*d);
+    *bytesRead = static_cast<DWORD>(d->link.Queue().Take(static_cast<uint8_t*>(buffer), toRead));
+    ResubmitIdle(*d);
     return FT_OK;
 }
 
-FT_STATUS writeData(FT_HANDLE handle, void* buffer, DWORD toWrite, DWORD* bytesWritten)
+FT_STATUS WriteData(FT_HANDLE handle, void* buffer, DWORD toWrite, DWORD* bytesWritten)
 {
     if (bytesWritten)
         *bytesWritten = 0;
-    Device* d = find(handle);
+    Device* d = FindDevice(handle);
     if (!d)
         return FT_INVALID_HANDLE;
     if (!bytesWritten || (!buffer && toWrite > 0))
         return FT_INVALID_PARAMETER;
-    if (d->link.failure() != FT_OK)
-        return d->link.failure();
+    if (d->link.Failure() != FT_OK)
+        return d->link.Failure();
     const bool limited = d->writeTimeoutMs != 0;
     const auto deadline = Clock::now() + milliseconds(d->writeTimeoutMs);
     auto* bytes = static_cast<unsigned char*>(buffer);
@@ -452,13 +454,13 @@ FT_STATUS writeData(FT_HANDLE handle, void* buffer, DWORD toWrite, DWORD* bytesW
         }
         const DWORD chunk = std::min(toWrite - total, kWriteChunk);
         int done = 0;
-        const int r = libusb_bulk_transfer(d->usb(), d->outEndpoint(), bytes + total,
+        const int r = libusb_bulk_transfer(d->Usb(), d->OutEndpoint(), bytes + total,
                                            static_cast<int>(chunk), &done, timeout);
         total += static_cast<DWORD>(std::max(done, 0));
         if (r == LIBUSB_ERROR_TIMEOUT)
             break;  // the count tells the caller how far it got
         if (r != 0) {
-            d->link.callFailed(r);
+            d->link.CallFailed(r);
             status = StatusForIo(r);
             break;
         }
@@ -467,17 +469,17 @@ FT_STATUS writeData(FT_HANDLE handle, void* buffer, DWORD toWrite, DWORD* bytesW
     return status;
 }
 
-FT_STATUS getStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventStatus)
+FT_STATUS GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventStatus)
 {
-    Device* d = find(handle);
+    Device* d = FindDevice(handle);
     if (!d)
         return FT_INVALID_HANDLE;
-    pump(*d, milliseconds(0));
-    const FT_STATUS status = d->link.readStatus();
+    Pump(*d, milliseconds(0));
+    const FT_STATUS status = d->link.ReadStatus();
     if (status != FT_OK)
         return status;
     if (rxBytes)
-        *rxBytes = static_cast<DWORD>(std::min<size_t>(d->link.queue().size(), UINT32_MAX));
+        *rxBytes = static_cast<DWORD>(std::min<size_t>(d->link.Queue().Size(), UINT32_MAX));
     if (txBytes)
         *txBytes = 0;  // writes are synchronous: nothing waits on our side
     if (eventStatus)
@@ -490,86 +492,86 @@ FT_STATUS getStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eve
 // What a failed libftdi control call means. libftdi keeps libusb's error to
 // itself, so a plain GET_STATUS request tells a vanished device apart from a
 // request the chip refused.
-FT_STATUS controlFailed(Device& d, FT_STATUS refused)
+FT_STATUS ControlFailed(Device& d, FT_STATUS refused)
 {
     unsigned char reply[2];
-    const int r = libusb_control_transfer(d.usb(), LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_STATUS,
+    const int r = libusb_control_transfer(d.Usb(), LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_STATUS,
                                           0, 0, reply, sizeof reply, 500);
     if (r < 0)
-        d.link.callFailed(r);
-    pump(d, milliseconds(0));
-    return d.link.failure() != FT_OK ? d.link.failure() : refused;
+        d.link.CallFailed(r);
+    Pump(d, milliseconds(0));
+    return d.link.Failure() != FT_OK ? d.link.Failure() : refused;
 }
 
 template <typename Call>
-FT_STATUS control(FT_HANDLE handle, Call&& call)
+FT_STATUS Control(FT_HANDLE handle, Call&& call)
 {
-    Device* d = find(handle);
+    Device* d = FindDevice(handle);
     if (!d)
         return FT_INVALID_HANDLE;
-    if (d->link.failure() != FT_OK)
-        return d->link.failure();
-    return call(d->ftdi) >= 0 ? FT_OK : controlFailed(*d, FT_IO_ERROR);
+    if (d->link.Failure() != FT_OK)
+        return d->link.Failure();
+    return call(d->ftdi) >= 0 ? FT_OK : ControlFailed(*d, FT_IO_ERROR);
 }
 
-FT_STATUS setBaudRate(FT_HANDLE handle, ULONG baud)
+FT_STATUS SetBaudRate(FT_HANDLE handle, ULONG baud)
 {
-    Device* d = find(handle);
+    Device* d = FindDevice(handle);
     if (!d)
         return FT_INVALID_HANDLE;
     if (baud == 0 || baud > static_cast<ULONG>(INT_MAX))
         return FT_INVALID_BAUD_RATE;
-    if (d->link.failure() != FT_OK)
-        return d->link.failure();
+    if (d->link.Failure() != FT_OK)
+        return d->link.Failure();
     const int r = ftdi_set_baudrate(d->ftdi, static_cast<int>(baud));
     if (r >= 0)
         return FT_OK;
     if (r == -1)  // libftdi: no divisor comes within 5 % of the rate
         return FT_INVALID_BAUD_RATE;
-    return controlFailed(*d, FT_IO_ERROR);
+    return ControlFailed(*d, FT_IO_ERROR);
 }
 
-FT_STATUS setDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity)
+FT_STATUS SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity)
 {
     const auto line = MapDataCharacteristics(wordLength, stopBits, parity);
     if (!line)
-        return find(handle) ? FT_INVALID_PARAMETER : FT_INVALID_HANDLE;
-    return control(handle, [&](ftdi_context* f) {
+        return FindDevice(handle) ? FT_INVALID_PARAMETER : FT_INVALID_HANDLE;
+    return Control(handle, [&](ftdi_context* f) {
         return ftdi_set_line_property(f, static_cast<ftdi_bits_type>(line->bits),
                                       static_cast<ftdi_stopbits_type>(line->stopBits),
                                       static_cast<ftdi_parity_type>(line->parity));
     });
 }
 
-FT_STATUS setFlowControl(FT_HANDLE handle, USHORT flowControl, UCHAR xon, UCHAR xoff)
+FT_STATUS SetFlowControl(FT_HANDLE handle, USHORT flowControl, UCHAR xon, UCHAR xoff)
 {
     const auto mode = MapFlowControl(flowControl);
     if (!mode)
-        return find(handle) ? FT_INVALID_PARAMETER : FT_INVALID_HANDLE;
-    return control(handle, [&](ftdi_context* f) {
+        return FindDevice(handle) ? FT_INVALID_PARAMETER : FT_INVALID_HANDLE;
+    return Control(handle, [&](ftdi_context* f) {
         // The XON/XOFF characters only mean something in that mode.
         return *mode == SIO_XON_XOFF_HS ? ftdi_setflowctrl_xonxoff(f, xon, xoff)
                                         : ftdi_setflowctrl(f, *mode);
     });
 }
 
-FT_STATUS setDtr(FT_HANDLE handle)
+FT_STATUS SetDtr(FT_HANDLE handle)
 {
-    return control(handle, [](ftdi_context* f) { return ftdi_setdtr(f, 1); });
+    return Control(handle, [](ftdi_context* f) { return ftdi_setdtr(f, 1); });
 }
 
-FT_STATUS setRts(FT_HANDLE handle)
+FT_STATUS SetRts(FT_HANDLE handle)
 {
-    return control(handle, [](ftdi_context* f) { return ftdi_setrts(f, 1); });
+    return Control(handle, [](ftdi_context* f) { return ftdi_setrts(f, 1); });
 }
 
-FT_STATUS setTimeouts(FT_HANDLE handle, ULONG readTimeout, ULONG writeTimeout)
+FT_STATUS SetTimeouts(FT_HANDLE handle, ULONG readTimeout, ULONG writeTimeout)
 {
-    Device* d = find(handle);
+    Device* d = FindDevice(handle);
     if (!d)
         return FT_INVALID_HANDLE;
-    if (d->link.failure() != FT_OK)
-        return d->link.failure();
+    if (d->link.Failure() != FT_OK)
+        return d->link.Failure();
     d->readTimeoutMs = readTimeout;
     d->writeTimeoutMs = writeTimeout;
     return FT_OK;
@@ -580,62 +582,62 @@ FT_STATUS setTimeouts(FT_HANDLE handle, ULONG readTimeout, ULONG writeTimeout)
 FT_STATUS FtdiListDevices(void* pArg1, void* pArg2, DWORD flags)
 {
     std::lock_guard lock(gMutex);
-    return listDevices(pArg1, pArg2, flags);
+    return ListDevicesOnUsb(pArg1, pArg2, flags);
 }
 FT_STATUS FtdiOpenEx(void* pArg1, DWORD flags, FT_HANDLE* pHandle)
 {
     std::lock_guard lock(gMutex);
-    return openEx(pArg1, flags, pHandle);
+    return OpenEx(pArg1, flags, pHandle);
 }
 FT_STATUS FtdiClose(FT_HANDLE h)
 {
     std::lock_guard lock(gMutex);
-    return closeDevice(h);
+    return CloseDevice(h);
 }
 FT_STATUS FtdiRead(FT_HANDLE h, void* buffer, DWORD n, DWORD* got)
 {
     std::lock_guard lock(gMutex);
-    return readData(h, buffer, n, got);
+    return ReadData(h, buffer, n, got);
 }
 FT_STATUS FtdiWrite(FT_HANDLE h, void* buffer, DWORD n, DWORD* put)
 {
     std::lock_guard lock(gMutex);
-    return writeData(h, buffer, n, put);
+    return WriteData(h, buffer, n, put);
 }
 FT_STATUS FtdiSetBaudRate(FT_HANDLE h, ULONG baud)
 {
     std::lock_guard lock(gMutex);
-    return setBaudRate(h, baud);
+    return SetBaudRate(h, baud);
 }
 FT_STATUS FtdiSetDataCharacteristics(FT_HANDLE h, UCHAR bits, UCHAR stop, UCHAR parity)
 {
     std::lock_guard lock(gMutex);
-    return setDataCharacteristics(h, bits, stop, parity);
+    return SetDataCharacteristics(h, bits, stop, parity);
 }
 FT_STATUS FtdiSetFlowControl(FT_HANDLE h, USHORT flow, UCHAR xon, UCHAR xoff)
 {
     std::lock_guard lock(gMutex);
-    return setFlowControl(h, flow, xon, xoff);
+    return SetFlowControl(h, flow, xon, xoff);
 }
 FT_STATUS FtdiSetDtr(FT_HANDLE h)
 {
     std::lock_guard lock(gMutex);
-    return setDtr(h);
+    return SetDtr(h);
 }
 FT_STATUS FtdiSetRts(FT_HANDLE h)
 {
     std::lock_guard lock(gMutex);
-    return setRts(h);
+    return SetRts(h);
 }
 FT_STATUS FtdiSetTimeouts(FT_HANDLE h, ULONG readTimeout, ULONG writeTimeout)
 {
     std::lock_guard lock(gMutex);
-    return setTimeouts(h, readTimeout, writeTimeout);
+    return SetTimeouts(h, readTimeout, writeTimeout);
 }
 FT_STATUS FtdiGetStatus(FT_HANDLE h, DWORD* rx, DWORD* tx, DWORD* events)
 {
     std::lock_guard lock(gMutex);
-    return getStatus(h, rx, tx, events);
+    return GetStatus(h, rx, tx, events);
 }
 
 }  // namespace
@@ -656,3 +658,5 @@ const FTDriverTable& FtdiDriverTable()
                                         FtdiGetStatus};
     return table;
 }
+
+}  // namespace tirevo

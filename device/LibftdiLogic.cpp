@@ -1,10 +1,12 @@
-#include "FtdiLogic.h"
+#include "LibftdiLogic.h"
 
 #include <ftdi.h>
 #include <libusb.h>
 
 #include <algorithm>
 #include <cstring>
+
+namespace tirevo {
 
 namespace ftdilayer {
 
@@ -118,7 +120,7 @@ std::optional<int> MapFlowControl(USHORT flowControl)
     }
 }
 
-void RxQueue::append(const uint8_t* data, size_t length)
+void RxQueue::Append(const uint8_t* data, size_t length)
 {
     if (length == 0)
         return;
@@ -131,19 +133,19 @@ void RxQueue::append(const uint8_t* data, size_t length)
     bytes_.insert(bytes_.end(), data, data + length);
 }
 
-size_t RxQueue::take(uint8_t* out, size_t max)
+size_t RxQueue::Take(uint8_t* out, size_t max)
 {
-    const size_t n = std::min(max, size());
+    const size_t n = std::min(max, Size());
     if (n == 0)
         return 0;
     std::memcpy(out, bytes_.data() + head_, n);
     head_ += n;
     if (head_ == bytes_.size())
-        clear();
+        Clear();
     return n;
 }
 
-void RxQueue::clear()
+void RxQueue::Clear()
 {
     bytes_.clear();
     head_ = 0;
@@ -159,13 +161,13 @@ size_t AppendPayload(const uint8_t* data, size_t length, size_t packetSize, RxQu
         const size_t packet = std::min(packetSize, length - offset);
         if (packet <= kStatusBytes)
             continue;
-        queue.append(data + offset + kStatusBytes, packet - kStatusBytes);
+        queue.Append(data + offset + kStatusBytes, packet - kStatusBytes);
         added += packet - kStatusBytes;
     }
     return added;
 }
 
-bool ReceiveLink::transferFinished(int transferStatus, const uint8_t* data, size_t length)
+bool ReceiveLink::TransferFinished(int transferStatus, const uint8_t* data, size_t length)
 {
     // A transfer cut short (cancelled, timed out, failed) may still carry
     // bytes the chip sent; they are as real as any other.
@@ -173,7 +175,7 @@ bool ReceiveLink::transferFinished(int transferStatus, const uint8_t* data, size
     switch (transferStatus) {
     case LIBUSB_TRANSFER_COMPLETED:
         errorsInRow_ = 0;
-        return wantsData();
+        return WantsData();
     case LIBUSB_TRANSFER_CANCELLED:
         return false;
     case LIBUSB_TRANSFER_NO_DEVICE:
@@ -182,20 +184,22 @@ bool ReceiveLink::transferFinished(int transferStatus, const uint8_t* data, size
     default:  // ERROR, TIMED_OUT, STALL, OVERFLOW: try again, but not forever
         if (++errorsInRow_ >= kMaxErrorsInRow)
             failure_ = StatusForTransfer(transferStatus);
-        return wantsData();
+        return WantsData();
     }
 }
 
-void ReceiveLink::submitFailed(int libusbError)
+void ReceiveLink::SubmitFailed(int libusbError)
 {
     if (libusbError == LIBUSB_ERROR_NO_DEVICE || ++errorsInRow_ >= kMaxErrorsInRow)
         failure_ = FT_IO_ERROR;
 }
 
-void ReceiveLink::callFailed(int libusbError)
+void ReceiveLink::CallFailed(int libusbError)
 {
     if (libusbError == LIBUSB_ERROR_NO_DEVICE)
         failure_ = FT_IO_ERROR;
 }
 
 }  // namespace ftdilayer
+
+}  // namespace tirevo

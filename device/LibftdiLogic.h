@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tirevo {
+
 namespace ftdilayer {
 
 // Status for a libusb error met while reaching a device to list or open it:
@@ -48,12 +50,12 @@ std::optional<int> MapFlowControl(USHORT flowControl);
 // Received bytes waiting for the reader, oldest first.
 class RxQueue {
 public:
-    size_t size() const { return bytes_.size() - head_; }
-    bool empty() const { return size() == 0; }
-    void append(const uint8_t* data, size_t length);
+    size_t Size() const { return bytes_.size() - head_; }
+    bool Empty() const { return Size() == 0; }
+    void Append(const uint8_t* data, size_t length);
     // Moves up to `max` of the oldest bytes to `out`; returns how many.
-    size_t take(uint8_t* out, size_t max);
-    void clear();
+    size_t Take(uint8_t* out, size_t max);
+    void Clear();
 
 private:
     std::vector<uint8_t> bytes_;
@@ -80,23 +82,23 @@ public:
 
     // A bulk-in transfer finished with this status and these bytes; returns
     // true when it should be submitted again.
-    bool transferFinished(int transferStatus, const uint8_t* data, size_t length);
+    bool TransferFinished(int transferStatus, const uint8_t* data, size_t length);
     // Submitting a bulk-in transfer failed with this libusb error.
-    void submitFailed(int libusbError);
+    void SubmitFailed(int libusbError);
     // A call on the device failed with this libusb error; only a vanished
     // device makes the link fail, other errors belong to that call alone.
-    void callFailed(int libusbError);
-    void markClosing() { closing_ = true; }
+    void CallFailed(int libusbError);
+    void MarkClosing() { closing_ = true; }
 
     // FT_OK while the device is usable, else the status its calls fail with.
-    FT_STATUS failure() const { return failure_; }
+    FT_STATUS Failure() const { return failure_; }
     // Status for queue-status and read calls: bytes that arrived before the
     // device went away are still delivered; after that the failure shows.
-    FT_STATUS readStatus() const { return queue_.empty() ? failure_ : FT_OK; }
-    bool wantsData() const { return failure_ == FT_OK && !closing_ && queue_.size() < kHighWater; }
+    FT_STATUS ReadStatus() const { return queue_.Empty() ? failure_ : FT_OK; }
+    bool WantsData() const { return failure_ == FT_OK && !closing_ && queue_.Size() < kHighWater; }
 
-    RxQueue& queue() { return queue_; }
-    const RxQueue& queue() const { return queue_; }
+    RxQueue& Queue() { return queue_; }
+    const RxQueue& Queue() const { return queue_; }
 
 private:
     size_t packetSize_;
@@ -107,3 +109,5 @@ private:
 };
 
 }  // namespace ftdilayer
+
+}  // namespace tirevo

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace tirevo {
+
 enum class FTDriverKind { None, Library, Builtin };
 
 // Tries the vendor library under its platform name first, then falls back to
@@ -31,3 +33,5 @@ FTDriverKind BoundFTDriverKind();
 
 // The entry points in use; never holds a null pointer.
 const FTDriverTable& FTDriver();
+
+}  // namespace tirevo

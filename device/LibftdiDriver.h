@@ -4,4 +4,8 @@
 
 #include "FtApi.h"
 
+namespace tirevo {
+
 const FTDriverTable& FtdiDriverTable();
+
+}  // namespace tirevo
