@@ -5,7 +5,7 @@
 // HOURS of polling at 1 Hz in a few seconds of real time. Memory is taken
 // after ten settling minutes and after each quarter. Results are key=value
 // lines; a failed set-up or check exits non-zero.
-#include "FtDriver.h"
+#include "DriverBinding.h"
 #include "MeterRun.h"
 #include "SimControl.h"
 
@@ -131,7 +131,7 @@ int main(int argc, char* argv[])
     const std::string work = argv[1];
     const double hours = std::atof(argv[2]);
     const bool log = std::string(argv[3]) == "log";
-    if (!BindFTDriverLibrary(TIREVO_SIM_LIBRARY))
+    if (!tirevo::BindFTDriverLibrary(TIREVO_SIM_LIBRARY))
         Fail("cannot bind the simulated meter");
     sim::Reset();
     sim::SetManualClock(true);

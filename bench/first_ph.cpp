@@ -59,9 +59,10 @@ int main(int argc, char* argv[])
     bool seen = false;
     while (!seen) {
         pollfd entry{wire, POLLIN, 0};
-        const int left = kGiveUpMs - static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                          std::chrono::steady_clock::now() - start)
-                                                          .count());
+        const int left = kGiveUpMs -
+            static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count());
         if (left <= 0 || ::poll(&entry, 1, left) <= 0)
             break;
         char buffer[256];
@@ -70,7 +71,8 @@ int main(int argc, char* argv[])
             line.append(buffer, static_cast<std::size_t>(n));
         seen = line.find("PH\r") != std::string::npos;
     }
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     ::kill(child, SIGTERM);
     ::waitpid(child, nullptr, 0);
     ::close(wire);

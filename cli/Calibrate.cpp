@@ -1,7 +1,7 @@
 #include "Calibrate.h"
 
-#include "FdOutput.h"
 #include "ExitCode.h"
+#include "FdOutput.h"
 #include "MeterSession.h"
 
 namespace tirevo {
@@ -10,7 +10,8 @@ int SendCalibration(MeterClock& clock, const std::string& serial, const std::str
 {
     MeterSession session(clock);
     if (session.Connect(serial) != ConnectResult::Connected) {
-        WriteAll(errFd, "tirevo-cli: the meter " + serial + " cannot be opened (is another program using it?)\n");
+        WriteAll(errFd,
+                 "tirevo-cli: the meter " + serial + " cannot be opened (is another program using it?)\n");
         return kExitNoMeter;
     }
     session.SendCommand(command);
@@ -19,7 +20,8 @@ int SendCalibration(MeterClock& clock, const std::string& serial, const std::str
     const bool delivered = session.Status() == LinkStatus::Connected;
     session.Close();
     if (!delivered) {
-        WriteAll(errFd, "tirevo-cli: USB pH meter S/N " + serial + " not responding; " + command + " not sent\n");
+        WriteAll(errFd,
+                 "tirevo-cli: USB pH meter S/N " + serial + " not responding; " + command + " not sent\n");
         return kExitNoMeter;
     }
     WriteAll(errFd, "tirevo-cli: sent " + command + " to USB pH meter S/N " + serial + "\n");

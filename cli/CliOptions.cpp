@@ -38,10 +38,7 @@ const std::map<std::string_view, CommandInfo>& Commands()
     return commands;
 }
 
-bool TakesValue(std::string_view option)
-{
-    return option != "--all" && option != "--no-timestamp";
-}
+bool TakesValue(std::string_view option) { return option != "--all" && option != "--no-timestamp"; }
 
 // Decimal digits only, within max; no sign, no blanks.
 std::optional<uint64_t> ParseWhole(std::string_view text, uint64_t max)
@@ -78,7 +75,8 @@ public:
         for (std::size_t i = 1; i < args_.size(); ++i) {
             std::string option = args_[i];
             std::optional<std::string> value;
-            if (const std::size_t eq = option.find('='); option.rfind("--", 0) == 0 && eq != std::string::npos) {
+            if (const std::size_t eq = option.find('=');
+                option.rfind("--", 0) == 0 && eq != std::string::npos) {
                 value = option.substr(eq + 1);
                 option.resize(eq);
             }
@@ -191,10 +189,7 @@ private:
 
 }  // namespace
 
-CliParseResult ParseCliOptions(const std::vector<std::string>& args)
-{
-    return Parser(args).Run();
-}
+CliParseResult ParseCliOptions(const std::vector<std::string>& args) { return Parser(args).Run(); }
 
 std::optional<char> ParseSeparatorOption(const std::string& text)
 {

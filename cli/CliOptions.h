@@ -16,7 +16,7 @@ enum class OutputFormat { Text, Csv, Json };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
-    bool all = false;                          // list: other converters too
+    bool all = false;  // list: other converters too
     std::optional<std::string> serial;
     std::optional<uint32_t> intervalMs;
     std::optional<uint64_t> count;
@@ -26,8 +26,8 @@ struct CliOptions {
     std::optional<std::string> dir;
     std::optional<char> separator;
     bool noTimestamp = false;
-    int point = 0;                             // calibrate: 1 or 2
-    std::string value;                         // calibrate: the value as typed
+    int point = 0;      // calibrate: 1 or 2
+    std::string value;  // calibrate: the value as typed
 };
 
 struct CliParseResult {

@@ -19,9 +19,6 @@ int WriteAll(int fd, std::string_view bytes)
     return 0;
 }
 
-bool IsTerminal(int fd)
-{
-    return ::isatty(fd) == 1;
-}
+bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
 
 }  // namespace tirevo

@@ -47,10 +47,7 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
     session_.AddListener(this);
 }
 
-MeterRun::~MeterRun()
-{
-    session_.RemoveListener(this);
-}
+MeterRun::~MeterRun() { session_.RemoveListener(this); }
 
 void MeterRun::Say(const std::string& line)
 {

@@ -55,10 +55,7 @@ std::string IsoLocalTime(const WallTime& time)
                   offset / kSecondsPerHour, offset % kSecondsPerHour / kSecondsPerMinute);
 }
 
-std::string OutputHeader(OutputFormat format)
-{
-    return format == OutputFormat::Csv ? "time,ph\n" : "";
-}
+std::string OutputHeader(OutputFormat format) { return format == OutputFormat::Csv ? "time,ph\n" : ""; }
 
 std::string OutputLine(OutputFormat format, const WallTime& time, std::string_view readingText,
                        std::string_view serial)
@@ -71,7 +68,7 @@ std::string OutputLine(OutputFormat format, const WallTime& time, std::string_vi
         return IsoLocalTime(time) + "," + reading + "\n";
     case OutputFormat::Json:
         return "{\"time\":" + JsonString(IsoLocalTime(time)) + ",\"ph\":" + reading +
-               ",\"serial\":" + JsonString(serial) + "}\n";
+            ",\"serial\":" + JsonString(serial) + "}\n";
     }
     return {};
 }

@@ -16,7 +16,8 @@ constexpr const char* kWindowProgramName = "tirevo";
 std::string CliSettingsFile(const std::string& cliProgramPath)
 {
     const std::size_t slash = cliProgramPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : cliProgramPath.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string() : cliProgramPath.substr(0, slash + 1);
     return IniPathForProgram(folder + kWindowProgramName);
 }
 
@@ -37,7 +38,8 @@ RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResu
     } else if (run.intervalMs == 0) {
         // The window keeps such a meter connected but silent; a run would
         // wait for readings that never come.
-        run.warning = "settings file " + iniPath + ": Interval=0, the meter is not polled; --interval sets one";
+        run.warning =
+            "settings file " + iniPath + ": Interval=0, the meter is not polled; --interval sets one";
     }
     return run;
 }

@@ -21,7 +21,8 @@ std::string ElapsedText(int64_t elapsedMs)
 {
     const int64_t seconds = elapsedMs < 0 ? 0 : elapsedMs / kMsPerSecond;
     char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "%lld:%02lld:%02lld", static_cast<long long>(seconds / kSecondsPerHour),
+    std::snprintf(buffer, sizeof buffer, "%lld:%02lld:%02lld",
+                  static_cast<long long>(seconds / kSecondsPerHour),
                   static_cast<long long>(seconds % kSecondsPerHour / kSecondsPerMinute),
                   static_cast<long long>(seconds % kSecondsPerMinute));
     return buffer;

@@ -9,10 +9,10 @@ namespace tirevo {
 
 struct RunProgress {
     std::string serial;
-    std::string lastReading;   // empty before the first
+    std::string lastReading;  // empty before the first
     uint64_t readings = 0;
     int64_t elapsedMs = 0;
-    std::string fileName;      // empty when not logging
+    std::string fileName;  // empty when not logging
     bool responding = true;
 };
 

@@ -4,8 +4,8 @@
 #include "CalibrationCommand.h"
 #include "CliLocale.h"
 #include "CliOptions.h"
+#include "DriverBinding.h"
 #include "FdOutput.h"
-#include "FtDriver.h"
 #include "MeterChoice.h"
 #include "MeterList.h"
 #include "MeterRun.h"
@@ -24,10 +24,7 @@ using namespace tirevo;
 constexpr int kOut = 1;
 constexpr int kErr = 2;
 
-void Error(const std::string& text)
-{
-    WriteAll(kErr, "tirevo-cli: " + text + "\n");
-}
+void Error(const std::string& text) { WriteAll(kErr, "tirevo-cli: " + text + "\n"); }
 
 int UsageError(const std::string& reason)
 {

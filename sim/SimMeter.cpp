@@ -4,10 +4,10 @@
 #include "SimControl.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstdint>
 #include <chrono>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,7 +49,7 @@ struct State {
     std::vector<std::unique_ptr<Handle>> handles;
     Handle* current = nullptr;  // the handle of the open device, if any
     std::deque<Pending> rx;
-    std::string lineIn;         // command bytes since the last carriage return
+    std::string lineIn;  // command bytes since the last carriage return
     std::string written;
     std::vector<sim::Call> calls;
     std::map<std::string, Failure> failures;
@@ -60,10 +60,10 @@ struct State {
     double drift = 7.00;
     uint32_t rng = 12345;
     // Knobs for a program run as a child process, set from its environment.
-    std::string wireLogPath;       // every byte written, appended to this file
-    std::string eventLogPath;      // "open SERIAL" and "close", a line each
-    int unplugAfterPolls = -1;     // "PH" answered before the converter goes
-    double replugAfterMs = -1;     // and how long it stays away (< 0: for good)
+    std::string wireLogPath;    // every byte written, appended to this file
+    std::string eventLogPath;   // "open SERIAL" and "close", a line each
+    int unplugAfterPolls = -1;  // "PH" answered before the converter goes
+    double replugAfterMs = -1;  // and how long it stays away (< 0: for good)
     int pollsAnswered = 0;
     int unpluggedDevice = -1;
     double unpluggedAtMs = 0;
@@ -116,10 +116,7 @@ void appendTo(const std::string& path, const std::string& bytes)
     }
 }
 
-void logWire(const std::string& bytes)
-{
-    appendTo(S().wireLogPath, bytes);
-}
+void logWire(const std::string& bytes) { appendTo(S().wireLogPath, bytes); }
 
 // The converter unplugged through TIREVO_SIM_UNPLUG_AFTER_POLLS comes back
 // once its time is up; looked at where a program looks for it.
@@ -218,8 +215,8 @@ std::vector<int> listed()
 FT_STATUS usable(FT_HANDLE h, const std::string& fn)
 {
     auto* handle = static_cast<Handle*>(h);
-    const bool known = std::any_of(S().handles.begin(), S().handles.end(),
-                                   [&](const auto& p) { return p.get() == handle; });
+    const bool known =
+        std::any_of(S().handles.begin(), S().handles.end(), [&](const auto& p) { return p.get() == handle; });
     if (!known || !handle->open)
         return FT_INVALID_HANDLE;
     if (!S().devices[handle->device].plugged)
@@ -350,8 +347,8 @@ FT_EXPORT FT_STATUS FT_Close(FT_HANDLE h)
 {
     State& s = S();
     auto* handle = static_cast<Handle*>(h);
-    const bool known = std::any_of(s.handles.begin(), s.handles.end(),
-                                   [&](const auto& p) { return p.get() == handle; });
+    const bool known =
+        std::any_of(s.handles.begin(), s.handles.end(), [&](const auto& p) { return p.get() == handle; });
     if (!known || !handle->open)
         return record("FT_Close", {}, "", FT_INVALID_HANDLE);
     handle->open = false;
@@ -429,19 +426,12 @@ FT_EXPORT FT_STATUS FT_SetDataCharacteristics(FT_HANDLE h, UCHAR WordLength, UCH
 
 FT_EXPORT FT_STATUS FT_SetFlowControl(FT_HANDLE h, USHORT FlowControl, UCHAR XonChar, UCHAR XoffChar)
 {
-    return record("FT_SetFlowControl", {FlowControl, XonChar, XoffChar}, "",
-                  usable(h, "FT_SetFlowControl"));
+    return record("FT_SetFlowControl", {FlowControl, XonChar, XoffChar}, "", usable(h, "FT_SetFlowControl"));
 }
 
-FT_EXPORT FT_STATUS FT_SetDtr(FT_HANDLE h)
-{
-    return record("FT_SetDtr", {}, "", usable(h, "FT_SetDtr"));
-}
+FT_EXPORT FT_STATUS FT_SetDtr(FT_HANDLE h) { return record("FT_SetDtr", {}, "", usable(h, "FT_SetDtr")); }
 
-FT_EXPORT FT_STATUS FT_SetRts(FT_HANDLE h)
-{
-    return record("FT_SetRts", {}, "", usable(h, "FT_SetRts"));
-}
+FT_EXPORT FT_STATUS FT_SetRts(FT_HANDLE h) { return record("FT_SetRts", {}, "", usable(h, "FT_SetRts")); }
 
 FT_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE h, ULONG ReadTimeout, ULONG WriteTimeout)
 {

@@ -147,16 +147,14 @@ TEST_P(SeparatorOption, FollowsTheSettingsFileRule)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cli, SeparatorOption,
-                         testing::Values(SeparatorCase{";", ';'}, SeparatorCase{",", ','},
-                                         SeparatorCase{"#", -1}, SeparatorCase{"#9", '\t'},
-                                         SeparatorCase{"#59", ';'}, SeparatorCase{"#$3B", ';'},
-                                         SeparatorCase{"#0x2C", ','}, SeparatorCase{"#0", 0},
-                                         SeparatorCase{"#256", 0}, SeparatorCase{"#300", 44},
-                                         SeparatorCase{"#-1", 255}, SeparatorCase{"# 9", '\t'},
-                                         SeparatorCase{"#x", -1}, SeparatorCase{"##", -1},
-                                         SeparatorCase{"#9;", -1}, SeparatorCase{"ab", -1},
-                                         SeparatorCase{"", -1}));
+INSTANTIATE_TEST_SUITE_P(
+    Cli, SeparatorOption,
+    testing::Values(SeparatorCase{";", ';'}, SeparatorCase{",", ','}, SeparatorCase{"#", -1},
+                    SeparatorCase{"#9", '\t'}, SeparatorCase{"#59", ';'}, SeparatorCase{"#$3B", ';'},
+                    SeparatorCase{"#0x2C", ','}, SeparatorCase{"#0", 0}, SeparatorCase{"#256", 0},
+                    SeparatorCase{"#300", 44}, SeparatorCase{"#-1", 255}, SeparatorCase{"# 9", '\t'},
+                    SeparatorCase{"#x", -1}, SeparatorCase{"##", -1}, SeparatorCase{"#9;", -1},
+                    SeparatorCase{"ab", -1}, SeparatorCase{"", -1}));
 
 struct SecondsCase {
     const char* text;
@@ -174,14 +172,14 @@ TEST_P(SecondsOption, AsMilliseconds)
         EXPECT_EQ(ms, GetParam().ms) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cli, SecondsOption,
-                         testing::Values(SecondsCase{"2", 2000}, SecondsCase{"0.5", 500}, SecondsCase{".5", 500},
-                                         SecondsCase{"5.", 5000}, SecondsCase{"0.0004", 1},
-                                         SecondsCase{"1.2345", 1234}, SecondsCase{"0", 0},
-                                         SecondsCase{"0.000", 0}, SecondsCase{"86400", 86400000},
-                                         SecondsCase{"999999999", 999999999000}, SecondsCase{"1000000000", -1},
-                                         SecondsCase{"-1", -1}, SecondsCase{"+1", -1}, SecondsCase{"1e3", -1},
-                                         SecondsCase{" 1", -1}, SecondsCase{"1,5", -1}, SecondsCase{".", -1},
-                                         SecondsCase{"", -1}, SecondsCase{"1.2.3", -1}));
+INSTANTIATE_TEST_SUITE_P(
+    Cli, SecondsOption,
+    testing::Values(SecondsCase{"2", 2000}, SecondsCase{"0.5", 500}, SecondsCase{".5", 500},
+                    SecondsCase{"5.", 5000}, SecondsCase{"0.0004", 1}, SecondsCase{"1.2345", 1234},
+                    SecondsCase{"0", 0}, SecondsCase{"0.000", 0}, SecondsCase{"86400", 86400000},
+                    SecondsCase{"999999999", 999999999000}, SecondsCase{"1000000000", -1},
+                    SecondsCase{"-1", -1}, SecondsCase{"+1", -1}, SecondsCase{"1e3", -1},
+                    SecondsCase{" 1", -1}, SecondsCase{"1,5", -1}, SecondsCase{".", -1}, SecondsCase{"", -1},
+                    SecondsCase{"1.2.3", -1}));
 
 }  // namespace

@@ -36,15 +36,15 @@ namespace fs = std::filesystem;
 constexpr auto kSafetyNet = std::chrono::seconds(60);
 
 enum class Console {
-    Pipes,         // stdout and stderr each a pipe: a script or a cron job
-    Terminal,      // both on one pseudo-terminal: someone watching
-    TerminalOut,   // stdout on a terminal, stderr a pipe
+    Pipes,        // stdout and stderr each a pipe: a script or a cron job
+    Terminal,     // both on one pseudo-terminal: someone watching
+    TerminalOut,  // stdout on a terminal, stderr a pipe
 };
 
 struct Finished {
-    int exitCode = -1;   // -1 when ended by a signal
+    int exitCode = -1;  // -1 when ended by a signal
     int signal = 0;
-    std::string out;     // stdout (with a terminal: everything it showed)
+    std::string out;  // stdout (with a terminal: everything it showed)
     std::string err;
 };
 
@@ -156,7 +156,8 @@ public:
     static int Occurrences(const std::string& text, const std::string& part)
     {
         int n = 0;
-        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        for (std::size_t at = text.find(part); at != std::string::npos;
+             at = text.find(part, at + part.size()))
             ++n;
         return n;
     }

@@ -23,10 +23,7 @@ namespace fs = std::filesystem;
 const std::string kRule(31, '-');
 
 // The locale the test runs in, as the program sees it.
-char LocaleDecimal()
-{
-    return QLocale::system().decimalPoint().at(0).toLatin1();
-}
+char LocaleDecimal() { return QLocale::system().decimalPoint().at(0).toLatin1(); }
 
 std::string LocalReading(const std::string& dotted)
 {
@@ -100,13 +97,15 @@ TEST_P(ListCommand, OneConverterALineInTheDriversOrder)
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, ListCommand,
-    testing::Values(ListCase{"None", "0", "0", false, {}},
-                    ListCase{"OnlyOtherConverters", "0", "1", false, {}},
-                    ListCase{"Two", "2", "0", false,
-                             {"QP000001\tQUVA USB pH Meter", "QP000002\tQUVA USB pH Meter"}},
-                    ListCase{"OthersLeftOut", "1", "2", false, {"QP000001\tQUVA USB pH Meter"}},
-                    ListCase{"AllMarksOthers", "1", "1", true,
-                             {"FTOTHER1\tFT232R USB UART\t(not a meter)", "QP000001\tQUVA USB pH Meter"}}),
+    testing::Values(
+        ListCase{"None", "0", "0", false, {}}, ListCase{"OnlyOtherConverters", "0", "1", false, {}},
+        ListCase{"Two", "2", "0", false, {"QP000001\tQUVA USB pH Meter", "QP000002\tQUVA USB pH Meter"}},
+        ListCase{"OthersLeftOut", "1", "2", false, {"QP000001\tQUVA USB pH Meter"}},
+        ListCase{"AllMarksOthers",
+                 "1",
+                 "1",
+                 true,
+                 {"FTOTHER1\tFT232R USB UART\t(not a meter)", "QP000001\tQUVA USB pH Meter"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- choosing the meter
@@ -133,8 +132,9 @@ TEST_F(CliProgram, SeveralMetersNameThemAndOpenNothing)
 
 TEST_F(CliProgram, SerialOpensExactlyThatMeter)
 {
-    const Finished done = Run({"read", "--serial", "QP000002", "--count", "1", "--interval", "20", "--format", "json"},
-                              {{"TIREVO_SIM_METERS", "3"}});
+    const Finished done =
+        Run({"read", "--serial", "QP000002", "--count", "1", "--interval", "20", "--format", "json"},
+            {{"TIREVO_SIM_METERS", "3"}});
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_NE(done.out.find("\"serial\":\"QP000002\"}"), std::string::npos) << done.out;
     EXPECT_EQ(Events(), "open QP000002\nclose\n");
@@ -181,8 +181,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FormatCase{"text", "", R"(\d\d:\d\d:\d\d  7\.02)"},
         FormatCase{"csv", "time,ph", R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d,7\.02)"},
-        FormatCase{"json", "",
-                   R"(\{"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d","ph":7\.02,"serial":"QP000001"\})"}),
+        FormatCase{
+            "json", "",
+            R"(\{"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d","ph":7\.02,"serial":"QP000001"\})"}),
     [](const auto& info) { return std::string(info.param.format); });
 
 TEST_F(CliProgram, ReadingsAreShownAsTheWindowShowsThem)
@@ -224,7 +225,7 @@ TEST_F(CliProgram, CountEndsARunBeforeALongDuration)
 std::string Header(const std::string& serial, bool timeStamp, char separator)
 {
     std::string text = "QUVA USB pH METER LOG FILE\r\n" + kRule + "\r\nApplication Version   : 1.0.2.7\r\n" +
-                       "Meter Serial Number   : " + serial + "\r\n" + kRule + "\r\n\r\n";
+        "Meter Serial Number   : " + serial + "\r\n" + kRule + "\r\n\r\n";
     if (timeStamp)
         text += std::string("DATE") + separator + "TIME" + separator + "pH\r\n";
     return text;
@@ -236,8 +237,9 @@ void ExpectRows(const std::string& body, std::size_t count, bool timeStamp, char
                 const std::string& reading)
 {
     const std::string sep = separator == '\t' ? "\\t" : std::string("\\") + separator;
-    const std::regex row(timeStamp ? R"(\d\d\.\d\d\.\d{4})" + sep + R"(\d\d:\d\d:\d\d)" + sep + reading + "\r\n"
-                                   : reading + "\r\n");
+    const std::regex row(timeStamp
+                             ? R"(\d\d\.\d\d\.\d{4})" + sep + R"(\d\d:\d\d:\d\d)" + sep + reading + "\r\n"
+                             : reading + "\r\n");
     std::size_t rows = 0;
     for (std::size_t at = 0; at < body.size(); ++rows) {
         const std::size_t end = body.find("\r\n", at);
@@ -270,7 +272,8 @@ TEST_P(LogFormat, TheWindowsFileByteForByte)
     const std::vector<fs::path> files = LogFiles(dir_ / "logs");
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(std::regex_match(files[0].filename().string(), std::regex(R"(USB_PH_\d{6}_\d{6}\.txt)")));
-    EXPECT_NE(done.err.find("logging to logs/" + files[0].filename().string()), std::string::npos) << done.err;
+    EXPECT_NE(done.err.find("logging to logs/" + files[0].filename().string()), std::string::npos)
+        << done.err;
     const std::string text = ReadFile(files[0]);
     const std::string header = Header("QP000001", c.timeStamp, c.separator);
     ASSERT_EQ(text.substr(0, header.size()), header);
@@ -323,7 +326,8 @@ TEST_P(LogFolderFails, ExitThreeWithTheSystemsText)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, LogFolderFails,
-                         testing::Values(LogFolderCase{"Missing", "no/such/folder", "No such file or directory"},
+                         testing::Values(LogFolderCase{"Missing", "no/such/folder",
+                                                       "No such file or directory"},
                                          LogFolderCase{"NotAFolder", "plain-file", "Not a directory"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -364,8 +368,9 @@ TEST_P(EndingSignal, LogEndsCleanly)
     ASSERT_EQ(text.substr(0, header.size()), header);
     // Every reading printed is a complete row, and nothing comes after the
     // last row's line end.
-    ExpectRows(text.substr(header.size()), static_cast<std::size_t>(CliProcess::Occurrences(done.out, "  7.02\n")),
-               true, '\t', LocalReading("7.02"));
+    ExpectRows(text.substr(header.size()),
+               static_cast<std::size_t>(CliProcess::Occurrences(done.out, "  7.02\n")), true, '\t',
+               LocalReading("7.02"));
 }
 
 TEST_P(EndingSignal, ReadEndsCleanly)
@@ -395,7 +400,8 @@ TEST_F(CliProgram, SigkillLosesNoRowThatWasPrinted)
     const std::size_t printed = static_cast<std::size_t>(CliProcess::Occurrences(done.out, "  7.02\n"));
     EXPECT_GE(printed, 4u);
     // Rows go to disk before they are printed: the file may hold one more.
-    const std::size_t rows = static_cast<std::size_t>(CliProcess::Occurrences(text, LocalReading("7.02") + "\r\n"));
+    const std::size_t rows =
+        static_cast<std::size_t>(CliProcess::Occurrences(text, LocalReading("7.02") + "\r\n"));
     EXPECT_GE(rows, printed);
     EXPECT_LE(rows, printed + 1);
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
@@ -405,8 +411,9 @@ TEST_F(CliProgram, SigkillLosesNoRowThatWasPrinted)
 
 TEST_F(CliProgram, ALostMeterComesBackIntoTheSameLog)
 {
-    const Finished done = Run({"log", "--count", "5", "--interval", "20"},
-                              {{"TIREVO_SIM_UNPLUG_AFTER_POLLS", "2"}, {"TIREVO_SIM_REPLUG_AFTER_MS", "200"}});
+    const Finished done =
+        Run({"log", "--count", "5", "--interval", "20"},
+            {{"TIREVO_SIM_UNPLUG_AFTER_POLLS", "2"}, {"TIREVO_SIM_REPLUG_AFTER_MS", "200"}});
     EXPECT_EQ(done.exitCode, 0) << done.err;
     const std::size_t lost = done.err.find("USB pH meter S/N QP000001 not responding\n");
     ASSERT_NE(lost, std::string::npos) << done.err;
@@ -470,13 +477,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"UnknownOption", {"read", "--colour"}, "unknown option '--colour' for read"},
         BadCase{"ZeroCount", {"read", "--count", "0"}, "invalid --count '0': a whole number from 1 up"},
         BadCase{"BadFormat", {"read", "--format", "xml"}, "invalid --format 'xml': text, csv or json"},
-        BadCase{"BadSeparator", {"log", "--separator", "#x"},
+        BadCase{"BadSeparator",
+                {"log", "--separator", "#x"},
                 "invalid --separator '#x': one character, or # and its code (#9 is TAB)"},
-        BadCase{"NegativeCalibration", {"calibrate", "--point", "1", "-0.05"},
+        BadCase{"NegativeCalibration",
+                {"calibrate", "--point", "1", "-0.05"},
                 "Calibration value must not be negative"},
         BadCase{"HugeCalibration", {"calibrate", "--point", "1", "1E400"}, "Floating point overflow"},
-        BadCase{"TooLargeCalibration", {"calibrate", "--point", "2", "30000000"}, "Calibration value too large"},
-        BadCase{"NotANumber", {"calibrate", "--point", "2", "seven"}, "'seven' is not a valid floating point value"}),
+        BadCase{
+            "TooLargeCalibration", {"calibrate", "--point", "2", "30000000"}, "Calibration value too large"},
+        BadCase{"NotANumber",
+                {"calibrate", "--point", "2", "seven"},
+                "'seven' is not a valid floating point value"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CliProgram, HelpAndVersion)

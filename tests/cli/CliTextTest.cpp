@@ -51,13 +51,22 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"OnlyOne", {kOther, kMeterA}, std::nullopt, MeterChoiceStatus::Chosen, "QP000001"},
         ChoiceCase{"None", {}, std::nullopt, MeterChoiceStatus::NoMeter, "no pH meter attached"},
         ChoiceCase{"OnlyOtherConverters", {kOther}, std::nullopt, MeterChoiceStatus::NoMeter, "no pH meter"},
-        ChoiceCase{"SeveralNamesThem", {kMeterA, kMeterB}, std::nullopt, MeterChoiceStatus::Several,
+        ChoiceCase{"SeveralNamesThem",
+                   {kMeterA, kMeterB},
+                   std::nullopt,
+                   MeterChoiceStatus::Several,
                    "--serial:\n  QP000001\n  QP000002"},
-        ChoiceCase{"SerialAmongSeveral", {kMeterA, kMeterB}, "QP000002", MeterChoiceStatus::Chosen,
-                   "QP000002"},
-        ChoiceCase{"SerialNotAttached", {kMeterA}, "QP000009", MeterChoiceStatus::NotListed,
+        ChoiceCase{
+            "SerialAmongSeveral", {kMeterA, kMeterB}, "QP000002", MeterChoiceStatus::Chosen, "QP000002"},
+        ChoiceCase{"SerialNotAttached",
+                   {kMeterA},
+                   "QP000009",
+                   MeterChoiceStatus::NotListed,
                    "no meter with serial number QP000009 is attached; attached: QP000001"},
-        ChoiceCase{"SerialOfAnotherConverter", {kOther, kMeterA}, "FTOTHER1", MeterChoiceStatus::NotListed,
+        ChoiceCase{"SerialOfAnotherConverter",
+                   {kOther, kMeterA},
+                   "FTOTHER1",
+                   MeterChoiceStatus::NotListed,
                    "FTOTHER1"},
         ChoiceCase{"SerialIsExact", {kMeterA}, "QP00000", MeterChoiceStatus::NotListed, "QP00000"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -103,8 +112,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "{\"time\":\"2026-12-08T14:03:01.250+01:00\",\"ph\":7.02,\"serial\":\"A1B2C3\"}\n"},
         // Readings beyond five digits come in general notation; still a
         // JSON number.
-        LineCase{OutputFormat::Json, At(0), "-1.2346E5", "Q\"1\\",
-                 "{\"time\":\"2026-12-08T14:03:01.250+00:00\",\"ph\":-1.2346E5,\"serial\":\"Q\\\"1\\\\\"}\n"}));
+        LineCase{
+            OutputFormat::Json, At(0), "-1.2346E5", "Q\"1\\",
+            "{\"time\":\"2026-12-08T14:03:01.250+00:00\",\"ph\":-1.2346E5,\"serial\":\"Q\\\"1\\\\\"}\n"}));
 
 TEST(OutputHeader, OnlyCsvHasOne)
 {
@@ -140,7 +150,8 @@ TEST(StatusText, SaysWhatAUserWatchesFor)
     progress.readings = 1;
     progress.elapsedMs = 65999;
     progress.fileName = "logs/USB_PH_261208_140301.txt";
-    EXPECT_EQ(tirevo::StatusText(progress), "QP000001  pH 7.02  1 reading  0:01:05  logs/USB_PH_261208_140301.txt");
+    EXPECT_EQ(tirevo::StatusText(progress),
+              "QP000001  pH 7.02  1 reading  0:01:05  logs/USB_PH_261208_140301.txt");
     progress.responding = false;
     progress.readings = 12;
     EXPECT_EQ(tirevo::StatusText(progress),
@@ -278,17 +289,18 @@ TEST_P(CalibrationCommands, AsTheCalibrationPageSends)
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, CalibrationCommands,
-    testing::Values(CalibrationCase{2, "7.00", '.', "P20700", ""}, CalibrationCase{1, "4.01", '.', "P10401", ""},
-                    CalibrationCase{1, "9.18", '.', "P10918", ""}, CalibrationCase{1, "0.03", '.', "P10003", ""},
-                    CalibrationCase{2, "12.5", '.', "P21250", ""}, CalibrationCase{1, "100", '.', "P110000", ""},
-                    CalibrationCase{1, "4,01", ',', "P10401", ""}, CalibrationCase{1, "4.01", ',', "P10401", ""},
-                    CalibrationCase{1, " 6.865 ", '.', "P10686", ""},
-                    CalibrationCase{1, "4,01", '.', "", "'4,01' is not a valid floating point value"},
-                    CalibrationCase{1, "seven", '.', "", "'seven' is not a valid floating point value"},
-                    CalibrationCase{1, "", '.', "", "'' is not a valid floating point value"},
-                    CalibrationCase{1, "1E400", '.', "", "Floating point overflow"},
-                    CalibrationCase{1, "-0.05", '.', "", "Calibration value must not be negative"},
-                    CalibrationCase{2, "0.00", '.', "", "Calibration value must not be 0"},
-                    CalibrationCase{2, "21474836.48", '.', "", "Calibration value too large"}));
+    testing::Values(
+        CalibrationCase{2, "7.00", '.', "P20700", ""}, CalibrationCase{1, "4.01", '.', "P10401", ""},
+        CalibrationCase{1, "9.18", '.', "P10918", ""}, CalibrationCase{1, "0.03", '.', "P10003", ""},
+        CalibrationCase{2, "12.5", '.', "P21250", ""}, CalibrationCase{1, "100", '.', "P110000", ""},
+        CalibrationCase{1, "4,01", ',', "P10401", ""}, CalibrationCase{1, "4.01", ',', "P10401", ""},
+        CalibrationCase{1, " 6.865 ", '.', "P10686", ""},
+        CalibrationCase{1, "4,01", '.', "", "'4,01' is not a valid floating point value"},
+        CalibrationCase{1, "seven", '.', "", "'seven' is not a valid floating point value"},
+        CalibrationCase{1, "", '.', "", "'' is not a valid floating point value"},
+        CalibrationCase{1, "1E400", '.', "", "Floating point overflow"},
+        CalibrationCase{1, "-0.05", '.', "", "Calibration value must not be negative"},
+        CalibrationCase{2, "0.00", '.', "", "Calibration value must not be 0"},
+        CalibrationCase{2, "21474836.48", '.', "", "Calibration value too large"}));
 
 }  // namespace
