@@ -36,7 +36,7 @@ std::string LocalReading(const std::string& dotted)
 
 class CliProgram : public testing::Test {
 protected:
-    CliProcess::Setup Setup(std::vector<std::string> args, Console console = Console::Pipes)
+    CliProcess::Setup ChildSetup(std::vector<std::string> args, Console console = Console::Pipes)
     {
         CliProcess::Setup setup;
         setup.args = std::move(args);
@@ -49,7 +49,7 @@ protected:
     }
     Finished Run(std::vector<std::string> args, std::map<std::string, std::string> env = {})
     {
-        CliProcess::Setup setup = Setup(std::move(args));
+        CliProcess::Setup setup = ChildSetup(std::move(args));
         for (const auto& [name, value] : env)
             setup.env[name] = value;
         return RunCli(setup);
@@ -333,7 +333,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, LogFolderFails,
 
 TEST_F(CliProgram, LogOnATerminalShowsReadingsAndAStatusLine)
 {
-    CliProcess child(Setup({"log", "--count", "2", "--interval", "20"}, Console::Terminal));
+    CliProcess child(ChildSetup({"log", "--count", "2", "--interval", "20"}, Console::Terminal));
     const Finished done = child.Wait();
     EXPECT_EQ(done.exitCode, 0) << done.out;
     EXPECT_EQ(CliProcess::Occurrences(done.out, "  7.02\n"), 2) << done.out;
@@ -343,7 +343,7 @@ TEST_F(CliProgram, LogOnATerminalShowsReadingsAndAStatusLine)
 
 TEST_F(CliProgram, AShortReadOnATerminalHasNoStatusLine)
 {
-    CliProcess child(Setup({"read", "--count", "2", "--interval", "20"}, Console::Terminal));
+    CliProcess child(ChildSetup({"read", "--count", "2", "--interval", "20"}, Console::Terminal));
     const Finished done = child.Wait();
     EXPECT_EQ(done.exitCode, 0) << done.out;
     EXPECT_EQ(done.out.find("\x1b[K"), std::string::npos) << done.out;
@@ -355,7 +355,7 @@ class EndingSignal : public CliProgram, public testing::WithParamInterface<int> 
 
 TEST_P(EndingSignal, LogEndsCleanly)
 {
-    CliProcess child(Setup({"log", "--interval", "20"}, Console::TerminalOut));
+    CliProcess child(ChildSetup({"log", "--interval", "20"}, Console::TerminalOut));
     ASSERT_TRUE(child.WaitForOutput("  7.02\n", 3)) << child.Out() << child.Err();
     child.Signal(GetParam());
     const Finished done = child.Wait();
@@ -375,7 +375,7 @@ TEST_P(EndingSignal, LogEndsCleanly)
 
 TEST_P(EndingSignal, ReadEndsCleanly)
 {
-    CliProcess child(Setup({"read", "--interval", "20", "--format", "csv"}));
+    CliProcess child(ChildSetup({"read", "--interval", "20", "--format", "csv"}));
     ASSERT_TRUE(child.WaitForOutput(",7.02\n", 2)) << child.Out() << child.Err();
     child.Signal(GetParam());
     const Finished done = child.Wait();
@@ -389,7 +389,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, EndingSignal, testing::Values(SIGINT, SIGTERM, SIG
 
 TEST_F(CliProgram, SigkillLosesNoRowThatWasPrinted)
 {
-    CliProcess child(Setup({"log", "--interval", "20"}, Console::TerminalOut));
+    CliProcess child(ChildSetup({"log", "--interval", "20"}, Console::TerminalOut));
     ASSERT_TRUE(child.WaitForOutput("  7.02\n", 4)) << child.Out() << child.Err();
     child.Signal(SIGKILL);
     const Finished done = child.Wait();
@@ -556,7 +556,7 @@ TEST_F(CliProgram, ACopyReadsTheSettingsBesideItAndNeverWritesThem)
     fs::copy_file(TIREVO_CLI_PROGRAM, copy);
     const std::string ini = "[System]\r\nInterval=20\r\nUseTimeStamp=1\r\nSeparator=#59\r\n";
     clitest::WriteFile(copy.parent_path() / "tirevo.INI", ini);
-    CliProcess::Setup setup = Setup({"log", "--count", "2"});
+    CliProcess::Setup setup = ChildSetup({"log", "--count", "2"});
     setup.program = copy.string();
     const Finished done = RunCli(setup);
     EXPECT_EQ(done.exitCode, 0) << done.err;
@@ -575,7 +575,7 @@ TEST_F(CliProgram, ASettingsErrorIsAWarningAndTheRunGoesOn)
     fs::create_directories(copy.parent_path());
     fs::copy_file(TIREVO_CLI_PROGRAM, copy);
     clitest::WriteFile(copy.parent_path() / "tirevo.INI", "[System]\r\nInterval=20\r\nSeparator=#x\r\n");
-    CliProcess::Setup setup = Setup({"log", "--count", "1", "--separator", ","});
+    CliProcess::Setup setup = ChildSetup({"log", "--count", "1", "--separator", ","});
     setup.program = copy.string();
     const Finished done = RunCli(setup);
     EXPECT_EQ(done.exitCode, 0) << done.err;
