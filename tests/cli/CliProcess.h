@@ -20,6 +20,7 @@
 #include <pty.h>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -101,6 +102,9 @@ public:
         fs::path cwd;
         Console console = Console::Pipes;
         std::string program = TIREVO_CLI_PROGRAM;
+        // Largest file the child may write (0: no limit); writes beyond it
+        // fail with EFBIG, as on a full disk.
+        long fileSizeLimit = 0;
     };
 
     explicit CliProcess(const Setup& setup) { Start(setup); }
@@ -215,6 +219,14 @@ private:
                 ::dup2(errPipe[1], 2);
             if (!setup.cwd.empty() && ::chdir(setup.cwd.c_str()) != 0)
                 ::_exit(126);
+            if (setup.fileSizeLimit > 0) {
+                // Ignored signals stay ignored across exec: the failed write
+                // reaches the program as an error instead of killing it.
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{static_cast<rlim_t>(setup.fileSizeLimit),
+                                   static_cast<rlim_t>(setup.fileSizeLimit)};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
             ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
         }

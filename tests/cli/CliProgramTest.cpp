@@ -331,6 +331,24 @@ INSTANTIATE_TEST_SUITE_P(Cli, LogFolderFails,
                                          LogFolderCase{"NotAFolder", "plain-file", "Not a directory"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(CliProgram, ARowThatCannotBeWrittenIsExitThree)
+{
+    CliProcess::Setup setup = ChildSetup({"log", "--interval", "20"});
+    // Room for the header and two rows of 26 bytes, not for a third.
+    setup.fileSizeLimit = static_cast<long>(Header("QP000001", true, '\t').size()) + 2 * 26 + 10;
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 3) << done.err;
+    EXPECT_NE(done.err.find(": File too large\n"), std::string::npos) << done.err;
+    EXPECT_EQ(Events(), "open QP000001\nclose\n") << "the meter is released";
+    const std::vector<fs::path> files = LogFiles();
+    ASSERT_EQ(files.size(), 1u);
+    const std::string text = ReadFile(files[0]);
+    const std::string header = Header("QP000001", true, '\t');
+    ASSERT_EQ(text.substr(0, header.size()), header);
+    // The rows written are whole; the one that did not fit is not there.
+    ExpectRows(text.substr(header.size()), 2, true, '\t', LocalReading("7.02"));
+}
+
 TEST_F(CliProgram, LogOnATerminalShowsReadingsAndAStatusLine)
 {
     CliProcess child(ChildSetup({"log", "--count", "2", "--interval", "20"}, Console::Terminal));
