@@ -2,10 +2,10 @@
 // display. Same session, same log files as the window.
 #include "Calibrate.h"
 #include "CalibrationCommand.h"
-#include "CliLocale.h"
 #include "CliOptions.h"
 #include "DriverBinding.h"
 #include "FdOutput.h"
+#include "LocaleSeparators.h"
 #include "MeterChoice.h"
 #include "MeterList.h"
 #include "MeterRun.h"
@@ -56,7 +56,7 @@ int Choose(const CliOptions& options, std::string& serial)
 
 int Calibrate(const CliOptions& options)
 {
-    const CliSeparators separators = ReadCliSeparators();
+    const LocaleSeparators separators = ReadLocaleSeparators();
     const CalibrationCommand calibration =
         CalibrationCommandFor(options.point, options.value, separators.decimal);
     // Refused before any meter is touched, as the page refuses before sending.
@@ -69,9 +69,9 @@ int Calibrate(const CliOptions& options)
     return SendCalibration(clock, serial, calibration.command, kErr);
 }
 
-int ReadOrLog(const CliOptions& options, SignalWatch& signals)
+int ReadOrLog(const CliOptions& options, SignalWatch& endings)
 {
-    const CliSeparators separators = ReadCliSeparators();
+    const LocaleSeparators separators = ReadLocaleSeparators();
     const std::string iniPath = CliSettingsFile(OwnProgramPath());
     MeterRunSetup setup;
     setup.options = options;
@@ -86,7 +86,7 @@ int ReadOrLog(const CliOptions& options, SignalWatch& signals)
     setup.outFd = kOut;
     setup.errFd = kErr;
     SystemMeterClock clock;
-    MeterRun run(std::move(setup), clock, signals);
+    MeterRun run(std::move(setup), clock, endings);
     return run.Run();
 }
 
@@ -94,7 +94,7 @@ int Main(const std::vector<std::string>& args)
 {
     // Before anything can open the meter: a signal from now on ends the run
     // between two ticks instead of in the middle of one.
-    SignalWatch signals;
+    SignalWatch endings;
 
     const CliParseResult parsed = ParseCliOptions(args);
     if (parsed.error)
@@ -118,7 +118,7 @@ int Main(const std::vector<std::string>& args)
     case CliCommand::Calibrate:
         return Calibrate(options);
     default:
-        return ReadOrLog(options, signals);
+        return ReadOrLog(options, endings);
     }
 }
 
