@@ -6,6 +6,7 @@
 #include "JpegImage.h"
 #include "NumberText.h"
 #include "SettingsFile.h"
+#include "SettingsLocation.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -227,7 +228,7 @@ void TMainForm::buildControls()
 void TMainForm::FormCreate()
 {
     Guarded([&] {
-        LinkState.IniPath = IniPathForProgram(ToLocal(programPath_));
+        LinkState.IniPath = ChooseSettingsFile(ToLocal(programPath_), true).path;
         LinkState.ReceiveText.clear();
         const SettingsLoadResult loaded = LoadSettings(LinkState.IniPath, Separators.decimal);
         Settings = loaded.settings;
