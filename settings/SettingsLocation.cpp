@@ -19,6 +19,8 @@ constexpr const char* kFolderName = "tirevo";
 constexpr const char* kFileName = "tirevo.INI";
 // The configuration folders are the user's own business: nobody else reads them.
 constexpr mode_t kFolderMode = 0700;
+// For the account entry when the system does not say how much it needs.
+constexpr std::size_t kAccountBufferSize = 16384;
 
 bool IsAbsolute(const char* path) { return path != nullptr && path[0] == '/'; }
 
@@ -43,8 +45,8 @@ std::string FolderOf(const std::string& path) {
 std::string HomeFolder() {
     const char* home = std::getenv("HOME");
     if (IsAbsolute(home)) return home;
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
+    const long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : kAccountBufferSize);
     passwd entry{};
     passwd* found = nullptr;
     if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
