@@ -93,6 +93,9 @@ bool IniFile::Load(const std::string& path) {
 
 bool IniFile::Save(const std::string& path) const {
     QSaveFile file(QFile::decodeName(path.c_str()));
+    // A file made writable on purpose in a folder that is not (a program
+    // folder of the system, say) is rewritten in place rather than refused.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) return false;
     const std::string text = ToText();
     const qint64 written = file.write(text.data(), static_cast<qint64>(text.size()));
