@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+namespace tirevo {
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -205,3 +207,5 @@ std::string IniFile::ToText() const {
     for (const std::string& line : lines_) text += line;
     return text;
 }
+
+}  // namespace tirevo

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tirevo {
+
 class IniFile {
 public:
     // Longest value text a read returns.
@@ -58,3 +60,5 @@ private:
     std::string lineEnd_ = "\n";
 #endif
 };
+
+}  // namespace tirevo

@@ -13,6 +13,8 @@
 #include <iterator>
 #include <vector>
 
+namespace tirevo {
+
 namespace {
 
 constexpr const char* kFolderName = "tirevo";
@@ -120,3 +122,5 @@ SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare
         CopyIntoNewFile(beside, perUser);
     return {perUser, true};
 }
+
+}  // namespace tirevo

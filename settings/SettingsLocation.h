@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace tirevo {
+
 struct SettingsLocation {
     std::string path;
     bool perUser = false;  // the file in the user's configuration folder
@@ -23,3 +25,5 @@ std::string PerUserSettingsFile();
 // disk and, while there is no per-user file yet, names the readable file
 // beside the program instead.
 SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare);
+
+}  // namespace tirevo

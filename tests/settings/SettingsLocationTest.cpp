@@ -16,6 +16,8 @@
 #include <functional>
 #include <sstream>
 
+using namespace tirevo;
+
 namespace fs = std::filesystem;
 
 namespace {
