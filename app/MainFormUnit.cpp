@@ -6,6 +6,7 @@
 #include "JpegImage.h"
 #include "NumberText.h"
 #include "SettingsFile.h"
+#include "SettingsLocation.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -249,7 +250,7 @@ void TMainForm::ConnectHandlers()
 void TMainForm::FormCreate()
 {
     Guarded([&] {
-        LinkState.IniPath = IniPathForProgram(ToLocal(programPath_));
+        LinkState.IniPath = ChooseSettingsFile(ToLocal(programPath_), true).path;
         const SettingsLoadResult loaded = LoadSettings(LinkState.IniPath, Separators.decimal);
         Settings = loaded.settings;
         // The interval reaches the poll timer as soon as it is read, so an

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+using namespace tirevo;
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }

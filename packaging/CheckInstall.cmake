@@ -1,13 +1,36 @@
-# Installs the desktop component into a scratch tree (DESTDIR, prefix /usr)
-# and checks that the rule, the entry and the icon land where udev and the
-# desktop look for them. DESTDIR also catches an absolute rules folder.
+# Installs the project into a scratch tree (DESTDIR, prefix /usr), checks that
+# it holds the files the Debian package lists (less the parts this tree does
+# not build), and that the rule, the entry and the icon land where udev and
+# the desktop look for them. DESTDIR also catches an absolute rules folder.
 file(REMOVE_RECURSE "${STAGE}")
 execute_process(
     COMMAND "${CMAKE_COMMAND}" -E env "DESTDIR=${STAGE}"
-            "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --component desktop --prefix /usr
+            "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix /usr
     RESULT_VARIABLE rc OUTPUT_QUIET)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${rc}")
+endif()
+
+file(STRINGS "${FILES}" listed REGEX "^/")
+set(expected "")
+foreach(path IN LISTS listed)
+  string(REPLACE "@LIBDIR@" "${LIBDIR}" path "${path}")
+  if((path MATCHES "/tirevo-cli" AND NOT HAVE_CLI) OR (path MATCHES "tirevo-cli.1" AND NOT HAVE_CLI_PAGE)
+     OR (path MATCHES "/tirevo_trend" AND NOT HAVE_TREND) OR (path MATCHES "[.]png$" AND NOT HAVE_PNG))
+    continue()
+  endif()
+  list(APPEND expected "${path}")
+endforeach()
+file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE "${STAGE}" "${STAGE}/*")
+list(TRANSFORM installed PREPEND "/")
+list(SORT expected)
+list(SORT installed)
+if(NOT expected STREQUAL installed)
+  set(missing ${expected})
+  list(REMOVE_ITEM missing ${installed})
+  set(extra ${installed})
+  list(REMOVE_ITEM extra ${expected})
+  message(FATAL_ERROR "installed files differ from ${FILES}:\n missing: ${missing}\n not listed: ${extra}")
 endif()
 
 if(IS_ABSOLUTE "${RULESDIR}")

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+namespace tirevo {
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -93,6 +95,9 @@ bool IniFile::Load(const std::string& path) {
 
 bool IniFile::Save(const std::string& path) const {
     QSaveFile file(QFile::decodeName(path.c_str()));
+    // A file made writable on purpose in a folder that is not (a program
+    // folder of the system, say) is rewritten in place rather than refused.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) return false;
     const std::string text = ToText();
     const qint64 written = file.write(text.data(), static_cast<qint64>(text.size()));
@@ -202,3 +207,5 @@ std::string IniFile::ToText() const {
     for (const std::string& line : lines_) text += line;
     return text;
 }
+
+}  // namespace tirevo

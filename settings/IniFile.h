@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tirevo {
+
 class IniFile {
 public:
     // Longest value text a read returns.
@@ -29,7 +31,9 @@ public:
     // Reads a whole file; a missing file gives an empty one. Returns false
     // only when the file exists but cannot be read.
     bool Load(const std::string& path);
-    // Writes the whole file atomically (temporary file renamed over the old).
+    // Writes the whole file atomically (temporary file renamed over the old);
+    // when only the file, not its folder, can be written, truncates and
+    // rewrites it in place.
     bool Save(const std::string& path) const;
 
     std::optional<std::string> ReadString(std::string_view section, std::string_view key) const;
@@ -56,3 +60,5 @@ private:
     std::string lineEnd_ = "\n";
 #endif
 };
+
+}  // namespace tirevo

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace tirevo {
+
 struct TSettings {
     int32_t top = 50;
     int32_t left = 50;
@@ -12,3 +14,5 @@ struct TSettings {
     bool UseTimeStamp = true;
     char Separator = '\t';
 };
+
+}  // namespace tirevo

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <utility>
 
+namespace tirevo {
+
 namespace {
 
 bool IsPathSeparator(char c) {
@@ -114,3 +116,5 @@ std::optional<std::string> SaveWindowPosition(const std::string& iniPath, int32_
     if (!ini.Save(iniPath)) return error;
     return std::nullopt;
 }
+
+}  // namespace tirevo

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace tirevo {
+
 // The program file's path with its extension replaced by ".INI" (appended
 // when it has none).
 std::string IniPathForProgram(const std::string& programPath);
@@ -27,3 +29,5 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, char decimalSeparato
 // file. Returns the error text ("Unable to write to <path>") on failure.
 std::optional<std::string> SaveWindowPosition(const std::string& iniPath, int32_t top,
                                               int32_t left);
+
+}  // namespace tirevo

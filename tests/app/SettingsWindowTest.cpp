@@ -1,9 +1,11 @@
 // The settings file as the window uses it: read at creation, position saved
 // at close, and the errors that cut creation short.
+#include "FileOverride.h"
 #include "MainFormUnit.h"
 #include "MessageBoxWatcher.h"
 #include "SimFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QStackedWidget>
@@ -36,11 +38,24 @@ class SettingsWindowTest : public QObject {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
+    QString configHome() const { return dir->path() + QStringLiteral("/config"); }
+
 private slots:
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
+        // A program that cannot keep its settings beside itself keeps them
+        // here, never in the home folder of whoever runs the tests.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
         BindSimulatedMeter();
+    }
+
+    void cleanup()
+    {
+        QVERIFY(SetFileOverride(true));
+        for (const QString& folder : {QStringLiteral("/usr/bin"), QString()})
+            QFile::setPermissions(dir->path() + folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        dir.reset();
     }
 
     void settingsReachTheWindow()
@@ -155,15 +170,79 @@ private slots:
         QVERIFY(!saved.contains("Calibration"));
     }
 
+    // A program installed where its user cannot write keeps the settings in
+    // the user's configuration folder: no box at close, the next start opens
+    // where the window was left, and a lab's shared file beside the program
+    // gives the first settings.
+    void anUnwritableProgramFolderUsesTheUserFile_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("sharedDefaults");
+        QTest::newRow("read-only folder") << QStringLiteral("read-only") << false;
+        QTest::newRow("read-only folder, shared defaults") << QStringLiteral("read-only") << true;
+        QTest::newRow("folder that cannot exist") << QStringLiteral("under a file") << false;
+    }
+
+    void anUnwritableProgramFolderUsesTheUserFile()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, sharedDefaults);
+        QString programFolder = dir->path() + QStringLiteral("/usr/bin");
+        if (folder == QLatin1String("under a file")) {
+            QFile plain(dir->path() + QStringLiteral("/usr"));
+            QVERIFY(plain.open(QIODevice::WriteOnly));
+        } else {
+            QVERIFY(QDir().mkpath(programFolder));
+            if (sharedDefaults) {
+                QFile shared(programFolder + QStringLiteral("/tirevo.INI"));
+                QVERIFY(shared.open(QIODevice::WriteOnly));
+                shared.write("[Window]\nMFTop=33\nMFLeft=44\n[System]\nSeparator=;\n");
+                shared.close();
+                QVERIFY(shared.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+            }
+            QVERIFY(QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::ExeOwner));
+            QVERIFY(SetFileOverride(false));
+        }
+        const QString program = programFolder + QStringLiteral("/tirevo");
+        const QString userFile = configHome() + QStringLiteral("/tirevo/tirevo.INI");
+
+        MessageBoxWatcher boxes(10);
+        {
+            TMainForm form(program);
+            QCOMPARE(form.Settings.Separator, sharedDefaults ? ';' : '\t');
+            form.show();
+            QCOMPARE(form.pos(), sharedDefaults ? QPoint(44, 33) : QPoint(50, 50));
+            form.move(-874, 280);
+            QVERIFY(form.close());
+        }
+        QCOMPARE(boxes.texts(), QStringList());
+        QFile saved(userFile);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray position("[Window]\nMFTop=280\nMFLeft=-874\n");
+        QCOMPARE(saved.readAll(), sharedDefaults ? position + "[System]\nSeparator=;\n" : position);
+        QVERIFY(!QFile::exists(programFolder + QStringLiteral("/tirevo.INI")) || sharedDefaults);
+
+        TMainForm again(program);
+        again.show();
+        QCOMPARE(again.pos(), QPoint(-874, 280));
+        QVERIFY(again.close());
+        QCOMPARE(boxes.texts(), QStringList());
+    }
+
+    // With neither the program's folder nor the user's configuration folder
+    // writable, the failed save is reported, and the window still closes.
     void anUnwritableFolderIsReportedAndTheWindowStillCloses()
     {
+        QFile plain(dir->path() + QStringLiteral("/plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(plain.fileName() + QStringLiteral("/config")));
         const QString missing = dir->path() + QStringLiteral("/gone/tirevo");
         MessageBoxWatcher boxes(10);
         auto form = std::make_unique<TMainForm>(missing);
         form->show();
         QVERIFY(form->close());
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Unable to write to ") + dir->path() +
-                                            QStringLiteral("/gone/tirevo.INI.")});
+        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Unable to write to ") + plain.fileName() +
+                                            QStringLiteral("/config/tirevo/tirevo.INI.")});
         QVERIFY(!form->isVisible());
         QCOMPARE(sim::CallsNamed("FT_Close").size(), size_t(1));
     }

@@ -9,6 +9,8 @@
 
 #include <string>
 
+using namespace tirevo;
+
 using namespace std::string_literals;
 
 namespace {

@@ -12,6 +12,8 @@
 #include <string>
 #include <unistd.h>
 
+using namespace tirevo;
+
 namespace {
 
 const bool kUserLocale = std::setlocale(LC_ALL, "") != nullptr;
