@@ -1,5 +1,7 @@
 #include "RunSettings.h"
 
+#include "SettingsLocation.h"
+
 #include <climits>
 #include <unistd.h>
 
@@ -18,7 +20,7 @@ std::string CliSettingsFile(const std::string& cliProgramPath)
     const std::size_t slash = cliProgramPath.rfind('/');
     const std::string folder =
         slash == std::string::npos ? std::string() : cliProgramPath.substr(0, slash + 1);
-    return IniPathForProgram(folder + kWindowProgramName);
+    return ChooseSettingsFile(folder + kWindowProgramName, false).path;
 }
 
 RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResult& loaded,

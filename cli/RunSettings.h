@@ -12,8 +12,9 @@
 namespace tirevo {
 
 // The settings file for a tirevo-cli at cliProgramPath: the window's file,
-// tirevo.INI, in the same folder, as both programs are installed side by side
-// (a copy of tirevo-cli elsewhere reads the file beside the copy).
+// tirevo.INI, where the window beside it keeps it (beside the programs, or
+// the user's own when that is where the window writes); a copy of tirevo-cli
+// elsewhere reads the file beside the copy. Nothing is created.
 std::string CliSettingsFile(const std::string& cliProgramPath);
 
 struct RunSettings {

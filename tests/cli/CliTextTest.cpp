@@ -197,8 +197,11 @@ TEST(ElapsedText, HoursGoOnPastADay)
 
 TEST(CliSettingsFile, TheWindowsFileBesideTheProgram)
 {
-    EXPECT_EQ(tirevo::CliSettingsFile("/usr/bin/tirevo-cli"), "/usr/bin/tirevo.INI");
-    EXPECT_EQ(tirevo::CliSettingsFile("/home/lab/copy.d/tirevo-cli"), "/home/lab/copy.d/tirevo.INI");
+    char pattern[] = "/tmp/tirevo-cli-settings.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string folder = pattern;
+    EXPECT_EQ(tirevo::CliSettingsFile(folder + "/tirevo-cli"), folder + "/tirevo.INI");
+    ::rmdir(pattern);
 }
 
 tirevo::CliOptions Options(tirevo::CliCommand command)
@@ -210,7 +213,7 @@ tirevo::CliOptions Options(tirevo::CliCommand command)
 
 TEST(ResolveRunSettings, OptionsWinOverTheFile)
 {
-    SettingsLoadResult loaded;
+    tirevo::SettingsLoadResult loaded;
     loaded.settings.interval = 500;
     loaded.settings.UseTimeStamp = true;
     loaded.settings.Separator = ';';
@@ -232,7 +235,7 @@ TEST(ResolveRunSettings, OptionsWinOverTheFile)
 
 TEST(ResolveRunSettings, AFileErrorIsOneWarningAndTheValuesReadStay)
 {
-    SettingsLoadResult loaded;
+    tirevo::SettingsLoadResult loaded;
     loaded.settings.interval = 250;
     loaded.settings.Separator = '\0';
     loaded.error = "'x' is not a valid integer value";
@@ -255,7 +258,7 @@ TEST(ResolveRunSettings, AFileErrorIsOneWarningAndTheValuesReadStay)
 
 TEST(ResolveRunSettings, AMeterNeverPolledIsSaid)
 {
-    SettingsLoadResult loaded;
+    tirevo::SettingsLoadResult loaded;
     loaded.settings.interval = 0;
     const tirevo::RunSettings run =
         tirevo::ResolveRunSettings(Options(tirevo::CliCommand::Read), loaded, "/x/tirevo.INI");
