@@ -98,7 +98,7 @@ public:
                     return Fail("--point needs a point (1 or 2) and a value");
                 result_.options.value = args_[++i];
             }
-            if (!Apply(option, *(value ? &*value : &kEmpty)))
+            if (!Apply(option, value.value_or(std::string())))
                 return result_;
         }
         if (result_.options.command == CliCommand::Calibrate && result_.options.point == 0)
@@ -107,8 +107,6 @@ public:
     }
 
 private:
-    inline static const std::string kEmpty;
-
     CliParseResult Done(CliCommand command)
     {
         result_.options.command = command;
