@@ -31,20 +31,34 @@ int LogFile::Write(std::string_view bytes)
 {
     if (!IsOpen())
         return EBADF;
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // n == 0: no progress and no reason given; do not spin.
+            const int error = n < 0 ? errno : EIO;
+            TakeBack(written);
+            return error;
         }
-        if (n == 0)
-            return EIO;  // no progress and no reason given: do not spin
         // A short write means the next one reports why (a size limit or a
         // full disk); it can also succeed when space came free meanwhile.
-        bytes.remove_prefix(static_cast<size_t>(n));
+        written += static_cast<std::size_t>(n);
     }
     return 0;
+}
+
+void LogFile::TakeBack(std::size_t written)
+{
+    // Half a row left by a full disk would be a line no reader of the file
+    // expects; the file is cut back to the end of the last whole row.
+    if (written == 0)
+        return;
+    const off_t end = ::lseek(fd_, 0, SEEK_CUR);
+    const off_t rowStart = end - static_cast<off_t>(written);
+    if (end >= 0 && rowStart >= 0 && ::ftruncate(fd_, rowStart) == 0)
+        ::lseek(fd_, rowStart, SEEK_SET);
 }
 
 int LogFile::Close()

@@ -3,6 +3,7 @@
 // programs while it is open.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,7 +24,8 @@ public:
 
     // Hands every byte to the operating system before returning, so a crash
     // of the program afterwards loses none of them. Returns 0 or the system
-    // error number; EBADF when no file is open.
+    // error number; EBADF when no file is open. A write that fails part way
+    // leaves nothing of these bytes in the file.
     int Write(std::string_view bytes);
 
     // Returns 0 or the system error number; closing when nothing is open is
@@ -31,6 +33,9 @@ public:
     int Close();
 
 private:
+    // Removes the last `written` bytes again after a failed write.
+    void TakeBack(std::size_t written);
+
     int fd_ = -1;
 };
 

@@ -4,10 +4,10 @@
 #include "SimControl.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstdint>
 #include <chrono>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,7 +49,7 @@ struct State {
     std::vector<std::unique_ptr<Handle>> handles;
     Handle* current = nullptr;  // the handle of the open device, if any
     std::deque<Pending> rx;
-    std::string lineIn;         // command bytes since the last carriage return
+    std::string lineIn;  // command bytes since the last carriage return
     std::string written;
     std::vector<sim::Call> calls;
     std::map<std::string, Failure> failures;
@@ -59,9 +59,78 @@ struct State {
     std::string fixedReading;
     double drift = 7.00;
     uint32_t rng = 12345;
+    // Knobs for a program run as a child process, set from its environment.
+    std::string wireLogPath;    // every byte written, appended to this file
+    std::string eventLogPath;   // "open SERIAL" and "close", a line each
+    int unplugAfterPolls = -1;  // "PH" answered before the converter goes
+    double replugAfterMs = -1;  // and how long it stays away (< 0: for good)
+    int pollsAnswered = 0;
+    int unpluggedDevice = -1;
+    double unpluggedAtMs = 0;
 };
 
 void defaults(State& s);
+State& S();
+double now();
+
+int envInt(const char* name, int fallback)
+{
+    const char* env = std::getenv(name);
+    return env && *env ? std::atoi(env) : fallback;
+}
+
+// A program under test runs as a child process and cannot be scripted
+// through SimControl.h; these variables give it the few situations the tests
+// of a whole program need.
+void environmentKnobs(State& s)
+{
+    // TIREVO_SIM_OTHERS: converters that are not meters, listed first.
+    const int others = std::clamp(envInt("TIREVO_SIM_OTHERS", 0), 0, 9);
+    for (int i = others; i >= 1; --i)
+        s.devices.insert(s.devices.begin(), {"FT232R USB UART", "FTOTHER" + std::to_string(i)});
+    // TIREVO_SIM_READING: every reply carries this reading.
+    if (const char* env = std::getenv("TIREVO_SIM_READING"))
+        s.fixedReading = env;
+    // TIREVO_SIM_UNPLUG_AFTER_POLLS: the meter answers that many "PH", and
+    // its converter is unplugged at the next one; TIREVO_SIM_REPLUG_AFTER_MS
+    // plugs it back that long afterwards (never when unset).
+    s.unplugAfterPolls = envInt("TIREVO_SIM_UNPLUG_AFTER_POLLS", -1);
+    s.replugAfterMs = envInt("TIREVO_SIM_REPLUG_AFTER_MS", -1);
+    // TIREVO_SIM_WIRE_LOG: a file that receives every byte that reaches the
+    // line, in order.
+    if (const char* env = std::getenv("TIREVO_SIM_WIRE_LOG"))
+        s.wireLogPath = env;
+    // TIREVO_SIM_EVENTS: a file that receives a line for every successful
+    // open and close, so a test sees the device released.
+    if (const char* env = std::getenv("TIREVO_SIM_EVENTS"))
+        s.eventLogPath = env;
+}
+
+void appendTo(const std::string& path, const std::string& bytes)
+{
+    if (path.empty())
+        return;
+    if (FILE* f = std::fopen(path.c_str(), "ab")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+}
+
+void logWire(const std::string& bytes) { appendTo(S().wireLogPath, bytes); }
+
+// The converter unplugged through TIREVO_SIM_UNPLUG_AFTER_POLLS comes back
+// once its time is up; looked at where a program looks for it.
+void replugWhenDue()
+{
+    State& s = S();
+    if (s.unpluggedDevice < 0 || s.replugAfterMs < 0 || now() - s.unpluggedAtMs < s.replugAfterMs)
+        return;
+    s.devices[s.unpluggedDevice].plugged = true;
+    if (s.current && s.current->device == s.unpluggedDevice)
+        s.current = nullptr;
+    s.unpluggedDevice = -1;
+    s.unplugAfterPolls = -1;
+}
 
 State& S()
 {
@@ -99,6 +168,7 @@ void defaults(State& s)
         std::snprintf(serial, sizeof serial, "QP%06d", i);
         s.devices.push_back({"QUVA USB pH Meter", serial});
     }
+    environmentKnobs(s);
 }
 
 // The record is for tests; a long demo run must not grow it without bound.
@@ -145,8 +215,8 @@ std::vector<int> listed()
 FT_STATUS usable(FT_HANDLE h, const std::string& fn)
 {
     auto* handle = static_cast<Handle*>(h);
-    const bool known = std::any_of(S().handles.begin(), S().handles.end(),
-                                   [&](const auto& p) { return p.get() == handle; });
+    const bool known =
+        std::any_of(S().handles.begin(), S().handles.end(), [&](const auto& p) { return p.get() == handle; });
     if (!known || !handle->open)
         return FT_INVALID_HANDLE;
     if (!S().devices[handle->device].plugged)
@@ -181,6 +251,16 @@ void command(const std::string& line)
     State& s = S();
     if (!s.autoReply || !s.current || s.devices[s.current->device].silent)
         return;
+    if (line == "PH" && s.unplugAfterPolls >= 0 && s.pollsAnswered >= s.unplugAfterPolls &&
+        s.unpluggedDevice < 0) {
+        s.unpluggedDevice = s.current->device;
+        s.unpluggedAtMs = now();
+        s.devices[s.unpluggedDevice].plugged = false;
+        s.rx.clear();
+        return;
+    }
+    if (line == "PH")
+        ++s.pollsAnswered;
     if (line == "PH")
         queue("pH: " + nextReading() + "\r", now() + s.replyDelayMs);
     else if (line == "V")
@@ -207,6 +287,7 @@ extern "C" {
 
 FT_EXPORT FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, DWORD Flags)
 {
+    replugWhenDue();
     const auto devices = listed();
     if (Flags & FT_LIST_NUMBER_ONLY) {
         if (!pArg1)
@@ -239,6 +320,7 @@ FT_EXPORT FT_STATUS FT_OpenEx(void* pArg1, DWORD Flags, FT_HANDLE* pHandle)
 {
     State& s = S();
     const std::string name = pArg1 ? static_cast<const char*>(pArg1) : "";
+    replugWhenDue();
     if (!pHandle || Flags != FT_OPEN_BY_SERIAL_NUMBER)
         return record("FT_OpenEx", {Flags}, name, FT_INVALID_PARAMETER);
     FT_STATUS status = FT_OK;
@@ -255,6 +337,7 @@ FT_EXPORT FT_STATUS FT_OpenEx(void* pArg1, DWORD Flags, FT_HANDLE* pHandle)
         s.rx.clear();
         s.lineIn.clear();
         *pHandle = s.current;
+        appendTo(s.eventLogPath, "open " + name + "\n");
         return record("FT_OpenEx", {Flags}, name, FT_OK);
     }
     return record("FT_OpenEx", {Flags}, name, FT_DEVICE_NOT_FOUND);
@@ -264,11 +347,12 @@ FT_EXPORT FT_STATUS FT_Close(FT_HANDLE h)
 {
     State& s = S();
     auto* handle = static_cast<Handle*>(h);
-    const bool known = std::any_of(s.handles.begin(), s.handles.end(),
-                                   [&](const auto& p) { return p.get() == handle; });
+    const bool known =
+        std::any_of(s.handles.begin(), s.handles.end(), [&](const auto& p) { return p.get() == handle; });
     if (!known || !handle->open)
         return record("FT_Close", {}, "", FT_INVALID_HANDLE);
     handle->open = false;
+    appendTo(s.eventLogPath, "close\n");
     if (s.current == handle) {
         s.current = nullptr;
         s.rx.clear();
@@ -315,6 +399,7 @@ FT_EXPORT FT_STATUS FT_Write(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToWrite, 
     if (s.written.size() + data.size() > kMaxWritten)
         s.written.erase(0, std::min(s.written.size(), kMaxWritten / 2 + data.size()));
     s.written += data;
+    logWire(data);
     record("FT_Write", {dwBytesToWrite, dwBytesToWrite}, data, FT_OK);
     for (char c : data) {
         if (c == '\r') {
@@ -341,19 +426,12 @@ FT_EXPORT FT_STATUS FT_SetDataCharacteristics(FT_HANDLE h, UCHAR WordLength, UCH
 
 FT_EXPORT FT_STATUS FT_SetFlowControl(FT_HANDLE h, USHORT FlowControl, UCHAR XonChar, UCHAR XoffChar)
 {
-    return record("FT_SetFlowControl", {FlowControl, XonChar, XoffChar}, "",
-                  usable(h, "FT_SetFlowControl"));
+    return record("FT_SetFlowControl", {FlowControl, XonChar, XoffChar}, "", usable(h, "FT_SetFlowControl"));
 }
 
-FT_EXPORT FT_STATUS FT_SetDtr(FT_HANDLE h)
-{
-    return record("FT_SetDtr", {}, "", usable(h, "FT_SetDtr"));
-}
+FT_EXPORT FT_STATUS FT_SetDtr(FT_HANDLE h) { return record("FT_SetDtr", {}, "", usable(h, "FT_SetDtr")); }
 
-FT_EXPORT FT_STATUS FT_SetRts(FT_HANDLE h)
-{
-    return record("FT_SetRts", {}, "", usable(h, "FT_SetRts"));
-}
+FT_EXPORT FT_STATUS FT_SetRts(FT_HANDLE h) { return record("FT_SetRts", {}, "", usable(h, "FT_SetRts")); }
 
 FT_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE h, ULONG ReadTimeout, ULONG WriteTimeout)
 {

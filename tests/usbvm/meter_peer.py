@@ -15,6 +15,16 @@ Connects to the unix socket of the converter's serial side ($USBVM_SOCK or
 Logs every byte with a time stamp to --log (default stderr). Exits 0 when it
 saw at least --expect-ph PH commands, a complete BURST and a BYE, in that
 order, and with --replug-after a PH after plugging back in; 1 otherwise.
+
+With --cli it plays the meter for tirevo-cli's runs instead: no BURST or BYE;
+after the --hangup-greeting'th greeting ("S20") it answers --hangup-ph polls
+and hangs up at the next one (the converter is unplugged), and with
+--replug-after comes back. It then exits 0 when the first run was greeted
+("S20", then "V") and polled at least --expect-ph times before the second
+greeting, the greeting came again after the replug and polls followed it, and
+the commands were paced: at least half of them arrived one character a read,
+at least --min-gap-ms apart (a busy host may now and then deliver two bytes
+in one read; a program that does not pace never has a single command paced).
 Standard library only.
 """
 import argparse
@@ -96,6 +106,81 @@ class Meter:
                 h[:burst].count(b"PH") >= 1 and h[bye + 1:].count(b"PH") >= ph_after_bye)
 
 
+class Pacing:
+    """How each command's bytes arrived: paced when every character came in a
+    read of its own, at least min_gap_s after the character before it."""
+
+    def __init__(self, min_gap_s):
+        self.min_gap_s = min_gap_s
+        self.pending = []  # (byte, time, read number) of the command so far
+        self.commands = []  # (command, paced)
+        self.reads = 0
+
+    def feed(self, data, t):
+        self.reads += 1
+        for byte in data:
+            if byte in (0x0A, 0x00):
+                continue
+            self.pending.append((byte, t, self.reads))
+            if byte != 0x0D:
+                continue
+            command = bytes(b for b, _, _ in self.pending[:-1]).strip().upper()
+            reads = [r for _, _, r in self.pending]
+            times = [t for _, t, _ in self.pending]
+            paced = (len(set(reads)) == len(reads) and
+                     all(b - a >= self.min_gap_s for a, b in zip(times, times[1:])))
+            self.commands.append((command, paced))
+            self.pending = []
+
+    def paced_share(self):
+        if not self.commands:
+            return 0.0
+        return sum(1 for _, paced in self.commands if paced) / len(self.commands)
+
+
+class CliMeter(Meter):
+    """The meter for tirevo-cli: hangs up instead of answering the poll after
+    the hangup_ph'th one that follows the hangup_greeting'th "S20"."""
+
+    def __init__(self, hangup_greeting, hangup_ph):
+        super().__init__()
+        self.hangup_greeting = hangup_greeting
+        self.hangup_ph = hangup_ph
+        self.hung_up = False
+
+    def feed(self, data):
+        # A byte at a time, so the last command in the history is the one
+        # each action answers.
+        actions = []
+        for byte in data:
+            for action in super().feed(bytes([byte])):
+                if (not self.hung_up and self.history[-1] == b"PH" and
+                        self.history.count(b"S20") == self.hangup_greeting and
+                        self.polls_since_greeting() > self.hangup_ph):
+                    self.hung_up = True
+                    self.history.append(b"<unplugged>")
+                    return actions + [("hangup", None)]
+                actions.append(action)
+        return actions
+
+    def polls_since_greeting(self):
+        last = len(self.history) - 1 - self.history[::-1].index(b"S20")
+        return self.history[last:].count(b"PH")
+
+    def complete(self, expect_ph, pacing, min_paced_share=0.5):
+        """True when the runs went as the tirevo-cli checks run them."""
+        h = self.history
+        greetings = [i for i in range(len(h) - 1) if h[i] == b"S20" and h[i + 1] == b"V"]
+        if len(greetings) < 3 or b"<unplugged>" not in h:
+            return False
+        unplugged = h.index(b"<unplugged>")
+        first_run = h[greetings[0]:greetings[1]]
+        after = [i for i in greetings if i > unplugged]
+        return (first_run.count(b"PH") >= expect_ph and bool(after) and
+                h[after[0]:].count(b"PH") >= 1 and
+                pacing.paced_share() >= min_paced_share)
+
+
 def connect(path, wait_s):
     deadline = time.monotonic() + wait_s
     while True:
@@ -110,7 +195,7 @@ def connect(path, wait_s):
             time.sleep(0.05)
 
 
-def serve(sock, meter, note):
+def serve(sock, meter, note, pacing=None):
     """Answers commands until BYE (returns True) or until the VM closes the
     line (returns False)."""
     while True:
@@ -118,6 +203,8 @@ def serve(sock, meter, note):
         if not data:
             note("the VM closed the line")
             return False
+        if pacing is not None:
+            pacing.feed(data, time.monotonic())
         note(f"rx {data!r}")
         for action, payload in meter.feed(data):
             if action == "send":
@@ -141,6 +228,14 @@ def main(argv=None):
                     help="PH commands expected before BYE")
     ap.add_argument("--replug-after", type=float, default=0,
                     help="seconds after hanging up before connecting again (0: never)")
+    ap.add_argument("--cli", action="store_true",
+                    help="play the meter for tirevo-cli's runs (see above)")
+    ap.add_argument("--hangup-greeting", type=int, default=2,
+                    help="--cli: the greeting after which the converter is unplugged")
+    ap.add_argument("--hangup-ph", type=int, default=3,
+                    help="--cli: polls answered after that greeting before unplugging")
+    ap.add_argument("--min-gap-ms", type=float, default=1.0,
+                    help="--cli: least time between two characters of a paced command")
     args = ap.parse_args(argv)
     if not args.socket:
         ap.error("no socket: pass --socket or set USBVM_SOCK")
@@ -151,19 +246,25 @@ def main(argv=None):
     def note(what):
         print(f"meter-peer: {time.monotonic() - t0:9.4f}s {what}", file=log)
 
-    meter = Meter()
+    meter = CliMeter(args.hangup_greeting, args.hangup_ph) if args.cli else Meter()
+    pacing = Pacing(args.min_gap_ms / 1000.0) if args.cli else None
     replugged = False
     while True:
         sock = connect(args.socket, 10)
         note(f"connected to {args.socket}")
-        hung_up = serve(sock, meter, note)
+        hung_up = serve(sock, meter, note, pacing)
         sock.close()
         if not (hung_up and args.replug_after > 0 and not replugged):
             break
         time.sleep(args.replug_after)
         replugged = True
         note("plugging the converter back in")
-    ok = meter.complete(args.expect_ph, 1 if args.replug_after > 0 else 0)
+    if args.cli:
+        ok = meter.complete(args.expect_ph, pacing)
+        paced = sum(1 for _, p in pacing.commands if p)
+        note(f"paced commands: {paced} of {len(pacing.commands)}")
+    else:
+        ok = meter.complete(args.expect_ph, 1 if args.replug_after > 0 else 0)
     note(f"commands {meter.history!r}; session {'complete' if ok else 'INCOMPLETE'}")
     if log is not sys.stderr:
         log.close()

@@ -117,5 +117,58 @@ class Session(unittest.TestCase):
             self.assertEqual(result.get("rc"), 1)
 
 
+class CliRuns(unittest.TestCase):
+    """The meter as tirevo-cli's runs in the VM meet it."""
+
+    @staticmethod
+    def paced(meter, pacing, text, t0, gap):
+        """Feeds text a byte a read, gap seconds apart; returns the actions."""
+        actions = []
+        for i, byte in enumerate(text):
+            pacing.feed(bytes([byte]), t0 + i * gap)
+            actions += meter.feed(bytes([byte]))
+        return actions
+
+    def test_pacing_needs_a_read_per_character_and_the_gap(self):
+        cases = [
+            ([b"P", b"H", b"\r"], [0.0, 0.003, 0.006], True),
+            ([b"P", b"H", b"\r"], [0.0, 0.0005, 0.006], False),  # too close
+            ([b"PH", b"\r"], [0.0, 0.006], False),              # two in one read
+            ([b"PH\r"], [0.0], False),
+            ([b"\r"], [0.0], True),                              # an empty command
+        ]
+        for reads, times, paced in cases:
+            pacing = meter_peer.Pacing(0.001)
+            for data, t in zip(reads, times):
+                pacing.feed(data, t)
+            self.assertEqual(pacing.commands, [(b"".join(reads).strip(), paced)], (reads, times))
+
+    def test_hangs_up_at_the_poll_after_the_answered_ones(self):
+        meter = meter_peer.CliMeter(hangup_greeting=2, hangup_ph=2)
+        pacing = meter_peer.Pacing(0.001)
+        t = 0.0
+        for command in [b"S20\r", b"V\r", b"PH\r", b"PH\r", b"PH\r", b"S20\r", b"V\r", b"PH\r", b"PH\r"]:
+            actions = self.paced(meter, pacing, command, t, 0.003)
+            self.assertNotIn(("hangup", None), actions, command)
+            t += 1
+        self.assertEqual(self.paced(meter, pacing, b"PH\r", t, 0.003), [("hangup", None)])
+        self.assertFalse(meter.complete(3, pacing), "not yet greeted after the replug")
+        for command in [b"S20\r", b"V\r", b"PH\r"]:
+            self.assertNotIn(("hangup", None), self.paced(meter, pacing, command, t + 5, 0.003))
+        self.assertTrue(meter.complete(3, pacing))
+        self.assertFalse(meter.complete(4, pacing), "only three polls in the first run")
+
+    def test_unpaced_commands_are_incomplete(self):
+        meter = meter_peer.CliMeter(hangup_greeting=2, hangup_ph=0)
+        pacing = meter_peer.Pacing(0.001)
+        stream = [b"S20\r", b"V\r", b"PH\r", b"S20\r", b"V\r", b"PH\r", b"S20\r", b"V\r", b"PH\r"]
+        for i, command in enumerate(stream):
+            pacing.feed(command, float(i))  # each command in one read
+            meter.feed(command)
+        self.assertIn(b"<unplugged>", meter.history)
+        self.assertEqual(pacing.paced_share(), 0.0)
+        self.assertFalse(meter.complete(1, pacing))
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -1,0 +1,20 @@
+// The calibration command for one point and a value as typed: the same
+// rounding and the same refusals as the calibration page.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tirevo {
+
+struct CalibrationCommand {
+    std::string command;                 // "P10401", when the value can be sent
+    std::optional<std::string> refusal;  // why not, for stderr (exit 2)
+};
+
+// The command for point (1 or 2) and the value as typed. The value is read as
+// the calibration page reads its field, in the locale's decimal separator;
+// "." is also taken, so scripts work in every locale.
+CalibrationCommand CalibrationCommandFor(int point, const std::string& valueText, char decimalSeparator);
+
+}  // namespace tirevo

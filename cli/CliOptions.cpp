@@ -1,0 +1,256 @@
+#include "CliOptions.h"
+
+#include "NumberText.h"
+
+#include <charconv>
+#include <limits>
+#include <map>
+#include <set>
+#include <string_view>
+
+namespace tirevo {
+
+namespace {
+
+// Longer runs than this many seconds are not a meaningful request; the limit
+// keeps the millisecond arithmetic far from overflow.
+constexpr int kMaxSecondsDigits = 9;
+constexpr int kMillisecondsPerSecond = 1000;
+constexpr int kCharacterCodes = 256;
+
+struct CommandInfo {
+    CliCommand command;
+    std::set<std::string_view> options;
+};
+
+const std::map<std::string_view, CommandInfo>& Commands()
+{
+    static const std::map<std::string_view, CommandInfo> commands = {
+        {"list", {CliCommand::List, {"--all"}}},
+        {"read",
+         {CliCommand::Read, {"--serial", "--interval", "--count", "--duration", "--format", "--give-up"}}},
+        {"log",
+         {CliCommand::Log,
+          {"--serial", "--interval", "--count", "--duration", "--dir", "--separator", "--no-timestamp",
+           "--give-up"}}},
+        {"calibrate", {CliCommand::Calibrate, {"--serial", "--point"}}},
+    };
+    return commands;
+}
+
+bool TakesValue(std::string_view option) { return option != "--all" && option != "--no-timestamp"; }
+
+// Decimal digits only, within max; no sign, no blanks.
+std::optional<uint64_t> ParseWhole(std::string_view text, uint64_t max)
+{
+    if (text.empty())
+        return std::nullopt;
+    uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value > max)
+        return std::nullopt;
+    return value;
+}
+
+class Parser {
+public:
+    explicit Parser(const std::vector<std::string>& args) : args_(args) {}
+
+    CliParseResult Run()
+    {
+        if (args_.empty())
+            return Fail("no command given");
+        for (const std::string& arg : args_)
+            if (arg == "--help" || arg == "-h")
+                return Done(CliCommand::Help);
+        if (args_[0] == "--version") {
+            if (args_.size() > 1)
+                return Fail("--version takes nothing else");
+            return Done(CliCommand::Version);
+        }
+        const auto found = Commands().find(args_[0]);
+        if (found == Commands().end())
+            return Fail("unknown command '" + args_[0] + "'");
+        result_.options.command = found->second.command;
+        for (std::size_t i = 1; i < args_.size(); ++i) {
+            std::string option = args_[i];
+            std::optional<std::string> value;
+            if (const std::size_t eq = option.find('=');
+                option.rfind("--", 0) == 0 && eq != std::string::npos) {
+                value = option.substr(eq + 1);
+                option.resize(eq);
+            }
+            if (!found->second.options.count(option))
+                return Fail(option.rfind("-", 0) == 0 ? "unknown option '" + option + "' for " + args_[0]
+                                                      : "unexpected argument '" + option + "'");
+            if (TakesValue(option) && !value) {
+                if (i + 1 >= args_.size())
+                    return Fail(option + " needs a value");
+                value = args_[++i];
+            } else if (!TakesValue(option) && value) {
+                return Fail(option + " takes no value");
+            }
+            if (option == "--point") {
+                // The calibration value follows the point number and is taken
+                // as it stands, so that "-0.05" is refused as a negative value
+                // rather than read as an option.
+                if (i + 1 >= args_.size())
+                    return Fail("--point needs a point (1 or 2) and a value");
+                result_.options.value = args_[++i];
+            }
+            if (!Apply(option, value.value_or(std::string())))
+                return result_;
+        }
+        if (result_.options.command == CliCommand::Calibrate && result_.options.point == 0)
+            return Fail("calibrate needs --point 1|2 VALUE");
+        return result_;
+    }
+
+private:
+    CliParseResult Done(CliCommand command)
+    {
+        result_.options.command = command;
+        return result_;
+    }
+
+    CliParseResult Fail(std::string reason)
+    {
+        result_.error = std::move(reason);
+        return result_;
+    }
+
+    bool Invalid(const std::string& option, const std::string& value, std::string_view expected)
+    {
+        result_.error = "invalid " + option + " '" + value + "': " + std::string(expected);
+        return false;
+    }
+
+    bool Apply(const std::string& option, const std::string& value)
+    {
+        CliOptions& o = result_.options;
+        if (option == "--all") {
+            o.all = true;
+        } else if (option == "--no-timestamp") {
+            o.noTimestamp = true;
+        } else if (option == "--serial") {
+            if (value.empty())
+                return Invalid(option, value, "a serial number is needed");
+            o.serial = value;
+        } else if (option == "--interval") {
+            const auto ms = ParseWhole(value, std::numeric_limits<uint32_t>::max());
+            if (!ms || *ms == 0)
+                return Invalid(option, value, "milliseconds, a whole number from 1 to 4294967295");
+            o.intervalMs = static_cast<uint32_t>(*ms);
+        } else if (option == "--count") {
+            const auto n = ParseWhole(value, std::numeric_limits<uint64_t>::max());
+            if (!n || *n == 0)
+                return Invalid(option, value, "a whole number from 1 up");
+            o.count = *n;
+        } else if (option == "--duration") {
+            const auto ms = ParseSecondsOption(value);
+            if (!ms || *ms == 0)
+                return Invalid(option, value, "seconds, more than 0 (such as 90 or 0.5)");
+            o.durationMs = *ms;
+        } else if (option == "--give-up") {
+            const auto ms = ParseSecondsOption(value);
+            if (!ms)
+                return Invalid(option, value, "seconds, 0 or more (such as 60 or 2.5)");
+            o.giveUpMs = *ms;
+        } else if (option == "--format") {
+            if (value == "text")
+                o.format = OutputFormat::Text;
+            else if (value == "csv")
+                o.format = OutputFormat::Csv;
+            else if (value == "json")
+                o.format = OutputFormat::Json;
+            else
+                return Invalid(option, value, "text, csv or json");
+        } else if (option == "--dir") {
+            if (value.empty())
+                return Invalid(option, value, "a folder is needed");
+            o.dir = value;
+        } else if (option == "--separator") {
+            o.separator = ParseSeparatorOption(value);
+            if (!o.separator)
+                return Invalid(option, value, "one character, or # and its code (#9 is TAB)");
+        } else if (option == "--point") {
+            if (value != "1" && value != "2")
+                return Invalid(option, value, "1 or 2");
+            o.point = value[0] - '0';
+        }
+        return true;
+    }
+
+    const std::vector<std::string>& args_;
+    CliParseResult result_;
+};
+
+}  // namespace
+
+CliParseResult ParseCliOptions(const std::vector<std::string>& args) { return Parser(args).Run(); }
+
+std::optional<char> ParseSeparatorOption(const std::string& text)
+{
+    // A lone "#" is a code left out, as in the settings file.
+    if (text.size() == 1 && text[0] != '#')
+        return text[0];
+    if (text.size() < 2 || text[0] != '#')
+        return std::nullopt;
+    const std::optional<int32_t> code = ParseIntegerText(std::string_view(text).substr(1));
+    if (!code)
+        return std::nullopt;
+    // The settings file takes the code modulo 256; so does the option.
+    const int byte = ((*code % kCharacterCodes) + kCharacterCodes) % kCharacterCodes;
+    return static_cast<char>(static_cast<unsigned char>(byte));
+}
+
+std::optional<int64_t> ParseSecondsOption(const std::string& text)
+{
+    const std::size_t point = text.find('.');
+    const std::string_view whole = std::string_view(text).substr(0, point);
+    const std::string_view fraction =
+        point == std::string::npos ? std::string_view() : std::string_view(text).substr(point + 1);
+    if (whole.size() > kMaxSecondsDigits || (whole.empty() && fraction.empty()))
+        return std::nullopt;
+    const auto digitsOnly = [](std::string_view digits) {
+        for (char c : digits)
+            if (c < '0' || c > '9')
+                return false;
+        return true;
+    };
+    if (!digitsOnly(whole) || !digitsOnly(fraction))
+        return std::nullopt;
+    int64_t ms = 0;
+    for (char c : whole)
+        ms = ms * 10 + (c - '0');
+    ms *= kMillisecondsPerSecond;
+    // Milliseconds are the finest the session's clock knows; further digits
+    // are cut, but a non-zero request never becomes zero.
+    int scale = kMillisecondsPerSecond / 10;
+    bool nonZeroCut = false;
+    for (char c : fraction) {
+        if (scale > 0)
+            ms += (c - '0') * scale;
+        else if (c != '0')
+            nonZeroCut = true;
+        scale /= 10;
+    }
+    if (ms == 0 && nonZeroCut)
+        ms = 1;
+    return ms;
+}
+
+std::string UsageText()
+{
+    return "Usage:\n"
+           "  tirevo-cli list [--all]\n"
+           "  tirevo-cli read      [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
+           "                       [--format text|csv|json] [--give-up SECONDS]\n"
+           "  tirevo-cli log       [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
+           "                       [--dir DIR] [--separator CHAR|#CODE] [--no-timestamp]\n"
+           "                       [--give-up SECONDS]\n"
+           "  tirevo-cli calibrate [--serial S] --point 1|2 VALUE\n"
+           "  tirevo-cli --help | --version\n";
+}
+
+}  // namespace tirevo

@@ -1,0 +1,53 @@
+// The command line of tirevo-cli: which command, and the options given for it.
+// Parsing only records what was typed; defaults from the settings file are
+// merged in later (RunSettings), so an option always wins over the file.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tirevo {
+
+enum class CliCommand { Help, Version, List, Read, Log, Calibrate };
+
+enum class OutputFormat { Text, Csv, Json };
+
+struct CliOptions {
+    CliCommand command = CliCommand::Help;
+    bool all = false;  // list: other converters too
+    std::optional<std::string> serial;
+    std::optional<uint32_t> intervalMs;
+    std::optional<uint64_t> count;
+    std::optional<int64_t> durationMs;
+    std::optional<int64_t> giveUpMs;
+    OutputFormat format = OutputFormat::Text;
+    std::optional<std::string> dir;
+    std::optional<char> separator;
+    bool noTimestamp = false;
+    int point = 0;      // calibrate: 1 or 2
+    std::string value;  // calibrate: the value as typed
+};
+
+struct CliParseResult {
+    CliOptions options;
+    // Set when the command line cannot be run: the one-line reason.
+    std::optional<std::string> error;
+};
+
+// args are the arguments after the program name.
+CliParseResult ParseCliOptions(const std::vector<std::string>& args);
+
+// The usage text shown by --help and after a usage error.
+std::string UsageText();
+
+// "CHAR" or "#CODE" (integer text, taken modulo 256), as the settings file's
+// Separator; exactly one character or a "#" with a valid code.
+std::optional<char> ParseSeparatorOption(const std::string& text);
+
+// A whole number of seconds or a decimal fraction ("2", "0.5"), as
+// milliseconds; nothing for anything else, negative values included.
+std::optional<int64_t> ParseSecondsOption(const std::string& text);
+
+}  // namespace tirevo

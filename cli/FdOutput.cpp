@@ -1,0 +1,24 @@
+#include "FdOutput.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace tirevo {
+
+int WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+}  // namespace tirevo

@@ -1,0 +1,15 @@
+// Output straight to a file descriptor, without a buffer in the program: what
+// was printed is with the system even when the program is killed right after.
+#pragma once
+
+#include <string_view>
+
+namespace tirevo {
+
+// Writes every byte, going on after interrupted or partial writes. Returns 0
+// or the system error number.
+int WriteAll(int fd, std::string_view bytes);
+
+bool IsTerminal(int fd);
+
+}  // namespace tirevo

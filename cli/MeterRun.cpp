@@ -1,0 +1,205 @@
+#include "MeterRun.h"
+
+#include "FdOutput.h"
+#include "ReadingOutput.h"
+#include "ReadingText.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace tirevo {
+
+namespace {
+
+constexpr const char* kProgramName = "tirevo-cli";
+// A read run of at most this many readings is over before a status line would
+// tell anything.
+constexpr uint64_t kShortRunReadings = 10;
+constexpr int64_t kStatusRefreshMs = 1000;
+
+bool WantsStatusLine(const CliOptions& options, int errFd)
+{
+    if (!IsTerminal(errFd))
+        return false;
+    return options.command == CliCommand::Log || !options.count || *options.count > kShortRunReadings;
+}
+
+std::string LinkText(const std::string& serial, bool responding)
+{
+    // The window's status bar says the same.
+    return "USB pH meter S/N " + serial + (responding ? " connected" : " not responding");
+}
+
+}  // namespace
+
+MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
+    : setup_(std::move(setup)),
+      clock_(clock),
+      wait_(wait),
+      session_(clock),
+      scheduler_(session_, clock),
+      status_(setup_.errFd, WantsStatusLine(setup_.options, setup_.errFd))
+{
+    // A log kept on a machine nobody watches is read from its file; readings
+    // go to stdout only when someone sees them there.
+    printReadings_ = !Logging() || IsTerminal(setup_.outFd);
+    session_.AddListener(this);
+}
+
+MeterRun::~MeterRun() { session_.RemoveListener(this); }
+
+void MeterRun::Say(const std::string& line)
+{
+    status_.Clear();
+    WriteAll(setup_.errFd, std::string(kProgramName) + ": " + line + "\n");
+}
+
+void MeterRun::Print(const std::string& text)
+{
+    if (!printReadings_)
+        return;
+    status_.Clear();
+    if (WriteAll(setup_.outFd, text) == 0)
+        return;
+    // The reader has gone (or the disk under stdout is full): a read run has
+    // nobody left to read to; a log run goes on into its file.
+    printReadings_ = false;
+    if (!Logging())
+        endCode_ = kExitDone;
+}
+
+int MeterRun::Run()
+{
+    session_.SetPollInterval(setup_.settings.intervalMs);
+    const ConnectResult connected = session_.Connect(setup_.serial);
+    if (connected != ConnectResult::Connected) {
+        Say("the meter " + setup_.serial + " cannot be opened (is another program using it?)");
+        return kExitNoMeter;
+    }
+    // A converter gone during the setup has been reported lost already.
+    if (session_.Status() == LinkStatus::Connected)
+        Say(LinkText(setup_.serial, true));
+
+    if (Logging()) {
+        DataLogOptions log;
+        log.folder = setup_.options.dir.value_or(std::string());
+        log.useTimeStamp = setup_.settings.useTimeStamp;
+        log.separator = setup_.settings.separator;
+        if (const int error = dataLog_.Start(log, setup_.appVersion, setup_.serial)) {
+            Say("cannot create a log file in " + (log.folder.empty() ? std::string(".") : log.folder) + ": " +
+                std::strerror(error));
+            session_.Close();
+            return kExitLogFile;
+        }
+        Say("logging to " + dataLog_.FileName());
+    } else {
+        Print(OutputHeader(setup_.options.format));
+    }
+
+    scheduler_.Start();
+    startMs_ = clock_.NowMs();
+    ShowStatus(startMs_);
+    for (;;) {
+        const int64_t now = clock_.NowMs();
+        if (endCode_ || Finished(now))
+            break;
+        if (lostSinceMs_ && setup_.options.giveUpMs && now - *lostSinceMs_ >= *setup_.options.giveUpMs) {
+            Say("gave up: the meter " + setup_.serial + " did not come back");
+            return Finish(kExitGaveUp);
+        }
+        if (wait_.Wait(NextWakeMs(now) - now))
+            break;
+        scheduler_.RunDue();
+        ShowStatus(clock_.NowMs());
+    }
+    return Finish(endCode_.value_or(kExitDone));
+}
+
+bool MeterRun::Finished(int64_t nowMs) const
+{
+    const CliOptions& o = setup_.options;
+    return (o.count && readings_ >= *o.count) || (o.durationMs && nowMs - startMs_ >= *o.durationMs);
+}
+
+int64_t MeterRun::NextWakeMs(int64_t nowMs) const
+{
+    int64_t wake = scheduler_.NextDueMs();
+    if (setup_.options.durationMs)
+        wake = std::min(wake, startMs_ + *setup_.options.durationMs);
+    if (lostSinceMs_ && setup_.options.giveUpMs)
+        wake = std::min(wake, *lostSinceMs_ + *setup_.options.giveUpMs);
+    if (status_.Enabled())
+        wake = std::min(wake, nowMs + kStatusRefreshMs - (nowMs - startMs_) % kStatusRefreshMs);
+    return std::max(wake, nowMs);
+}
+
+void MeterRun::ShowStatus(int64_t nowMs)
+{
+    if (!status_.Enabled())
+        return;
+    RunProgress progress;
+    progress.serial = setup_.serial;
+    progress.lastReading = lastReading_;
+    progress.readings = readings_;
+    progress.elapsedMs = nowMs - startMs_;
+    progress.fileName = Logging() ? dataLog_.FileName() : std::string();
+    progress.responding = responding_;
+    status_.Show(StatusText(progress));
+}
+
+int MeterRun::Finish(int exitCode)
+{
+    session_.Close();
+    if (Logging() && dataLog_.Logging()) {
+        if (const int error = dataLog_.Stop()) {
+            Say("cannot finish " + dataLog_.FileName() + ": " + std::strerror(error));
+            exitCode = kExitLogFile;
+        }
+    }
+    ShowStatus(clock_.NowMs());
+    // The last state stays readable above the prompt.
+    if (status_.Enabled())
+        WriteAll(setup_.errFd, "\n");
+    return exitCode;
+}
+
+void MeterRun::ReadingReceived(const Reading& reading)
+{
+    if (endCode_ || (setup_.options.count && readings_ >= *setup_.options.count))
+        return;
+    if (Logging()) {
+        // On disk first: a row printed is a row kept, whatever ends the
+        // program afterwards.
+        const std::string text = FormatReading(reading.value, setup_.decimalSeparator);
+        if (const int error = dataLog_.WriteRow(text, setup_.timeSeparator)) {
+            Say("cannot write to " + dataLog_.FileName() + ": " + std::strerror(error));
+            endCode_ = kExitLogFile;
+            return;
+        }
+    }
+    ++readings_;
+    lastReading_ = FormatReading(reading.value, '.');
+    Print(OutputLine(Logging() ? OutputFormat::Text : setup_.options.format, LocalWallTime(), lastReading_,
+                     setup_.serial));
+}
+
+void MeterRun::StatusChanged(LinkStatus status)
+{
+    if (status == LinkStatus::Connected) {
+        lostSinceMs_.reset();
+        if (!responding_) {
+            responding_ = true;
+            Say(LinkText(setup_.serial, true));
+        }
+    } else if (status == LinkStatus::Lost || status == LinkStatus::Reopening) {
+        if (!lostSinceMs_)
+            lostSinceMs_ = clock_.NowMs();
+        if (responding_) {
+            responding_ = false;
+            Say(LinkText(setup_.serial, false));
+        }
+    }
+}
+
+}  // namespace tirevo

@@ -1,0 +1,43 @@
+// The readings on stdout: "text" for people, "csv" and "json" for programs.
+// Numbers always carry "." whatever the locale, so scripts can read them.
+#pragma once
+
+#include "CliOptions.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tirevo {
+
+// A local wall-clock time with its offset from UTC, as one sample.
+struct WallTime {
+    int year = 0;
+    int month = 0;  // 1..12
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+    int utcOffsetSeconds = 0;  // east of UTC positive
+};
+
+// The system's local time now.
+WallTime LocalWallTime();
+
+// 2026-12-08T14:03:01.250+01:00
+std::string IsoLocalTime(const WallTime& time);
+
+// The line before the first reading; empty when the format has none.
+std::string OutputHeader(OutputFormat format);
+
+// One reading as a line with its line end. readingText is the reading as the
+// window shows it, with "." as its decimal separator.
+std::string OutputLine(OutputFormat format, const WallTime& time, std::string_view readingText,
+                       std::string_view serial);
+
+// The text as a JSON string literal, quotes included; bytes from 0x80 up are
+// taken as Latin-1, as the window shows the driver's bytes.
+std::string JsonString(std::string_view text);
+
+}  // namespace tirevo

@@ -1,0 +1,34 @@
+// What a read or log run uses: the options given, else the settings file the
+// window reads, else the window's defaults. The file is only ever read here.
+#pragma once
+
+#include "CliOptions.h"
+#include "SettingsFile.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tirevo {
+
+// The settings file for a tirevo-cli at cliProgramPath: the window's file,
+// tirevo.INI, where the window beside it keeps it (beside the programs, or
+// the user's own when that is where the window writes); a copy of tirevo-cli
+// elsewhere reads the file beside the copy. Nothing is created.
+std::string CliSettingsFile(const std::string& cliProgramPath);
+
+struct RunSettings {
+    uint32_t intervalMs = 1000;
+    bool useTimeStamp = true;
+    char separator = '\t';
+    // A line for stderr when the file has a value the window would report.
+    std::optional<std::string> warning;
+};
+
+RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResult& loaded,
+                               const std::string& iniPath);
+
+// The running program's own file, for the settings beside it.
+std::string OwnProgramPath();
+
+}  // namespace tirevo

@@ -1,0 +1,135 @@
+// tirevo-cli: the meter from a terminal, a script or a machine without a
+// display. Same session, same log files as the window.
+#include "Calibrate.h"
+#include "CalibrationCommand.h"
+#include "CliOptions.h"
+#include "DriverBinding.h"
+#include "FdOutput.h"
+#include "LocaleSeparators.h"
+#include "MeterChoice.h"
+#include "MeterList.h"
+#include "MeterRun.h"
+#include "RunSettings.h"
+#include "SignalWatch.h"
+#include "Version.h"
+
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tirevo;
+
+constexpr int kOut = 1;
+constexpr int kErr = 2;
+
+void Error(const std::string& text) { WriteAll(kErr, "tirevo-cli: " + text + "\n"); }
+
+int UsageError(const std::string& reason)
+{
+    Error(reason);
+    WriteAll(kErr, UsageText());
+    return kExitUsage;
+}
+
+int List(const CliOptions& options)
+{
+    std::string out;
+    for (const ListedDevice& device : ListDevices(options.all))
+        out += ListLine(device);
+    WriteAll(kOut, out);
+    return kExitDone;
+}
+
+// The meter of this run, or the exit code when there is none to take.
+int Choose(const CliOptions& options, std::string& serial)
+{
+    const MeterChoice choice = ChooseMeter(ListDevices(false), options.serial);
+    if (choice.status != MeterChoiceStatus::Chosen) {
+        Error(choice.message);
+        return kExitNoMeter;
+    }
+    serial = choice.serial;
+    return kExitDone;
+}
+
+int Calibrate(const CliOptions& options)
+{
+    const LocaleSeparators separators = ReadLocaleSeparators();
+    const CalibrationCommand calibration =
+        CalibrationCommandFor(options.point, options.value, separators.decimal);
+    // Refused before any meter is touched, as the page refuses before sending.
+    if (calibration.refusal)
+        return UsageError(*calibration.refusal);
+    std::string serial;
+    if (const int code = Choose(options, serial))
+        return code;
+    SystemMeterClock clock;
+    return SendCalibration(clock, serial, calibration.command, kErr);
+}
+
+int ReadOrLog(const CliOptions& options, SignalWatch& endings)
+{
+    const LocaleSeparators separators = ReadLocaleSeparators();
+    const std::string iniPath = CliSettingsFile(OwnProgramPath());
+    MeterRunSetup setup;
+    setup.options = options;
+    setup.settings = ResolveRunSettings(options, LoadSettings(iniPath, separators.decimal), iniPath);
+    if (setup.settings.warning)
+        Error(*setup.settings.warning);
+    if (const int code = Choose(options, setup.serial))
+        return code;
+    setup.appVersion = std::string(kAppVersion);
+    setup.decimalSeparator = separators.decimal;
+    setup.timeSeparator = separators.time;
+    setup.outFd = kOut;
+    setup.errFd = kErr;
+    SystemMeterClock clock;
+    MeterRun run(std::move(setup), clock, endings);
+    return run.Run();
+}
+
+int Main(const std::vector<std::string>& args)
+{
+    // Before anything can open the meter: a signal from now on ends the run
+    // between two ticks instead of in the middle of one.
+    SignalWatch endings;
+
+    const CliParseResult parsed = ParseCliOptions(args);
+    if (parsed.error)
+        return UsageError(*parsed.error);
+    const CliOptions& options = parsed.options;
+    switch (options.command) {
+    case CliCommand::Help:
+        WriteAll(kOut, UsageText());
+        return kExitDone;
+    case CliCommand::Version:
+        WriteAll(kOut, "tirevo-cli " + std::string(kAppVersion) + "\n");
+        return kExitDone;
+    default:
+        break;
+    }
+
+    BindFTDriver();
+    switch (options.command) {
+    case CliCommand::List:
+        return List(options);
+    case CliCommand::Calibrate:
+        return Calibrate(options);
+    default:
+        return ReadOrLog(options, endings);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    try {
+        return Main(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& error) {
+        Error(error.what());
+        return kExitNoMeter;
+    }
+}

@@ -1,0 +1,185 @@
+// The command line as typed: what is accepted, what each option becomes, and
+// the reason given for what is refused.
+#include "CliOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+using tirevo::CliCommand;
+using tirevo::OutputFormat;
+
+std::vector<std::string> Split(const std::string& line)
+{
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    for (std::string word; in >> word;)
+        out.push_back(word);
+    return out;
+}
+
+struct RefusedCase {
+    const char* args;
+    const char* reason;  // a part of the one-line reason
+};
+
+class RefusedOptions : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedOptions, GiveTheReason)
+{
+    const tirevo::CliParseResult result = tirevo::ParseCliOptions(Split(GetParam().args));
+    ASSERT_TRUE(result.error) << GetParam().args;
+    EXPECT_NE(result.error->find(GetParam().reason), std::string::npos) << *result.error;
+    EXPECT_EQ(result.error->find('\n'), std::string::npos) << "one line: " << *result.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, RefusedOptions,
+    testing::Values(RefusedCase{"", "no command"}, RefusedCase{"status", "unknown command 'status'"},
+                    RefusedCase{"read --bogus", "unknown option '--bogus' for read"},
+                    RefusedCase{"list --serial QP1", "unknown option '--serial' for list"},
+                    RefusedCase{"read --dir /tmp", "unknown option '--dir' for read"},
+                    RefusedCase{"log --format csv", "unknown option '--format' for log"},
+                    RefusedCase{"read extra", "unexpected argument 'extra'"},
+                    RefusedCase{"read --count", "--count needs a value"},
+                    RefusedCase{"read --count 0", "invalid --count '0'"},
+                    RefusedCase{"read --count -3", "invalid --count '-3'"},
+                    RefusedCase{"read --count 3x", "invalid --count '3x'"},
+                    RefusedCase{"read --count 99999999999999999999", "invalid --count"},
+                    RefusedCase{"read --interval 0", "invalid --interval '0'"},
+                    RefusedCase{"read --interval 4294967296", "invalid --interval"},
+                    RefusedCase{"read --interval 1.5", "invalid --interval"},
+                    RefusedCase{"read --duration 0", "invalid --duration '0'"},
+                    RefusedCase{"read --duration -1", "invalid --duration"},
+                    RefusedCase{"read --duration 1e3", "invalid --duration"},
+                    RefusedCase{"read --give-up soon", "invalid --give-up 'soon'"},
+                    RefusedCase{"read --format xml", "invalid --format 'xml': text, csv or json"},
+                    RefusedCase{"read --serial=", "invalid --serial ''"},
+                    RefusedCase{"read --all=1", "unknown option '--all'"},
+                    RefusedCase{"log --no-timestamp=1", "--no-timestamp takes no value"},
+                    RefusedCase{"log --separator ab", "invalid --separator 'ab'"},
+                    RefusedCase{"log --separator #", "invalid --separator '#'"},
+                    RefusedCase{"log --separator #x", "invalid --separator '#x'"},
+                    RefusedCase{"calibrate", "calibrate needs --point"},
+                    RefusedCase{"calibrate --point 3 7.00", "invalid --point '3': 1 or 2"},
+                    RefusedCase{"calibrate --point 1", "--point needs a point (1 or 2) and a value"},
+                    RefusedCase{"--version list", "--version takes nothing else"}));
+
+TEST(CliOptions, HelpWinsAnywhere)
+{
+    for (const char* line : {"--help", "-h", "read --count 0 --help", "log -h"}) {
+        const tirevo::CliParseResult result = tirevo::ParseCliOptions(Split(line));
+        EXPECT_FALSE(result.error) << line;
+        EXPECT_EQ(result.options.command, CliCommand::Help) << line;
+    }
+}
+
+TEST(CliOptions, ReadTakesEveryOptionInBothSpellings)
+{
+    const auto spaced = tirevo::ParseCliOptions(
+        Split("read --serial A1B2C3 --interval 250 --count 3 --duration 1.5 --format json --give-up 60"));
+    const auto joined = tirevo::ParseCliOptions(
+        Split("read --serial=A1B2C3 --interval=250 --count=3 --duration=1.5 --format=json --give-up=60"));
+    for (const auto& result : {spaced, joined}) {
+        ASSERT_FALSE(result.error) << *result.error;
+        const tirevo::CliOptions& o = result.options;
+        EXPECT_EQ(o.command, CliCommand::Read);
+        EXPECT_EQ(o.serial, "A1B2C3");
+        EXPECT_EQ(o.intervalMs, 250u);
+        EXPECT_EQ(o.count, 3u);
+        EXPECT_EQ(o.durationMs, 1500);
+        EXPECT_EQ(o.format, OutputFormat::Json);
+        EXPECT_EQ(o.giveUpMs, 60000);
+    }
+}
+
+TEST(CliOptions, NothingGivenLeavesTheSettingsFileToDecide)
+{
+    const auto result = tirevo::ParseCliOptions({"log"});
+    ASSERT_FALSE(result.error);
+    EXPECT_EQ(result.options.command, CliCommand::Log);
+    EXPECT_FALSE(result.options.intervalMs);
+    EXPECT_FALSE(result.options.separator);
+    EXPECT_FALSE(result.options.noTimestamp);
+    EXPECT_FALSE(result.options.dir);
+    EXPECT_FALSE(result.options.giveUpMs) << "never give up unless asked";
+}
+
+TEST(CliOptions, LogOptions)
+{
+    const auto result =
+        tirevo::ParseCliOptions({"log", "--dir", "/data/ph logs", "--separator", "#59", "--no-timestamp"});
+    ASSERT_FALSE(result.error) << *result.error;
+    EXPECT_EQ(result.options.dir, "/data/ph logs");
+    EXPECT_EQ(result.options.separator, ';');
+    EXPECT_TRUE(result.options.noTimestamp);
+}
+
+TEST(CliOptions, CalibrationValueIsTakenAsItStands)
+{
+    // A negative value must reach the refusal of negative values, not be
+    // mistaken for an option.
+    const auto result = tirevo::ParseCliOptions({"calibrate", "--point", "2", "-0.05", "--serial", "QP1"});
+    ASSERT_FALSE(result.error) << *result.error;
+    EXPECT_EQ(result.options.command, CliCommand::Calibrate);
+    EXPECT_EQ(result.options.point, 2);
+    EXPECT_EQ(result.options.value, "-0.05");
+    EXPECT_EQ(result.options.serial, "QP1");
+}
+
+struct SeparatorCase {
+    const char* text;
+    int code;  // -1: refused
+};
+
+class SeparatorOption : public testing::TestWithParam<SeparatorCase> {};
+
+TEST_P(SeparatorOption, FollowsTheSettingsFileRule)
+{
+    const std::optional<char> separator = tirevo::ParseSeparatorOption(GetParam().text);
+    if (GetParam().code < 0) {
+        EXPECT_FALSE(separator) << GetParam().text;
+    } else {
+        ASSERT_TRUE(separator) << GetParam().text;
+        EXPECT_EQ(static_cast<unsigned char>(*separator), GetParam().code) << GetParam().text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, SeparatorOption,
+    testing::Values(SeparatorCase{";", ';'}, SeparatorCase{",", ','}, SeparatorCase{"#", -1},
+                    SeparatorCase{"#9", '\t'}, SeparatorCase{"#59", ';'}, SeparatorCase{"#$3B", ';'},
+                    SeparatorCase{"#0x2C", ','}, SeparatorCase{"#0", 0}, SeparatorCase{"#256", 0},
+                    SeparatorCase{"#300", 44}, SeparatorCase{"#-1", 255}, SeparatorCase{"# 9", '\t'},
+                    SeparatorCase{"#x", -1}, SeparatorCase{"##", -1}, SeparatorCase{"#9;", -1},
+                    SeparatorCase{"ab", -1}, SeparatorCase{"", -1}));
+
+struct SecondsCase {
+    const char* text;
+    int64_t ms;  // -1: refused
+};
+
+class SecondsOption : public testing::TestWithParam<SecondsCase> {};
+
+TEST_P(SecondsOption, AsMilliseconds)
+{
+    const std::optional<int64_t> ms = tirevo::ParseSecondsOption(GetParam().text);
+    if (GetParam().ms < 0)
+        EXPECT_FALSE(ms) << GetParam().text;
+    else
+        EXPECT_EQ(ms, GetParam().ms) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, SecondsOption,
+    testing::Values(SecondsCase{"2", 2000}, SecondsCase{"0.5", 500}, SecondsCase{".5", 500},
+                    SecondsCase{"5.", 5000}, SecondsCase{"0.0004", 1}, SecondsCase{"1.2345", 1234},
+                    SecondsCase{"0", 0}, SecondsCase{"0.000", 0}, SecondsCase{"86400", 86400000},
+                    SecondsCase{"999999999", 999999999000}, SecondsCase{"1000000000", -1},
+                    SecondsCase{"-1", -1}, SecondsCase{"+1", -1}, SecondsCase{"1e3", -1},
+                    SecondsCase{" 1", -1}, SecondsCase{"1,5", -1}, SecondsCase{".", -1}, SecondsCase{"", -1},
+                    SecondsCase{"1.2.3", -1}));
+
+}  // namespace

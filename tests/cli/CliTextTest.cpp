@@ -1,0 +1,309 @@
+// What tirevo-cli prints and decides without a meter: the choice of the
+// meter, the list lines, the three output formats, the status line, the
+// settings of a run and the calibration command.
+#include "CalibrationCommand.h"
+#include "MeterChoice.h"
+#include "ReadingOutput.h"
+#include "RunSettings.h"
+#include "StatusLine.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+using tirevo::ListedDevice;
+using tirevo::MeterChoiceStatus;
+using tirevo::OutputFormat;
+
+const ListedDevice kMeterA{"QUVA USB pH Meter", "QP000001", true};
+const ListedDevice kMeterB{"QUVA USB pH Meter rev B", "QP000002", true};
+const ListedDevice kOther{"FT232R USB UART", "FTOTHER1", false};
+
+struct ChoiceCase {
+    const char* name;
+    std::vector<ListedDevice> listed;
+    std::optional<std::string> serial;
+    MeterChoiceStatus status;
+    std::string serialOrMessagePart;
+};
+
+class MeterChoiceTable : public testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(MeterChoiceTable, OpensOnlyWhatIsMeant)
+{
+    const ChoiceCase& c = GetParam();
+    const tirevo::MeterChoice choice = tirevo::ChooseMeter(c.listed, c.serial);
+    EXPECT_EQ(choice.status, c.status);
+    if (c.status == MeterChoiceStatus::Chosen) {
+        EXPECT_EQ(choice.serial, c.serialOrMessagePart);
+    } else {
+        EXPECT_TRUE(choice.serial.empty()) << "nothing may be opened";
+        EXPECT_NE(choice.message.find(c.serialOrMessagePart), std::string::npos) << choice.message;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, MeterChoiceTable,
+    testing::Values(
+        ChoiceCase{"OnlyOne", {kOther, kMeterA}, std::nullopt, MeterChoiceStatus::Chosen, "QP000001"},
+        ChoiceCase{"None", {}, std::nullopt, MeterChoiceStatus::NoMeter, "no pH meter attached"},
+        ChoiceCase{"OnlyOtherConverters", {kOther}, std::nullopt, MeterChoiceStatus::NoMeter, "no pH meter"},
+        ChoiceCase{"SeveralNamesThem",
+                   {kMeterA, kMeterB},
+                   std::nullopt,
+                   MeterChoiceStatus::Several,
+                   "--serial:\n  QP000001\n  QP000002"},
+        ChoiceCase{
+            "SerialAmongSeveral", {kMeterA, kMeterB}, "QP000002", MeterChoiceStatus::Chosen, "QP000002"},
+        ChoiceCase{"SerialNotAttached",
+                   {kMeterA},
+                   "QP000009",
+                   MeterChoiceStatus::NotListed,
+                   "no meter with serial number QP000009 is attached; attached: QP000001"},
+        ChoiceCase{"SerialOfAnotherConverter",
+                   {kOther, kMeterA},
+                   "FTOTHER1",
+                   MeterChoiceStatus::NotListed,
+                   "FTOTHER1"},
+        ChoiceCase{"SerialIsExact", {kMeterA}, "QP00000", MeterChoiceStatus::NotListed, "QP00000"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ListLine, SerialTabDescriptionAndOthersMarked)
+{
+    EXPECT_EQ(tirevo::ListLine(kMeterB), "QP000002\tQUVA USB pH Meter rev B\n");
+    EXPECT_EQ(tirevo::ListLine(kOther), "FTOTHER1\tFT232R USB UART\t(not a meter)\n");
+}
+
+tirevo::WallTime At(int offsetSeconds, int millisecond = 250)
+{
+    return {2026, 12, 8, 14, 3, 1, millisecond, offsetSeconds};
+}
+
+struct LineCase {
+    OutputFormat format;
+    tirevo::WallTime time;
+    const char* reading;
+    const char* serial;
+    const char* line;
+};
+
+class OutputLines : public testing::TestWithParam<LineCase> {};
+
+TEST_P(OutputLines, OneReadingOneLine)
+{
+    const LineCase& c = GetParam();
+    EXPECT_EQ(tirevo::OutputLine(c.format, c.time, c.reading, c.serial), c.line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, OutputLines,
+    testing::Values(
+        LineCase{OutputFormat::Text, At(3600), "7.02", "A1B2C3", "14:03:01  7.02\n"},
+        LineCase{OutputFormat::Csv, At(3600), "7.02", "A1B2C3", "2026-12-08T14:03:01.250+01:00,7.02\n"},
+        LineCase{OutputFormat::Csv, At(0, 5), "-0.50", "A1B2C3", "2026-12-08T14:03:01.005+00:00,-0.50\n"},
+        LineCase{OutputFormat::Csv, At(-(3 * 3600 + 1800), 999), "14.00", "A1B2C3",
+                 "2026-12-08T14:03:01.999-03:30,14.00\n"},
+        LineCase{OutputFormat::Csv, At(5 * 3600 + 2700), "7.02", "A1B2C3",
+                 "2026-12-08T14:03:01.250+05:45,7.02\n"},
+        LineCase{OutputFormat::Json, At(3600), "7.02", "A1B2C3",
+                 "{\"time\":\"2026-12-08T14:03:01.250+01:00\",\"ph\":7.02,\"serial\":\"A1B2C3\"}\n"},
+        // Readings beyond five digits come in general notation; still a
+        // JSON number.
+        LineCase{
+            OutputFormat::Json, At(0), "-1.2346E5", "Q\"1\\",
+            "{\"time\":\"2026-12-08T14:03:01.250+00:00\",\"ph\":-1.2346E5,\"serial\":\"Q\\\"1\\\\\"}\n"}));
+
+TEST(OutputHeader, OnlyCsvHasOne)
+{
+    EXPECT_EQ(tirevo::OutputHeader(OutputFormat::Csv), "time,ph\n");
+    EXPECT_EQ(tirevo::OutputHeader(OutputFormat::Text), "");
+    EXPECT_EQ(tirevo::OutputHeader(OutputFormat::Json), "");
+}
+
+TEST(JsonString, ControlAndEightBitBytesStayValidUtf8)
+{
+    EXPECT_EQ(tirevo::JsonString(std::string("a\tb\x01", 4)), "\"a\\u0009b\\u0001\"");
+    EXPECT_EQ(tirevo::JsonString(std::string("\0", 1)), "\"\\u0000\"");
+    EXPECT_EQ(tirevo::JsonString("\xB5S"), "\"\xC2\xB5S\"");
+    EXPECT_EQ(tirevo::JsonString("\xFF"), "\"\xC3\xBF\"");
+}
+
+TEST(LocalWallTime, AgreesWithTheSystemClock)
+{
+    const tirevo::WallTime now = tirevo::LocalWallTime();
+    EXPECT_GE(now.year, 2024);
+    EXPECT_GE(now.month, 1);
+    EXPECT_LE(now.month, 12);
+    EXPECT_LT(now.millisecond, 1000);
+    EXPECT_EQ(now.utcOffsetSeconds % 60, 0) << "whole minutes in every zone in use";
+}
+
+TEST(StatusText, SaysWhatAUserWatchesFor)
+{
+    tirevo::RunProgress progress;
+    progress.serial = "QP000001";
+    EXPECT_EQ(tirevo::StatusText(progress), "QP000001  pH ---  0 readings  0:00:00");
+    progress.lastReading = "7.02";
+    progress.readings = 1;
+    progress.elapsedMs = 65999;
+    progress.fileName = "logs/USB_PH_261208_140301.txt";
+    EXPECT_EQ(tirevo::StatusText(progress),
+              "QP000001  pH 7.02  1 reading  0:01:05  logs/USB_PH_261208_140301.txt");
+    progress.responding = false;
+    progress.readings = 12;
+    EXPECT_EQ(tirevo::StatusText(progress),
+              "QP000001  not responding  12 readings  0:01:05  logs/USB_PH_261208_140301.txt");
+}
+
+std::string Drain(int fd)
+{
+    std::string out;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, static_cast<std::size_t>(n));
+    return out;
+}
+
+TEST(StatusLine, RewritesInPlaceOnlyWhatChanged)
+{
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_NONBLOCK), 0);
+    tirevo::StatusLine line(ends[1], true);
+    line.Show("a 1");
+    line.Show("a 1");
+    line.Show("b");
+    line.Clear();
+    line.Clear();
+    line.Show("b");
+    EXPECT_EQ(Drain(ends[0]), "\r\x1b[Ka 1\r\x1b[Kb\r\x1b[K\r\x1b[Kb");
+    tirevo::StatusLine off(ends[1], false);
+    off.Show("c");
+    off.Clear();
+    EXPECT_EQ(Drain(ends[0]), "") << "nothing of it where stderr is not a terminal";
+    ::close(ends[0]);
+    ::close(ends[1]);
+}
+
+TEST(ElapsedText, HoursGoOnPastADay)
+{
+    EXPECT_EQ(tirevo::ElapsedText(0), "0:00:00");
+    EXPECT_EQ(tirevo::ElapsedText(3599999), "0:59:59");
+    EXPECT_EQ(tirevo::ElapsedText(90061000), "25:01:01");
+    EXPECT_EQ(tirevo::ElapsedText(-5), "0:00:00");
+}
+
+TEST(CliSettingsFile, TheWindowsFileBesideTheProgram)
+{
+    char pattern[] = "/tmp/tirevo-cli-settings.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string folder = pattern;
+    EXPECT_EQ(tirevo::CliSettingsFile(folder + "/tirevo-cli"), folder + "/tirevo.INI");
+    ::rmdir(pattern);
+}
+
+tirevo::CliOptions Options(tirevo::CliCommand command)
+{
+    tirevo::CliOptions options;
+    options.command = command;
+    return options;
+}
+
+TEST(ResolveRunSettings, OptionsWinOverTheFile)
+{
+    tirevo::SettingsLoadResult loaded;
+    loaded.settings.interval = 500;
+    loaded.settings.UseTimeStamp = true;
+    loaded.settings.Separator = ';';
+    tirevo::CliOptions options = Options(tirevo::CliCommand::Log);
+    const tirevo::RunSettings fromFile = tirevo::ResolveRunSettings(options, loaded, "/x/tirevo.INI");
+    EXPECT_EQ(fromFile.intervalMs, 500u);
+    EXPECT_TRUE(fromFile.useTimeStamp);
+    EXPECT_EQ(fromFile.separator, ';');
+    EXPECT_FALSE(fromFile.warning);
+
+    options.intervalMs = 2000;
+    options.noTimestamp = true;
+    options.separator = ',';
+    const tirevo::RunSettings given = tirevo::ResolveRunSettings(options, loaded, "/x/tirevo.INI");
+    EXPECT_EQ(given.intervalMs, 2000u);
+    EXPECT_FALSE(given.useTimeStamp);
+    EXPECT_EQ(given.separator, ',');
+}
+
+TEST(ResolveRunSettings, AFileErrorIsOneWarningAndTheValuesReadStay)
+{
+    tirevo::SettingsLoadResult loaded;
+    loaded.settings.interval = 250;
+    loaded.settings.Separator = '\0';
+    loaded.error = "'x' is not a valid integer value";
+    const tirevo::RunSettings log =
+        tirevo::ResolveRunSettings(Options(tirevo::CliCommand::Log), loaded, "/x/tirevo.INI");
+    EXPECT_EQ(log.intervalMs, 250u);
+    EXPECT_EQ(log.separator, '\0');
+    ASSERT_TRUE(log.warning);
+    EXPECT_EQ(log.warning->find('\n'), std::string::npos);
+    EXPECT_NE(log.warning->find("/x/tirevo.INI: 'x' is not a valid integer value"), std::string::npos);
+    EXPECT_NE(log.warning->find("--separator"), std::string::npos);
+
+    tirevo::CliOptions overridden = Options(tirevo::CliCommand::Log);
+    overridden.separator = '\t';
+    const tirevo::RunSettings fixed = tirevo::ResolveRunSettings(overridden, loaded, "/x/tirevo.INI");
+    EXPECT_EQ(fixed.separator, '\t');
+    ASSERT_TRUE(fixed.warning);
+    EXPECT_EQ(fixed.warning->find("--separator"), std::string::npos);
+}
+
+TEST(ResolveRunSettings, AMeterNeverPolledIsSaid)
+{
+    tirevo::SettingsLoadResult loaded;
+    loaded.settings.interval = 0;
+    const tirevo::RunSettings run =
+        tirevo::ResolveRunSettings(Options(tirevo::CliCommand::Read), loaded, "/x/tirevo.INI");
+    EXPECT_EQ(run.intervalMs, 0u);
+    ASSERT_TRUE(run.warning);
+    EXPECT_NE(run.warning->find("--interval"), std::string::npos);
+}
+
+struct CalibrationCase {
+    int point;
+    const char* value;
+    char decimal;
+    const char* command;  // empty: refused
+    const char* refusal;
+};
+
+class CalibrationCommands : public testing::TestWithParam<CalibrationCase> {};
+
+TEST_P(CalibrationCommands, AsTheCalibrationPageSends)
+{
+    const CalibrationCase& c = GetParam();
+    const tirevo::CalibrationCommand out = tirevo::CalibrationCommandFor(c.point, c.value, c.decimal);
+    EXPECT_EQ(out.command, c.command) << c.value;
+    if (*c.refusal) {
+        ASSERT_TRUE(out.refusal) << c.value;
+        EXPECT_EQ(*out.refusal, c.refusal);
+    } else {
+        EXPECT_FALSE(out.refusal) << *out.refusal;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CalibrationCommands,
+    testing::Values(
+        CalibrationCase{2, "7.00", '.', "P20700", ""}, CalibrationCase{1, "4.01", '.', "P10401", ""},
+        CalibrationCase{1, "9.18", '.', "P10918", ""}, CalibrationCase{1, "0.03", '.', "P10003", ""},
+        CalibrationCase{2, "12.5", '.', "P21250", ""}, CalibrationCase{1, "100", '.', "P110000", ""},
+        CalibrationCase{1, "4,01", ',', "P10401", ""}, CalibrationCase{1, "4.01", ',', "P10401", ""},
+        CalibrationCase{1, " 6.865 ", '.', "P10686", ""},
+        CalibrationCase{1, "4,01", '.', "", "'4,01' is not a valid floating point value"},
+        CalibrationCase{1, "seven", '.', "", "'seven' is not a valid floating point value"},
+        CalibrationCase{1, "", '.', "", "'' is not a valid floating point value"},
+        CalibrationCase{1, "1E400", '.', "", "Floating point overflow"},
+        CalibrationCase{1, "-0.05", '.', "", "Calibration value must not be negative"},
+        CalibrationCase{2, "0.00", '.', "", "Calibration value must not be 0"},
+        CalibrationCase{2, "21474836.48", '.', "", "Calibration value too large"}));
+
+}  // namespace
