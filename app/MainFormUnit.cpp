@@ -6,6 +6,7 @@
 #include "JpegImage.h"
 #include "NumberText.h"
 #include "SettingsFile.h"
+#include "TrendHost.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -153,6 +154,8 @@ void TMainForm::buildControls()
     sb5->setEnabled(false);
     sb6 = imageButton(tsPH, {256, 85, 23, 22}, ":/stop.png", QStringLiteral("Stop data collection"));
     sb6->setEnabled(false);
+    sbTrend = imageButton(tsPH, {208, 85, 23, 22}, ":/trend.png", QStringLiteral("Show pH trend"));
+    Trend = new tirevo::TrendHost(this);
 
     // Page 1: meter selection.
     const QFont bold = pixelFont(QStringLiteral("MS Sans Serif"), 11, true);
@@ -219,6 +222,7 @@ void TMainForm::buildControls()
     connect(sbtCAL2, &QToolButton::clicked, this, &TMainForm::sbtCAL2Click);
     connect(sb5, &QToolButton::clicked, this, &TMainForm::sb5Click);
     connect(sb6, &QToolButton::clicked, this, &TMainForm::sb6Click);
+    connect(sbTrend, &QToolButton::clicked, this, &TMainForm::sbTrendClick);
     connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
     connect(reopenTimer_, &QTimer::timeout, this, &TMainForm::ReopenMeter);
@@ -315,6 +319,12 @@ void TMainForm::BitBtn1Click()
         ListMeters();
         pc1->setCurrentIndex(1);
     });
+}
+
+void TMainForm::sbTrendClick()
+{
+    if (const std::optional<QString> error = Trend->Show())
+        ShowMessage(*error);
 }
 
 void TMainForm::btnCalibrateClick() { pc1->setCurrentIndex(3); }

@@ -23,6 +23,10 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 
+namespace tirevo {
+class TrendHost;
+}
+
 inline constexpr const char* AppVersion = "1.0.2.7";
 inline constexpr const char* kMeterMarker = "QUVA USB pH";
 inline constexpr const char* kMakerAddress = "https://example.com/tirevo";
@@ -66,6 +70,9 @@ public:
     QLabel* Label6 = nullptr;
     QLineEdit* edPH2 = nullptr;
     QToolButton* sbtCAL2 = nullptr;
+    // The pH trend window's button and the live series it shows.
+    QToolButton* sbTrend = nullptr;
+    tirevo::TrendHost* Trend = nullptr;
 
     TSettings Settings;
     TLinkState LinkState;
@@ -109,6 +116,7 @@ public slots:
     void sb6Click();
     void Timer1Timer();
     void Timer2Timer();
+    void sbTrendClick();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -5,6 +5,7 @@
 #include "D2XXUnit.h"
 #include "Messages.h"
 #include "ReadingText.h"
+#include "TrendHost.h"
 
 #include <QLabel>
 
@@ -40,6 +41,8 @@ void TMainForm::Timer2Timer()
         if (!reading)
             return;
         lbpHValue->setText(QString::fromLatin1(reading->data(), static_cast<qsizetype>(reading->size())));
+        Trend->AddReading(*tirevo::ParseReadingField(tirevo::ReadingField(*line)),
+                          LogClock ? LogClock() : QDateTime::currentDateTime());
         if (LinkState.Logging)
             WriteLogRow(*reading);
     });

@@ -1,0 +1,84 @@
+// The trend window: the readings as a line over time with the figures of
+// the span in view, for the live readings or a log file. Built into the
+// trend module only, so the program does not load the plotting library
+// before the window is first opened.
+#pragma once
+
+#include "TrendText.h"
+#include "TrendView.h"
+
+#include <qcustomplot.h>
+
+#include <QSharedPointer>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace tirevo {
+
+class TrendWindow : public QWidget, public TrendView {
+public:
+    explicit TrendWindow(QWidget* parent);
+
+    // TrendView
+    QWidget* Window() override { return this; }
+    void ShowLive(const TrendSeries& series) override;
+    void AddLive(double key, double value, double oldestKey) override;
+    void OpenLog(const QString& path) override;
+
+    // What the user can press, for the tests.
+    QPushButton* OpenButton() const { return openButton_; }
+    QPushButton* FitButton() const { return fitButton_; }
+    QPushButton* LiveButton() const { return liveButton_; }
+    QCustomPlot* Plot() const { return plot_; }
+    QString FiguresText() const;
+    QString SourceText() const;
+    const TrendFigures& Figures() const { return figures_; }
+    bool Following() const { return following_; }
+    bool TimeKeys() const { return timeKeys_; }
+
+    // Writes the chart as PNG, or the points in view as CSV; false with the
+    // reason in error when the file cannot be written.
+    bool SaveImage(const QString& path, QString& error);
+    bool SaveData(const QString& path, QString& error);
+    // Shows everything again and follows new live points.
+    void Fit();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildControls();
+    void showSource(QSharedPointer<QCPGraphDataContainer> data, bool timeKeys, const QString& source);
+    void showLiveSource();
+    void openLogClicked();
+    void saveImageClicked();
+    void saveDataClicked();
+    void userMovedView();
+    void viewChanged();
+    void updateTimeFormat(double span);
+    void report(const QString& text);
+
+    QCustomPlot* plot_ = nullptr;
+    QCPGraph* graph_ = nullptr;
+    QLabel* source_ = nullptr;
+    QLabel* figuresLabel_ = nullptr;
+    QPushButton* openButton_ = nullptr;
+    QPushButton* saveImageButton_ = nullptr;
+    QPushButton* saveDataButton_ = nullptr;
+    QPushButton* fitButton_ = nullptr;
+    QPushButton* liveButton_ = nullptr;
+
+    QSharedPointer<QCPGraphDataContainer> live_;
+    bool hasLive_ = false;
+    bool showingLive_ = false;
+    bool timeKeys_ = true;
+    bool following_ = true;
+    bool adjusting_ = false;
+    TrendFigures figures_;
+    char decimal_ = '.';
+};
+
+}  // namespace tirevo
