@@ -4,9 +4,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLibrary>
-#include <QPointer>
 #include <QWidget>
 
 namespace tirevo {
@@ -66,7 +66,19 @@ LoadedModule Module()
 
 }  // namespace
 
-TrendHost::TrendHost(QWidget* owner) : QObject(owner), owner_(owner) {}
+TrendHost::TrendHost(QWidget* owner) : QObject(owner), owner_(owner)
+{
+    if (owner_)
+        owner_->installEventFilter(this);
+}
+
+bool TrendHost::eventFilter(QObject* watched, QEvent* event)
+{
+    // The trend window closes with the window it belongs to.
+    if (watched == owner_ && event->type() == QEvent::Close && view_)
+        view_->Window()->close();
+    return QObject::eventFilter(watched, event);
+}
 
 TrendHost::~TrendHost()
 {

@@ -43,6 +43,9 @@ public:
     // Tests load the module from the build tree instead.
     static void SetModuleFile(const QString& path);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     std::optional<QString> makeView();
 

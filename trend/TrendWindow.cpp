@@ -65,6 +65,7 @@ void TrendWindow::buildControls()
     liveButton_->setToolTip(QStringLiteral("Show the live readings again"));
     liveButton_->setVisible(false);
     source_ = new QLabel(this);
+    source_->setObjectName(QStringLiteral("source"));
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {openButton_, saveImageButton_, saveDataButton_, fitButton_, liveButton_})
@@ -73,6 +74,7 @@ void TrendWindow::buildControls()
     buttons->addWidget(source_);
 
     plot_ = new QCustomPlot(this);
+    plot_->setObjectName(QStringLiteral("plot"));
     plot_->setLocale(QLocale());
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     plot_->axisRect()->setRangeDrag(Qt::Horizontal);
@@ -89,6 +91,7 @@ void TrendWindow::buildControls()
     graph_->setAdaptiveSampling(true);
 
     figuresLabel_ = new QLabel(this);
+    figuresLabel_->setObjectName(QStringLiteral("figures"));
     figuresLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* layout = new QVBoxLayout(this);
