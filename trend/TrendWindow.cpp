@@ -85,7 +85,9 @@ void TrendWindow::buildControls()
     plot_->yAxis->setNumberFormat(QStringLiteral("f"));
     plot_->yAxis->setNumberPrecision(2);
     graph_ = plot_->addGraph();
-    graph_->setPen(QPen(QColor(0x1f, 0x5f, 0xbf), 1.5));
+    // A one-pixel (cosmetic) pen: a wider one goes through the stroker and
+    // draws a dense chart a hundred times slower.
+    graph_->setPen(QPen(QColor(0x1f, 0x5f, 0xbf), 1));
     // QCustomPlot thins out dense data itself (adaptive sampling): hundreds
     // of thousands of points draw as a few per pixel column.
     graph_->setAdaptiveSampling(true);
