@@ -41,8 +41,7 @@ void TMainForm::Timer2Timer()
         if (!reading)
             return;
         lbpHValue->setText(QString::fromLatin1(reading->data(), static_cast<qsizetype>(reading->size())));
-        Trend->AddReading(*tirevo::ParseReadingField(tirevo::ReadingField(*line)),
-                          LogClock ? LogClock() : QDateTime::currentDateTime());
+        Trend->AddReading(*tirevo::ParseReadingField(tirevo::ReadingField(*line)), Trend->Now());
         if (LinkState.Logging)
             WriteLogRow(*reading);
     });

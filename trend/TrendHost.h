@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -27,6 +28,9 @@ public:
 
     // A reading as it is shown, with the local time it was shown at.
     void AddReading(double ph, const QDateTime& shownAt);
+    // The local time now, from Clock when set (tests drive a virtual clock).
+    QDateTime Now() const { return Clock ? Clock() : QDateTime::currentDateTime(); }
+    std::function<QDateTime()> Clock;
     // Opens the trend window on the live readings, or brings it to the front.
     // Gives the text to show when the trend module cannot be loaded.
     std::optional<QString> Show();

@@ -136,7 +136,7 @@ void TrendButtonTest::readingsShownReachTheTrend()
     QTemporaryDir dir;
     auto form = StartQuietWindow(dir);
     QDateTime clock(QDate(2026, 12, 8), QTime(6, 20, 0));
-    form->LogClock = [&clock] { return clock; };
+    form->Trend->Clock = [&clock] { return clock; };
     // Readings before the window is opened are in it too.
     for (const char* reading : {"7.00", "7.02"}) {
         Receive(*form, reading);
@@ -162,7 +162,7 @@ void TrendButtonTest::anHourOfReadingsOnAVirtualClock()
     QTemporaryDir dir;
     auto form = StartQuietWindow(dir);
     QDateTime clock(QDate(2026, 12, 8), QTime(6, 0, 0));
-    form->LogClock = [&clock] { return clock; };
+    form->Trend->Clock = [&clock] { return clock; };
     QTest::mouseClick(form->sbTrend, Qt::LeftButton);
     // A rise of 0.01 pH a minute in steps, 7.00 to 7.60 with the middle
     // step (7.30) at the half hour: mean 7.30, sd 0.173 by hand.
