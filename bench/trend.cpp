@@ -14,6 +14,9 @@
 //                   S seconds with the trend closed, then S seconds with it
 //                   open on HISTORY seconds of earlier readings: process CPU
 //                   of each, and CPU per live reading with the window open
+//   show-live S     the window on the simulated meter given an hour of
+//                   readings through its reception timer on a virtual clock,
+//                   the trend window open beside it for S seconds (to look at)
 #include "FtDriver.h"
 #include "LogReader.h"
 #include "LogText.h"
@@ -301,6 +304,38 @@ int liveMode(const std::string& workdir, double seconds, long history)
     return 0;
 }
 
+int showLiveMode(const std::string& workdir, double seconds)
+{
+    TMainForm form(QString::fromStdString(workdir + "/tirevo"));
+    form.show();
+    waitExposed(&form);
+    form.Timer1->stop();
+    form.Timer2->stop();
+    sim::SetAutoReply(false);
+    QDateTime clock(QDate(2026, 12, 8), QTime(9, 0, 0));
+    form.Trend->Clock = [&clock] { return clock; };
+    form.sbTrend->click();
+    if (!form.Trend->Window())
+        fail("the trend window did not open");
+    // An electrode moved from a pH 4 buffer into the sample: it settles
+    // towards 7.0 over some minutes, with the meter's noise on top.
+    for (long second = 0; second < 3600; ++second) {
+        const double settling = 7.0 - 2.6 * std::exp(-double(second) / 240.0);
+        const double noise = 0.012 * std::sin(double(second) * 1.7) + 0.008 * std::sin(double(second) * 0.31);
+        char line[32];
+        std::snprintf(line, sizeof line, "pH: %.2f\r", settling + noise + 0.00002 * double(second));
+        sim::InjectRx(line);
+        form.Timer2Timer();
+        clock = clock.addSecs(1);
+        if (second % 60 == 0)
+            QCoreApplication::processEvents();
+    }
+    form.Trend->Window()->move(20, 200);
+    form.move(20, 20);
+    runEventLoopMs(int(seconds * 1000));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -308,7 +343,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
     if (argc < 3)
-        fail("usage: bench_trend WORKDIR log ROWS | zoom N | live S HISTORY");
+        fail("usage: bench_trend WORKDIR log ROWS | zoom N | live S HISTORY | show-live S");
     const std::string workdir = argv[1];
     const std::string mode = argv[2];
     auto number = [&](int index, double fallback) { return argc > index ? std::atof(argv[index]) : fallback; };
@@ -319,10 +354,12 @@ int main(int argc, char* argv[])
         return logMode(workdir, std::lround(number(3, 1000000)));
     if (mode == "zoom")
         return zoomMode(std::lround(number(3, 40)));
-    if (mode == "live") {
+    if (mode == "live" || mode == "show-live") {
         if (!BindFTDriverLibrary(TIREVO_SIM_LIBRARY))
             fail("cannot bind the simulated meter");
         sim::Reset();
+        if (mode == "show-live")
+            return showLiveMode(workdir, number(3, 5));
         return liveMode(workdir, number(3, 60), std::lround(number(4, 3600)));
     }
     fail("unknown mode " + mode);
