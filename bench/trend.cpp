@@ -133,6 +133,14 @@ double readingAt(long second)
     return 7.0 + 0.15 * std::sin(static_cast<double>(second) / 97.0) + 0.01 * static_cast<double>(second % 7 - 3);
 }
 
+// Days of a sample that follows the day, with the meter's noise on top.
+double dailyReadingAt(long second)
+{
+    constexpr double kTwoPi = 6.283185307179586;
+    const double day = static_cast<double>(second) / 86400.0;
+    return 7.0 + 0.25 * std::sin(kTwoPi * day) + 0.05 * day + 0.015 * std::sin(static_cast<double>(second) * 1.7);
+}
+
 std::string twoDecimals(double value)
 {
     char text[32];
@@ -150,7 +158,7 @@ int logMode(const std::string& workdir, long rows)
             const QDateTime at = start.addSecs(i);
             const tirevo::LogClockTime clock{at.date().year(), at.date().month(), at.date().day(),
                                              at.time().hour(), at.time().minute(), at.time().second()};
-            text += tirevo::LogRowText(clock, ':', true, '\t', twoDecimals(readingAt(i)));
+            text += tirevo::LogRowText(clock, ':', true, '\t', twoDecimals(dailyReadingAt(i)));
         }
         std::ofstream(path, std::ios::binary) << text;
         std::printf("log-bytes=%zu\n", text.size());
@@ -312,6 +320,9 @@ int showLiveMode(const std::string& workdir, double seconds)
     form.Timer1->stop();
     form.Timer2->stop();
     sim::SetAutoReply(false);
+    // What the meter said on connection is taken in first.
+    for (int i = 0; i < 10; ++i)
+        form.Timer2Timer();
     QDateTime clock(QDate(2026, 12, 8), QTime(9, 0, 0));
     form.Trend->Clock = [&clock] { return clock; };
     form.sbTrend->click();
