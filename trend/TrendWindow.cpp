@@ -33,6 +33,9 @@ constexpr double kMinimumRowSpan = 4.0;
 constexpr double kSecondsPerMinute = 60.0;
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kZoomFactor = 0.85;
+// Beyond this many points in view per pixel of the chart's width, the thinned
+// copy is drawn instead (see TrendOverview).
+constexpr int kDensePointsPerPixel = 16;
 
 char LocaleDecimal()
 {
@@ -47,9 +50,8 @@ QString Local(const std::string& text) { return QString::fromLocal8Bit(text.data
 TrendWindow::TrendWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     decimal_ = LocaleDecimal();
-    live_ = QSharedPointer<QCPGraphDataContainer>::create();
     buildControls();
-    showSource(live_, true, QString());
+    showSource(live_);
 }
 
 void TrendWindow::buildControls()
@@ -64,14 +66,14 @@ void TrendWindow::buildControls()
     liveButton_ = new QPushButton(QStringLiteral("Live"), this);
     liveButton_->setToolTip(QStringLiteral("Show the live readings again"));
     liveButton_->setVisible(false);
-    source_ = new QLabel(this);
-    source_->setObjectName(QStringLiteral("source"));
+    sourceLabel_ = new QLabel(this);
+    sourceLabel_->setObjectName(QStringLiteral("source"));
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {openButton_, saveImageButton_, saveDataButton_, fitButton_, liveButton_})
         buttons->addWidget(button);
     buttons->addStretch(1);
-    buttons->addWidget(source_);
+    buttons->addWidget(sourceLabel_);
 
     plot_ = new QCustomPlot(this);
     plot_->setObjectName(QStringLiteral("plot"));
@@ -115,18 +117,27 @@ void TrendWindow::ShowLive(const TrendSeries& series)
 {
     QVector<QCPGraphData> points;
     points.reserve(qsizetype(series.Size()));
-    for (std::size_t i = 0; i < series.Size(); ++i)
+    live_.overview.Clear();
+    for (std::size_t i = 0; i < series.Size(); ++i) {
         points.append(QCPGraphData(series.At(i).key, series.At(i).value));
-    live_->set(points, false);
+        live_.overview.Add(series.At(i).key, series.At(i).value);
+    }
+    live_.data->set(points, false);
+    live_.overviewStale = true;
+    live_.label = QStringLiteral("Live readings");
     hasLive_ = true;
     showLiveSource();
 }
 
 void TrendWindow::AddLive(double key, double value, double oldestKey)
 {
-    live_->add(QCPGraphData(key, value));
-    if (!live_->isEmpty() && live_->constBegin()->key < oldestKey)
-        live_->removeBefore(oldestKey);
+    live_.data->add(QCPGraphData(key, value));
+    live_.overview.Add(key, value);
+    if (!live_.data->isEmpty() && live_.data->constBegin()->key < oldestKey) {
+        live_.data->removeBefore(oldestKey);
+        live_.overview.DropBefore(oldestKey);
+    }
+    live_.overviewStale = true;
     // A hidden window only stores the point: showing it fits the view again.
     if (!showingLive_ || !isVisible())
         return;
@@ -147,32 +158,37 @@ void TrendWindow::OpenLog(const QString& path)
     const LogSeries series = ReadLogSeries(std::string_view(bytes.constData(), std::size_t(bytes.size())));
     QVector<QCPGraphData> points;
     points.reserve(qsizetype(series.keys.size()));
-    for (std::size_t i = 0; i < series.keys.size(); ++i)
+    log_.overview.Clear();
+    for (std::size_t i = 0; i < series.keys.size(); ++i) {
         points.append(QCPGraphData(series.keys[i], series.values[i]));
+        log_.overview.Add(series.keys[i], series.values[i]);
+    }
     const bool sorted = std::is_sorted(series.keys.begin(), series.keys.end());
-    auto data = QSharedPointer<QCPGraphDataContainer>::create();
-    data->set(points, sorted);
+    log_.data = QSharedPointer<QCPGraphDataContainer>::create();
+    log_.data->set(points, sorted);
+    log_.overviewStale = true;
+    log_.timeKeys = series.timeStamped;
 
-    QString source = QFileInfo(path).fileName();
+    log_.label = QFileInfo(path).fileName();
     if (series.keys.empty())
-        source += QStringLiteral(", no readings");
+        log_.label += QStringLiteral(", no readings");
     if (series.skipped > 0)
-        source += QStringLiteral(", %1 %2 skipped")
-                      .arg(series.skipped)
-                      .arg(series.skipped == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
-    showSource(data, series.timeStamped, source);
+        log_.label += QStringLiteral(", %1 %2 skipped")
+                          .arg(series.skipped)
+                          .arg(series.skipped == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
+    showSource(log_);
 }
 
-void TrendWindow::showLiveSource() { showSource(live_, true, QStringLiteral("Live readings")); }
+void TrendWindow::showLiveSource() { showSource(live_); }
 
-void TrendWindow::showSource(QSharedPointer<QCPGraphDataContainer> data, bool timeKeys, const QString& source)
+void TrendWindow::showSource(Source& source)
 {
-    showingLive_ = data == live_;
+    shown_ = &source;
+    showingLive_ = shown_ == &live_;
     liveButton_->setVisible(hasLive_ && !showingLive_);
-    timeKeys_ = timeKeys;
-    graph_->setData(data);
-    source_->setText(source);
-    if (timeKeys) {
+    graph_->setData(source.data);
+    sourceLabel_->setText(source.label);
+    if (source.timeKeys) {
         auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
         // Keys are the wall-clock times themselves (local civil seconds).
         ticker->setDateTimeSpec(Qt::UTC);
@@ -187,11 +203,28 @@ void TrendWindow::showSource(QSharedPointer<QCPGraphDataContainer> data, bool ti
     Fit();
 }
 
+void TrendWindow::drawDense(bool dense)
+{
+    Source& source = *shown_;
+    if (dense && source.overviewStale) {
+        const std::vector<TrendPoint> thinned = source.overview.Points();
+        QVector<QCPGraphData> points;
+        points.reserve(qsizetype(thinned.size()));
+        for (const TrendPoint& point : thinned)
+            points.append(QCPGraphData(point.key, point.value));
+        source.overviewData->set(points, source.overview.Ordered());
+        source.overviewStale = false;
+    }
+    const QSharedPointer<QCPGraphDataContainer>& wanted = dense ? source.overviewData : source.data;
+    if (graph_->data() != wanted)
+        graph_->setData(wanted);
+}
+
 void TrendWindow::Fit()
 {
     following_ = true;
-    const QCPGraphDataContainer& data = *graph_->data();
-    const double minimumSpan = timeKeys_ ? kMinimumTimeSpan : kMinimumRowSpan;
+    const QCPGraphDataContainer& data = *shown_->data;
+    const double minimumSpan = shown_->timeKeys ? kMinimumTimeSpan : kMinimumRowSpan;
     double lower = 0;
     double upper = minimumSpan;
     if (!data.isEmpty()) {
@@ -202,7 +235,7 @@ void TrendWindow::Fit()
             lower = middle - minimumSpan / 2;
             upper = middle + minimumSpan / 2;
         }
-    } else if (timeKeys_) {
+    } else if (shown_->timeKeys) {
         lower = CivilSeconds(QDateTime::currentDateTime());
         upper = lower + minimumSpan;
     }
@@ -218,9 +251,10 @@ void TrendWindow::userMovedView() { following_ = false; }
 void TrendWindow::viewChanged()
 {
     const QCPRange view = plot_->xAxis->range();
-    const QCPGraphDataContainer& data = *graph_->data();
+    const QCPGraphDataContainer& data = *shown_->data;
     const auto begin = data.findBegin(view.lower, false);
     const auto end = data.findEnd(view.upper, false);
+    drawDense(end - begin > qsizetype(kDensePointsPerPixel) * std::max(1, plot_->axisRect()->width()));
     figures_ = ComputeTrendFigures(
         begin, end, [](const QCPGraphData& p) { return p.key; }, [](const QCPGraphData& p) { return p.value; });
 
@@ -237,9 +271,9 @@ void TrendWindow::viewChanged()
     plot_->yAxis->setRange(low, high);
     updateTimeFormat(view.size());
 
-    const double perUnit = timeKeys_ ? kSecondsPerMinute : 1.0;
+    const bool timeKeys = shown_->timeKeys;
     figuresLabel_->setText(
-        Local(TrendFiguresLine(figures_, decimal_, perUnit, timeKeys_ ? "pH/min" : "pH/row")));
+        Local(TrendFiguresLine(figures_, decimal_, timeKeys ? kSecondsPerMinute : 1.0, timeKeys ? "pH/min" : "pH/row")));
     // Several changes in one event loop pass draw once.
     if (isVisible())
         plot_->replot(QCustomPlot::rpQueuedReplot);
@@ -260,7 +294,7 @@ void TrendWindow::updateTimeFormat(double span)
 
 QString TrendWindow::FiguresText() const { return figuresLabel_->text(); }
 
-QString TrendWindow::SourceText() const { return source_->text(); }
+QString TrendWindow::SourceText() const { return sourceLabel_->text(); }
 
 bool TrendWindow::SaveImage(const QString& path, QString& error)
 {
@@ -273,10 +307,10 @@ bool TrendWindow::SaveImage(const QString& path, QString& error)
 bool TrendWindow::SaveData(const QString& path, QString& error)
 {
     const QCPRange view = plot_->xAxis->range();
-    const QCPGraphDataContainer& data = *graph_->data();
-    std::string text = TrendCsvHeader(timeKeys_);
+    const QCPGraphDataContainer& data = *shown_->data;
+    std::string text = TrendCsvHeader(shown_->timeKeys);
     for (auto it = data.findBegin(view.lower, false); it != data.findEnd(view.upper, false); ++it)
-        AppendTrendCsvRow(text, it->key, it->value, timeKeys_);
+        AppendTrendCsvRow(text, it->key, it->value, shown_->timeKeys);
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(text.data(), qint64(text.size())) == qint64(text.size()) &&
         file.commit())

@@ -4,6 +4,7 @@
 // before the window is first opened.
 #pragma once
 
+#include "TrendOverview.h"
 #include "TrendText.h"
 #include "TrendView.h"
 
@@ -36,7 +37,9 @@ public:
     QString SourceText() const;
     const TrendFigures& Figures() const { return figures_; }
     bool Following() const { return following_; }
-    bool TimeKeys() const { return timeKeys_; }
+    bool TimeKeys() const { return shown_->timeKeys; }
+    // The chart draws the thinned copy (far more points in view than pixels).
+    bool DrawingOverview() const { return graph_->data() == shown_->overviewData; }
 
     // Writes the chart as PNG, or the points in view as CSV; false with the
     // reason in error when the file cannot be written.
@@ -51,8 +54,19 @@ protected:
 
 private:
     void buildControls();
-    void showSource(QSharedPointer<QCPGraphDataContainer> data, bool timeKeys, const QString& source);
+    // A series the window can show: the live readings or a log file.
+    struct Source {
+        QSharedPointer<QCPGraphDataContainer> data = QSharedPointer<QCPGraphDataContainer>::create();
+        TrendOverview overview;
+        QSharedPointer<QCPGraphDataContainer> overviewData = QSharedPointer<QCPGraphDataContainer>::create();
+        bool overviewStale = true;
+        bool timeKeys = true;
+        QString label;
+    };
+
+    void showSource(Source& source);
     void showLiveSource();
+    void drawDense(bool dense);
     void openLogClicked();
     void saveImageClicked();
     void saveDataClicked();
@@ -63,7 +77,7 @@ private:
 
     QCustomPlot* plot_ = nullptr;
     QCPGraph* graph_ = nullptr;
-    QLabel* source_ = nullptr;
+    QLabel* sourceLabel_ = nullptr;
     QLabel* figuresLabel_ = nullptr;
     QPushButton* openButton_ = nullptr;
     QPushButton* saveImageButton_ = nullptr;
@@ -71,10 +85,11 @@ private:
     QPushButton* fitButton_ = nullptr;
     QPushButton* liveButton_ = nullptr;
 
-    QSharedPointer<QCPGraphDataContainer> live_;
+    Source live_;
+    Source log_;
+    Source* shown_ = &live_;
     bool hasLive_ = false;
     bool showingLive_ = false;
-    bool timeKeys_ = true;
     bool following_ = true;
     bool adjusting_ = false;
     TrendFigures figures_;

@@ -69,6 +69,7 @@ private slots:
     void savesTheChartAsPng();
     void followsLivePointsAndDropsOldOnes();
     void liveButtonReturnsFromALog();
+    void denseViewsDrawTheThinnedCopyButCountEveryPoint();
 };
 
 void TrendWindowTest::opensLogFiles_data()
@@ -269,6 +270,40 @@ void TrendWindowTest::liveButtonReturnsFromALog()
     QCOMPARE(window.Figures().n, size_t(2));
     QCOMPARE(window.Figures().max, 6.60);
     QVERIFY(window.LiveButton()->isHidden());
+}
+
+void TrendWindowTest::denseViewsDrawTheThinnedCopyButCountEveryPoint()
+{
+    // 30,000 rows, a second apart, far more than the chart has pixels.
+    std::string text = tirevo::LogHeaderText("1.0.2.7", "QP000001", true, '\t');
+    constexpr int kRows = 30000;
+    for (int i = 0; i < kRows; ++i) {
+        const tirevo::LogClockTime at{2026, 12, 8, 6 + i / 3600, i / 60 % 60, i % 60};
+        text += tirevo::LogRowText(at, ':', true, '\t', i == 12345 ? "9.99" : (i % 2 ? "7.00" : "7.02"));
+    }
+    QTemporaryDir dir;
+    TrendWindow window(nullptr);
+    window.show();
+    window.OpenLog(WriteFile(dir, QStringLiteral("long.txt"), QByteArray(text.data(), qsizetype(text.size()))));
+    QVERIFY(window.DrawingOverview());
+    QVERIFY(window.Plot()->graph(0)->dataCount() < kRows / 8);
+    QCOMPARE(window.Figures().n, size_t(kRows));
+    QCOMPARE(window.Figures().max, 9.99);  // the one spike is drawn and counted
+    QVERIFY(window.Plot()->yAxis->range().upper >= 9.99);
+
+    QString error;
+    const QString csv = dir.filePath(QStringLiteral("all.csv"));
+    QVERIFY2(window.SaveData(csv, error), qPrintable(error));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count('\n'), qsizetype(kRows + 1));
+
+    // Zoomed in to a few minutes: every point is drawn again.
+    const double start = 20795.0 * 86400 + 6 * 3600;
+    window.Plot()->xAxis->setRange(start + 12300, start + 12400);
+    QVERIFY(!window.DrawingOverview());
+    QCOMPARE(window.Figures().n, size_t(101));
+    QCOMPARE(window.Figures().max, 9.99);
 }
 
 QTEST_MAIN(TrendWindowTest)
