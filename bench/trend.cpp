@@ -131,7 +131,8 @@ QCustomPlot* plotOf(QWidget* window)
 // A reading drifting a little around 7.00, as the meter might send it.
 double readingAt(long second)
 {
-    return 7.0 + 0.15 * std::sin(static_cast<double>(second) / 97.0) + 0.01 * static_cast<double>(second % 7 - 3);
+    return 7.0 + 0.15 * std::sin(static_cast<double>(second) / 97.0) +
+           0.01 * static_cast<double>(second % 7 - 3);
 }
 
 // Days of a sample that follows the day, with the meter's noise on top.
@@ -139,7 +140,8 @@ double dailyReadingAt(long second)
 {
     constexpr double kTwoPi = 6.283185307179586;
     const double day = static_cast<double>(second) / 86400.0;
-    return 7.0 + 0.25 * std::sin(kTwoPi * day) + 0.05 * day + 0.015 * std::sin(static_cast<double>(second) * 1.7);
+    return 7.0 + 0.25 * std::sin(kTwoPi * day) + 0.05 * day +
+           0.015 * std::sin(static_cast<double>(second) * 1.7);
 }
 
 std::string twoDecimals(double value)
@@ -157,7 +159,7 @@ int logMode(const std::string& workdir, long rows)
         const QDateTime start(QDate(2026, 12, 8), QTime(0, 0, 0), Qt::UTC);
         for (long i = 0; i < rows; ++i) {
             const QDateTime at = start.addSecs(i);
-            const tirevo::LogClockTime clock{at.date().year(), at.date().month(), at.date().day(),
+            const tirevo::LogClockTime clock{at.date().year(), at.date().month(),  at.date().day(),
                                              at.time().hour(), at.time().minute(), at.time().second()};
             text += tirevo::LogRowText(clock, ':', true, '\t', twoDecimals(dailyReadingAt(i)));
         }
@@ -217,8 +219,8 @@ int zoomMode(long zooms)
     const long rss1 = statusKb("VmRSS"), heap1 = heapInUse();
     if (long(host.Series().Size()) != points)
         fail("the live series is not at its bound");
-    std::printf("series-points=%zu\nseries-heap-b=%ld\nseries-rss-kb=%ld\n", host.Series().Size(), heap1 - heap0,
-                rss1 - rss0);
+    std::printf("series-points=%zu\nseries-heap-b=%ld\nseries-rss-kb=%ld\n", host.Series().Size(),
+                heap1 - heap0, rss1 - rss0);
 
     if (auto error = host.Show())
         fail(error->toStdString());
@@ -243,8 +245,8 @@ int zoomMode(long zooms)
         wall.push_back(wallMs() - w0);
         cpu.push_back(threadCpuMs() - c0);
     }
-    std::printf("zooms=%ld\nzoom-median-ms=%.2f\nzoom-max-ms=%.2f\nzoom-cpu-median-ms=%.2f\n", zooms, median(wall),
-                maximum(wall), median(cpu));
+    std::printf("zooms=%ld\nzoom-median-ms=%.2f\nzoom-max-ms=%.2f\nzoom-cpu-median-ms=%.2f\n", zooms,
+                median(wall), maximum(wall), median(cpu));
 
     // Everything in view, the worst case: Fit, then a new live reading.
     std::vector<double> fitWall, liveCpu;
@@ -359,7 +361,9 @@ int main(int argc, char* argv[])
         fail("usage: bench_trend WORKDIR log ROWS | zoom N | live S HISTORY | show-live S");
     const std::string workdir = argv[1];
     const std::string mode = argv[2];
-    auto number = [&](int index, double fallback) { return argc > index ? std::atof(argv[index]) : fallback; };
+    auto number = [&](int index, double fallback) {
+        return argc > index ? std::atof(argv[index]) : fallback;
+    };
     if (chdir(workdir.c_str()) != 0)
         fail("cannot enter " + workdir);
     tirevo::TrendHost::SetModuleFile(QStringLiteral(TIREVO_TREND_MODULE));

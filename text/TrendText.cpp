@@ -31,7 +31,9 @@ std::string TrendFiguresLine(const TrendFigures& figures, char decimalSeparator,
                              std::string_view unit)
 {
     const bool any = figures.n > 0;
-    auto number = [&](double value) { return any ? TwoDecimals(value, decimalSeparator) : std::string(kNoValue); };
+    auto number = [&](double value) {
+        return any ? TwoDecimals(value, decimalSeparator) : std::string(kNoValue);
+    };
     std::string drift = std::string(kNoValue);
     if (any) {
         drift = TwoDecimals(figures.slope * slopePerUnit, decimalSeparator);

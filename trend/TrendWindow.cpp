@@ -110,7 +110,8 @@ void TrendWindow::buildControls()
     connect(liveButton_, &QPushButton::clicked, this, &TrendWindow::showLiveSource);
     connect(plot_, &QCustomPlot::mousePress, this, &TrendWindow::userMovedView);
     connect(plot_, &QCustomPlot::mouseWheel, this, &TrendWindow::userMovedView);
-    connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, &TrendWindow::viewChanged);
+    connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            &TrendWindow::viewChanged);
 }
 
 void TrendWindow::ShowLive(const TrendSeries& series)
@@ -256,7 +257,8 @@ void TrendWindow::viewChanged()
     const auto end = data.findEnd(view.upper, false);
     drawDense(end - begin > qsizetype(kDensePointsPerPixel) * std::max(1, plot_->axisRect()->width()));
     figures_ = ComputeTrendFigures(
-        begin, end, [](const QCPGraphData& p) { return p.key; }, [](const QCPGraphData& p) { return p.value; });
+        begin, end, [](const QCPGraphData& p) { return p.key; },
+        [](const QCPGraphData& p) { return p.value; });
 
     double low = figures_.n > 0 ? figures_.min : 7.0 - kMinimumPhSpan / 2;
     double high = figures_.n > 0 ? figures_.max : 7.0 + kMinimumPhSpan / 2;
@@ -272,8 +274,8 @@ void TrendWindow::viewChanged()
     updateTimeFormat(view.size());
 
     const bool timeKeys = shown_->timeKeys;
-    figuresLabel_->setText(
-        Local(TrendFiguresLine(figures_, decimal_, timeKeys ? kSecondsPerMinute : 1.0, timeKeys ? "pH/min" : "pH/row")));
+    figuresLabel_->setText(Local(TrendFiguresLine(figures_, decimal_, timeKeys ? kSecondsPerMinute : 1.0,
+                                                  timeKeys ? "pH/min" : "pH/row")));
     // Several changes in one event loop pass draw once.
     if (isVisible())
         plot_->replot(QCustomPlot::rpQueuedReplot);
@@ -312,8 +314,8 @@ bool TrendWindow::SaveData(const QString& path, QString& error)
     for (auto it = data.findBegin(view.lower, false); it != data.findEnd(view.upper, false); ++it)
         AppendTrendCsvRow(text, it->key, it->value, shown_->timeKeys);
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text.data(), qint64(text.size())) == qint64(text.size()) &&
-        file.commit())
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(text.data(), qint64(text.size())) == qint64(text.size()) && file.commit())
         return true;
     error = QStringLiteral("The data cannot be written to %1: %2.").arg(path, file.errorString());
     return false;
@@ -321,17 +323,17 @@ bool TrendWindow::SaveData(const QString& path, QString& error)
 
 void TrendWindow::openLogClicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open log"), QString(),
-                                                      QStringLiteral("pH logs (USB_PH_*.txt);;All files (*)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open log"), QString(), QStringLiteral("pH logs (USB_PH_*.txt);;All files (*)"));
     if (!path.isEmpty())
         OpenLog(path);
 }
 
 void TrendWindow::saveImageClicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save image"),
-                                                      QStringLiteral("pH-trend.png"),
-                                                      QStringLiteral("PNG images (*.png)"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save image"), QStringLiteral("pH-trend.png"),
+                                     QStringLiteral("PNG images (*.png)"));
     QString error;
     if (!path.isEmpty() && !SaveImage(path, error))
         report(error);
@@ -339,9 +341,9 @@ void TrendWindow::saveImageClicked()
 
 void TrendWindow::saveDataClicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save data"),
-                                                      QStringLiteral("pH-trend.csv"),
-                                                      QStringLiteral("CSV files (*.csv)"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save data"), QStringLiteral("pH-trend.csv"),
+                                     QStringLiteral("CSV files (*.csv)"));
     QString error;
     if (!path.isEmpty() && !SaveData(path, error))
         report(error);

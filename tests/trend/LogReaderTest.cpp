@@ -29,7 +29,8 @@ std::string Reading(const char* text, char decimal)
 {
     std::string out = text;
     for (char& c : out)
-        if (c == '.') c = decimal;
+        if (c == '.')
+            c = decimal;
     return out;
 }
 
@@ -50,7 +51,8 @@ std::string Lf(std::string text)
 {
     std::string out;
     for (char c : text)
-        if (c != '\r') out += c;
+        if (c != '\r')
+            out += c;
     return out;
 }
 
@@ -65,7 +67,8 @@ struct ReadCase {
 
 class ReadLog : public testing::TestWithParam<ReadCase> {};
 
-TEST_P(ReadLog, GivesEveryReadableRowAndCountsTheRest) {
+TEST_P(ReadLog, GivesEveryReadableRowAndCountsTheRest)
+{
     const ReadCase& c = GetParam();
     const LogSeries series = tirevo::ReadLogSeries(c.bytes);
     EXPECT_EQ(series.timeStamped, c.stamped);
@@ -95,15 +98,20 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"no time stamps, comma decimals", Log({false, '\t', ':', ','}, kThree), false, kThreeRows,
                  kThreeValues, 0},
         ReadCase{"line feeds only", Lf(Log({}, kThree)), true, kThreeSeconds, kThreeValues, 0},
-        ReadCase{"general notation and signs", Log({}, {"-0.50", "1E5", "-1.2346E5"}), true, kThreeSeconds,
-                 {-0.5, 1e5, -1.2346e5}, 0},
+        ReadCase{"general notation and signs",
+                 Log({}, {"-0.50", "1E5", "-1.2346E5"}),
+                 true,
+                 kThreeSeconds,
+                 {-0.5, 1e5, -1.2346e5},
+                 0},
         ReadCase{"header only", Log({}, {}), true, {}, {}, 0},
         ReadCase{"header only, no time stamps", Log({false}, {}), false, {}, {}, 0},
         ReadCase{"empty file", "", false, {}, {}, 0}),
     [](const auto& info) {
         std::string name = info.param.what;
         for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
         return name;
     });
 
@@ -115,10 +123,18 @@ INSTANTIATE_TEST_SUITE_P(
     Damaged, ReadLog,
     testing::Values(
         ReadCase{"cut mid-row", kTwo + "08.12.2026\t06:20:0", true, {kStart, kStart + 1}, {7.02, 6.98}, 1},
-        ReadCase{"cut mid-reading", kTwo + "08.12.2026\t06:20:02\t7.0", true, {kStart, kStart + 1},
-                 {7.02, 6.98}, 1},
-        ReadCase{"cut before the line feed", kTwo + "08.12.2026\t06:20:02\t7.05\r", true,
-                 {kStart, kStart + 1, kStart + 2}, {7.02, 6.98, 7.05}, 0},
+        ReadCase{"cut mid-reading",
+                 kTwo + "08.12.2026\t06:20:02\t7.0",
+                 true,
+                 {kStart, kStart + 1},
+                 {7.02, 6.98},
+                 1},
+        ReadCase{"cut before the line feed",
+                 kTwo + "08.12.2026\t06:20:02\t7.05\r",
+                 true,
+                 {kStart, kStart + 1, kStart + 2},
+                 {7.02, 6.98, 7.05},
+                 0},
         ReadCase{"cut mid-reading, no time stamps", kTwoPlain + "7.0", false, {1, 2}, {7.02, 6.98}, 1},
         ReadCase{"cut in the header", kTwo.substr(0, 40), false, {}, {}, 0},
         ReadCase{"cut in the title", kTwo.substr(0, 10), false, {}, {}, 0},
@@ -126,26 +142,46 @@ INSTANTIATE_TEST_SUITE_P(
                  kTwo + "31.02.2026\t06:20:02\t7.00\r\n" + "08.12.2026\t24:00:00\t7.00\r\n" +
                      "08.12.2026;06:20:04;7.00\r\n" + "08.12.2026\t06:20:05\t7.0x\r\n" +
                      "08.12.2026\t06:20:06\t\r\n" + "08.12.2026\t06:20:07\t7.00\r\n",
-                 true, {kStart, kStart + 1, kStart + 7}, {7.02, 6.98, 7.0}, 5},
+                 true,
+                 {kStart, kStart + 1, kStart + 7},
+                 {7.02, 6.98, 7.0},
+                 5},
         ReadCase{"readings that are not numbers",
-                 kTwoPlain + "---\r\nNAN\r\ninf\r\n0x10\r\n 7.00\r\n7.00 \r\n7.\r\n.5\r\n1e5\r\n7.5\r\n", false,
-                 {1, 2, 12}, {7.02, 6.98, 7.5}, 9},
-        ReadCase{"row numbers keep their place past skipped rows", kTwoPlain + "oops\r\n7.10\r\n", false,
-                 {1, 2, 4}, {7.02, 6.98, 7.1}, 1},
-        ReadCase{"empty lines are not rows", kTwoPlain + "\r\n\r\n7.10\r\n", false, {1, 2, 3},
-                 {7.02, 6.98, 7.1}, 0},
-        ReadCase{"no header, time-stamped rows", "08.12.2026\t06:20:00\t7.02\r\n08.12.2026\t06:20:01\t6.98\r\n",
-                 true, {kStart, kStart + 1}, {7.02, 6.98}, 0},
+                 kTwoPlain + "---\r\nNAN\r\ninf\r\n0x10\r\n 7.00\r\n7.00 \r\n7.\r\n.5\r\n1e5\r\n7.5\r\n",
+                 false,
+                 {1, 2, 12},
+                 {7.02, 6.98, 7.5},
+                 9},
+        ReadCase{"row numbers keep their place past skipped rows",
+                 kTwoPlain + "oops\r\n7.10\r\n",
+                 false,
+                 {1, 2, 4},
+                 {7.02, 6.98, 7.1},
+                 1},
+        ReadCase{"empty lines are not rows",
+                 kTwoPlain + "\r\n\r\n7.10\r\n",
+                 false,
+                 {1, 2, 3},
+                 {7.02, 6.98, 7.1},
+                 0},
+        ReadCase{"no header, time-stamped rows",
+                 "08.12.2026\t06:20:00\t7.02\r\n08.12.2026\t06:20:01\t6.98\r\n",
+                 true,
+                 {kStart, kStart + 1},
+                 {7.02, 6.98},
+                 0},
         ReadCase{"no header, readings alone", "7.02\r\n6.98\r\n", false, {1, 2}, {7.02, 6.98}, 0},
         ReadCase{"not a log", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s, false, {}, {}, 3}),
     [](const auto& info) {
         std::string name = info.param.what;
         for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
         return name;
     });
 
-TEST(ReadLog, LeapDayAndYearEnd) {
+TEST(ReadLog, LeapDayAndYearEnd)
+{
     const LogSeries series = tirevo::ReadLogSeries(
         "29.02.2024\t23:59:59\t7.00\r\n01.01.2025\t00:00:00\t7.01\r\n29.02.2025\t00:00:00\t7.02\r\n");
     ASSERT_EQ(series.keys.size(), 2u);
@@ -164,7 +200,8 @@ struct NumberCase {
 
 class LogReading : public testing::TestWithParam<NumberCase> {};
 
-TEST_P(LogReading, TakesOnlyWhatTheLogWrites) {
+TEST_P(LogReading, TakesOnlyWhatTheLogWrites)
+{
     double value = -1;
     EXPECT_EQ(tirevo::ParseLogReading(GetParam().text, value), GetParam().ok) << GetParam().text;
     if (GetParam().ok) {
@@ -184,8 +221,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ------------------------------------------------------------- civil times
 
-TEST(CivilTime, DaysRoundTripOverFourCenturies) {
-    for (long long days = tirevo::DaysFromCivil(1900, 1, 1); days < tirevo::DaysFromCivil(2300, 1, 1); ++days) {
+TEST(CivilTime, DaysRoundTripOverFourCenturies)
+{
+    for (long long days = tirevo::DaysFromCivil(1900, 1, 1); days < tirevo::DaysFromCivil(2300, 1, 1);
+         ++days) {
         int year = 0, month = 0, day = 0;
         tirevo::CivilFromDays(days, year, month, day);
         ASSERT_EQ(tirevo::DaysFromCivil(year, month, day), days);
@@ -201,17 +240,16 @@ struct IsoCase {
 
 class CivilIso : public testing::TestWithParam<IsoCase> {};
 
-TEST_P(CivilIso, WritesLocalTimeWithoutZone) {
+TEST_P(CivilIso, WritesLocalTimeWithoutZone)
+{
     EXPECT_EQ(tirevo::CivilIsoText(GetParam().seconds), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Times, CivilIso,
-                         testing::Values(IsoCase{kStart, "2026-12-08T06:20:00"},
-                                         IsoCase{kStart + 0.25, "2026-12-08T06:20:00.250"},
-                                         IsoCase{kStart + 0.0004, "2026-12-08T06:20:00"},
-                                         IsoCase{kStart - 0.001, "2026-12-08T06:19:59.999"},
-                                         IsoCase{0, "1970-01-01T00:00:00"},
-                                         IsoCase{-1, "1969-12-31T23:59:59"},
-                                         IsoCase{951782400 + 86399, "2000-02-29T23:59:59"}));
+INSTANTIATE_TEST_SUITE_P(
+    Times, CivilIso,
+    testing::Values(IsoCase{kStart, "2026-12-08T06:20:00"}, IsoCase{kStart + 0.25, "2026-12-08T06:20:00.250"},
+                    IsoCase{kStart + 0.0004, "2026-12-08T06:20:00"},
+                    IsoCase{kStart - 0.001, "2026-12-08T06:19:59.999"}, IsoCase{0, "1970-01-01T00:00:00"},
+                    IsoCase{-1, "1969-12-31T23:59:59"}, IsoCase{951782400 + 86399, "2000-02-29T23:59:59"}));
 
 }  // namespace

@@ -64,7 +64,8 @@ void TrendButtonTest::missingModuleIsAMessageAndNothingElse()
     MessageBoxWatcher watcher;
     QTest::mouseClick(form->sbTrend, Qt::LeftButton);
     QCOMPARE(watcher.seen.size(), size_t(1));
-    QVERIFY2(watcher.seen[0].text.contains(QStringLiteral("could not be loaded")), qPrintable(watcher.seen[0].text));
+    QVERIFY2(watcher.seen[0].text.contains(QStringLiteral("could not be loaded")),
+             qPrintable(watcher.seen[0].text));
     QCOMPARE(watcher.seen[0].title, QStringLiteral("QUVA Tirevo"));
     QVERIFY(!form->Trend->Window());
     // The window goes on as before.
@@ -99,7 +100,8 @@ void TrendButtonTest::buttonSitsLeftOfCollection()
     // In space no other control of the page uses, and the others stay put.
     for (QWidget* other : form.tsPH->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         if (other != form.sbTrend)
-            QVERIFY2(!other->geometry().intersects(form.sbTrend->geometry()), qPrintable(other->objectName()));
+            QVERIFY2(!other->geometry().intersects(form.sbTrend->geometry()),
+                     qPrintable(other->objectName()));
     QCOMPARE(form.sb5->geometry(), QRect(232, 85, 23, 22));
     QCOMPARE(form.sb6->geometry(), QRect(256, 85, 23, 22));
     QCOMPARE(form.lbpHValue->geometry(), QRect(117, 26, 150, 54));
@@ -144,12 +146,14 @@ void TrendButtonTest::readingsShownReachTheTrend()
     }
     QTest::mouseClick(form->sbTrend, Qt::LeftButton);
     QWidget* trend = form->Trend->Window();
-    QCOMPARE(Figures(trend), LocalNumber("n 2   min 7.00   max 7.02   mean 7.01   sd 0.01   drift +0.02 pH/min"));
+    QCOMPARE(Figures(trend),
+             LocalNumber("n 2   min 7.00   max 7.02   mean 7.01   sd 0.01   drift +0.02 pH/min"));
     for (const char* reading : {"7.04", "7.06"}) {
         Receive(*form, reading);
         clock = clock.addSecs(60);
     }
-    QCOMPARE(Figures(trend), LocalNumber("n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +0.02 pH/min"));
+    QCOMPARE(Figures(trend),
+             LocalNumber("n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +0.02 pH/min"));
     // A line that is not a reading adds nothing.
     sim::InjectRx("V1.0\r");
     form->Timer2Timer();

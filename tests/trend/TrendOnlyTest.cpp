@@ -85,7 +85,8 @@ public:
         event.type = Atom("WM_PROTOCOLS");
         event.data.data32[0] = Atom("WM_DELETE_WINDOW");
         event.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(connection_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+        xcb_send_event(connection_, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&event));
         xcb_flush(connection_);
     }
 
@@ -94,7 +95,8 @@ private:
     {
         const xcb_atom_t utf8 = Atom("UTF8_STRING");
         auto* reply = xcb_get_property_reply(
-            connection_, xcb_get_property(connection_, 0, window, Atom("_NET_WM_NAME"), utf8, 0, 256), nullptr);
+            connection_, xcb_get_property(connection_, 0, window, Atom("_NET_WM_NAME"), utf8, 0, 256),
+            nullptr);
         std::string title;
         if (reply && xcb_get_property_value_length(reply) > 0)
             title.assign(static_cast<const char*>(xcb_get_property_value(reply)),

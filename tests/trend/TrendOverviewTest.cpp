@@ -23,7 +23,8 @@ struct ShapeCase {
 
 class Shapes : public testing::TestWithParam<ShapeCase> {};
 
-TEST_P(Shapes, KeepTheExtremesInKeyOrder) {
+TEST_P(Shapes, KeepTheExtremesInKeyOrder)
+{
     TrendOverview overview;
     for (std::size_t i = 0; i < GetParam().values.size(); ++i)
         overview.Add(double(i), GetParam().values[i]);
@@ -62,11 +63,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) {
         std::string name = info.param.what;
         for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
         return name;
     });
 
-TEST(Overview, EveryBucketHoldsTheTrueMinimumAndMaximum) {
+TEST(Overview, EveryBucketHoldsTheTrueMinimumAndMaximum)
+{
     std::mt19937 random(15);
     std::normal_distribution<double> noise(7.0, 0.3);
     std::vector<double> values(10000);
@@ -93,7 +96,8 @@ TEST(Overview, EveryBucketHoldsTheTrueMinimumAndMaximum) {
                                [](const TrendPoint& a, const TrendPoint& b) { return a.key < b.key; }));
 }
 
-TEST(Overview, DropsOnlyBucketsThatAreWhollyOld) {
+TEST(Overview, DropsOnlyBucketsThatAreWhollyOld)
+{
     TrendOverview overview;
     for (std::size_t i = 0; i < 3 * kBucket; ++i)
         overview.Add(double(i), 7.0);
@@ -106,7 +110,8 @@ TEST(Overview, DropsOnlyBucketsThatAreWhollyOld) {
     EXPECT_EQ(overview.Buckets(), 0u);
 }
 
-TEST(Overview, AClockSetBackIsNotedAsOutOfOrder) {
+TEST(Overview, AClockSetBackIsNotedAsOutOfOrder)
+{
     TrendOverview overview;
     overview.Add(100, 7.0);
     overview.Add(101, 7.1);

@@ -18,7 +18,8 @@ TrendFigures Figures(const std::vector<double>& keys, const std::vector<double>&
     for (std::size_t i = 0; i < index.size(); ++i)
         index[i] = i;
     return tirevo::ComputeTrendFigures(
-        index.begin(), index.end(), [&](std::size_t i) { return keys[i]; }, [&](std::size_t i) { return values[i]; });
+        index.begin(), index.end(), [&](std::size_t i) { return keys[i]; },
+        [&](std::size_t i) { return values[i]; });
 }
 
 struct FigureCase {
@@ -33,7 +34,8 @@ struct FigureCase {
 
 class FiguresLine : public testing::TestWithParam<FigureCase> {};
 
-TEST_P(FiguresLine, MatchesTheHandWorkedFigures) {
+TEST_P(FiguresLine, MatchesTheHandWorkedFigures)
+{
     const FigureCase& c = GetParam();
     EXPECT_EQ(tirevo::TrendFiguresLine(Figures(c.keys, c.values), c.decimal, c.perUnit, c.unit), c.line);
 }
@@ -47,24 +49,60 @@ TEST_P(FiguresLine, MatchesTheHandWorkedFigures) {
 INSTANTIATE_TEST_SUITE_P(
     ByHand, FiguresLine,
     testing::Values(
-        FigureCase{"rising", {0, 60, 120, 180}, {7.00, 7.02, 7.04, 7.06}, 60, "pH/min", '.',
+        FigureCase{"rising",
+                   {0, 60, 120, 180},
+                   {7.00, 7.02, 7.04, 7.06},
+                   60,
+                   "pH/min",
+                   '.',
                    "n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +0.02 pH/min"},
-        FigureCase{"rising, comma", {0, 60, 120, 180}, {7.00, 7.02, 7.04, 7.06}, 60, "pH/min", ',',
+        FigureCase{"rising, comma",
+                   {0, 60, 120, 180},
+                   {7.00, 7.02, 7.04, 7.06},
+                   60,
+                   "pH/min",
+                   ',',
                    "n 4   min 7,00   max 7,06   mean 7,03   sd 0,03   drift +0,02 pH/min"},
-        FigureCase{"rows", {1, 2, 3, 4}, {7, 8, 6, 7}, 1, "pH/row", '.',
+        FigureCase{"rows",
+                   {1, 2, 3, 4},
+                   {7, 8, 6, 7},
+                   1,
+                   "pH/row",
+                   '.',
                    "n 4   min 6.00   max 8.00   mean 7.00   sd 0.82   drift -0.20 pH/row"},
-        FigureCase{"an hour apart", {1.8e9, 1.8e9 + 3600}, {6.5, 7.5}, 60, "pH/min", ',',
+        FigureCase{"an hour apart",
+                   {1.8e9, 1.8e9 + 3600},
+                   {6.5, 7.5},
+                   60,
+                   "pH/min",
+                   ',',
                    "n 2   min 6,50   max 7,50   mean 7,00   sd 0,71   drift +0,02 pH/min"},
-        FigureCase{"one point", {1.8e9}, {6.98}, 60, "pH/min", '.',
+        FigureCase{"one point",
+                   {1.8e9},
+                   {6.98},
+                   60,
+                   "pH/min",
+                   '.',
                    "n 1   min 6.98   max 6.98   mean 6.98   sd 0.00   drift +0.00 pH/min"},
-        FigureCase{"same second twice", {5, 5}, {7.0, 7.2}, 60, "pH/min", '.',
+        FigureCase{"same second twice",
+                   {5, 5},
+                   {7.0, 7.2},
+                   60,
+                   "pH/min",
+                   '.',
                    "n 2   min 7.00   max 7.20   mean 7.10   sd 0.14   drift +0.00 pH/min"},
-        FigureCase{"falling to below zero", {0, 60}, {0.004, -0.004}, 60, "pH/min", '.',
+        FigureCase{"falling to below zero",
+                   {0, 60},
+                   {0.004, -0.004},
+                   60,
+                   "pH/min",
+                   '.',
                    "n 2   min 0.00   max 0.00   mean 0.00   sd 0.01   drift -0.01 pH/min"},
-        FigureCase{"none", {}, {}, 60, "pH/min", '.',
-                   "n 0   min --   max --   mean --   sd --   drift -- pH/min"}));
+        FigureCase{
+            "none", {}, {}, 60, "pH/min", '.', "n 0   min --   max --   mean --   sd --   drift -- pH/min"}));
 
-TEST(Figures, KeepPrecisionWithKeysOfToday) {
+TEST(Figures, KeepPrecisionWithKeysOfToday)
+{
     // 1000 s of a steady rise of 0.001 pH/s at keys near 1.8e9: sums of raw
     // squares would lose the slope entirely.
     std::vector<double> keys, values;
@@ -84,7 +122,8 @@ TEST(Figures, KeepPrecisionWithKeysOfToday) {
 
 // ---------------------------------------------------------------------- CSV
 
-TEST(TrendCsv, TimeRowsAreIsoLocalTimeWithPointDecimals) {
+TEST(TrendCsv, TimeRowsAreIsoLocalTimeWithPointDecimals)
+{
     std::string csv = tirevo::TrendCsvHeader(true);
     const double start = 20795.0 * 86400 + 6 * 3600 + 20 * 60;  // 08.12.2026 06:20:00
     tirevo::AppendTrendCsvRow(csv, start, 7.02, true);
@@ -92,7 +131,8 @@ TEST(TrendCsv, TimeRowsAreIsoLocalTimeWithPointDecimals) {
     EXPECT_EQ(csv, "time,ph\n2026-12-08T06:20:00,7.02\n2026-12-08T06:20:01.500,-0.5\n");
 }
 
-TEST(TrendCsv, RowNumbersWithoutTimeStamps) {
+TEST(TrendCsv, RowNumbersWithoutTimeStamps)
+{
     std::string csv = tirevo::TrendCsvHeader(false);
     tirevo::AppendTrendCsvRow(csv, 1, 7.1, false);
     tirevo::AppendTrendCsvRow(csv, 12, 14, false);
@@ -103,7 +143,7 @@ TEST(TrendCsv, RowNumbersWithoutTimeStamps) {
 
 struct BoundCase {
     const char* what;
-    double step;      // seconds between readings
+    double step;  // seconds between readings
     std::size_t count;
     std::size_t kept;
     double oldest;
@@ -111,7 +151,8 @@ struct BoundCase {
 
 class LiveBound : public testing::TestWithParam<BoundCase> {};
 
-TEST_P(LiveBound, KeepsSevenDaysAtMostOneReadingASecond) {
+TEST_P(LiveBound, KeepsSevenDaysAtMostOneReadingASecond)
+{
     const BoundCase& c = GetParam();
     tirevo::TrendSeries series;
     for (std::size_t i = 0; i < c.count; ++i)
@@ -121,16 +162,17 @@ TEST_P(LiveBound, KeepsSevenDaysAtMostOneReadingASecond) {
     EXPECT_EQ(series.At(series.Size() - 1).key, 1.8e9 + c.step * double(c.count - 1));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rates, LiveBound,
-    testing::Values(BoundCase{"1 Hz, just full", 1, 604800, 604800, 0},
-                    BoundCase{"1 Hz, 10 past full", 1, 604810, 604800, 10},
-                    // Faster polling: the count bounds the memory, the span shrinks.
-                    BoundCase{"10 Hz", 0.1, 700000, 604800, 0.1 * 95200},
-                    // Slower polling: points older than 7 days go although few.
-                    BoundCase{"every 10 s, 8 days", 10, 8 * 8640, 7 * 8640 + 1, 10.0 * (8640 - 1)}));
+INSTANTIATE_TEST_SUITE_P(Rates, LiveBound,
+                         testing::Values(BoundCase{"1 Hz, just full", 1, 604800, 604800, 0},
+                                         BoundCase{"1 Hz, 10 past full", 1, 604810, 604800, 10},
+                                         // Faster polling: the count bounds the memory, the span shrinks.
+                                         BoundCase{"10 Hz", 0.1, 700000, 604800, 0.1 * 95200},
+                                         // Slower polling: points older than 7 days go although few.
+                                         BoundCase{"every 10 s, 8 days", 10, 8 * 8640, 7 * 8640 + 1,
+                                                   10.0 * (8640 - 1)}));
 
-TEST(LiveBound, AClockJumpAheadOfAWeekLeavesOnlyTheNewPoint) {
+TEST(LiveBound, AClockJumpAheadOfAWeekLeavesOnlyTheNewPoint)
+{
     tirevo::TrendSeries series;
     series.Add(1000, 7.0);
     series.Add(1001, 7.1);

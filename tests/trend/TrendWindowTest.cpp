@@ -80,17 +80,19 @@ void TrendWindowTest::opensLogFiles_data()
     QTest::addColumn<bool>("timeKeys");
 
     QTest::newRow("time stamps") << LogBytes({"7.00", "7.02", "7.04", "7.06"}) << "log.txt"
-                                 << "n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +1.20 pH/min" << true;
-    QTest::newRow("comma decimals, semicolons") << LogBytes({"7,00", "7,02", "7,04", "7,06"}, true, ';')
-                                                << "log.txt"
-                                                << "n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift "
-                                                   "+1.20 pH/min"
-                                                << true;
+                                 << "n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +1.20 pH/min"
+                                 << true;
+    QTest::newRow("comma decimals, semicolons")
+        << LogBytes({"7,00", "7,02", "7,04", "7,06"}, true, ';') << "log.txt"
+        << "n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift "
+           "+1.20 pH/min"
+        << true;
     QTest::newRow("no time stamps") << LogBytes({"7", "8", "6", "7"}, false) << "log.txt"
                                     << "n 4   min 6.00   max 8.00   mean 7.00   sd 0.82   drift -0.20 pH/row"
                                     << false;
     QTest::newRow("two rows skipped, cut off")
-        << LogBytes({"7.00", "x", "7.02", "", "7.04"}) + "08.12.2026\t06:20:05\t7.0" << "log.txt, 3 rows skipped"
+        << LogBytes({"7.00", "x", "7.02", "", "7.04"}) + "08.12.2026\t06:20:05\t7.0"
+        << "log.txt, 3 rows skipped"
         << "n 3   min 7.00   max 7.04   mean 7.02   sd 0.02   drift +0.60 pH/min" << true;
     QTest::newRow("one row skipped") << LogBytes({"7.00", "bad", "7.00"}) << "log.txt, 1 row skipped"
                                      << "n 2   min 7.00   max 7.00   mean 7.00   sd 0.00   drift +0.00 pH/min"
@@ -284,7 +286,8 @@ void TrendWindowTest::denseViewsDrawTheThinnedCopyButCountEveryPoint()
     QTemporaryDir dir;
     TrendWindow window(nullptr);
     window.show();
-    window.OpenLog(WriteFile(dir, QStringLiteral("long.txt"), QByteArray(text.data(), qsizetype(text.size()))));
+    window.OpenLog(
+        WriteFile(dir, QStringLiteral("long.txt"), QByteArray(text.data(), qsizetype(text.size()))));
     QVERIFY(window.DrawingOverview());
     QVERIFY(window.Plot()->graph(0)->dataCount() < kRows / 8);
     QCOMPARE(window.Figures().n, size_t(kRows));
