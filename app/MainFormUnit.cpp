@@ -323,8 +323,10 @@ void TMainForm::BitBtn1Click()
 
 void TMainForm::sbTrendClick()
 {
-    if (const std::optional<QString> error = Trend->Show())
-        ShowMessage(*error);
+    Guarded([&] {
+        if (const std::optional<QString> error = Trend->Show())
+            ShowMessage(*error);
+    });
 }
 
 void TMainForm::btnCalibrateClick() { pc1->setCurrentIndex(3); }

@@ -326,7 +326,7 @@ void TrendWindow::openLogClicked()
     const QString path = QFileDialog::getOpenFileName(
         this, QStringLiteral("Open log"), QString(), QStringLiteral("pH logs (USB_PH_*.txt);;All files (*)"));
     if (!path.isEmpty())
-        OpenLog(path);
+        guarded([&] { OpenLog(path); });
 }
 
 void TrendWindow::saveImageClicked()
@@ -335,8 +335,10 @@ void TrendWindow::saveImageClicked()
         QFileDialog::getSaveFileName(this, QStringLiteral("Save image"), QStringLiteral("pH-trend.png"),
                                      QStringLiteral("PNG images (*.png)"));
     QString error;
-    if (!path.isEmpty() && !SaveImage(path, error))
-        report(error);
+    guarded([&] {
+        if (!path.isEmpty() && !SaveImage(path, error))
+            report(error);
+    });
 }
 
 void TrendWindow::saveDataClicked()
@@ -345,8 +347,21 @@ void TrendWindow::saveDataClicked()
         QFileDialog::getSaveFileName(this, QStringLiteral("Save data"), QStringLiteral("pH-trend.csv"),
                                      QStringLiteral("CSV files (*.csv)"));
     QString error;
-    if (!path.isEmpty() && !SaveData(path, error))
-        report(error);
+    guarded([&] {
+        if (!path.isEmpty() && !SaveData(path, error))
+            report(error);
+    });
+}
+
+void TrendWindow::guarded(const std::function<void()>& body)
+{
+    // What a button does may run out of memory (a log larger than the memory
+    // left); that is reported, and never crosses into Qt.
+    try {
+        body();
+    } catch (const std::exception& e) {
+        report(QStringLiteral("The pH trend could not do that: %1.").arg(QString::fromLocal8Bit(e.what())));
+    }
 }
 
 void TrendWindow::report(const QString& text)

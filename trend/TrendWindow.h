@@ -13,6 +13,8 @@
 #include <QSharedPointer>
 #include <QWidget>
 
+#include <functional>
+
 class QLabel;
 class QPushButton;
 
@@ -73,6 +75,7 @@ private:
     void userMovedView();
     void viewChanged();
     void updateTimeFormat(double span);
+    void guarded(const std::function<void()>& body);
     void report(const QString& text);
 
     QCustomPlot* plot_ = nullptr;
