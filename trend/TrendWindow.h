@@ -94,7 +94,6 @@ private:
     bool hasLive_ = false;
     bool showingLive_ = false;
     bool following_ = true;
-    bool adjusting_ = false;
     TrendFigures figures_;
     char decimal_ = '.';
 };
