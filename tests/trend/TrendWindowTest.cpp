@@ -170,6 +170,18 @@ void TrendWindowTest::wheelZoomsTimeAndFitShowsAllAgain()
     QVERIFY2(zoomed.size() < all.size() * 0.6, qPrintable(QString::number(zoomed.size())));
     QVERIFY(window.Figures().n < 600 && window.Figures().n > 0);
 
+    // Dragged to the right by a quarter of the chart: earlier readings come
+    // into view, the span stays.
+    const QCPRange beforeDrag = window.Plot()->xAxis->range();
+    const QRect area = window.Plot()->axisRect()->rect();
+    QTest::mousePress(window.Plot(), Qt::LeftButton, {}, area.center());
+    QTest::mouseMove(window.Plot(), area.center() + QPoint(area.width() / 4, 0));
+    QTest::mouseRelease(window.Plot(), Qt::LeftButton, {}, area.center() + QPoint(area.width() / 4, 0));
+    const QCPRange dragged = window.Plot()->xAxis->range();
+    QVERIFY2(dragged.lower < beforeDrag.lower - beforeDrag.size() / 8,
+             qPrintable(QString::number(dragged.lower - beforeDrag.lower)));
+    QVERIFY(qAbs(dragged.size() - beforeDrag.size()) < 1e-6);
+
     // Panned to the first half only: the figures and the pH axis follow.
     window.Plot()->xAxis->setRange(kStart, kStart + 100);
     QCOMPARE(window.Figures().n, size_t(101));
