@@ -7,6 +7,7 @@
 #include "NumberText.h"
 #include "SettingsFile.h"
 #include "SettingsLocation.h"
+#include "TrendHost.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -165,6 +166,8 @@ void TMainForm::BuildReadingPage()
     sb5->setEnabled(false);
     sb6 = ImageButton(tsPH, {256, 85, 23, 22}, ":/stop.png", QStringLiteral("Stop data collection"));
     sb6->setEnabled(false);
+    sbTrend = ImageButton(tsPH, {208, 85, 23, 22}, ":/trend.png", QStringLiteral("Show pH trend"));
+    Trend = new TrendHost(this);
 }
 
 void TMainForm::BuildSelectionPage()
@@ -242,6 +245,7 @@ void TMainForm::ConnectHandlers()
     connect(sbtCAL2, &QToolButton::clicked, this, &TMainForm::sbtCAL2Click);
     connect(sb5, &QToolButton::clicked, this, &TMainForm::sb5Click);
     connect(sb6, &QToolButton::clicked, this, &TMainForm::sb6Click);
+    connect(sbTrend, &QToolButton::clicked, this, &TMainForm::sbTrendClick);
     connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
     connect(reopenTimer_, &QTimer::timeout, this, [this] { Guarded([&] { ReopenMeter(); }); });
@@ -369,6 +373,14 @@ void TMainForm::BitBtn1Click()
         }
         ListMeters();
         pc1->setCurrentIndex(1);
+    });
+}
+
+void TMainForm::sbTrendClick()
+{
+    Guarded([&] {
+        if (const std::optional<QString> error = Trend->Show())
+            ShowMessage(*error);
     });
 }
 

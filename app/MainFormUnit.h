@@ -26,6 +26,8 @@ class QToolButton;
 
 namespace tirevo {
 
+class TrendHost;
+
 
 inline constexpr const char* AppVersion = kAppVersion;
 inline constexpr const char* kMakerAddress = "https://example.com/tirevo";
@@ -74,6 +76,9 @@ public:
     QLabel* Label6 = nullptr;
     QLineEdit* edPH2 = nullptr;
     QToolButton* sbtCAL2 = nullptr;
+    // The pH trend window's button and the live series it shows.
+    QToolButton* sbTrend = nullptr;
+    TrendHost* Trend = nullptr;
 
     TSettings Settings;
     TLinkState LinkState;
@@ -126,6 +131,7 @@ public slots:
     void sb6Click();
     void Timer1Timer();
     void Timer2Timer();
+    void sbTrendClick();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -4,6 +4,8 @@
 
 #include "Messages.h"
 #include "ReadingText.h"
+#include "TrendHost.h"
+#include "TrendHost.h"
 
 #include <QLabel>
 
@@ -18,6 +20,7 @@ void TMainForm::ReadingReceived(const Reading& reading)
 {
     const std::string text = FormatReading(reading.value, Separators.decimal);
     lbpHValue->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    Trend->AddReading(reading.value, Trend->Now());
     if (log_.Logging())
         WriteLogRow(text);
 }

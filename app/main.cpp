@@ -2,6 +2,7 @@
 #include "DriverBinding.h"
 #include "MainFormUnit.h"
 #include "Messages.h"
+#include "TrendHost.h"
 
 #include <QApplication>
 
@@ -17,6 +18,17 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QString::fromLatin1(tirevo::kAppTitle));
     QApplication::setDesktopFileName(QStringLiteral("tirevo"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tirevo.png")));
+
+    // "tirevo --trend [FILE]": the trend window alone, on that log file; no
+    // meter is looked for and no settings file is read or written.
+    if (const std::optional<QString> logFile = tirevo::TrendFileArgument(QApplication::arguments())) {
+        tirevo::TrendHost trend(nullptr);
+        if (const std::optional<QString> error = trend.ShowLog(*logFile)) {
+            tirevo::ShowMessage(*error);
+            return 1;
+        }
+        return app.exec();
+    }
 
     tirevo::BindFTDriver();
 

@@ -20,6 +20,7 @@
 #include "MainFormUnit.h"
 #include "Messages.h"
 #include "SimControl.h"
+#include "TrendHost.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -339,6 +340,7 @@ int hours(Bench& bench, double h, bool collect)
     simulate(-600, 0);
     const long logBefore = form.Log().Logging() ? fileSize(form.Log().FileName()) : 0;
     const long rss0 = statusKb("VmRSS"), hwm0 = statusKb("VmHWM"), heap0 = heapInUse();
+    const std::size_t trendPoints0 = form.Trend->Series().Size();
     std::string trend;
     const double w0 = wallUs();
     for (int quarter = 0; quarter < 4; ++quarter) {
@@ -364,6 +366,18 @@ int hours(Bench& bench, double h, bool collect)
     std::printf("hwm-before-kb=%ld\nhwm-after-kb=%ld\n", hwm0, hwm1);
     std::printf("heap-before-b=%ld\nheap-after-b=%ld\n", heap0, heap1);
     std::printf("rss-quarters-kb=%s\n", trend.c_str());
+    // The pH trend keeps every reading (up to its 7-day bound): memory that is
+    // meant to grow, taken out of the leak check. What that many points cost
+    // the allocator is measured on a series of their own.
+    const std::size_t trendAdded = form.Trend->Series().Size() - trendPoints0;
+    long trendHeap = heapInUse();
+    {
+        tirevo::TrendSeries probe;
+        for (std::size_t i = 0; i < trendAdded; ++i)
+            probe.Add(double(i), 7.0);
+        trendHeap = heapInUse() - trendHeap;
+    }
+    std::printf("trend-points=%zu\ntrend-series-b=%ld\n", trendAdded, trendHeap);
     return 0;
 }
 

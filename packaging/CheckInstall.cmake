@@ -1,3 +1,4 @@
+cmake_policy(VERSION 3.21)
 # Installs the project into a scratch tree (DESTDIR, prefix /usr), checks that
 # it holds the files the Debian package lists (less the parts this tree does
 # not build), and that the rule, the entry and the icon land where udev and
@@ -16,7 +17,7 @@ set(expected "")
 foreach(path IN LISTS listed)
   string(REPLACE "@LIBDIR@" "${LIBDIR}" path "${path}")
   if((path MATCHES "/tirevo-cli" AND NOT HAVE_CLI) OR (path MATCHES "tirevo-cli.1" AND NOT HAVE_CLI_PAGE)
-     OR (path MATCHES "/tirevo_trend" AND NOT HAVE_TREND) OR (path MATCHES "[.]png$" AND NOT HAVE_PNG))
+     OR (path MATCHES "/libtirevo_trend" AND NOT HAVE_TREND) OR (path MATCHES "[.]png$" AND NOT HAVE_PNG))
     continue()
   endif()
   list(APPEND expected "${path}")

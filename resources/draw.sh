@@ -29,6 +29,9 @@ convert -size 16x16 xc:none -fill '#303030' -draw 'rectangle 3,3 12,12' stop.png
 # Apply: a green tick.
 convert -size 16x16 xc:none -stroke '#1f8f3f' -strokewidth 2.5 -fill none \
   -draw 'polyline 2,8 6,12 14,3' apply.png
+# pH trend: a rising line over two axes.
+convert -size 16x16 xc:none -stroke '#303030' -strokewidth 1 -fill none -draw 'polyline 1,1 1,14 14,14' \
+  -stroke '#1f5fbf' -strokewidth 2 -draw 'polyline 3,11 6,7 9,9 14,3' trend.png
 # Logo (JPEG, decoded by the program itself).
 convert -size 194x82 xc:white -fill '#1f5fbf' -draw 'circle 36,41 36,12' \
   -fill white -font $F -pointsize 26 -gravity northwest -annotate +17+26 'pH' \

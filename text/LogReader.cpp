@@ -1,0 +1,289 @@
+#include "LogReader.h"
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <system_error>
+
+namespace tirevo {
+
+namespace {
+
+constexpr std::string_view kLogTitle = "QUVA USB pH METER LOG FILE";
+// Lines after the title up to and including the empty one before the rows.
+constexpr int kHeaderLinesAfterTitle = 5;
+// "dd.mm.yyyy" S "hh" T "nn" T "ss" S: the reading starts after these bytes.
+constexpr std::size_t kStampLength = 20;
+constexpr std::size_t kFirstSeparator = 10;
+constexpr std::size_t kSecondSeparator = 19;
+constexpr long long kSecondsPerDay = 86400;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::optional<int> Digits(std::string_view text, std::size_t at, std::size_t count)
+{
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (!IsDigit(text[i]))
+            return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month)
+{
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// The civil seconds of a row's time stamp, or nothing when the stamp is not
+// one the log writes (a real date, a time of day, equal time separators).
+std::optional<double> StampSeconds(std::string_view row, char separator)
+{
+    if (row.size() < kStampLength || row[kFirstSeparator] != separator || row[kSecondSeparator] != separator)
+        return std::nullopt;
+    if (row[2] != '.' || row[5] != '.' || row[13] != row[16] || IsDigit(row[13]))
+        return std::nullopt;
+    const auto day = Digits(row, 0, 2);
+    const auto month = Digits(row, 3, 2);
+    const auto year = Digits(row, 6, 4);
+    const auto hour = Digits(row, 11, 2);
+    const auto minute = Digits(row, 14, 2);
+    const auto second = Digits(row, 17, 2);
+    if (!day || !month || !year || !hour || !minute || !second)
+        return std::nullopt;
+    if (*month < 1 || *month > 12 || *day < 1 || *day > DaysInMonth(*year, *month) || *hour > 23 ||
+        *minute > 59 || *second > 59)
+        return std::nullopt;
+    const long long days = DaysFromCivil(*year, *month, *day);
+    return static_cast<double>(days * kSecondsPerDay + *hour * 3600LL + *minute * 60LL + *second);
+}
+
+// "DATE" S "TIME" S "pH"; gives the separator S.
+std::optional<char> ColumnLineSeparator(std::string_view line)
+{
+    if (line.size() != 12 || line.substr(0, 4) != "DATE" || line.substr(5, 4) != "TIME" ||
+        line.substr(10, 2) != "pH" || line[4] != line[9])
+        return std::nullopt;
+    return line[4];
+}
+
+class Reader {
+public:
+    explicit Reader(LogSeries& out) : out_(out) {}
+
+    void Line(std::string_view line)
+    {
+        ++lineNumber_;
+        if (lineNumber_ == 1 && line == kLogTitle) {
+            headerLeft_ = kHeaderLinesAfterTitle;
+            return;
+        }
+        if (headerLeft_ > 0) {
+            --headerLeft_;
+            return;
+        }
+        if (!modeKnown_) {
+            if (const auto separator = ColumnLineSeparator(line)) {
+                Decide(true, *separator);
+                return;
+            }
+        }
+        if (line.empty())
+            return;
+        if (!modeKnown_) {
+            const bool stamped = line.size() > kStampLength && StampSeconds(line, line[kFirstSeparator]);
+            Decide(stamped, stamped ? line[kFirstSeparator] : '\0');
+        }
+        Row(line);
+    }
+
+    // What follows the last line end: a row not yet complete.
+    void Tail(std::string_view tail)
+    {
+        if (tail.empty() || headerLeft_ > 0 || (lineNumber_ == 0 && kLogTitle.starts_with(tail)))
+            return;
+        ++rowNumber_;
+        ++out_.skipped;
+    }
+
+private:
+    void Decide(bool stamped, char separator)
+    {
+        modeKnown_ = true;
+        out_.timeStamped = stamped;
+        separator_ = separator;
+    }
+
+    void Row(std::string_view row)
+    {
+        ++rowNumber_;
+        double key = static_cast<double>(rowNumber_);
+        std::string_view reading = row;
+        if (out_.timeStamped) {
+            const std::optional<double> seconds = StampSeconds(row, separator_);
+            if (!seconds) {
+                ++out_.skipped;
+                return;
+            }
+            key = *seconds;
+            reading = row.substr(kStampLength);
+        }
+        double value = 0;
+        if (!ParseLogReading(reading, value)) {
+            ++out_.skipped;
+            return;
+        }
+        out_.keys.push_back(key);
+        out_.values.push_back(value);
+    }
+
+    LogSeries& out_;
+    std::size_t lineNumber_ = 0;
+    std::size_t rowNumber_ = 0;
+    int headerLeft_ = 0;
+    bool modeKnown_ = false;
+    char separator_ = '\t';
+};
+
+}  // namespace
+
+LogSeries ReadLogSeries(std::string_view bytes)
+{
+    LogSeries out;
+    Reader reader(out);
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t end = bytes.find('\n', start);
+        if (end == std::string_view::npos)
+            break;
+        std::string_view line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        reader.Line(line);
+        start = end + 1;
+    }
+    std::string_view tail = bytes.substr(std::min(start, bytes.size()));
+    if (!tail.empty() && tail.back() == '\r') {
+        // Ended by its carriage return; only the line feed is still to come.
+        tail.remove_suffix(1);
+        reader.Line(tail);
+    } else {
+        reader.Tail(tail);
+    }
+    return out;
+}
+
+bool ParseLogReading(std::string_view text, double& value)
+{
+    // Checked by hand first: from_chars would also take "inf", "nan" and hex.
+    char buffer[64];
+    if (text.empty() || text.size() >= sizeof buffer)
+        return false;
+    std::size_t i = 0;
+    if (text[i] == '-')
+        ++i;
+    const std::size_t intStart = i;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i;
+    if (i == intStart)
+        return false;
+    if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
+        const std::size_t fracStart = ++i;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i;
+        if (i == fracStart)
+            return false;
+    }
+    if (i < text.size() && text[i] == 'E') {
+        ++i;
+        if (i < text.size() && text[i] == '-')
+            ++i;
+        const std::size_t expStart = i;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i;
+        if (i == expStart)
+            return false;
+    }
+    if (i != text.size())
+        return false;
+    for (std::size_t k = 0; k < text.size(); ++k)
+        buffer[k] = text[k] == ',' ? '.' : text[k];
+    const auto result = std::from_chars(buffer, buffer + text.size(), value);
+    return result.ec == std::errc() && std::isfinite(value);
+}
+
+// Howard Hinnant's days-from-civil algorithm over eras of 400 years.
+long long DaysFromCivil(int year, int month, int day)
+{
+    const long long y = static_cast<long long>(year) - (month <= 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yearOfEra = y - era * 400;
+    const long long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+void CivilFromDays(long long days, int& year, int& month, int& day)
+{
+    days += 719468;
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const long long dayOfEra = days - era * 146097;
+    const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const long long mp = (5 * dayOfYear + 2) / 153;
+    day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+std::string CivilIsoText(double civilSeconds)
+{
+    const long long millis = std::llround(civilSeconds * 1000.0);
+    long long seconds = millis / 1000;
+    long long fraction = millis % 1000;
+    if (fraction < 0) {
+        fraction += 1000;
+        --seconds;
+    }
+    long long days = seconds / kSecondsPerDay;
+    long long ofDay = seconds % kSecondsPerDay;
+    if (ofDay < 0) {
+        ofDay += kSecondsPerDay;
+        --days;
+    }
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    CivilFromDays(days, year, month, day);
+    char text[48];
+    auto put = [&](std::size_t at, long long number, int width) {
+        for (int i = width - 1; i >= 0; --i) {
+            text[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + number % 10);
+            number /= 10;
+        }
+    };
+    put(0, year, 4);
+    text[4] = '-';
+    put(5, month, 2);
+    text[7] = '-';
+    put(8, day, 2);
+    text[10] = 'T';
+    put(11, ofDay / 3600, 2);
+    text[13] = ':';
+    put(14, ofDay / 60 % 60, 2);
+    text[16] = ':';
+    put(17, ofDay % 60, 2);
+    std::size_t length = 19;
+    if (fraction != 0) {
+        text[19] = '.';
+        put(20, fraction, 3);
+        length = 23;
+    }
+    return std::string(text, length);
+}
+
+}  // namespace tirevo
