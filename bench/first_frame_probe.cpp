@@ -23,24 +23,24 @@ public:
             if (window && window->isTopLevel() && window->isExposed()) {
                 seen_ = true;
                 // Queued, so it runs after the expose has been handled.
-                QMetaObject::invokeMethod(this, &FirstFrameProbe::report, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(this, &FirstFrameProbe::Report, Qt::QueuedConnection);
             }
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    static long long ns(clockid_t clock)
+    static long long Ns(clockid_t clock)
     {
         timespec now{};
         clock_gettime(clock, &now);
         return static_cast<long long>(now.tv_sec) * 1000000000LL + static_cast<long long>(now.tv_nsec);
     }
 
-    void report()
+    void Report()
     {
-        const long long frame = ns(CLOCK_MONOTONIC);
-        const long long cpu = ns(CLOCK_PROCESS_CPUTIME_ID);
+        const long long frame = Ns(CLOCK_MONOTONIC);
+        const long long cpu = Ns(CLOCK_PROCESS_CPUTIME_ID);
         std::printf("first-frame-ns=%lld\nfirst-frame-cpu-ns=%lld\n", frame, cpu);
         std::fflush(stdout);
         if (const QString target = qEnvironmentVariable("BENCH_SMAPS_FILE"); !target.isEmpty()) {
@@ -56,7 +56,7 @@ private:
     bool seen_ = false;
 };
 
-void installFirstFrameProbe()
+void InstallFirstFrameProbe()
 {
     auto* probe = new FirstFrameProbe;
     probe->setParent(QCoreApplication::instance());
@@ -65,4 +65,4 @@ void installFirstFrameProbe()
 
 }  // namespace
 
-Q_COREAPP_STARTUP_FUNCTION(installFirstFrameProbe)
+Q_COREAPP_STARTUP_FUNCTION(InstallFirstFrameProbe)

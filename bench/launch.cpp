@@ -21,7 +21,7 @@
 
 namespace {
 
-long long monotonicNs()
+long long MonotonicNs()
 {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -41,7 +41,7 @@ int main(int argc, char* argv[])
         std::perror("bench_launch: pipe");
         return 1;
     }
-    const long long startNs = monotonicNs();
+    const long long startNs = MonotonicNs();
     const pid_t child = fork();
     if (child < 0) {
         std::perror("bench_launch: fork");

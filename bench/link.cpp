@@ -48,21 +48,21 @@ using namespace tirevo;
 
 namespace {
 
-[[noreturn]] void fail(const std::string& why)
+[[noreturn]] void Fail(const std::string& why)
 {
     std::fprintf(stderr, "bench_link: %s\n", why.c_str());
     std::fflush(stderr);
     std::_Exit(1);
 }
 
-double threadCpuUs()
+double ThreadCpuUs()
 {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
 }
 
-double processCpuS()
+double ProcessCpuS()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -70,14 +70,14 @@ double processCpuS()
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-double wallUs()
+double WallUs()
 {
     using namespace std::chrono;
     return duration<double, std::micro>(steady_clock::now().time_since_epoch()).count();
 }
 
 // A field of /proc/self/status in kB ("VmRSS", "VmHWM").
-long statusKb(const std::string& field)
+long StatusKb(const std::string& field)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -88,25 +88,25 @@ long statusKb(const std::string& field)
 }
 
 // Bytes the allocator has handed out and not got back.
-long heapInUse()
+long HeapInUse()
 {
     const struct mallinfo2 info = mallinfo2();
     return static_cast<long>(info.uordblks + info.hblkhd);
 }
 
-long fileSize(const std::string& name)
+long FileSize(const std::string& name)
 {
     struct stat st {};
     return stat(name.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
-double median(std::vector<double> v)
+double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-double percentile(std::vector<double> v, double p)
+double Percentile(std::vector<double> v, double p)
 {
     std::sort(v.begin(), v.end());
     if (v.empty())
@@ -115,10 +115,10 @@ double percentile(std::vector<double> v, double p)
     return v[std::min(at, v.size() - 1)];
 }
 
-double maximum(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
+double Maximum(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
 
 // A reading line as the meter sends it, drifting a little around 7.00.
-std::string readingLine(long second)
+std::string ReadingLine(long second)
 {
     const double value = 7.0 + 0.15 * std::sin(static_cast<double>(second) / 97.0) +
                          0.01 * static_cast<double>(second % 7 - 3);
@@ -127,7 +127,7 @@ std::string readingLine(long second)
     return text;
 }
 
-std::string localDecimal(std::string text, char decimal)
+std::string LocalDecimal(std::string text, char decimal)
 {
     std::replace(text.begin(), text.end(), '.', decimal);
     return text;
@@ -143,7 +143,7 @@ public:
         QObject::connect(&timer_, &QTimer::timeout, [] {
             if (QWidget* modal = QApplication::activeModalWidget()) {
                 auto* box = qobject_cast<QMessageBox*>(modal);
-                fail("unexpected message box: " + (box ? box->text() : modal->windowTitle()).toStdString());
+                Fail("unexpected message box: " + (box ? box->text() : modal->windowTitle()).toStdString());
             }
         });
         timer_.start();
@@ -153,7 +153,7 @@ private:
     QTimer timer_;
 };
 
-void runEventLoopMs(int ms)
+void RunEventLoopMs(int ms)
 {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -165,18 +165,18 @@ public:
     Bench(const std::string& workdir) : form_(QString::fromStdString(workdir + "/tirevo"))
     {
         form_.show();
-        const double until = wallUs() + 10e6;
-        while (!(form_.windowHandle() && form_.windowHandle()->isExposed()) && wallUs() < until)
+        const double until = WallUs() + 10e6;
+        while (!(form_.windowHandle() && form_.windowHandle()->isExposed()) && WallUs() < until)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         if (!form_.Meter().Connected() || !form_.Meter().DeviceOpen())
-            fail("the window did not connect to the simulated meter");
+            Fail("the window did not connect to the simulated meter");
     }
 
-    TMainForm& form() { return form_; }
+    TMainForm& Form() { return form_; }
 
     // The timers are left to the benchmark; what the meter sent at
     // connection is taken in first.
-    void quiet()
+    void Quiet()
     {
         form_.Timer1->stop();
         form_.Timer2->stop();
@@ -185,18 +185,18 @@ public:
         for (int i = 0; i < 10; ++i)
             form_.Timer2Timer();
         if (!form_.Meter().ReceiveText().empty() || sim::QueuedRx() != 0)
-            fail("the connection replies were not taken in");
+            Fail("the connection replies were not taken in");
         sim::ClearCalls();
     }
 
-    void expectShown(const std::string& line)
+    void ExpectShown(const std::string& line)
     {
-        const std::string expected = localDecimal(line.substr(4, line.size() - 5), form_.Separators.decimal);
+        const std::string expected = LocalDecimal(line.substr(4, line.size() - 5), form_.Separators.decimal);
         if (form_.lbpHValue->text().toStdString() != expected)
-            fail("reading shown is \"" + form_.lbpHValue->text().toStdString() + "\", expected \"" + expected +
+            Fail("reading shown is \"" + form_.lbpHValue->text().toStdString() + "\", expected \"" + expected +
                  "\"");
         if (!form_.Meter().ReceiveText().empty())
-            fail("received text left over");
+            Fail("received text left over");
     }
 
 private:
@@ -205,19 +205,19 @@ private:
 
 // CPU of one Timer2Timer call, averaged; each tick preceded by `before`.
 template <typename Before>
-double tickCpuUs(TMainForm& form, long n, Before before, std::vector<double>* wall = nullptr)
+double TickCpuUs(TMainForm& form, long n, Before before, std::vector<double>* wall = nullptr)
 {
     double cpu = 0;
     for (long i = 0; i < n; ++i) {
         before(i);
-        const double c0 = threadCpuUs();
-        const double w0 = wallUs();
+        const double c0 = ThreadCpuUs();
+        const double w0 = WallUs();
         form.Timer2Timer();
-        const double w1 = wallUs();
-        cpu += threadCpuUs() - c0;
+        const double w1 = WallUs();
+        cpu += ThreadCpuUs() - c0;
         if (wall)
             wall->push_back(w1 - w0);
-        // What the event loop does between ticks (the label's repaint) is
+        // What the event loop does between Ticks (the label's repaint) is
         // not part of the tick.
         QCoreApplication::processEvents();
         if (i % 1000 == 999)
@@ -226,95 +226,95 @@ double tickCpuUs(TMainForm& form, long n, Before before, std::vector<double>* wa
     return cpu / static_cast<double>(n);
 }
 
-int ticks(Bench& bench, long n)
+int Ticks(Bench& bench, long n)
 {
-    TMainForm& form = bench.form();
-    bench.quiet();
+    TMainForm& form = bench.Form();
+    bench.Quiet();
     const std::string lines[2] = {"pH: 7.02\r", "pH: 7.03\r"};
     auto changing = [&](long i) { sim::InjectRx(lines[i % 2]); };
     auto same = [&](long) { sim::InjectRx(lines[0]); };
     auto nothing = [](long) {};
 
-    tickCpuUs(form, 2000, changing);
+    TickCpuUs(form, 2000, changing);
     std::vector<double> wall;
-    const double changingUs = tickCpuUs(form, n, changing, &wall);
-    bench.expectShown(lines[(n - 1) % 2]);
-    const double sameUs = tickCpuUs(form, n, same);
-    bench.expectShown(lines[0]);
-    const double emptyUs = tickCpuUs(form, n, nothing);
+    const double changingUs = TickCpuUs(form, n, changing, &wall);
+    bench.ExpectShown(lines[(n - 1) % 2]);
+    const double sameUs = TickCpuUs(form, n, same);
+    bench.ExpectShown(lines[0]);
+    const double emptyUs = TickCpuUs(form, n, nothing);
     if (form.Log().Logging())
-        fail("data collection is on");
+        Fail("data collection is on");
 
     double overhead = 0;
     for (long i = 0; i < n; ++i) {
-        const double c0 = threadCpuUs();
-        overhead += threadCpuUs() - c0;
+        const double c0 = ThreadCpuUs();
+        overhead += ThreadCpuUs() - c0;
     }
     std::printf("ticks=%ld\n", n);
     std::printf("tick-line-cpu-us=%.2f\n", changingUs);
-    std::printf("tick-line-wall-median-us=%.2f\n", median(wall));
-    std::printf("tick-line-wall-p99-us=%.2f\n", percentile(wall, 0.99));
+    std::printf("tick-line-wall-median-us=%.2f\n", Median(wall));
+    std::printf("tick-line-wall-p99-us=%.2f\n", Percentile(wall, 0.99));
     std::printf("tick-same-line-cpu-us=%.2f\n", sameUs);
     std::printf("tick-empty-cpu-us=%.2f\n", emptyUs);
     std::printf("clock-read-us=%.3f\n", overhead / static_cast<double>(n));
     return 0;
 }
 
-int logRows(Bench& bench, long n)
+int LogRows(Bench& bench, long n)
 {
-    TMainForm& form = bench.form();
-    bench.quiet();
+    TMainForm& form = bench.Form();
+    bench.Quiet();
     form.sb5Click();
     if (!form.Log().Logging()) {
         std::printf("log=unavailable\n");
         return 0;
     }
     const std::string name = form.Log().FileName();
-    const long size0 = fileSize(name);
-    const std::string reading = localDecimal("7.02", form.Separators.decimal);
+    const long size0 = FileSize(name);
+    const std::string reading = LocalDecimal("7.02", form.Separators.decimal);
     for (int i = 0; i < 200; ++i)
         form.WriteLogRow(reading);
-    const long size1 = fileSize(name);
+    const long size1 = FileSize(name);
     std::vector<double> wall;
     double cpu = 0;
     for (long i = 0; i < n; ++i) {
-        const double c0 = threadCpuUs();
-        const double w0 = wallUs();
+        const double c0 = ThreadCpuUs();
+        const double w0 = WallUs();
         form.WriteLogRow(reading);
-        const double w1 = wallUs();
-        cpu += threadCpuUs() - c0;
+        const double w1 = WallUs();
+        cpu += ThreadCpuUs() - c0;
         wall.push_back(w1 - w0);
     }
-    const long size2 = fileSize(name);
+    const long size2 = FileSize(name);
     if (!form.Log().Logging())
-        fail("data collection stopped while writing rows");
+        Fail("data collection stopped while writing rows");
     const long rowBytes = (size1 - size0) / 200;
     if (rowBytes <= 0 || size2 - size1 != rowBytes * n)
-        fail("the log file did not grow by one row per call");
+        Fail("the log file did not grow by one row per call");
 
     // The whole reading path with collection on: tick, label, row.
     const std::string lines[2] = {"pH: 7.02\r", "pH: 7.03\r"};
-    const double tickUs = tickCpuUs(form, n, [&](long i) { sim::InjectRx(lines[i % 2]); });
-    if (fileSize(name) != size2 + rowBytes * n)
-        fail("a reading tick with collection on did not write one row");
+    const double tickUs = TickCpuUs(form, n, [&](long i) { sim::InjectRx(lines[i % 2]); });
+    if (FileSize(name) != size2 + rowBytes * n)
+        Fail("a reading tick with collection on did not write one row");
     form.sb6Click();
     if (form.Log().Logging())
-        fail("data collection did not stop");
+        Fail("data collection did not stop");
 
     std::printf("log=%s\n", name.c_str());
     std::printf("log-rows=%ld\n", n);
     std::printf("log-row-bytes=%ld\n", rowBytes);
     std::printf("log-row-cpu-us=%.2f\n", cpu / static_cast<double>(n));
-    std::printf("log-row-wall-median-us=%.2f\n", median(wall));
-    std::printf("log-row-wall-max-us=%.2f\n", maximum(wall));
+    std::printf("log-row-wall-median-us=%.2f\n", Median(wall));
+    std::printf("log-row-wall-max-us=%.2f\n", Maximum(wall));
     std::printf("tick-line-logging-cpu-us=%.2f\n", tickUs);
     return 0;
 }
 
-int hours(Bench& bench, double h, bool collect)
+int Hours(Bench& bench, double h, bool collect)
 {
-    TMainForm& form = bench.form();
-    bench.quiet();
+    TMainForm& form = bench.Form();
+    bench.Quiet();
     std::string collection = "off";
     if (collect) {
         form.sb5Click();
@@ -330,7 +330,7 @@ int hours(Bench& bench, double h, bool collect)
             // the cycle before each measurement.
             if (s % 100 == 0)
                 sim::ClearCalls();
-            sim::InjectRx(readingLine(s));
+            sim::InjectRx(ReadingLine(s));
             for (int t = 0; t < 10; ++t)
                 form.Timer2Timer();
             QCoreApplication::processEvents();
@@ -338,24 +338,24 @@ int hours(Bench& bench, double h, bool collect)
     };
     // Settle first: every digit drawn once, the log file's first pages.
     simulate(-600, 0);
-    const long logBefore = form.Log().Logging() ? fileSize(form.Log().FileName()) : 0;
-    const long rss0 = statusKb("VmRSS"), hwm0 = statusKb("VmHWM"), heap0 = heapInUse();
+    const long logBefore = form.Log().Logging() ? FileSize(form.Log().FileName()) : 0;
+    const long rss0 = StatusKb("VmRSS"), hwm0 = StatusKb("VmHWM"), heap0 = HeapInUse();
     const std::size_t trendPoints0 = form.Trend->Series().Size();
     std::string trend;
-    const double w0 = wallUs();
+    const double w0 = WallUs();
     for (int quarter = 0; quarter < 4; ++quarter) {
         simulate(seconds * quarter / 4, seconds * (quarter + 1) / 4);
         if (quarter)
             trend += ',';
-        trend += std::to_string(statusKb("VmRSS"));
+        trend += std::to_string(StatusKb("VmRSS"));
     }
-    const double elapsed = (wallUs() - w0) / 1e6;
-    const long rss1 = statusKb("VmRSS"), hwm1 = statusKb("VmHWM"), heap1 = heapInUse();
-    bench.expectShown(readingLine(seconds - 1));
+    const double elapsed = (WallUs() - w0) / 1e6;
+    const long rss1 = StatusKb("VmRSS"), hwm1 = StatusKb("VmHWM"), heap1 = HeapInUse();
+    bench.ExpectShown(ReadingLine(seconds - 1));
     if (form.Log().Logging()) {
-        const long grown = fileSize(form.Log().FileName()) - logBefore;
+        const long grown = FileSize(form.Log().FileName()) - logBefore;
         if (grown <= 0 || grown % seconds != 0)
-            fail("the log did not get one row per reading");
+            Fail("the log did not get one row per reading");
         std::printf("log-bytes=%ld\n", grown);
         form.sb6Click();
     }
@@ -370,40 +370,40 @@ int hours(Bench& bench, double h, bool collect)
     // meant to grow, taken out of the leak check. What that many points cost
     // the allocator is measured on a series of their own.
     const std::size_t trendAdded = form.Trend->Series().Size() - trendPoints0;
-    long trendHeap = heapInUse();
+    long trendHeap = HeapInUse();
     {
         tirevo::TrendSeries probe;
         for (std::size_t i = 0; i < trendAdded; ++i)
             probe.Add(double(i), 7.0);
-        trendHeap = heapInUse() - trendHeap;
+        trendHeap = HeapInUse() - trendHeap;
     }
     std::printf("trend-points=%zu\ntrend-series-b=%ld\n", trendAdded, trendHeap);
     return 0;
 }
 
-int sends(Bench& bench, long n)
+int Sends(Bench& bench, long n)
 {
-    TMainForm& form = bench.form();
-    bench.quiet();
+    TMainForm& form = bench.Form();
+    bench.Quiet();
     for (int i = 0; i < 10; ++i)
         form.SendCommand("PH");
     sim::ClearCalls();
     std::vector<double> program, floor;
     for (long i = 0; i < n; ++i) {
-        const double w0 = wallUs();
+        const double w0 = WallUs();
         form.SendCommand("PH");
-        program.push_back((wallUs() - w0) / 1e3);
+        program.push_back((WallUs() - w0) / 1e3);
     }
     std::string expected;
     for (long i = 0; i < n; ++i)
         expected += "PH\r";
     if (sim::WrittenBytes() != expected || sim::CallsNamed("FT_Write").size() != static_cast<size_t>(3 * n))
-        fail("\"PH\" did not go out as three one-byte writes each time");
+        Fail("\"PH\" did not go out as three one-byte writes each time");
 
     // The floor: the same three writes through the device layer and the
     // two pauses, nothing else.
     for (long i = 0; i < n; ++i) {
-        const double w0 = wallUs();
+        const double w0 = WallUs();
         for (char c : {'P', 'H'}) {
             FTDeviceState.outputBuffer[0] = static_cast<unsigned char>(c);
             WriteFTBuffer(1);
@@ -411,24 +411,24 @@ int sends(Bench& bench, long n)
         }
         FTDeviceState.outputBuffer[0] = '\r';
         WriteFTBuffer(1);
-        floor.push_back((wallUs() - w0) / 1e3);
+        floor.push_back((WallUs() - w0) / 1e3);
     }
     std::printf("sends=%ld\n", n);
-    std::printf("send-median-ms=%.3f\nsend-p95-ms=%.3f\nsend-max-ms=%.3f\n", median(program),
-                percentile(program, 0.95), maximum(program));
-    std::printf("floor-median-ms=%.3f\nfloor-max-ms=%.3f\n", median(floor), maximum(floor));
+    std::printf("send-median-ms=%.3f\nsend-p95-ms=%.3f\nsend-max-ms=%.3f\n", Median(program),
+                Percentile(program, 0.95), Maximum(program));
+    std::printf("floor-median-ms=%.3f\nfloor-max-ms=%.3f\n", Median(floor), Maximum(floor));
     return 0;
 }
 
-int poll(Bench& bench, double seconds)
+int Poll(Bench& bench, double seconds)
 {
-    TMainForm& form = bench.form();
+    TMainForm& form = bench.Form();
     // Past the connection: the first poll comes one interval later.
-    runEventLoopMs(2000);
+    RunEventLoopMs(2000);
     sim::ClearCalls();
-    const double cpu0 = processCpuS(), w0 = wallUs();
-    runEventLoopMs(static_cast<int>(seconds * 1000));
-    const double cpu = processCpuS() - cpu0, elapsed = (wallUs() - w0) / 1e6;
+    const double cpu0 = ProcessCpuS(), w0 = WallUs();
+    RunEventLoopMs(static_cast<int>(seconds * 1000));
+    const double cpu = ProcessCpuS() - cpu0, elapsed = (WallUs() - w0) / 1e6;
     long commands = 0, readings = 0;
     const std::string written = sim::WrittenBytes();
     for (size_t at = written.find("PH\r"); at != std::string::npos; at = written.find("PH\r", at + 1))
@@ -437,10 +437,10 @@ int poll(Bench& bench, double seconds)
         for (size_t at = call.data.find("pH:"); at != std::string::npos; at = call.data.find("pH:", at + 1))
             ++readings;
     if (form.lbpHValue->text() == QStringLiteral("---"))
-        fail("no reading shown while polling");
+        Fail("no reading shown while polling");
     std::printf("poll-seconds=%.1f\npoll-commands=%ld\npoll-readings=%ld\n", elapsed, commands, readings);
     std::printf("poll-cpu-s=%.3f\n", cpu);
-    std::printf("poll-rss-kb=%ld\n", statusKb("VmRSS"));
+    std::printf("poll-rss-kb=%ld\n", StatusKb("VmRSS"));
     return 0;
 }
 
@@ -451,27 +451,27 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
     if (argc < 3)
-        fail("usage: bench_link WORKDIR ticks N | logrows N | hours H on|off | send N | poll S");
+        Fail("usage: bench_link WORKDIR ticks N | logrows N | hours H on|off | send N | poll S");
     const std::string workdir = argv[1];
     const std::string mode = argv[2];
     auto number = [&](int index, double fallback) { return argc > index ? std::atof(argv[index]) : fallback; };
     // Log files go to the current folder, as in the program.
     if (chdir(workdir.c_str()) != 0)
-        fail("cannot enter " + workdir);
+        Fail("cannot enter " + workdir);
     if (!BindFTDriverLibrary(TIREVO_SIM_LIBRARY))
-        fail("cannot bind the simulated meter " TIREVO_SIM_LIBRARY);
+        Fail("cannot bind the simulated meter " TIREVO_SIM_LIBRARY);
     sim::Reset();
     ModalGuard guard;
     Bench bench(workdir);
     if (mode == "ticks")
-        return ticks(bench, std::lround(number(3, 20000)));
+        return Ticks(bench, std::lround(number(3, 20000)));
     if (mode == "logrows")
-        return logRows(bench, std::lround(number(3, 20000)));
+        return LogRows(bench, std::lround(number(3, 20000)));
     if (mode == "hours")
-        return hours(bench, number(3, 10), argc > 4 && std::string(argv[4]) == "on");
+        return Hours(bench, number(3, 10), argc > 4 && std::string(argv[4]) == "on");
     if (mode == "send")
-        return sends(bench, std::lround(number(3, 200)));
+        return Sends(bench, std::lround(number(3, 200)));
     if (mode == "poll")
-        return poll(bench, number(3, 60));
-    fail("unknown mode " + mode);
+        return Poll(bench, number(3, 60));
+    Fail("unknown mode " + mode);
 }

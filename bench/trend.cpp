@@ -54,21 +54,21 @@ using namespace tirevo;
 
 namespace {
 
-[[noreturn]] void fail(const std::string& why)
+[[noreturn]] void Fail(const std::string& why)
 {
     std::fprintf(stderr, "bench_trend: %s\n", why.c_str());
     std::fflush(stderr);
     std::_Exit(1);
 }
 
-double threadCpuMs()
+double ThreadCpuMs()
 {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
-double processCpuS()
+double ProcessCpuS()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -76,13 +76,13 @@ double processCpuS()
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-double wallMs()
+double WallMs()
 {
     using namespace std::chrono;
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
 
-long statusKb(const std::string& field)
+long StatusKb(const std::string& field)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -92,53 +92,53 @@ long statusKb(const std::string& field)
     return -1;
 }
 
-long heapInUse()
+long HeapInUse()
 {
     const struct mallinfo2 info = mallinfo2();
     return static_cast<long>(info.uordblks + info.hblkhd);
 }
 
-double median(std::vector<double> v)
+double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-double maximum(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
+double Maximum(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
 
-void runEventLoopMs(int ms)
+void RunEventLoopMs(int ms)
 {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
-void waitExposed(QWidget* window)
+void WaitExposed(QWidget* window)
 {
-    const double until = wallMs() + 10000;
-    while (!(window->windowHandle() && window->windowHandle()->isExposed()) && wallMs() < until)
+    const double until = WallMs() + 10000;
+    while (!(window->windowHandle() && window->windowHandle()->isExposed()) && WallMs() < until)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     if (!window->windowHandle() || !window->windowHandle()->isExposed())
-        fail("the trend window was not shown");
+        Fail("the trend window was not shown");
 }
 
-QCustomPlot* plotOf(QWidget* window)
+QCustomPlot* PlotOf(QWidget* window)
 {
     auto* plot = window->findChild<QCustomPlot*>(QStringLiteral("plot"));
     if (!plot)
-        fail("no chart in the trend window");
+        Fail("no chart in the trend window");
     return plot;
 }
 
 // A reading drifting a little around 7.00, as the meter might send it.
-double readingAt(long second)
+double ReadingAt(long second)
 {
     return 7.0 + 0.15 * std::sin(static_cast<double>(second) / 97.0) +
            0.01 * static_cast<double>(second % 7 - 3);
 }
 
 // Days of a sample that follows the day, with the meter's noise on top.
-double dailyReadingAt(long second)
+double DailyReadingAt(long second)
 {
     constexpr double kTwoPi = 6.283185307179586;
     const double day = static_cast<double>(second) / 86400.0;
@@ -146,14 +146,14 @@ double dailyReadingAt(long second)
            0.015 * std::sin(static_cast<double>(second) * 1.7);
 }
 
-std::string twoDecimals(double value)
+std::string TwoDecimals(double value)
 {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", value);
     return text;
 }
 
-int logMode(const std::string& workdir, long rows)
+int LogMode(const std::string& workdir, long rows)
 {
     const std::string path = workdir + "/USB_PH_261208_000000.txt";
     {
@@ -163,7 +163,7 @@ int logMode(const std::string& workdir, long rows)
             const QDateTime at = start.addSecs(i);
             const tirevo::LogClockTime clock{at.date().year(), at.date().month(),  at.date().day(),
                                              at.time().hour(), at.time().minute(), at.time().second()};
-            text += tirevo::LogRowText(clock, ':', true, '\t', twoDecimals(dailyReadingAt(i)));
+            text += tirevo::LogRowText(clock, ':', true, '\t', TwoDecimals(DailyReadingAt(i)));
         }
         std::ofstream(path, std::ios::binary) << text;
         std::printf("log-bytes=%zu\n", text.size());
@@ -171,68 +171,68 @@ int logMode(const std::string& workdir, long rows)
     const QString file = QString::fromStdString(path);
 
     tirevo::TrendHost host(nullptr);
-    double w0 = wallMs();
+    double w0 = WallMs();
     if (auto error = host.ShowLog(QString()))
-        fail(error->toStdString());
-    waitExposed(host.Window());
-    std::printf("module-and-window-ms=%.1f\n", wallMs() - w0);
+        Fail(error->toStdString());
+    WaitExposed(host.Window());
+    std::printf("module-and-window-ms=%.1f\n", WallMs() - w0);
 
     // Reading alone, for comparison: the file into memory and through the reader.
-    w0 = wallMs();
+    w0 = WallMs();
     QFile raw(file);
     if (!raw.open(QIODevice::ReadOnly))
-        fail("cannot read the log back");
+        Fail("cannot read the log back");
     const QByteArray bytes = raw.readAll();
     const tirevo::LogSeries series = tirevo::ReadLogSeries({bytes.constData(), std::size_t(bytes.size())});
     if (long(series.keys.size()) != rows || series.skipped != 0)
-        fail("the reader did not get every row");
-    std::printf("read-parse-ms=%.1f\n", wallMs() - w0);
+        Fail("the reader did not get every row");
+    std::printf("read-parse-ms=%.1f\n", WallMs() - w0);
 
     // Opening through the window, then drawing the chart and painting it.
-    QCustomPlot* plot = plotOf(host.Window());
-    w0 = wallMs();
-    const double c0 = threadCpuMs();
+    QCustomPlot* plot = PlotOf(host.Window());
+    w0 = WallMs();
+    const double c0 = ThreadCpuMs();
     host.ShowLog(file);
-    const double opened = wallMs();
+    const double opened = WallMs();
     plot->replot(QCustomPlot::rpImmediateRefresh);
     host.Window()->repaint();
-    std::printf("open-ms=%.1f\ndraw-ms=%.1f\n", opened - w0, wallMs() - opened);
-    std::printf("open-and-draw-ms=%.1f\nopen-and-draw-cpu-ms=%.1f\n", wallMs() - w0, threadCpuMs() - c0);
+    std::printf("open-ms=%.1f\ndraw-ms=%.1f\n", opened - w0, WallMs() - opened);
+    std::printf("open-and-draw-ms=%.1f\nopen-and-draw-cpu-ms=%.1f\n", WallMs() - w0, ThreadCpuMs() - c0);
     auto* figures = host.Window()->findChild<QLabel*>(QStringLiteral("figures"));
     if (!figures || !figures->text().startsWith(QStringLiteral("n %1 ").arg(rows)))
-        fail("the chart does not show every row");
-    std::printf("log-rows=%ld\nrss-kb=%ld\nhwm-kb=%ld\n", rows, statusKb("VmRSS"), statusKb("VmHWM"));
+        Fail("the chart does not show every row");
+    std::printf("log-rows=%ld\nrss-kb=%ld\nhwm-kb=%ld\n", rows, StatusKb("VmRSS"), StatusKb("VmHWM"));
     return 0;
 }
 
-void fillWeek(tirevo::TrendHost& host, long points)
+void FillWeek(tirevo::TrendHost& host, long points)
 {
     const QDateTime start(QDate(2026, 12, 1), QTime(0, 0, 0));
     for (long i = 0; i < points; ++i)
-        host.AddReading(readingAt(i), start.addSecs(i));
+        host.AddReading(ReadingAt(i), start.addSecs(i));
 }
 
-int zoomMode(long zooms)
+int ZoomMode(long zooms)
 {
     const long points = long(tirevo::TrendSeries::kMaxPoints);
     tirevo::TrendHost host(nullptr);
-    const long rss0 = statusKb("VmRSS"), heap0 = heapInUse();
-    fillWeek(host, points + 1000);  // past the bound: the oldest go
-    const long rss1 = statusKb("VmRSS"), heap1 = heapInUse();
+    const long rss0 = StatusKb("VmRSS"), heap0 = HeapInUse();
+    FillWeek(host, points + 1000);  // past the bound: the oldest go
+    const long rss1 = StatusKb("VmRSS"), heap1 = HeapInUse();
     if (long(host.Series().Size()) != points)
-        fail("the live series is not at its bound");
+        Fail("the live series is not at its bound");
     std::printf("series-points=%zu\nseries-heap-b=%ld\nseries-rss-kb=%ld\n", host.Series().Size(),
                 heap1 - heap0, rss1 - rss0);
 
     if (auto error = host.Show())
-        fail(error->toStdString());
+        Fail(error->toStdString());
     QWidget* window = host.Window();
-    waitExposed(window);
-    runEventLoopMs(200);
-    const long rss2 = statusKb("VmRSS"), heap2 = heapInUse();
+    WaitExposed(window);
+    RunEventLoopMs(200);
+    const long rss2 = StatusKb("VmRSS"), heap2 = HeapInUse();
     std::printf("window-heap-b=%ld\nwindow-rss-kb=%ld\n", heap2 - heap1, rss2 - rss1);
 
-    QCustomPlot* plot = plotOf(window);
+    QCustomPlot* plot = PlotOf(window);
     const QPointF at(plot->width() / 2.0, plot->height() / 2.0);
     std::vector<double> wall, cpu;
     for (long i = 0; i < zooms; ++i) {
@@ -240,51 +240,51 @@ int zoomMode(long zooms)
         const int steps = (i / 10) % 2 == 0 ? 6 : -6;
         QWheelEvent wheel(at, plot->mapToGlobal(at), QPoint(), QPoint(0, 120 * steps), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
-        const double w0 = wallMs(), c0 = threadCpuMs();
+        const double w0 = WallMs(), c0 = ThreadCpuMs();
         QApplication::sendEvent(plot, &wheel);
         plot->replot(QCustomPlot::rpImmediateRefresh);
         QCoreApplication::processEvents();
-        wall.push_back(wallMs() - w0);
-        cpu.push_back(threadCpuMs() - c0);
+        wall.push_back(WallMs() - w0);
+        cpu.push_back(ThreadCpuMs() - c0);
     }
     std::printf("zooms=%ld\nzoom-median-ms=%.2f\nzoom-max-ms=%.2f\nzoom-cpu-median-ms=%.2f\n", zooms,
-                median(wall), maximum(wall), median(cpu));
+                Median(wall), Maximum(wall), Median(cpu));
 
     // Everything in view, the worst case: Fit, then a new live reading.
     std::vector<double> fitWall, liveCpu;
     for (int i = 0; i < 20; ++i) {
-        const double w0 = wallMs();
+        const double w0 = WallMs();
         for (QPushButton* button : window->findChildren<QPushButton*>())
             if (button->text() == QStringLiteral("Fit"))
                 button->click();
         plot->replot(QCustomPlot::rpImmediateRefresh);
-        fitWall.push_back(wallMs() - w0);
+        fitWall.push_back(WallMs() - w0);
         // Whatever Fit queued is drawn before the reading is measured.
         QCoreApplication::processEvents();
-        const double c0 = threadCpuMs();
+        const double c0 = ThreadCpuMs();
         host.AddReading(7.0, QDateTime(QDate(2026, 12, 8), QTime(0, 0, 0)).addSecs(i + 1000));
         QCoreApplication::processEvents();
-        liveCpu.push_back(threadCpuMs() - c0);
+        liveCpu.push_back(ThreadCpuMs() - c0);
     }
-    std::printf("fit-all-median-ms=%.2f\nlive-reading-week-cpu-ms=%.2f\n", median(fitWall), median(liveCpu));
+    std::printf("fit-all-median-ms=%.2f\nlive-reading-week-cpu-ms=%.2f\n", Median(fitWall), Median(liveCpu));
     return 0;
 }
 
-int liveMode(const std::string& workdir, double seconds, long history)
+int LiveMode(const std::string& workdir, double seconds, long history)
 {
     std::ofstream(workdir + "/tirevo.INI") << "[System]\nInterval=1000\n";
     TMainForm form(QString::fromStdString(workdir + "/tirevo"));
     form.show();
-    waitExposed(&form);
+    WaitExposed(&form);
     if (!form.Meter().Connected())
-        fail("the window did not connect to the simulated meter");
-    runEventLoopMs(2000);
+        Fail("the window did not connect to the simulated meter");
+    RunEventLoopMs(2000);
 
     auto measure = [&](const char* name) {
         sim::ClearCalls();
-        const double c0 = processCpuS(), w0 = wallMs();
-        runEventLoopMs(int(seconds * 1000));
-        const double cpu = processCpuS() - c0, elapsed = (wallMs() - w0) / 1000;
+        const double c0 = ProcessCpuS(), w0 = WallMs();
+        RunEventLoopMs(int(seconds * 1000));
+        const double cpu = ProcessCpuS() - c0, elapsed = (WallMs() - w0) / 1000;
         std::printf("%s-cpu-pct=%.3f\n%s-seconds=%.1f\n", name, 100 * cpu / elapsed, name, elapsed);
     };
     measure("closed");
@@ -292,18 +292,18 @@ int liveMode(const std::string& workdir, double seconds, long history)
     // Earlier readings, as if the meter had been polled for that long.
     const QDateTime now = QDateTime::currentDateTime();
     for (long i = history; i > 0; --i)
-        form.Trend->AddReading(readingAt(i), now.addSecs(-i));
+        form.Trend->AddReading(ReadingAt(i), now.addSecs(-i));
     form.sbTrend->click();
     QWidget* window = form.Trend->Window();
     if (!window)
-        fail("the trend window did not open");
-    waitExposed(window);
-    runEventLoopMs(2000);
+        Fail("the trend window did not open");
+    WaitExposed(window);
+    RunEventLoopMs(2000);
     const std::size_t before = form.Trend->Series().Size();
     measure("open");
     const std::size_t readings = form.Trend->Series().Size() - before;
     if (readings < std::size_t(seconds * 0.9))
-        fail("the trend did not get a reading a second");
+        Fail("the trend did not get a reading a second");
     std::printf("open-readings=%zu\nhistory=%ld\n", readings, history);
 
     // The cost of one live reading in the open window, drawing included.
@@ -311,20 +311,20 @@ int liveMode(const std::string& workdir, double seconds, long history)
     form.Timer2->stop();
     std::vector<double> cpu;
     for (int i = 0; i < 50; ++i) {
-        const double c0 = threadCpuMs();
+        const double c0 = ThreadCpuMs();
         form.Trend->AddReading(7.0, QDateTime::currentDateTime());
         QCoreApplication::processEvents();
-        cpu.push_back(threadCpuMs() - c0);
+        cpu.push_back(ThreadCpuMs() - c0);
     }
-    std::printf("live-reading-cpu-ms=%.3f\n", median(cpu));
+    std::printf("live-reading-cpu-ms=%.3f\n", Median(cpu));
     return 0;
 }
 
-int showLiveMode(const std::string& workdir, double seconds)
+int ShowLiveMode(const std::string& workdir, double seconds)
 {
     TMainForm form(QString::fromStdString(workdir + "/tirevo"));
     form.show();
-    waitExposed(&form);
+    WaitExposed(&form);
     form.Timer1->stop();
     form.Timer2->stop();
     sim::SetAutoReply(false);
@@ -335,7 +335,7 @@ int showLiveMode(const std::string& workdir, double seconds)
     form.Trend->Clock = [&clock] { return clock; };
     form.sbTrend->click();
     if (!form.Trend->Window())
-        fail("the trend window did not open");
+        Fail("the trend window did not open");
     // An electrode moved from a pH 4 buffer into the sample: it settles
     // towards 7.0 over some minutes, with the meter's noise on top.
     for (long second = 0; second < 3600; ++second) {
@@ -351,7 +351,7 @@ int showLiveMode(const std::string& workdir, double seconds)
     }
     form.Trend->Window()->move(20, 200);
     form.move(20, 20);
-    runEventLoopMs(int(seconds * 1000));
+    RunEventLoopMs(int(seconds * 1000));
     return 0;
 }
 
@@ -362,26 +362,26 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
     if (argc < 3)
-        fail("usage: bench_trend WORKDIR log ROWS | zoom N | live S HISTORY | show-live S");
+        Fail("usage: bench_trend WORKDIR log ROWS | zoom N | live S HISTORY | show-live S");
     const std::string workdir = argv[1];
     const std::string mode = argv[2];
     auto number = [&](int index, double fallback) {
         return argc > index ? std::atof(argv[index]) : fallback;
     };
     if (chdir(workdir.c_str()) != 0)
-        fail("cannot enter " + workdir);
+        Fail("cannot enter " + workdir);
     tirevo::TrendHost::SetModuleFile(QStringLiteral(TIREVO_TREND_MODULE));
     if (mode == "log")
-        return logMode(workdir, std::lround(number(3, 1000000)));
+        return LogMode(workdir, std::lround(number(3, 1000000)));
     if (mode == "zoom")
-        return zoomMode(std::lround(number(3, 40)));
+        return ZoomMode(std::lround(number(3, 40)));
     if (mode == "live" || mode == "show-live") {
         if (!BindFTDriverLibrary(TIREVO_SIM_LIBRARY))
-            fail("cannot bind the simulated meter");
+            Fail("cannot bind the simulated meter");
         sim::Reset();
         if (mode == "show-live")
-            return showLiveMode(workdir, number(3, 5));
-        return liveMode(workdir, number(3, 60), std::lround(number(4, 3600)));
+            return ShowLiveMode(workdir, number(3, 5));
+        return LiveMode(workdir, number(3, 60), std::lround(number(4, 3600)));
     }
-    fail("unknown mode " + mode);
+    Fail("unknown mode " + mode);
 }

@@ -69,11 +69,11 @@ struct State {
     double unpluggedAtMs = 0;
 };
 
-void defaults(State& s);
+void Defaults(State& s);
 State& S();
-double now();
+double Now();
 
-int envInt(const char* name, int fallback)
+int EnvInt(const char* name, int fallback)
 {
     const char* env = std::getenv(name);
     return env && *env ? std::atoi(env) : fallback;
@@ -82,10 +82,10 @@ int envInt(const char* name, int fallback)
 // A program under test runs as a child process and cannot be scripted
 // through SimControl.h; these variables give it the few situations the tests
 // of a whole program need.
-void environmentKnobs(State& s)
+void EnvironmentKnobs(State& s)
 {
     // TIREVO_SIM_OTHERS: converters that are not meters, listed first.
-    const int others = std::clamp(envInt("TIREVO_SIM_OTHERS", 0), 0, 9);
+    const int others = std::clamp(EnvInt("TIREVO_SIM_OTHERS", 0), 0, 9);
     for (int i = others; i >= 1; --i)
         s.devices.insert(s.devices.begin(), {"FT232R USB UART", "FTOTHER" + std::to_string(i)});
     // TIREVO_SIM_READING: every reply carries this reading.
@@ -94,8 +94,8 @@ void environmentKnobs(State& s)
     // TIREVO_SIM_UNPLUG_AFTER_POLLS: the meter answers that many "PH", and
     // its converter is unplugged at the next one; TIREVO_SIM_REPLUG_AFTER_MS
     // plugs it back that long afterwards (never when unset).
-    s.unplugAfterPolls = envInt("TIREVO_SIM_UNPLUG_AFTER_POLLS", -1);
-    s.replugAfterMs = envInt("TIREVO_SIM_REPLUG_AFTER_MS", -1);
+    s.unplugAfterPolls = EnvInt("TIREVO_SIM_UNPLUG_AFTER_POLLS", -1);
+    s.replugAfterMs = EnvInt("TIREVO_SIM_REPLUG_AFTER_MS", -1);
     // TIREVO_SIM_WIRE_LOG: a file that receives every byte that reaches the
     // line, in order.
     if (const char* env = std::getenv("TIREVO_SIM_WIRE_LOG"))
@@ -106,7 +106,7 @@ void environmentKnobs(State& s)
         s.eventLogPath = env;
 }
 
-void appendTo(const std::string& path, const std::string& bytes)
+void AppendTo(const std::string& path, const std::string& bytes)
 {
     if (path.empty())
         return;
@@ -116,14 +116,14 @@ void appendTo(const std::string& path, const std::string& bytes)
     }
 }
 
-void logWire(const std::string& bytes) { appendTo(S().wireLogPath, bytes); }
+void LogWire(const std::string& bytes) { AppendTo(S().wireLogPath, bytes); }
 
 // The converter unplugged through TIREVO_SIM_UNPLUG_AFTER_POLLS comes back
 // once its time is up; looked at where a program looks for it.
-void replugWhenDue()
+void ReplugWhenDue()
 {
     State& s = S();
-    if (s.unpluggedDevice < 0 || s.replugAfterMs < 0 || now() - s.unpluggedAtMs < s.replugAfterMs)
+    if (s.unpluggedDevice < 0 || s.replugAfterMs < 0 || Now() - s.unpluggedAtMs < s.replugAfterMs)
         return;
     s.devices[s.unpluggedDevice].plugged = true;
     if (s.current && s.current->device == s.unpluggedDevice)
@@ -136,7 +136,7 @@ State& S()
 {
     static State state = [] {
         State s;
-        defaults(s);
+        Defaults(s);
         return s;
     }();
     return state;
@@ -148,14 +148,14 @@ const auto kStart = std::chrono::steady_clock::now();
 bool manualClock = false;
 double manualNowMs = 0;
 
-double now()
+double Now()
 {
     if (manualClock)
         return manualNowMs;
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - kStart).count();
 }
 
-void defaults(State& s)
+void Defaults(State& s)
 {
     s = State{};
     // TIREVO_SIM_METERS lets the demo show the selection page: that many
@@ -168,24 +168,24 @@ void defaults(State& s)
         std::snprintf(serial, sizeof serial, "QP%06d", i);
         s.devices.push_back({"QUVA USB pH Meter", serial});
     }
-    environmentKnobs(s);
+    EnvironmentKnobs(s);
 }
 
 // The record is for tests; a long demo run must not grow it without bound.
 constexpr size_t kMaxCalls = 20000;
 constexpr size_t kMaxWritten = 1 << 20;
 
-FT_STATUS record(const char* fn, std::vector<uint64_t> args, std::string data, FT_STATUS status)
+FT_STATUS Record(const char* fn, std::vector<uint64_t> args, std::string data, FT_STATUS status)
 {
     auto& calls = S().calls;
     if (calls.size() >= kMaxCalls)
         calls.erase(calls.begin(), calls.begin() + kMaxCalls / 2);
-    calls.push_back({now(), fn, std::move(args), std::move(data), status});
+    calls.push_back({Now(), fn, std::move(args), std::move(data), status});
     return status;
 }
 
 // A scripted failure for this call, if one is due.
-bool injected(const std::string& fn, FT_STATUS& status)
+bool Injected(const std::string& fn, FT_STATUS& status)
 {
     auto& f = S().failures;
     for (const auto& key : {fn, std::string()}) {
@@ -202,7 +202,7 @@ bool injected(const std::string& fn, FT_STATUS& status)
     return false;
 }
 
-std::vector<int> listed()
+std::vector<int> Listed()
 {
     std::vector<int> out;
     for (int i = 0; i < static_cast<int>(S().devices.size()); ++i)
@@ -212,7 +212,7 @@ std::vector<int> listed()
 }
 
 // Checks a handle for an I/O call: FT_OK, or the status the call fails with.
-FT_STATUS usable(FT_HANDLE h, const std::string& fn)
+FT_STATUS Usable(FT_HANDLE h, const std::string& fn)
 {
     auto* handle = static_cast<Handle*>(h);
     const bool known =
@@ -222,18 +222,18 @@ FT_STATUS usable(FT_HANDLE h, const std::string& fn)
     if (!S().devices[handle->device].plugged)
         return FT_IO_ERROR;
     FT_STATUS status = FT_OK;
-    if (injected(fn, status))
+    if (Injected(fn, status))
         return status;
     return FT_OK;
 }
 
-void queue(const std::string& bytes, double at)
+void Queue(const std::string& bytes, double at)
 {
     if (!bytes.empty())
         S().rx.push_back({at, bytes, 0});
 }
 
-std::string nextReading()
+std::string NextReading()
 {
     State& s = S();
     if (!s.fixedReading.empty())
@@ -246,7 +246,7 @@ std::string nextReading()
     return text;
 }
 
-void command(const std::string& line)
+void Command(const std::string& line)
 {
     State& s = S();
     if (!s.autoReply || !s.current || s.devices[s.current->device].silent)
@@ -254,7 +254,7 @@ void command(const std::string& line)
     if (line == "PH" && s.unplugAfterPolls >= 0 && s.pollsAnswered >= s.unplugAfterPolls &&
         s.unpluggedDevice < 0) {
         s.unpluggedDevice = s.current->device;
-        s.unpluggedAtMs = now();
+        s.unpluggedAtMs = Now();
         s.devices[s.unpluggedDevice].plugged = false;
         s.rx.clear();
         return;
@@ -262,14 +262,14 @@ void command(const std::string& line)
     if (line == "PH")
         ++s.pollsAnswered;
     if (line == "PH")
-        queue("pH: " + nextReading() + "\r", now() + s.replyDelayMs);
+        Queue("pH: " + NextReading() + "\r", Now() + s.replyDelayMs);
     else if (line == "V")
-        queue("QUVA pH meter firmware 2.10\r", now());
+        Queue("QUVA pH meter firmware 2.10\r", Now());
 }
 
-uint32_t arrived()
+uint32_t Arrived()
 {
-    const double t = now();
+    const double t = Now();
     uint64_t n = 0;
     for (const auto& p : S().rx) {
         if (p.at > t)
@@ -287,60 +287,60 @@ extern "C" {
 
 FT_EXPORT FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, DWORD Flags)
 {
-    replugWhenDue();
-    const auto devices = listed();
+    ReplugWhenDue();
+    const auto devices = Listed();
     if (Flags & FT_LIST_NUMBER_ONLY) {
         if (!pArg1)
-            return record("FT_ListDevices", {Flags}, "", FT_INVALID_PARAMETER);
+            return Record("FT_ListDevices", {Flags}, "", FT_INVALID_PARAMETER);
         *static_cast<DWORD*>(pArg1) = static_cast<DWORD>(devices.size());
-        return record("FT_ListDevices", {Flags, devices.size()}, "", FT_OK);
+        return Record("FT_ListDevices", {Flags, devices.size()}, "", FT_OK);
     }
     if (Flags & FT_LIST_BY_INDEX) {
         const auto index = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(pArg1));
         if (!pArg2)
-            return record("FT_ListDevices", {Flags, index}, "", FT_INVALID_PARAMETER);
+            return Record("FT_ListDevices", {Flags, index}, "", FT_INVALID_PARAMETER);
         if (index >= devices.size())
-            return record("FT_ListDevices", {Flags, index}, "", FT_DEVICE_NOT_FOUND);
+            return Record("FT_ListDevices", {Flags, index}, "", FT_DEVICE_NOT_FOUND);
         const Device& d = S().devices[devices[index]];
         const bool bySerial = (Flags & 0xff) == FT_OPEN_BY_SERIAL_NUMBER;
         if (bySerial ? d.serialFails : d.descriptionFails)
-            return record("FT_ListDevices", {Flags, index}, "", FT_DEVICE_NOT_FOUND);
+            return Record("FT_ListDevices", {Flags, index}, "", FT_DEVICE_NOT_FOUND);
         const std::string& text = bySerial ? d.serial : d.description;
         const size_t size = bySerial ? FT_SERIAL_SIZE : FT_DESCRIPTION_SIZE;
         const size_t n = std::min(text.size(), size);
         std::memcpy(pArg2, text.data(), n);
         if (n < size)
             static_cast<char*>(pArg2)[n] = '\0';
-        return record("FT_ListDevices", {Flags, index}, text.substr(0, n), FT_OK);
+        return Record("FT_ListDevices", {Flags, index}, text.substr(0, n), FT_OK);
     }
-    return record("FT_ListDevices", {Flags}, "", FT_NOT_SUPPORTED);
+    return Record("FT_ListDevices", {Flags}, "", FT_NOT_SUPPORTED);
 }
 
 FT_EXPORT FT_STATUS FT_OpenEx(void* pArg1, DWORD Flags, FT_HANDLE* pHandle)
 {
     State& s = S();
     const std::string name = pArg1 ? static_cast<const char*>(pArg1) : "";
-    replugWhenDue();
+    ReplugWhenDue();
     if (!pHandle || Flags != FT_OPEN_BY_SERIAL_NUMBER)
-        return record("FT_OpenEx", {Flags}, name, FT_INVALID_PARAMETER);
+        return Record("FT_OpenEx", {Flags}, name, FT_INVALID_PARAMETER);
     FT_STATUS status = FT_OK;
-    if (injected("FT_OpenEx", status))
-        return record("FT_OpenEx", {Flags}, name, status);
-    for (int i : listed()) {
+    if (Injected("FT_OpenEx", status))
+        return Record("FT_OpenEx", {Flags}, name, status);
+    for (int i : Listed()) {
         const Device& d = s.devices[i];
         if (d.serial != name)
             continue;
         if (d.openFails || s.current)
-            return record("FT_OpenEx", {Flags}, name, FT_DEVICE_NOT_OPENED);
+            return Record("FT_OpenEx", {Flags}, name, FT_DEVICE_NOT_OPENED);
         s.handles.push_back(std::make_unique<Handle>(Handle{i, true}));
         s.current = s.handles.back().get();
         s.rx.clear();
         s.lineIn.clear();
         *pHandle = s.current;
-        appendTo(s.eventLogPath, "open " + name + "\n");
-        return record("FT_OpenEx", {Flags}, name, FT_OK);
+        AppendTo(s.eventLogPath, "open " + name + "\n");
+        return Record("FT_OpenEx", {Flags}, name, FT_OK);
     }
-    return record("FT_OpenEx", {Flags}, name, FT_DEVICE_NOT_FOUND);
+    return Record("FT_OpenEx", {Flags}, name, FT_DEVICE_NOT_FOUND);
 }
 
 FT_EXPORT FT_STATUS FT_Close(FT_HANDLE h)
@@ -350,25 +350,25 @@ FT_EXPORT FT_STATUS FT_Close(FT_HANDLE h)
     const bool known =
         std::any_of(s.handles.begin(), s.handles.end(), [&](const auto& p) { return p.get() == handle; });
     if (!known || !handle->open)
-        return record("FT_Close", {}, "", FT_INVALID_HANDLE);
+        return Record("FT_Close", {}, "", FT_INVALID_HANDLE);
     handle->open = false;
-    appendTo(s.eventLogPath, "close\n");
+    AppendTo(s.eventLogPath, "close\n");
     if (s.current == handle) {
         s.current = nullptr;
         s.rx.clear();
     }
-    return record("FT_Close", {}, "", FT_OK);
+    return Record("FT_Close", {}, "", FT_OK);
 }
 
 FT_EXPORT FT_STATUS FT_Read(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToRead, DWORD* lpdwBytesReturned)
 {
     if (lpdwBytesReturned)
         *lpdwBytesReturned = 0;
-    const FT_STATUS status = usable(h, "FT_Read");
+    const FT_STATUS status = Usable(h, "FT_Read");
     if (status != FT_OK)
-        return record("FT_Read", {dwBytesToRead, 0}, "", status);
+        return Record("FT_Read", {dwBytesToRead, 0}, "", status);
     State& s = S();
-    uint32_t n = std::min(arrived(), dwBytesToRead);
+    uint32_t n = std::min(Arrived(), dwBytesToRead);
     if (s.readChunkLimit)
         n = std::min(n, s.readChunkLimit);
     std::string data;
@@ -383,7 +383,7 @@ FT_EXPORT FT_STATUS FT_Read(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToRead, DW
     }
     std::memcpy(lpBuffer, data.data(), n);
     *lpdwBytesReturned = n;
-    return record("FT_Read", {dwBytesToRead, n}, std::move(data), FT_OK);
+    return Record("FT_Read", {dwBytesToRead, n}, std::move(data), FT_OK);
 }
 
 FT_EXPORT FT_STATUS FT_Write(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToWrite, DWORD* lpdwBytesWritten)
@@ -391,21 +391,21 @@ FT_EXPORT FT_STATUS FT_Write(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToWrite, 
     if (lpdwBytesWritten)
         *lpdwBytesWritten = 0;
     const std::string data(static_cast<const char*>(lpBuffer), dwBytesToWrite);
-    const FT_STATUS status = usable(h, "FT_Write");
+    const FT_STATUS status = Usable(h, "FT_Write");
     if (status != FT_OK)
-        return record("FT_Write", {dwBytesToWrite, 0}, data, status);
+        return Record("FT_Write", {dwBytesToWrite, 0}, data, status);
     State& s = S();
     *lpdwBytesWritten = dwBytesToWrite;
     if (s.written.size() + data.size() > kMaxWritten)
         s.written.erase(0, std::min(s.written.size(), kMaxWritten / 2 + data.size()));
     s.written += data;
-    logWire(data);
-    record("FT_Write", {dwBytesToWrite, dwBytesToWrite}, data, FT_OK);
+    LogWire(data);
+    Record("FT_Write", {dwBytesToWrite, dwBytesToWrite}, data, FT_OK);
     for (char c : data) {
         if (c == '\r') {
             const std::string line = std::move(s.lineIn);
             s.lineIn.clear();
-            command(line);
+            Command(line);
         } else if (s.lineIn.size() < 4096) {
             s.lineIn.push_back(c);
         }
@@ -415,36 +415,36 @@ FT_EXPORT FT_STATUS FT_Write(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToWrite, 
 
 FT_EXPORT FT_STATUS FT_SetBaudRate(FT_HANDLE h, ULONG BaudRate)
 {
-    return record("FT_SetBaudRate", {BaudRate}, "", usable(h, "FT_SetBaudRate"));
+    return Record("FT_SetBaudRate", {BaudRate}, "", Usable(h, "FT_SetBaudRate"));
 }
 
 FT_EXPORT FT_STATUS FT_SetDataCharacteristics(FT_HANDLE h, UCHAR WordLength, UCHAR StopBits, UCHAR Parity)
 {
-    return record("FT_SetDataCharacteristics", {WordLength, StopBits, Parity}, "",
-                  usable(h, "FT_SetDataCharacteristics"));
+    return Record("FT_SetDataCharacteristics", {WordLength, StopBits, Parity}, "",
+                  Usable(h, "FT_SetDataCharacteristics"));
 }
 
 FT_EXPORT FT_STATUS FT_SetFlowControl(FT_HANDLE h, USHORT FlowControl, UCHAR XonChar, UCHAR XoffChar)
 {
-    return record("FT_SetFlowControl", {FlowControl, XonChar, XoffChar}, "", usable(h, "FT_SetFlowControl"));
+    return Record("FT_SetFlowControl", {FlowControl, XonChar, XoffChar}, "", Usable(h, "FT_SetFlowControl"));
 }
 
-FT_EXPORT FT_STATUS FT_SetDtr(FT_HANDLE h) { return record("FT_SetDtr", {}, "", usable(h, "FT_SetDtr")); }
+FT_EXPORT FT_STATUS FT_SetDtr(FT_HANDLE h) { return Record("FT_SetDtr", {}, "", Usable(h, "FT_SetDtr")); }
 
-FT_EXPORT FT_STATUS FT_SetRts(FT_HANDLE h) { return record("FT_SetRts", {}, "", usable(h, "FT_SetRts")); }
+FT_EXPORT FT_STATUS FT_SetRts(FT_HANDLE h) { return Record("FT_SetRts", {}, "", Usable(h, "FT_SetRts")); }
 
 FT_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE h, ULONG ReadTimeout, ULONG WriteTimeout)
 {
-    return record("FT_SetTimeouts", {ReadTimeout, WriteTimeout}, "", usable(h, "FT_SetTimeouts"));
+    return Record("FT_SetTimeouts", {ReadTimeout, WriteTimeout}, "", Usable(h, "FT_SetTimeouts"));
 }
 
 FT_EXPORT FT_STATUS FT_GetStatus(FT_HANDLE h, DWORD* lpdwAmountInRxQueue, DWORD* lpdwAmountInTxQueue,
                                  DWORD* lpdwEventStatus)
 {
-    const FT_STATUS status = usable(h, "FT_GetStatus");
+    const FT_STATUS status = Usable(h, "FT_GetStatus");
     if (status != FT_OK)
-        return record("FT_GetStatus", {0}, "", status);
-    const uint32_t n = arrived();
+        return Record("FT_GetStatus", {0}, "", status);
+    const uint32_t n = Arrived();
     if (lpdwAmountInRxQueue)
         *lpdwAmountInRxQueue = n;
     if (lpdwAmountInTxQueue)
@@ -453,7 +453,7 @@ FT_EXPORT FT_STATUS FT_GetStatus(FT_HANDLE h, DWORD* lpdwAmountInRxQueue, DWORD*
         *lpdwEventStatus = 0;
     // Queue polls are frequent; only those that find data are worth keeping.
     if (n > 0)
-        record("FT_GetStatus", {n}, "", FT_OK);
+        Record("FT_GetStatus", {n}, "", FT_OK);
     return FT_OK;
 }
 
@@ -463,14 +463,14 @@ namespace sim {
 
 void Reset()
 {
-    defaults(S());
+    Defaults(S());
     manualClock = false;
 }
 
 void SetManualClock(bool on)
 {
     if (on && !manualClock)
-        manualNowMs = now();
+        manualNowMs = Now();
     manualClock = on;
 }
 
@@ -513,10 +513,10 @@ void SetReadingText(const std::string& text) { S().fixedReading = text; }
 void SetReadChunkLimit(uint32_t bytes) { S().readChunkLimit = bytes; }
 void InjectRx(const std::string& bytes, double delayMs)
 {
-    const double at = now() + delayMs;
+    const double at = Now() + delayMs;
     // Bytes injected later never overtake earlier ones.
     const double last = S().rx.empty() ? at : std::max(at, S().rx.back().at);
-    queue(bytes, last);
+    Queue(bytes, last);
 }
 void FailCalls(const std::string& fn, FT_STATUS status, int after) { S().failures[fn] = {status, after}; }
 void ClearFailures() { S().failures.clear(); }
@@ -543,6 +543,6 @@ std::size_t QueuedRx()
     return n;
 }
 bool IsOpen() { return S().current != nullptr; }
-double NowMs() { return now(); }
+double NowMs() { return Now(); }
 
 }  // namespace sim

@@ -85,7 +85,7 @@ private slots:
         if (!command.isEmpty())
             expected.push_back(QStringLiteral("\r").toStdString());
         QCOMPARE(WriteCalls(), expected);
-        QCOMPARE(boxes.texts(), box.isEmpty() ? QStringList{} : QStringList{box});
+        QCOMPARE(boxes.Texts(), box.isEmpty() ? QStringList{} : QStringList{box});
         if (box.endsWith('.'))
             QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
     }
@@ -99,7 +99,7 @@ private slots:
         sim::ClearCalls();
         MessageBoxWatcher boxes(10);
         form->sbtCAL1Click();
-        QCOMPARE(boxes.texts(), QStringList{"Not connected to pH meter"});
+        QCOMPARE(boxes.Texts(), QStringList{"Not connected to pH meter"});
         QVERIFY(sim::WrittenBytes().empty());
     }
 };

@@ -12,13 +12,13 @@ using namespace tirevo;
 
 namespace {
 
-std::string logo()
+std::string Logo()
 {
     std::ifstream in(TIREVO_LOGO_FILE, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-bool decodes(const std::string& data)
+bool Decodes(const std::string& data)
 {
     DecodedJpeg out;
     const bool ok = DecodeJpeg(reinterpret_cast<const uint8_t*>(data.data()), data.size(), out);
@@ -28,7 +28,7 @@ bool decodes(const std::string& data)
 
 TEST(JpegImage, TheLogoDecodes)
 {
-    const std::string data = logo();
+    const std::string data = Logo();
     DecodedJpeg out;
     ASSERT_TRUE(DecodeJpeg(reinterpret_cast<const uint8_t*>(data.data()), data.size(), out));
     EXPECT_EQ(out.width, 194);
@@ -40,7 +40,7 @@ TEST(JpegImage, TheLogoDecodes)
 
 TEST(JpegImage, BrokenDataNeverEndsTheProgram)
 {
-    const std::string data = logo();
+    const std::string data = Logo();
     std::string flipped = data;
     for (size_t i = 20; i < flipped.size(); i += 7)
         flipped[i] = static_cast<char>(~flipped[i]);
@@ -52,8 +52,8 @@ TEST(JpegImage, BrokenDataNeverEndsTheProgram)
         std::string(data.begin(), data.begin() + 200) + std::string(5000, '\xff'),
     };
     for (const auto& c : cases)
-        EXPECT_FALSE(decodes(c));
-    decodes(flipped);  // may or may not decode; it must simply come back
+        EXPECT_FALSE(Decodes(c));
+    Decodes(flipped);  // may or may not decode; it must simply come back
     EXPECT_TRUE(JpegToImage(QByteArray("\xff\xd8\xff", 3)).isNull());
 }
 

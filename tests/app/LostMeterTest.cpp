@@ -28,9 +28,9 @@ class LostMeterTest : public QObject {
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<TMainForm> form;
 
-    QString status() const { return form->sb1Panel->text(); }
+    QString StatusText() const { return form->sb1Panel->text(); }
 
-    void showLine(const std::string& line)
+    void ShowLine(const std::string& line)
     {
         sim::InjectRx(line);
         form->Timer2Timer();
@@ -48,12 +48,12 @@ private slots:
     {
         MessageBoxWatcher boxes;
         form = StartQuietWindow(*dir);
-        showLine("pH: 7.02\r");
+        ShowLine("pH: 7.02\r");
         QCOMPARE(form->lbpHValue->text(), LocalNumber("7.02"));
 
         sim::Unplug(0);
         form->Timer2Timer();
-        QCOMPARE(status(), QStringLiteral("USB pH meter S/N QP000001 not responding"));
+        QCOMPARE(StatusText(), QStringLiteral("USB pH meter S/N QP000001 not responding"));
         QVERIFY(form->MeterLost());
         QCOMPARE(form->lbpHValue->text(), LocalNumber("7.02"));
         QVERIFY(form->Meter().Connected());
@@ -70,9 +70,9 @@ private slots:
         form->ReopenMeter();
         QCOMPARE(sim::CallsNamed("FT_OpenEx").back().data, "QP000001"s);
         QVERIFY(sim::WrittenBytes().rfind("S20\rV\r", 0) == 0);
-        QCOMPARE(status(), QStringLiteral("USB pH meter S/N QP000001 not responding"));
-        showLine("pH: 7.05\r");
-        QCOMPARE(status(), QStringLiteral("USB pH meter S/N QP000001 connected"));
+        QCOMPARE(StatusText(), QStringLiteral("USB pH meter S/N QP000001 not responding"));
+        ShowLine("pH: 7.05\r");
+        QCOMPARE(StatusText(), QStringLiteral("USB pH meter S/N QP000001 connected"));
         QCOMPARE(form->lbpHValue->text(), LocalNumber("7.05"));
         QVERIFY(boxes.seen.empty());
     }
@@ -99,14 +99,14 @@ private slots:
         form->show();
         QCOMPARE(form->Meter().Connected(), connected);
         if (connected) {
-            QCOMPARE(this->status(), QStringLiteral("USB pH meter S/N QP000001 not responding"));
+            QCOMPARE(StatusText(), QStringLiteral("USB pH meter S/N QP000001 not responding"));
             QCOMPARE(form->pc1->currentIndex(), 0);
             sim::ClearFailures();
             form->ReopenMeter();
             QVERIFY(sim::IsOpen());
             QVERIFY(sim::WrittenBytes().find("S20\rV\r") != std::string::npos);
         } else {
-            QCOMPARE(this->status(), QStringLiteral("USB pH Meter not connected"));
+            QCOMPARE(StatusText(), QStringLiteral("USB pH Meter not connected"));
             QCOMPARE(form->pc1->currentIndex(), 2);
             QVERIFY(!sim::IsOpen());
             QVERIFY(sim::CallsNamed("FT_Write").empty());

@@ -36,14 +36,14 @@ class MainWindowTest : public QObject {
 
     std::unique_ptr<QTemporaryDir> dir;
 
-    std::unique_ptr<TMainForm> startForm()
+    std::unique_ptr<TMainForm> StartForm()
     {
         auto form = std::make_unique<TMainForm>(dir->path() + QStringLiteral("/tirevo"));
         form->show();
         return form;
     }
 
-    static QStringList rows(const QListWidget* list)
+    static QStringList Rows(const QListWidget* list)
     {
         QStringList out;
         for (int i = 0; i < list->count(); ++i)
@@ -51,7 +51,7 @@ class MainWindowTest : public QObject {
         return out;
     }
 
-    static std::vector<std::string> callNames()
+    static std::vector<std::string> CallNames()
     {
         std::vector<std::string> out;
         for (const auto& c : sim::Calls())
@@ -70,7 +70,7 @@ private slots:
     void oneMeterConnectsAtStartWithTheExactSetup()
     {
         MessageBoxWatcher boxes;
-        auto form = startForm();
+        auto form = StartForm();
 
         QCOMPARE(form->pc1->currentIndex(), 0);
         QVERIFY(form->Meter().Connected());
@@ -90,7 +90,7 @@ private slots:
             "FT_SetBaudRate", "FT_SetDataCharacteristics", "FT_SetFlowControl",
             "FT_SetDtr", "FT_SetRts", "FT_SetTimeouts",
             "FT_Write", "FT_Write", "FT_Write", "FT_Write", "FT_Write", "FT_Write"};
-        const auto names = callNames();
+        const auto names = CallNames();
         QVERIFY(names.size() >= expected.size());
         QCOMPARE(std::vector<std::string>(names.begin(), names.begin() + expected.size()), expected);
 
@@ -135,7 +135,7 @@ private slots:
 
     void thePollTimerIsPreciseAtTheInterval()
     {
-        auto form = startForm();
+        auto form = StartForm();
         QVERIFY(form->Timer1->isActive());
         QCOMPARE(form->Timer1->interval(), 1000);
         QCOMPARE(form->Timer1->timerType(), Qt::PreciseTimer);
@@ -143,7 +143,7 @@ private slots:
 
     void commandsArePacedCharacterByCharacter()
     {
-        auto form = startForm();
+        auto form = StartForm();
         form->Timer1->stop();
         // Repeated, so that one slow moment of the machine cannot hide a
         // pause after the carriage return.
@@ -170,7 +170,7 @@ private slots:
 
     void writeFailuresDoNotStopTheCommand()
     {
-        auto form = startForm();
+        auto form = StartForm();
         form->Timer1->stop();
         sim::ClearCalls();
         sim::FailCalls("FT_Write", FT_IO_ERROR);
@@ -185,7 +185,7 @@ private slots:
     {
         sim::SetOpenFails(0, true);
         MessageBoxWatcher boxes;
-        auto form = startForm();
+        auto form = StartForm();
         QTest::qWait(50);
         QCOMPARE(form->pc1->currentIndex(), 2);
         QVERIFY(!form->Meter().Connected());
@@ -202,7 +202,7 @@ private slots:
     {
         sim::ClearDevices();
         MessageBoxWatcher boxes;
-        auto form = startForm();
+        auto form = StartForm();
         QCOMPARE(form->pc1->currentIndex(), 2);
         QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
         QCOMPARE(form->pc1->currentIndex(), 1);
@@ -212,7 +212,7 @@ private slots:
         QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
         QCOMPARE(form->pc1->currentIndex(), 1);
         // Listed anew: a number-only call, and no description call.
-        QCOMPARE(callNames(), (std::vector<std::string>{"FT_ListDevices"}));
+        QCOMPARE(CallNames(), (std::vector<std::string>{"FT_ListDevices"}));
         QTest::qWait(30);
         QVERIFY(boxes.seen.empty());
     }
@@ -223,15 +223,15 @@ private slots:
         sim::AddDevice("QUVA USB pH Meter", "QP000001");
         sim::AddDevice("QUVA USB pH Meter", "QP000002");
         MessageBoxWatcher boxes(20);
-        auto form = startForm();
+        auto form = StartForm();
         QCOMPARE(form->pc1->currentIndex(), 2);
         QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
         QCOMPARE(form->pc1->currentIndex(), 1);
-        QCOMPARE(rows(form->lb2), (QStringList{"QP000001", "QP000002"}));
+        QCOMPARE(Rows(form->lb2), (QStringList{"QP000001", "QP000002"}));
         QCOMPARE(TMainForm::SelectedRow(form->lb1), -1);
 
         QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
-        QCOMPARE(boxes.texts(), QStringList{"Select pH Meter first"});
+        QCOMPARE(boxes.Texts(), QStringList{"Select pH Meter first"});
         QCOMPARE(boxes.seen[0].title, QStringLiteral("QUVA Tirevo"));
         QCOMPARE(boxes.seen[0].icon, QMessageBox::NoIcon);
         QCOMPARE(form->pc1->currentIndex(), 1);
@@ -274,7 +274,7 @@ private slots:
         sim::AddDevice("QUVA USB pH Meter", "B2");
         sim::AddDevice("QUVA USB pH Meter", "C3");
         MessageBoxWatcher boxes(20);
-        auto form = startForm();
+        auto form = StartForm();
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
@@ -342,10 +342,10 @@ private slots:
             sim::SetSerialFails(d, failing[i] == 2);
             sim::SetOpenFails(d, true);
         }
-        auto form = startForm();
+        auto form = StartForm();
         form->ListMeters();
-        QCOMPARE(rows(form->lb1), names);
-        QCOMPARE(rows(form->lb2), serials);
+        QCOMPARE(Rows(form->lb1), names);
+        QCOMPARE(Rows(form->lb2), serials);
         // Serial numbers are asked only for listed meters.
         int serialCalls = 0;
         for (const auto& c : sim::CallsNamed("FT_ListDevices"))
@@ -360,17 +360,17 @@ private slots:
     {
         sim::SetOpenFails(0, true);
         MessageBoxWatcher boxes(10);
-        auto form = startForm();
+        auto form = StartForm();
         sim::ClearCalls();
         form->SendCommand("PH");
-        QCOMPARE(boxes.texts(), QStringList{"Not connected to pH meter"});
+        QCOMPARE(boxes.Texts(), QStringList{"Not connected to pH meter"});
         QCOMPARE(boxes.seen[0].title, QStringLiteral("QUVA Tirevo"));
         QVERIFY(sim::WrittenBytes().empty());
     }
 
     void showPHBringsTheReadingPageBack()
     {
-        auto form = startForm();
+        auto form = StartForm();
         QTest::mouseClick(form->btnAbout, Qt::LeftButton);
         QCOMPARE(form->pc1->currentIndex(), 2);
         QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
@@ -387,7 +387,7 @@ private slots:
 
     void timersKeepRunningBehindAMessageBox()
     {
-        auto form = startForm();
+        auto form = StartForm();
         form->Timer1->setInterval(100);
         form->Timer1->start();
         sim::ClearCalls();
@@ -399,7 +399,7 @@ private slots:
 
     void closingStopsTimersAndClosesTheDeviceOnce()
     {
-        auto form = startForm();
+        auto form = StartForm();
         QVERIFY(form->close());
         QVERIFY(!form->Timer1->isActive());
         QVERIFY(!form->Timer2->isActive());
@@ -413,7 +413,7 @@ private slots:
     {
         UrlCatcher browser;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
-        auto form = startForm();
+        auto form = StartForm();
         form->btnAboutClick();
         QTest::mouseClick(form->Label3, Qt::LeftButton);
         QTest::mouseClick(form->Image1, Qt::LeftButton);
@@ -425,7 +425,7 @@ private slots:
 
     void separatorsFollowALocaleChange()
     {
-        auto form = startForm();
+        auto form = StartForm();
         const QLocale before;
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QEvent change(QEvent::LocaleChange);
@@ -440,7 +440,7 @@ private slots:
 
     void theWindowMatchesItsLayout()
     {
-        auto form = startForm();
+        auto form = StartForm();
         QCOMPARE(form->windowTitle(), QStringLiteral("USB pH-Meter"));
         QCOMPARE(form->size(), QSize(434, 136));
         QCOMPARE(form->minimumSize(), form->maximumSize());

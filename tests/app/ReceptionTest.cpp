@@ -21,8 +21,8 @@ class ReceptionTest : public QObject {
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<TMainForm> form;
 
-    void tick() { form->Timer2Timer(); }
-    QString shown() const { return form->lbpHValue->text(); }
+    void Tick() { form->Timer2Timer(); }
+    QString Shown() const { return form->lbpHValue->text(); }
 
 private slots:
     void init()
@@ -57,57 +57,57 @@ private slots:
         QFETCH(QByteArray, line);
         QFETCH(QString, expected);
         sim::InjectRx(line.toStdString() + "\r");
-        tick();
-        QCOMPARE(shown(), expected == "---" ? expected : LocalNumber(expected));
+        Tick();
+        QCOMPARE(Shown(), expected == "---" ? expected : LocalNumber(expected));
         QVERIFY(form->Meter().ReceiveText().empty());
     }
 
     void aLineSplitOverTwoReadsGivesOneReading()
     {
         sim::InjectRx("pH: 7.");
-        tick();
-        QCOMPARE(shown(), QStringLiteral("---"));
+        Tick();
+        QCOMPARE(Shown(), QStringLiteral("---"));
         QTest::qWait(100);
         sim::InjectRx("02\r");
-        tick();
-        QCOMPARE(shown(), LocalNumber("7.02"));
+        Tick();
+        QCOMPARE(Shown(), LocalNumber("7.02"));
         QCOMPARE(sim::CallsNamed("FT_Read").size(), size_t(2));
     }
 
     void twoLinesInOneReadShowOnConsecutiveTicks()
     {
         sim::InjectRx("pH: 7.01\rpH: 7.02\r");
-        tick();
-        QCOMPARE(shown(), LocalNumber("7.01"));
-        tick();
-        QCOMPARE(shown(), LocalNumber("7.02"));
+        Tick();
+        QCOMPARE(Shown(), LocalNumber("7.01"));
+        Tick();
+        QCOMPARE(Shown(), LocalNumber("7.02"));
         QCOMPARE(sim::CallsNamed("FT_Read").size(), size_t(1));
     }
 
     void aLineFeedBelongsToTheNextLine()
     {
         sim::InjectRx("pH: 7.01\r\npH: 7.02\r");
-        tick();
-        tick();
-        QCOMPARE(shown(), LocalNumber("7.01"));
+        Tick();
+        Tick();
+        QCOMPARE(Shown(), LocalNumber("7.01"));
     }
 
     void aBadReadingKeepsTheLastOne()
     {
         sim::InjectRx("pH: 6.50\rpH: abc\r");
-        tick();
-        tick();
-        QCOMPARE(shown(), LocalNumber("6.50"));
+        Tick();
+        Tick();
+        QCOMPARE(Shown(), LocalNumber("6.50"));
     }
 
     void aFailedReadStillTakesAPendingLine()
     {
         sim::InjectRx("pH: 6.10\rpH: 6.20\r");
-        tick();
+        Tick();
         sim::InjectRx("pH: 6.30\r");
         sim::FailCalls("FT_Read", FT_IO_ERROR);
-        tick();
-        QCOMPARE(shown(), LocalNumber("6.20"));
+        Tick();
+        QCOMPARE(Shown(), LocalNumber("6.20"));
     }
 
     void receivedTextStaysBounded()
@@ -115,14 +115,14 @@ private slots:
         const std::string chunk(60000, 'x');
         for (int i = 0; i < 20; ++i) {
             sim::InjectRx(chunk);
-            tick();
+            Tick();
             QVERIFY(form->Meter().ReceiveText().size() <= 64 * 1024);
         }
         // Still in step with the lines once a carriage return comes.
         sim::InjectRx("\rpH: 7.33\r");
-        tick();
-        tick();
-        QCOMPARE(shown(), LocalNumber("7.33"));
+        Tick();
+        Tick();
+        QCOMPARE(Shown(), LocalNumber("7.33"));
     }
 
     void pollingShowsTheMetersReadings()
@@ -132,7 +132,7 @@ private slots:
         form->Timer1->setInterval(200);
         form->Timer1->start();
         form->Timer2->start();
-        QTRY_COMPARE_WITH_TIMEOUT(shown(), LocalNumber("7.04"), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(Shown(), LocalNumber("7.04"), 2000);
     }
 };
 

@@ -22,23 +22,23 @@ class SettingsWindowTest : public QObject {
 
     std::unique_ptr<QTemporaryDir> dir;
 
-    QString program() const { return dir->path() + QStringLiteral("/tirevo"); }
-    QString iniPath() const { return dir->path() + QStringLiteral("/tirevo.INI"); }
+    QString Program() const { return dir->path() + QStringLiteral("/tirevo"); }
+    QString IniPath() const { return dir->path() + QStringLiteral("/tirevo.INI"); }
 
-    void writeIni(const QByteArray& text)
+    void WriteIni(const QByteArray& text)
     {
-        QFile f(iniPath());
+        QFile f(IniPath());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
 
-    QByteArray readIni()
+    QByteArray ReadIni()
     {
-        QFile f(iniPath());
+        QFile f(IniPath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    QString configHome() const { return dir->path() + QStringLiteral("/config"); }
+    QString ConfigHome() const { return dir->path() + QStringLiteral("/config"); }
 
 private slots:
     void init()
@@ -46,7 +46,7 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
         // A program that cannot keep its settings beside itself keeps them
         // here, never in the home folder of whoever runs the tests.
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(ConfigHome()));
         BindSimulatedMeter();
     }
 
@@ -62,8 +62,8 @@ private slots:
     {
         // Settings are written in the user's own number format.
         const QByteArray point = QLocale::system().decimalPoint().toLatin1();
-        writeIni("[Calibration]\nph1=4" + point + "5\nph2=10\n[System]\nInterval=$1F4\nUseTimeStamp=0\nSeparator=#59\n");
-        TMainForm form(program());
+        WriteIni("[Calibration]\nph1=4" + point + "5\nph2=10\n[System]\nInterval=$1F4\nUseTimeStamp=0\nSeparator=#59\n");
+        TMainForm form(Program());
         QCOMPARE(form.Timer1->interval(), 500);
         QCOMPARE(form.Settings.UseTimeStamp, false);
         QCOMPARE(form.Settings.Separator, ';');
@@ -93,11 +93,11 @@ private slots:
         QFETCH(QByteArray, ini);
         QFETCH(QString, message);
         QFETCH(char, separator);
-        writeIni(ini);
+        WriteIni(ini);
         MessageBoxWatcher boxes(10);
         sim::SetOpenFails(0, true);
-        TMainForm form(program());
-        QCOMPARE(boxes.texts(), QStringList{message});
+        TMainForm form(Program());
+        QCOMPARE(boxes.Texts(), QStringList{message});
         QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
         QCOMPARE(boxes.seen[0].title, QStringLiteral("QUVA Tirevo"));
         QCOMPARE(form.pc1->currentIndex(), 3);
@@ -123,9 +123,9 @@ private slots:
     {
         QFETCH(QByteArray, ini);
         QFETCH(int, interval);
-        writeIni(ini);
+        WriteIni(ini);
         MessageBoxWatcher boxes(20);
-        TMainForm form(program());
+        TMainForm form(Program());
         form.show();
         QCOMPARE(boxes.seen.size(), size_t(1));
         QVERIFY(form.Meter().Connected());
@@ -140,17 +140,17 @@ private slots:
 
     void positionRoundTripsThroughTheFile()
     {
-        writeIni("; kept as it is\r\n[Other]\r\nkey = value\r\n[Window]\r\nMFTop=1\r\nMFLeft=2\r\n");
+        WriteIni("; kept as it is\r\n[Other]\r\nkey = value\r\n[Window]\r\nMFTop=1\r\nMFLeft=2\r\n");
         {
-            TMainForm form(program());
+            TMainForm form(Program());
             form.show();
             QCOMPARE(form.pos(), QPoint(2, 1));
             form.move(-874, 280);
             QVERIFY(form.close());
         }
-        QCOMPARE(readIni(),
+        QCOMPARE(ReadIni(),
                  QByteArray("; kept as it is\r\n[Other]\r\nkey = value\r\n[Window]\r\nMFTop=280\r\nMFLeft=-874\r\n"));
-        TMainForm again(program());
+        TMainForm again(Program());
         again.show();
         QCOMPARE(again.pos(), QPoint(-874, 280));
     }
@@ -158,13 +158,13 @@ private slots:
     void appliedCalibrationIsNotSaved()
     {
         {
-            TMainForm form(program());
+            TMainForm form(Program());
             form.show();
             form.edPH1->setText(QStringLiteral("5"));
             form.sbtCAL1Click();
             form.close();
         }
-        const QByteArray saved = readIni();
+        const QByteArray saved = ReadIni();
         QVERIFY(saved.contains("MFTop=50"));
         QVERIFY(!saved.contains("ph1"));
         QVERIFY(!saved.contains("Calibration"));
@@ -204,7 +204,7 @@ private slots:
             QVERIFY(SetFileOverride(false));
         }
         const QString program = programFolder + QStringLiteral("/tirevo");
-        const QString userFile = configHome() + QStringLiteral("/tirevo/tirevo.INI");
+        const QString userFile = ConfigHome() + QStringLiteral("/tirevo/tirevo.INI");
 
         MessageBoxWatcher boxes(10);
         {
@@ -215,7 +215,7 @@ private slots:
             form.move(-874, 280);
             QVERIFY(form.close());
         }
-        QCOMPARE(boxes.texts(), QStringList());
+        QCOMPARE(boxes.Texts(), QStringList());
         QFile saved(userFile);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         const QByteArray position("[Window]\nMFTop=280\nMFLeft=-874\n");
@@ -226,7 +226,7 @@ private slots:
         again.show();
         QCOMPARE(again.pos(), QPoint(-874, 280));
         QVERIFY(again.close());
-        QCOMPARE(boxes.texts(), QStringList());
+        QCOMPARE(boxes.Texts(), QStringList());
     }
 
     // With neither the program's folder nor the user's configuration folder
@@ -241,7 +241,7 @@ private slots:
         auto form = std::make_unique<TMainForm>(missing);
         form->show();
         QVERIFY(form->close());
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Unable to write to ") + plain.fileName() +
+        QCOMPARE(boxes.Texts(), QStringList{QStringLiteral("Unable to write to ") + plain.fileName() +
                                             QStringLiteral("/config/tirevo/tirevo.INI.")});
         QVERIFY(!form->isVisible());
         QCOMPARE(sim::CallsNamed("FT_Close").size(), size_t(1));

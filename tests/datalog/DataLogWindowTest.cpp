@@ -120,7 +120,7 @@ class DataLogWindowTest : public QObject {
     rlimit previousSizeLimit{};
     bool fsuidChanged = false;
 
-    void writeSettings(const QByteArray& system)
+    void WriteSettings(const QByteArray& system)
     {
         QFile ini(programFolder + QStringLiteral("/tirevo.INI"));
         QVERIFY(ini.open(QIODevice::WriteOnly));
@@ -129,7 +129,7 @@ class DataLogWindowTest : public QObject {
 
     // The window, connected to the one simulated meter, its timers stopped
     // so that the test hands it each reading itself.
-    void startForm(bool keepTimers = false)
+    void StartForm(bool keepTimers = false)
     {
         form = std::make_unique<TMainForm>(programFolder + QStringLiteral("/tirevo"));
         form->show();
@@ -144,14 +144,14 @@ class DataLogWindowTest : public QObject {
         }
     }
 
-    void fixClock(const QDateTime& t)
+    void FixClock(const QDateTime& t)
     {
         form->LogClock = [t] { return t; };
     }
 
-    void click(QToolButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void Click(QToolButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-    static void verifyIdle(const TMainForm& f)
+    static void VerifyIdle(const TMainForm& f)
     {
         QVERIFY(f.sb5->isEnabled());
         QVERIFY(!f.sb6->isEnabled());
@@ -159,7 +159,7 @@ class DataLogWindowTest : public QObject {
         QVERIFY(!f.Log().Logging());
     }
 
-    static void verifyCollecting(const TMainForm& f)
+    static void VerifyCollecting(const TMainForm& f)
     {
         QVERIFY(!f.sb5->isEnabled());
         QVERIFY(f.sb6->isEnabled());
@@ -167,8 +167,8 @@ class DataLogWindowTest : public QObject {
         QVERIFY(f.Log().Logging());
     }
 
-    QString logPath(const QString& name) const { return logFolder + QLatin1Char('/') + name; }
-    QString currentLog() const { return logPath(QString::fromStdString(form->Log().FileName())); }
+    QString LogPath(const QString& name) const { return logFolder + QLatin1Char('/') + name; }
+    QString CurrentLog() const { return LogPath(QString::fromStdString(form->Log().FileName())); }
 
 private slots:
     void initTestCase()
@@ -209,10 +209,10 @@ private slots:
 
     void startNamesTheFileAfterTheStartTime()
     {
-        startForm();
-        fixClock(At(2026, 12, 6, 9, 5, 3));
-        click(form->sb5);
-        verifyCollecting(*form);
+        StartForm();
+        FixClock(At(2026, 12, 6, 9, 5, 3));
+        Click(form->sb5);
+        VerifyCollecting(*form);
         QCOMPARE(form->Log().FileName(), std::string("USB_PH_261206_090503.txt"));
         QCOMPARE(LogFilesIn(logFolder), QStringList{QStringLiteral("USB_PH_261206_090503.txt")});
         QVERIFY(LogFilesIn(programFolder).isEmpty());
@@ -220,9 +220,9 @@ private slots:
 
     void theSystemClockStampsTheName()
     {
-        startForm();
+        StartForm();
         const QDateTime before = QDateTime::currentDateTime();
-        click(form->sb5);
+        Click(form->sb5);
         const QDateTime after = QDateTime::currentDateTime();
         const QString name = QString::fromStdString(form->Log().FileName());
         const QRegularExpressionMatch match =
@@ -231,7 +231,7 @@ private slots:
         QDateTime stamp = QDateTime::fromString(match.captured(1), QStringLiteral("yyMMdd_HHmmss"));
         stamp = stamp.addYears(before.date().year() / 100 * 100 - 1900);
         QVERIFY2(stamp >= before.addMSecs(-before.time().msec()) && stamp <= after, qPrintable(name));
-        QVERIFY(QFile::exists(logPath(name)));
+        QVERIFY(QFile::exists(LogPath(name)));
     }
 
     // ----------------------------------------------------- header and rows
@@ -266,40 +266,40 @@ private slots:
         QFETCH(char, timeSeparator);
         QFETCH(QByteArray, afterTop);
         if (!settings.isEmpty())
-            writeSettings(settings);
+            WriteSettings(settings);
         MessageBoxWatcher boxes;
-        startForm();
-        QVERIFY2(boxes.seen.empty(), qPrintable(boxes.texts().join('|')));
+        StartForm();
+        QVERIFY2(boxes.seen.empty(), qPrintable(boxes.Texts().join('|')));
         form->Separators.time = timeSeparator;
-        fixClock(At(2026, 12, 6, 9, 5, 3));
+        FixClock(At(2026, 12, 6, 9, 5, 3));
 
-        click(form->sb5);
+        Click(form->sb5);
         Receive(*form, "7.02");
         Receive(*form, "6.99");
         QCOMPARE(form->lbpHValue->text().toLatin1(), Shown("6.99"));
-        click(form->sb6);
+        Click(form->sb6);
 
-        verifyIdle(*form);
-        QCOMPARE(ReadAll(currentLog()), kHeaderTop + afterTop);
+        VerifyIdle(*form);
+        QCOMPARE(ReadAll(CurrentLog()), kHeaderTop + afterTop);
         QVERIFY(boxes.seen.empty());
     }
 
     void readingsWhileCollectionIsOffAreNotWritten()
     {
-        startForm();
-        fixClock(At(2026, 12, 6, 9, 5, 3));
+        StartForm();
+        FixClock(At(2026, 12, 6, 9, 5, 3));
         Receive(*form, "7.01");
         QCOMPARE(form->lbpHValue->text().toLatin1(), Shown("7.01"));
         QVERIFY(LogFilesIn(logFolder).isEmpty());
 
-        click(form->sb5);
+        Click(form->sb5);
         Receive(*form, "7.02");
-        click(form->sb6);
+        Click(form->sb6);
         Receive(*form, "7.03");
         QCOMPARE(form->lbpHValue->text().toLatin1(), Shown("7.03"));
 
         QCOMPARE(LogFilesIn(logFolder).size(), 1);
-        QCOMPARE(ReadAll(currentLog()),
+        QCOMPARE(ReadAll(CurrentLog()),
                  kHeaderTop + "DATE\tTIME\tpH\r\n06.12.2026\t09:05:03\t" + Shown("7.02") + "\r\n");
     }
 
@@ -314,44 +314,44 @@ private slots:
         form.reset();
 
         BindSimulatedMeter();
-        startForm();
-        verifyIdle(*form);
-        click(form->sb6);  // disabled: nothing happens
-        verifyIdle(*form);
-        click(form->sb5);
-        verifyCollecting(*form);
-        click(form->sb5);  // disabled: no second file
+        StartForm();
+        VerifyIdle(*form);
+        Click(form->sb6);  // disabled: nothing happens
+        VerifyIdle(*form);
+        Click(form->sb5);
+        VerifyCollecting(*form);
+        Click(form->sb5);  // disabled: no second file
         QCOMPARE(LogFilesIn(logFolder).size(), 1);
-        click(form->sb6);
-        verifyIdle(*form);
+        Click(form->sb6);
+        VerifyIdle(*form);
     }
 
     // ------------------------------------------------- nothing shown is lost
 
     void everyRowIsOnDiskAsSoonAsItIsShown()
     {
-        startForm();
-        fixClock(At(2026, 12, 6, 9, 5, 3));
-        click(form->sb5);
+        StartForm();
+        FixClock(At(2026, 12, 6, 9, 5, 3));
+        Click(form->sb5);
         QByteArray expected = kHeaderTop + "DATE\tTIME\tpH\r\n";
-        QCOMPARE(ReadAll(currentLog()), expected);
+        QCOMPARE(ReadAll(CurrentLog()), expected);
         for (const char* reading : {"7.01", "7.02", "7.03", "7.04", "7.05", "7.06", "7.07", "7.08"}) {
             Receive(*form, reading);
             expected += "06.12.2026\t09:05:03\t" + Shown(reading) + "\r\n";
             // Another reader, while the program still holds the file open.
-            QCOMPARE(ReadAll(currentLog()), expected);
+            QCOMPARE(ReadAll(CurrentLog()), expected);
         }
-        verifyCollecting(*form);
+        VerifyCollecting(*form);
     }
 
     void closingWhileCollectingLeavesACompleteFile()
     {
-        startForm();
-        fixClock(At(2026, 12, 6, 9, 5, 3));
-        click(form->sb5);
+        StartForm();
+        FixClock(At(2026, 12, 6, 9, 5, 3));
+        Click(form->sb5);
         Receive(*form, "7.01");
         Receive(*form, "7.02");
-        const QString path = currentLog();
+        const QString path = CurrentLog();
         MessageBoxWatcher boxes;
         QVERIFY(form->close());
         QVERIFY(boxes.seen.empty());
@@ -385,7 +385,7 @@ private slots:
 
         const QStringList files = LogFilesIn(logFolder);
         QCOMPARE(files.size(), 1);
-        const QByteArray bytes = ReadAll(logPath(files.first()));
+        const QByteArray bytes = ReadAll(LogPath(files.first()));
         QVERIFY(bytes.startsWith(kHeaderTop + "DATE\tTIME\tpH\r\n"));
         const QList<QByteArray> rows = bytes.mid(kHeaderTop.size() + 14).split('\n');
         QCOMPARE(rows.size(), shown.size() + 1);  // the last row's line end closes the file
@@ -399,22 +399,22 @@ private slots:
 
     void aSecondStartInTheSameSecondMakesASecondFile()
     {
-        startForm();
-        fixClock(At(2026, 12, 6, 9, 5, 3));
-        click(form->sb5);
+        StartForm();
+        FixClock(At(2026, 12, 6, 9, 5, 3));
+        Click(form->sb5);
         Receive(*form, "7.01");
-        click(form->sb6);
-        const QByteArray first = ReadAll(logPath(QStringLiteral("USB_PH_261206_090503.txt")));
+        Click(form->sb6);
+        const QByteArray first = ReadAll(LogPath(QStringLiteral("USB_PH_261206_090503.txt")));
 
         for (const char* name : {"USB_PH_261206_090503_2.txt", "USB_PH_261206_090503_3.txt"}) {
-            click(form->sb5);
+            Click(form->sb5);
             QCOMPARE(form->Log().FileName(), std::string(name));
             Receive(*form, "7.02");
-            click(form->sb6);
-            QCOMPARE(ReadAll(logPath(QString::fromLatin1(name))),
+            Click(form->sb6);
+            QCOMPARE(ReadAll(LogPath(QString::fromLatin1(name))),
                      kHeaderTop + "DATE\tTIME\tpH\r\n06.12.2026\t09:05:03\t" + Shown("7.02") + "\r\n");
         }
-        QCOMPARE(ReadAll(logPath(QStringLiteral("USB_PH_261206_090503.txt"))), first);
+        QCOMPARE(ReadAll(LogPath(QStringLiteral("USB_PH_261206_090503.txt"))), first);
         QVERIFY(first.endsWith("\t" + Shown("7.01") + "\r\n"));
         QCOMPARE(LogFilesIn(logFolder).size(), 3);
     }
@@ -429,7 +429,7 @@ private slots:
     void aFileOfTheNameIsNeverReplaced()
     {
         QFETCH(bool, danglingLink);
-        const QString taken = logPath(QStringLiteral("USB_PH_261206_090503.txt"));
+        const QString taken = LogPath(QStringLiteral("USB_PH_261206_090503.txt"));
         const QString linkTarget = dir->path() + QStringLiteral("/elsewhere.txt");
         if (danglingLink) {
             QVERIFY(QFile::link(linkTarget, taken));
@@ -438,26 +438,26 @@ private slots:
             QVERIFY(other.open(QIODevice::WriteOnly));
             other.write("not a log\n");
         }
-        startForm();
-        fixClock(At(2026, 12, 6, 9, 5, 3));
-        click(form->sb5);
+        StartForm();
+        FixClock(At(2026, 12, 6, 9, 5, 3));
+        Click(form->sb5);
         QCOMPARE(form->Log().FileName(), std::string("USB_PH_261206_090503_2.txt"));
         Receive(*form, "7.02");
-        click(form->sb6);
+        Click(form->sb6);
         if (danglingLink) {
             QVERIFY(!QFile::exists(linkTarget));
             QCOMPARE(QFileInfo(taken).symLinkTarget(), linkTarget);
         } else {
             QCOMPARE(ReadAll(taken), QByteArray("not a log\n"));
         }
-        QVERIFY(ReadAll(logPath(QStringLiteral("USB_PH_261206_090503_2.txt"))).endsWith(Shown("7.02") + "\r\n"));
+        QVERIFY(ReadAll(LogPath(QStringLiteral("USB_PH_261206_090503_2.txt"))).endsWith(Shown("7.02") + "\r\n"));
     }
 
     // ---------------------------------------------------------------- clock
 
     void aRowAtMidnightTakesDateAndTimeFromOneClockReading()
     {
-        startForm();
+        StartForm();
         // Each look at the clock is one millisecond later than the last.
         auto next = std::make_shared<QDateTime>(At(2026, 12, 31, 23, 59, 59, 998));
         form->LogClock = [next] {
@@ -465,13 +465,13 @@ private slots:
             *next = next->addMSecs(1);
             return now;
         };
-        click(form->sb5);
+        Click(form->sb5);
         QCOMPARE(form->Log().FileName(), std::string("USB_PH_261231_235959.txt"));
         Receive(*form, "7.01");
         Receive(*form, "7.02");
         Receive(*form, "7.03");
-        click(form->sb6);
-        QCOMPARE(ReadAll(currentLog()), kHeaderTop + "DATE\tTIME\tpH\r\n"
+        Click(form->sb6);
+        QCOMPARE(ReadAll(CurrentLog()), kHeaderTop + "DATE\tTIME\tpH\r\n"
                                                      "31.12.2026\t23:59:59\t" + Shown("7.01") + "\r\n"
                                                      "01.01.2027\t00:00:00\t" + Shown("7.02") + "\r\n"
                                                      "01.01.2027\t00:00:00\t" + Shown("7.03") + "\r\n");
@@ -492,8 +492,8 @@ private slots:
     {
         QFETCH(QString, cause);
         QFETCH(QString, text);
-        startForm();
-        fixClock(At(2026, 12, 6, 9, 5, 3));
+        StartForm();
+        FixClock(At(2026, 12, 6, 9, 5, 3));
 
         const QByteArray folder = QFile::encodeName(logFolder);
         if (cause == QLatin1String("deleted")) {
@@ -515,7 +515,7 @@ private slots:
 
         MessageBoxWatcher boxes(50);
         BoxStateRecorder atBox(*form);
-        click(form->sb5);
+        Click(form->sb5);
         QTRY_COMPARE(boxes.seen.size(), size_t(1));
         QCOMPARE(boxes.seen[0].text, text);
         QCOMPARE(boxes.seen[0].title, QStringLiteral("QUVA Tirevo"));
@@ -524,7 +524,7 @@ private slots:
         QVERIFY(atBox.state.sb5Enabled);
         QVERIFY(!atBox.state.sb6Enabled);
         QVERIFY(!atBox.state.logging);
-        verifyIdle(*form);
+        VerifyIdle(*form);
 
         Receive(*form, "7.02");
         QTest::qWait(100);
@@ -541,20 +541,20 @@ private slots:
             QVERIFY(::chdir(folder.constData()) == 0);
         }
         ::chmod(folder.constData(), 0700);
-        click(form->sb5);
-        verifyCollecting(*form);
+        Click(form->sb5);
+        VerifyCollecting(*form);
         Receive(*form, "7.03");
-        click(form->sb6);
+        Click(form->sb6);
         QCOMPARE(boxes.seen.size(), size_t(1));
-        QVERIFY(ReadAll(currentLog()).endsWith("DATE\tTIME\tpH\r\n06.12.2026\t09:05:03\t" + Shown("7.03") + "\r\n"));
+        QVERIFY(ReadAll(CurrentLog()).endsWith("DATE\tTIME\tpH\r\n06.12.2026\t09:05:03\t" + Shown("7.03") + "\r\n"));
     }
 
     void aRowThatCannotBeWrittenStopsCollectionWithOneBox()
     {
-        writeSettings("Interval=100\r\n");
+        WriteSettings("Interval=100\r\n");
         sim::SetReadingText("7.02");
-        startForm(true);
-        fixClock(At(2026, 12, 6, 9, 5, 3));
+        StartForm(true);
+        FixClock(At(2026, 12, 6, 9, 5, 3));
         const QByteArray header = kHeaderTop + "DATE\tTIME\tpH\r\n";
         const QByteArray row = "06.12.2026\t09:05:03\t" + Shown("7.02") + "\r\n";
 
@@ -565,8 +565,8 @@ private slots:
 
         MessageBoxWatcher boxes(600);
         BoxStateRecorder atBox(*form);
-        click(form->sb5);
-        const QString path = currentLog();
+        Click(form->sb5);
+        const QString path = CurrentLog();
         QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), size_t(1), 5000);
         // Readings go on behind the open box and after it.
         QTest::qWait(1200);
@@ -580,15 +580,15 @@ private slots:
         QVERIFY(!atBox.state.sb6Enabled);
         QVERIFY(!atBox.state.logging);
         QVERIFY(!atBox.state.fileOpen);
-        verifyIdle(*form);
+        VerifyIdle(*form);
         QCOMPARE(ReadAll(path), header + row + row);
         QCOMPARE(form->lbpHValue->text().toLatin1(), Shown("7.02"));
 
-        click(form->sb5);
-        verifyCollecting(*form);
+        Click(form->sb5);
+        VerifyCollecting(*form);
         QCOMPARE(form->Log().FileName(), std::string("USB_PH_261206_090503_2.txt"));
-        QTRY_VERIFY_WITH_TIMEOUT(ReadAll(currentLog()).endsWith(row), 3000);
-        click(form->sb6);
+        QTRY_VERIFY_WITH_TIMEOUT(ReadAll(CurrentLog()).endsWith(row), 3000);
+        Click(form->sb6);
         QCOMPARE(boxes.seen.size(), size_t(1));
     }
 };

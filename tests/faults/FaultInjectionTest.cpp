@@ -25,24 +25,24 @@ class FaultInjectionTest : public QObject {
     std::unique_ptr<MessageBoxWatcher> boxes;
     QString previousDir;
 
-    QString iniPath() const { return dir->path() + QStringLiteral("/tirevo.INI"); }
+    QString IniPath() const { return dir->path() + QStringLiteral("/tirevo.INI"); }
 
-    void writeIni(const QByteArray& text)
+    void WriteIni(const QByteArray& text)
     {
-        QFile f(iniPath());
+        QFile f(IniPath());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
 
-    void start()
+    void Start()
     {
         form = std::make_unique<TMainForm>(dir->path() + QStringLiteral("/tirevo"));
         form->show();
         QVERIFY(form->Meter().Connected());
     }
 
-    // Collection on, timers left to the test: each tick() is one reception tick.
-    void startLoggingQuietly()
+    // Collection on, timers left to the test: each Tick() is one reception tick.
+    void StartLoggingQuietly()
     {
         form = StartQuietWindow(*dir);
         QVERIFY(form->Meter().Connected());
@@ -50,13 +50,13 @@ class FaultInjectionTest : public QObject {
         QVERIFY(form->Log().Logging());
     }
 
-    void tick(int times = 1)
+    void Tick(int times = 1)
     {
         for (int i = 0; i < times; ++i)
             form->Timer2Timer();
     }
 
-    QList<QByteArray> logRows() const
+    QList<QByteArray> LogRows() const
     {
         QFile f(QString::fromStdString(form->Log().FileName()));
         if (!f.open(QIODevice::ReadOnly))
@@ -67,12 +67,12 @@ class FaultInjectionTest : public QObject {
     }
 
     // Closes the window as the user would and checks what it leaves behind.
-    void closeOrderly()
+    void CloseOrderly()
     {
         const QString log = QString::fromStdString(form->Log().FileName());
         QVERIFY(form->close());
         form.reset();
-        QFile ini(iniPath());
+        QFile ini(IniPath());
         QVERIFY(ini.open(QIODevice::ReadOnly));
         const QByteArray settings = ini.readAll();
         QVERIFY(settings.contains("MFTop=") && settings.contains("MFLeft="));
@@ -103,38 +103,38 @@ private slots:
 
     void unpluggedMidSessionAndBackKeepsOneLog()
     {
-        startLoggingQuietly();
+        StartLoggingQuietly();
         sim::InjectRx("pH: 7.02\rpH: 7.03\r");
-        tick(2);
-        QCOMPARE(logRows().size(), qsizetype(2));
+        Tick(2);
+        QCOMPARE(LogRows().size(), qsizetype(2));
         sim::Unplug(0);
-        tick();
+        Tick();
         QVERIFY(form->MeterLost());
         form->Timer1Timer();
         form->ReopenMeter();
-        tick(3);
-        QCOMPARE(logRows().size(), qsizetype(2));
+        Tick(3);
+        QCOMPARE(LogRows().size(), qsizetype(2));
         sim::Plug(0);
         form->ReopenMeter();
         sim::InjectRx("pH: 7.09\r");
-        tick();
+        Tick();
         QVERIFY(!form->MeterLost());
-        const QList<QByteArray> rows = logRows();
+        const QList<QByteArray> rows = LogRows();
         QCOMPARE(rows.size(), qsizetype(3));
         QVERIFY(rows.first().contains("7.02") || rows.first().contains("7,02"));
         QVERIFY(rows.last().contains("7.09") || rows.last().contains("7,09"));
-        closeOrderly();
+        CloseOrderly();
     }
 
     void shortReadsStillGiveWholeLines()
     {
-        startLoggingQuietly();
+        StartLoggingQuietly();
         sim::SetReadChunkLimit(3);
         sim::InjectRx("pH: 7.21\rpH: 7.22\r");
-        tick(12);
+        Tick(12);
         QCOMPARE(form->lbpHValue->text().replace(',', '.'), QStringLiteral("7.22"));
-        QCOMPARE(logRows().size(), qsizetype(2));
-        closeOrderly();
+        QCOMPARE(LogRows().size(), qsizetype(2));
+        CloseOrderly();
     }
 
     void failingReadsAndWritesLoseTheMeterThenFindItAgain_data()
@@ -148,22 +148,22 @@ private slots:
     void failingReadsAndWritesLoseTheMeterThenFindItAgain()
     {
         QFETCH(QString, call);
-        startLoggingQuietly();
+        StartLoggingQuietly();
         sim::InjectRx("pH: 7.02\r");
-        tick();
-        QCOMPARE(logRows().size(), qsizetype(1));
+        Tick();
+        QCOMPARE(LogRows().size(), qsizetype(1));
         sim::FailCalls(call.toStdString(), FT_IO_ERROR);
         sim::InjectRx("pH: 7.03\r");
         form->Timer1Timer();
-        tick();
+        Tick();
         QVERIFY(form->MeterLost());
         sim::ClearFailures();
         form->ReopenMeter();
         sim::InjectRx("pH: 7.04\r");
-        tick();
+        Tick();
         QVERIFY(!form->MeterLost());
-        QVERIFY(logRows().last().contains("7.04") || logRows().last().contains("7,04"));
-        closeOrderly();
+        QVERIFY(LogRows().last().contains("7.04") || LogRows().last().contains("7,04"));
+        CloseOrderly();
     }
 
     void aWriteRefusedForOtherReasonsChangesNothing()
@@ -172,52 +172,52 @@ private slots:
         sim::FailCalls("FT_Write", FT_FAILED_TO_WRITE_DEVICE);
         for (int i = 0; i < 3; ++i) {
             form->Timer1Timer();
-            tick();
+            Tick();
         }
         QVERIFY(!form->MeterLost());
         sim::ClearFailures();
-        closeOrderly();
+        CloseOrderly();
     }
 
     void aThousandLinesInOneReadAreAllLogged()
     {
-        startLoggingQuietly();
+        StartLoggingQuietly();
         std::string burst;
         for (int i = 0; i < 1000; ++i)
             burst += "pH: " + std::to_string(4 + i % 6) + ".50\r";
         sim::InjectRx(burst);
-        tick(1001);
-        QCOMPARE(logRows().size(), qsizetype(1000));
+        Tick(1001);
+        QCOMPARE(LogRows().size(), qsizetype(1000));
         QVERIFY(form->Meter().ReceiveText().empty());
-        closeOrderly();
+        CloseOrderly();
     }
 
     void tenMegabytesWithoutALineEnd()
     {
-        startLoggingQuietly();
+        StartLoggingQuietly();
         sim::InjectRx(std::string(10 * 1024 * 1024, 'x'));
         for (int i = 0; i < 200 && sim::QueuedRx() > 0; ++i) {
-            tick();
+            Tick();
             QVERIFY(form->Meter().ReceiveText().size() <= 64 * 1024);
         }
         QCOMPARE(sim::QueuedRx(), size_t(0));
         sim::InjectRx("\rpH: 7.11\r");
-        tick(3);
+        Tick(3);
         QCOMPARE(form->lbpHValue->text().replace(',', '.'), QStringLiteral("7.11"));
-        QCOMPARE(logRows().size(), qsizetype(1));
-        closeOrderly();
+        QCOMPARE(LogRows().size(), qsizetype(1));
+        CloseOrderly();
     }
 
     void aReplyLineOfAHundredKilobytes()
     {
-        startLoggingQuietly();
+        StartLoggingQuietly();
         sim::InjectRx("pH: 7.01\r");
-        tick();
+        Tick();
         sim::InjectRx("pH: " + std::string(100 * 1024, '9') + "\rpH: 7.12\r");
-        tick(4);
+        Tick(4);
         QCOMPARE(form->lbpHValue->text().replace(',', '.'), QStringLiteral("7.12"));
-        QCOMPARE(logRows().size(), qsizetype(2));
-        closeOrderly();
+        QCOMPARE(LogRows().size(), qsizetype(2));
+        CloseOrderly();
     }
 
     void hugeSettingsFiles_data()
@@ -238,12 +238,12 @@ private slots:
                 text += "[S" + QByteArray::number(i) + "]\nk=v\n";
         }
         text += "[Window]\nMFTop=60\nMFLeft=61\n";
-        writeIni(text);
-        start();
+        WriteIni(text);
+        Start();
         QCOMPARE(form->pos(), QPoint(61, 60));
         form->move(70, 71);
-        closeOrderly();
-        QFile ini(iniPath());
+        CloseOrderly();
+        QFile ini(IniPath());
         QVERIFY(ini.open(QIODevice::ReadOnly));
         const QByteArray saved = ini.readAll();
         QCOMPARE(saved.size(), text.size());

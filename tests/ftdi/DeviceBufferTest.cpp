@@ -30,7 +30,7 @@ protected:
     }
 };
 
-std::string letters(size_t n, char first = 'A')
+std::string Letters(size_t n, char first = 'A')
 {
     std::string s;
     for (size_t i = 0; i < n; ++i)
@@ -48,11 +48,11 @@ class ListedStrings : public DeviceBuffers, public testing::WithParamInterface<S
 TEST_P(ListedStrings, ComeBackWholeUpToTheBufferSize)
 {
     const auto [dl, sl] = GetParam();
-    const std::string description = letters(dl);
-    const std::string serial = letters(sl, 'a');
+    const std::string description = Letters(dl);
+    const std::string serial = Letters(sl, 'a');
     sim::AddDevice(description, serial);
     // A previous, longer text must not shine through a shorter one.
-    FTDeviceState.resultText = letters(80, 'K');
+    FTDeviceState.resultText = Letters(80, 'K');
     std::memset(FTDeviceState.descriptionBuffer, 'Z', sizeof FTDeviceState.descriptionBuffer);
     std::memset(FTDeviceState.serialBuffer, 'Z', sizeof FTDeviceState.serialBuffer);
 
@@ -72,7 +72,7 @@ class OpenName : public DeviceBuffers, public testing::WithParamInterface<size_t
 
 TEST_P(OpenName, IsCutTo49Characters)
 {
-    const std::string serial = letters(GetParam(), '0');
+    const std::string serial = Letters(GetParam(), '0');
     Open_USB_Device_By_Serial_Number(serial);
     const auto opens = sim::CallsNamed("FT_OpenEx");
     ASSERT_EQ(opens.size(), 1u);
@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, OpenName, testing::Values(0, 1, 16, 48, 49, 50
 
 TEST_F(DeviceBuffers, FortyNineCharacterSerialOpensItsDevice)
 {
-    const std::string serial = letters(49, '0');
+    const std::string serial = Letters(49, '0');
     sim::AddDevice("QUVA USB pH Meter", serial);
     EXPECT_EQ(Open_USB_Device_By_Serial_Number(serial + "tail"), FT_OK);
     EXPECT_TRUE(sim::IsOpen());

@@ -16,7 +16,7 @@ namespace {
 
 const FTDriverTable& T() { return FtdiDriverTable(); }
 
-void* indexArg(uintptr_t i) { return reinterpret_cast<void*>(i); }
+void* IndexArg(uintptr_t i) { return reinterpret_cast<void*>(i); }
 
 constexpr const char* kNoSuchSerial = "NO-SUCH-CONVERTER-7f3a";
 
@@ -29,7 +29,7 @@ class UnknownHandle : public testing::TestWithParam<HandleCall> {};
 
 TEST_P(UnknownHandle, IsRejected)
 {
-    for (FT_HANDLE h : {FT_HANDLE(nullptr), FT_HANDLE(indexArg(1)), FT_HANDLE(indexArg(0x7e1000)),
+    for (FT_HANDLE h : {FT_HANDLE(nullptr), FT_HANDLE(IndexArg(1)), FT_HANDLE(IndexArg(0x7e1000)),
                         FT_HANDLE(&kNoSuchSerial)})
         EXPECT_EQ(GetParam().call(h), FT_INVALID_HANDLE) << GetParam().name << " " << h;
 }
@@ -94,9 +94,9 @@ TEST(FtdiListing, IndexPastTheCountIsNotFoundAndLeavesBufferAlone)
     for (DWORD what : {FT_OPEN_BY_DESCRIPTION, FT_OPEN_BY_SERIAL_NUMBER}) {
         char buffer[FT_DESCRIPTION_SIZE];
         std::memset(buffer, '#', sizeof buffer);
-        EXPECT_EQ(T().ListDevices(indexArg(count), buffer, FT_LIST_BY_INDEX | what),
+        EXPECT_EQ(T().ListDevices(IndexArg(count), buffer, FT_LIST_BY_INDEX | what),
                   FT_DEVICE_NOT_FOUND);
-        EXPECT_EQ(T().ListDevices(indexArg(count + 1000), buffer, FT_LIST_BY_INDEX | what),
+        EXPECT_EQ(T().ListDevices(IndexArg(count + 1000), buffer, FT_LIST_BY_INDEX | what),
                   FT_DEVICE_NOT_FOUND);
         EXPECT_EQ(buffer[0], '#');
         EXPECT_EQ(buffer[FT_DESCRIPTION_SIZE - 1], '#');
@@ -136,10 +136,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FtdiOpen, UnknownSerialOrDescriptionIsNotFound)
 {
     for (DWORD how : {FT_OPEN_BY_SERIAL_NUMBER, FT_OPEN_BY_DESCRIPTION}) {
-        FT_HANDLE h = indexArg(0x1234);
+        FT_HANDLE h = IndexArg(0x1234);
         const FT_STATUS s = T().OpenEx(const_cast<char*>(kNoSuchSerial), how, &h);
         EXPECT_TRUE(s == FT_DEVICE_NOT_FOUND || s == FT_OTHER_ERROR) << s;
-        EXPECT_EQ(h, indexArg(0x1234));
+        EXPECT_EQ(h, IndexArg(0x1234));
     }
 }
 

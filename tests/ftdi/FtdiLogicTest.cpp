@@ -173,7 +173,7 @@ struct Transfer {
     std::vector<uint8_t> bytes;
     std::vector<uint8_t> payload;
 };
-Transfer makeTransfer(const std::vector<size_t>& payloadPerPacket, uint8_t& next)
+Transfer MakeTransfer(const std::vector<size_t>& payloadPerPacket, uint8_t& next)
 {
     Transfer t;
     for (size_t n : payloadPerPacket) {
@@ -197,7 +197,7 @@ class PacketStripping : public testing::TestWithParam<Packets> {};
 TEST_P(PacketStripping, KeepsPayloadOnlyInOrder)
 {
     uint8_t next = 0;
-    const auto t = makeTransfer(GetParam().payloadPerPacket, next);
+    const auto t = MakeTransfer(GetParam().payloadPerPacket, next);
     RxQueue q;
     const size_t added = AppendPayload(t.bytes.data(), t.bytes.size(), GetParam().packetSize, q);
     EXPECT_EQ(added, t.payload.size());
@@ -255,7 +255,7 @@ TEST(RxQueue, PartialTakesKeepTheRestInOrder)
 
 // ---- inbound link --------------------------------------------------------------
 
-std::vector<uint8_t> packet(std::initializer_list<uint8_t> payload)
+std::vector<uint8_t> Packet(std::initializer_list<uint8_t> payload)
 {
     std::vector<uint8_t> p(payload.size() + 2);
     p[0] = 0x31;
@@ -267,7 +267,7 @@ std::vector<uint8_t> packet(std::initializer_list<uint8_t> payload)
 TEST(ReceiveLink, CompletedTransferQueuesPayloadAndGoesBackInFlight)
 {
     ReceiveLink link(64);
-    const auto p = packet({'p', 'H'});
+    const auto p = Packet({'p', 'H'});
     EXPECT_TRUE(link.TransferFinished(LIBUSB_TRANSFER_COMPLETED, p.data(), p.size()));
     EXPECT_EQ(link.Queue().Size(), 2u);
     EXPECT_EQ(link.ReadStatus(), FT_OK);
@@ -276,8 +276,8 @@ TEST(ReceiveLink, CompletedTransferQueuesPayloadAndGoesBackInFlight)
 TEST(ReceiveLink, UnpluggedDeviceDeliversWhatArrivedThenFails)
 {
     ReceiveLink link(64);
-    const auto first = packet({'p', 'H', ':'});
-    const auto last = packet({' ', '7'});
+    const auto first = Packet({'p', 'H', ':'});
+    const auto last = Packet({' ', '7'});
     link.TransferFinished(LIBUSB_TRANSFER_COMPLETED, first.data(), first.size());
     // The transfer that learns of the unplug may still carry the last bytes.
     EXPECT_FALSE(link.TransferFinished(LIBUSB_TRANSFER_NO_DEVICE, last.data(), last.size()));
@@ -293,7 +293,7 @@ TEST(ReceiveLink, UnpluggedDeviceDeliversWhatArrivedThenFails)
 TEST(ReceiveLink, CancelledTransferKeepsItsBytesAndStays)
 {
     ReceiveLink link(64);
-    const auto p = packet({'x'});
+    const auto p = Packet({'x'});
     EXPECT_FALSE(link.TransferFinished(LIBUSB_TRANSFER_CANCELLED, p.data(), p.size()));
     EXPECT_EQ(link.Queue().Size(), 1u);
     EXPECT_EQ(link.Failure(), FT_OK);
@@ -318,7 +318,7 @@ TEST(ReceiveLink, FullQueueHoldsTransfersBackUntilRead)
     ReceiveLink link(64);
     std::vector<uint8_t> big(ReceiveLink::kHighWater, 0x42);
     link.Queue().Append(big.data(), big.size());
-    const auto p = packet({1, 2, 3});
+    const auto p = Packet({1, 2, 3});
     // The bytes still count, but the transfer is not submitted again.
     EXPECT_FALSE(link.TransferFinished(LIBUSB_TRANSFER_COMPLETED, p.data(), p.size()));
     EXPECT_EQ(link.Queue().Size(), ReceiveLink::kHighWater + 3);

@@ -22,13 +22,13 @@ public:
     explicit MessageBoxWatcher(int closeAfterMs = 0) : closeAfterMs_(closeAfterMs)
     {
         timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
         timer_.start();
     }
 
     std::vector<SeenBox> seen;
 
-    QStringList texts() const
+    QStringList Texts() const
     {
         QStringList out;
         for (const auto& box : seen)
@@ -37,7 +37,7 @@ public:
     }
 
 private:
-    void poll()
+    void Poll()
     {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box)

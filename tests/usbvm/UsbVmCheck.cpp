@@ -44,7 +44,7 @@ using std::chrono::milliseconds;
 int gPassed = 0;
 int gFailed = 0;
 
-bool check(bool ok, const std::string& name, const std::string& detail)
+bool Check(bool ok, const std::string& name, const std::string& detail)
 {
     std::printf("%s %s: %s\n", ok ? "PASS" : "FAIL", name.c_str(), detail.c_str());
     std::fflush(stdout);
@@ -52,7 +52,7 @@ bool check(bool ok, const std::string& name, const std::string& detail)
     return ok;
 }
 
-std::string visible(const std::string& s, size_t limit = 64)
+std::string Visible(const std::string& s, size_t limit = 64)
 {
     std::string out;
     for (size_t i = 0; i < s.size() && i < limit; ++i) {
@@ -71,7 +71,7 @@ std::string visible(const std::string& s, size_t limit = 64)
     return out;
 }
 
-double msSince(Clock::time_point t)
+double MsSince(Clock::time_point t)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
 }
@@ -82,12 +82,12 @@ struct Peer {
     void (*setup)(const char*, const char*) = nullptr;
     void (*command)(const char*) = nullptr;
     void (*poll)() = nullptr;
-    void sent(const std::string& line) const
+    void Sent(const std::string& line) const
     {
         if (command)
             command(line.c_str());
     }
-    void tick() const
+    void Tick() const
     {
         if (poll)
             poll();
@@ -96,7 +96,7 @@ struct Peer {
 
 // As the program writes a command: one byte per call, 2 ms after each
 // character, none after the carriage return.
-bool writeCommand(const std::string& line, const Peer& peer, FT_STATUS& status)
+bool WriteCommand(const std::string& line, const Peer& peer, FT_STATUS& status)
 {
     const std::string bytes = line + "\r";
     bool ok = true;
@@ -109,7 +109,7 @@ bool writeCommand(const std::string& line, const Peer& peer, FT_STATUS& status)
         if (i + 1 < bytes.size())
             std::this_thread::sleep_for(milliseconds(2));
     }
-    peer.sent(line);
+    peer.Sent(line);
     return ok;
 }
 
@@ -123,7 +123,7 @@ struct Collected {
 
 // Polls the queue status every 10 ms and reads what is there, at most
 // `readLimit` bytes per read, until `done` says so or the deadline passes.
-Collected collect(const std::function<bool(const std::string&)>& done, milliseconds deadline,
+Collected Collect(const std::function<bool(const std::string&)>& done, milliseconds deadline,
                   DWORD readLimit = FT_IN_BUFFER_SIZE)
 {
     Collected c;
@@ -131,7 +131,7 @@ Collected collect(const std::function<bool(const std::string&)>& done, milliseco
     while (Clock::now() < end) {
         const auto t = Clock::now();
         const FT_STATUS s = GetFTQueueStatus();
-        c.maxCallMs = std::max(c.maxCallMs, msSince(t));
+        c.maxCallMs = std::max(c.maxCallMs, MsSince(t));
         ++c.polls;
         if (s != FT_OK) {
             c.status = s;
@@ -141,7 +141,7 @@ Collected collect(const std::function<bool(const std::string&)>& done, milliseco
             c.largestQueue = std::max(c.largestQueue, FTDeviceState.RxBytes);
             const auto r = Clock::now();
             const DWORD n = ReadFTBuffer(std::min(FTDeviceState.RxBytes, readLimit));
-            c.maxCallMs = std::max(c.maxCallMs, msSince(r));
+            c.maxCallMs = std::max(c.maxCallMs, MsSince(r));
             c.bytes.append(reinterpret_cast<const char*>(FTDeviceState.inputBuffer), n);
         }
         if (done(c.bytes))
@@ -151,7 +151,7 @@ Collected collect(const std::function<bool(const std::string&)>& done, milliseco
     return c;
 }
 
-bool listed(const std::string& product, const std::string& serial, std::string& detail)
+bool Listed(const std::string& product, const std::string& serial, std::string& detail)
 {
     const FT_STATUS s = GetFTDeviceCount();
     detail = "count status " + std::to_string(s) + ", " + std::to_string(FTDeviceState.deviceCount) +
@@ -169,7 +169,7 @@ bool listed(const std::string& product, const std::string& serial, std::string& 
     return found;
 }
 
-bool configure(std::string& detail)
+bool Configure(std::string& detail)
 {
     FTPortSettings = TFTPortSettings{};
     const FT_STATUS s[] = {SetFTBaudRate(), SetFTDataCharacteristics(), SetFTFlowControl(),
@@ -191,29 +191,29 @@ bool configure(std::string& detail)
     return ok;
 }
 
-void roundTrip(const Peer& peer, const std::string& name)
+void RoundTrip(const Peer& peer, const std::string& name)
 {
     FT_STATUS ws = FT_OK;
     const auto t0 = Clock::now();
-    const bool written = writeCommand("PH", peer, ws);
-    const auto c = collect([](const std::string& b) { return b.find('\r') != std::string::npos; },
+    const bool written = WriteCommand("PH", peer, ws);
+    const auto c = Collect([](const std::string& b) { return b.find('\r') != std::string::npos; },
                            milliseconds(3000));
     const std::string expected = "pH: 7.02\r";
     char timing[96];
-    std::snprintf(timing, sizeof timing, ", %.1f ms from first byte, %d polls", msSince(t0), c.polls);
-    check(written && c.status == FT_OK && c.bytes == expected, name,
+    std::snprintf(timing, sizeof timing, ", %.1f ms from first byte, %d polls", MsSince(t0), c.polls);
+    Check(written && c.status == FT_OK && c.bytes == expected, name,
           "wrote PH\\r byte by byte" + std::string(written ? "" : " (write failed " + std::to_string(ws) + ")") +
-              ", got '" + visible(c.bytes) + "'" + timing +
+              ", got '" + Visible(c.bytes) + "'" + timing +
               (c.status != FT_OK ? ", queue status " + std::to_string(c.status) : ""));
 }
 
-bool ttyPresent(const std::string& tty)
+bool TtyPresent(const std::string& tty)
 {
     struct stat st{};
     return stat(("/sys/class/tty/" + tty).c_str(), &st) == 0;
 }
 
-int usage()
+int Usage()
 {
     std::fprintf(stderr,
                  "usage: tirevo-usbvm-check --driver builtin|auto|LIBRARY --product TEXT --serial TEXT\n"
@@ -229,7 +229,7 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (i + 1 >= argc)
-            return usage();
+            return Usage();
         const std::string v = argv[++i];
         if (a == "--driver")
             driver = v;
@@ -242,10 +242,10 @@ int main(int argc, char** argv)
         else if (a == "--tty")
             tty = v;
         else
-            return usage();
+            return Usage();
     }
     if (driver.empty() || product.empty() || serial.empty())
-        return usage();
+        return Usage();
 
     // Binding
     if (driver == "builtin")
@@ -253,7 +253,7 @@ int main(int argc, char** argv)
     else if (driver == "auto")
         BindFTDriver();
     else if (!BindFTDriverLibrary(driver)) {
-        check(false, "bind", "cannot load " + driver);
+        Check(false, "bind", "cannot load " + driver);
         return 1;
     }
     const char* kinds[] = {"none", "library", "builtin libftdi1"};
@@ -268,7 +268,7 @@ int main(int argc, char** argv)
             peer.poll = reinterpret_cast<void (*)()>(dlsym(lib, "usbvm_sim_poll"));
         }
         if (!peer.setup || !peer.command || !peer.poll) {
-            check(false, "sim peer", "cannot load " + simPeer + ": " + (dlerror() ? dlerror() : "?"));
+            Check(false, "sim peer", "cannot load " + simPeer + ": " + (dlerror() ? dlerror() : "?"));
             return 1;
         }
         peer.setup(product.c_str(), serial.c_str());
@@ -276,40 +276,40 @@ int main(int argc, char** argv)
 
     // 1. Listing, which must leave the kernel's serial driver where it is.
     std::string detail;
-    const bool isListed = listed(product, serial, detail);
-    check(isListed, "listed", "'" + product + "' / '" + serial + "' among: " + detail);
+    const bool isListed = Listed(product, serial, detail);
+    Check(isListed, "listed", "'" + product + "' / '" + serial + "' among: " + detail);
     if (!tty.empty())
-        check(ttyPresent(tty), "listing leaves the kernel driver",
-              "/sys/class/tty/" + tty + (ttyPresent(tty) ? " still there" : " gone"));
+        Check(TtyPresent(tty), "listing leaves the kernel driver",
+              "/sys/class/tty/" + tty + (TtyPresent(tty) ? " still there" : " gone"));
 
     // 2. Open by serial number.
     FT_STATUS s = Open_USB_Device_By_Serial_Number(serial);
-    if (!check(s == FT_OK, "open by serial", "status " + std::to_string(s))) {
+    if (!Check(s == FT_OK, "open by serial", "status " + std::to_string(s))) {
         std::printf("%d passed, %d failed\n", gPassed, gFailed);
         return 1;
     }
     if (!tty.empty())
-        check(!ttyPresent(tty), "open takes the converter over",
-              "/sys/class/tty/" + tty + (ttyPresent(tty) ? " still bound" : " detached"));
+        Check(!TtyPresent(tty), "open takes the converter over",
+              "/sys/class/tty/" + tty + (TtyPresent(tty) ? " still bound" : " detached"));
 
     // 3. The meter's line setup.
-    check(configure(detail), "line setup", detail);
+    Check(Configure(detail), "line setup", detail);
 
     // 4. Command and reply.
-    roundTrip(peer, "PH round trip");
+    RoundTrip(peer, "PH round trip");
 
     // 5. A burst larger than any buffer on the way, read in pieces smaller
     //    than what is queued so that the rest must stay queued in order.
     {
         FT_STATUS ws = FT_OK;
         const auto t0 = Clock::now();
-        writeCommand("BURST", peer, ws);
+        WriteCommand("BURST", peer, ws);
         const std::string expected = usbvm::BurstPattern();
-        auto c = collect([&](const std::string& b) { return b.size() >= expected.size(); },
+        auto c = Collect([&](const std::string& b) { return b.size() >= expected.size(); },
                          milliseconds(20000), 700);
-        const double ms = msSince(t0);
+        const double ms = MsSince(t0);
         // Anything beyond the burst would be bytes made up or doubled.
-        const auto extra = collect([](const std::string&) { return false; }, milliseconds(150));
+        const auto extra = Collect([](const std::string&) { return false; }, milliseconds(150));
         c.bytes += extra.bytes;
         size_t firstBad = 0;
         while (firstBad < std::min(c.bytes.size(), expected.size()) && c.bytes[firstBad] == expected[firstBad])
@@ -320,7 +320,7 @@ int main(int argc, char** argv)
                       "slowest call %.1f ms",
                       c.bytes.size(), expected.size(), firstBad, ms, c.largestQueue,
                       std::max(c.maxCallMs, extra.maxCallMs));
-        check(c.status == FT_OK && c.bytes == expected, "burst of 10000 bytes", info);
+        Check(c.status == FT_OK && c.bytes == expected, "burst of 10000 bytes", info);
     }
 
     // 6. Close and reopen.
@@ -328,32 +328,32 @@ int main(int argc, char** argv)
         const FT_STATUS closed = CloseFTDevice();
         const FT_STATUS stale = GetFTQueueStatus();
         const FT_STATUS again = CloseFTDevice();
-        check(closed == FT_OK && stale == FT_INVALID_HANDLE && again == FT_INVALID_HANDLE, "close",
+        Check(closed == FT_OK && stale == FT_INVALID_HANDLE && again == FT_INVALID_HANDLE, "close",
               "close " + std::to_string(closed) + ", closed handle's queue status " +
                   std::to_string(stale) + ", second close " + std::to_string(again));
         s = Open_USB_Device_By_Serial_Number(serial);
-        const bool reopened = check(s == FT_OK, "reopen by serial", "status " + std::to_string(s));
+        const bool reopened = Check(s == FT_OK, "reopen by serial", "status " + std::to_string(s));
         if (reopened) {
-            check(configure(detail), "line setup after reopen", detail);
-            roundTrip(peer, "PH round trip after reopen");
+            Check(Configure(detail), "line setup after reopen", detail);
+            RoundTrip(peer, "PH round trip after reopen");
         }
     }
 
     // 7. Unplug: the peer hangs up. Calls must fail, promptly.
     {
         FT_STATUS ws = FT_OK;
-        writeCommand("BYE", peer, ws);
+        WriteCommand("BYE", peer, ws);
         const auto t0 = Clock::now();
-        const auto c = collect([](const std::string&) { return false; }, milliseconds(10000));
+        const auto c = Collect([](const std::string&) { return false; }, milliseconds(10000));
         char info[160];
         std::snprintf(info, sizeof info, "queue status %u after %.0f ms (%d polls, slowest call %.1f ms)",
-                      c.status, msSince(t0), c.polls, c.maxCallMs);
-        check(c.status == FT_IO_ERROR, "unplug fails queue status", info);
+                      c.status, MsSince(t0), c.polls, c.maxCallMs);
+        Check(c.status == FT_IO_ERROR, "unplug fails queue status", info);
 
         auto timed = [](const std::function<FT_STATUS()>& f, double& ms) {
             const auto t = Clock::now();
             const FT_STATUS r = f();
-            ms = msSince(t);
+            ms = MsSince(t);
             return r;
         };
         double readMs = 0, writeMs = 0, setMs = 0, closeMs = 0;
@@ -366,25 +366,25 @@ int main(int argc, char** argv)
         const FT_STATUS bs = timed([] { return SetFTBaudRate(); }, setMs);
         std::snprintf(info, sizeof info, "read %u (%.1f ms), write %u (%.1f ms), set baud rate %u (%.1f ms)",
                       rs, readMs, wr, writeMs, bs, setMs);
-        check(rs == FT_IO_ERROR && wr == FT_IO_ERROR && bs == FT_IO_ERROR &&
+        Check(rs == FT_IO_ERROR && wr == FT_IO_ERROR && bs == FT_IO_ERROR &&
                   std::max({readMs, writeMs, setMs}) < 1000,
               "unplugged calls fail without hanging", info);
         const FT_STATUS cs = timed([] { return CloseFTDevice(); }, closeMs);
         std::snprintf(info, sizeof info, "close %u (%.1f ms)", cs, closeMs);
-        check(cs == FT_OK && closeMs < 3000, "close after unplug", info);
+        Check(cs == FT_OK && closeMs < 3000, "close after unplug", info);
 
         // The converter leaves the list (the system may take a moment to
         // notice), and opening it again finds nothing.
         bool gone = false;
         const auto t1 = Clock::now();
-        while (!gone && msSince(t1) < 5000) {
-            gone = !listed(product, serial, detail);
+        while (!gone && MsSince(t1) < 5000) {
+            gone = !Listed(product, serial, detail);
             if (!gone)
                 std::this_thread::sleep_for(milliseconds(100));
         }
-        check(gone, "unplugged converter not listed", detail);
+        Check(gone, "unplugged converter not listed", detail);
         s = Open_USB_Device_By_Serial_Number(serial);
-        check(s == FT_DEVICE_NOT_FOUND, "open after unplug", "status " + std::to_string(s));
+        Check(s == FT_DEVICE_NOT_FOUND, "open after unplug", "status " + std::to_string(s));
         if (s == FT_OK)
             CloseFTDevice();
     }
@@ -393,21 +393,21 @@ int main(int argc, char** argv)
     {
         bool back = false;
         const auto t0 = Clock::now();
-        while (!back && msSince(t0) < 15000) {
-            peer.tick();
-            back = listed(product, serial, detail);
+        while (!back && MsSince(t0) < 15000) {
+            peer.Tick();
+            back = Listed(product, serial, detail);
             if (!back)
                 std::this_thread::sleep_for(milliseconds(200));
         }
         char info[64];
-        std::snprintf(info, sizeof info, " (after %.0f ms)", msSince(t0));
-        check(back, "replugged converter listed", detail + info);
+        std::snprintf(info, sizeof info, " (after %.0f ms)", MsSince(t0));
+        Check(back, "replugged converter listed", detail + info);
         s = Open_USB_Device_By_Serial_Number(serial);
-        if (check(s == FT_OK, "open after replug", "status " + std::to_string(s))) {
-            check(configure(detail), "line setup after replug", detail);
-            roundTrip(peer, "PH round trip after replug");
+        if (Check(s == FT_OK, "open after replug", "status " + std::to_string(s))) {
+            Check(Configure(detail), "line setup after replug", detail);
+            RoundTrip(peer, "PH round trip after replug");
             s = CloseFTDevice();
-            check(s == FT_OK, "final close", "status " + std::to_string(s));
+            Check(s == FT_OK, "final close", "status " + std::to_string(s));
         }
     }
 
