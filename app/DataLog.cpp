@@ -11,10 +11,7 @@ namespace tirevo {
 
 namespace {
 
-[[noreturn]] void RaiseIoError(int systemError)
-{
-    throw AppError(IoErrorText(IoErrorCode(systemError)));
-}
+[[noreturn]] void RaiseIoError(int systemError) { throw AppError(IoErrorText(IoErrorCode(systemError))); }
 
 }  // namespace
 
@@ -23,7 +20,7 @@ LogClockTime TMainForm::LogNow() const
     if (!LogClock)
         return SystemLogClock();
     const QDateTime now = LogClock();
-    return {now.date().year(), now.date().month(), now.date().day(),
+    return {now.date().year(), now.date().month(),  now.date().day(),
             now.time().hour(), now.time().minute(), now.time().second()};
 }
 

@@ -79,13 +79,13 @@ bool DecodeJpeg(const uint8_t* data, std::size_t size, DecodedJpeg& out)
 QImage JpegToImage(const QByteArray& data)
 {
     DecodedJpeg decoded;
-    if (!DecodeJpeg(reinterpret_cast<const uint8_t*>(data.constData()),
-                    static_cast<std::size_t>(data.size()), decoded))
+    if (!DecodeJpeg(reinterpret_cast<const uint8_t*>(data.constData()), static_cast<std::size_t>(data.size()),
+                    decoded))
         return QImage();
     QImage image(decoded.width, decoded.height, QImage::Format_RGB888);
     for (int y = 0; y < decoded.height; ++y)
-        std::copy_n(decoded.rgb.data() + static_cast<std::size_t>(y) * decoded.width * 3,
-                    decoded.width * 3, image.scanLine(y));
+        std::copy_n(decoded.rgb.data() + static_cast<std::size_t>(y) * decoded.width * 3, decoded.width * 3,
+                    image.scanLine(y));
     return image;
 }
 

@@ -2,8 +2,8 @@
 #include "MainFormUnit.h"
 
 #include "D2XXUnit.h"
-#include "Messages.h"
 #include "JpegImage.h"
+#include "Messages.h"
 #include "NumberText.h"
 #include "SettingsFile.h"
 #include "SettingsLocation.h"
@@ -29,9 +29,9 @@ namespace {
 void InstallFontSubstitutes()
 {
     // Metrically close stand-ins where the classic fonts are missing.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                                QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(
+        QStringLiteral("MS Sans Serif"),
+        {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("Courier New"),
                                {QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
 }
@@ -82,8 +82,7 @@ QListWidget* MeterList(QWidget* parent, const QRect& geometry)
 
 }  // namespace
 
-TMainForm::TMainForm(const QString& programPath, QWidget* parent)
-    : QWidget(parent), programPath_(programPath)
+TMainForm::TMainForm(const QString& programPath, QWidget* parent) : QWidget(parent), programPath_(programPath)
 {
     InstallFontSubstitutes();
     Separators = ReadLocaleSeparators();
@@ -109,8 +108,8 @@ void TMainForm::BuildWindow()
     setWindowTitle(QStringLiteral("USB pH-Meter"));
     // The icon comes from the application's (set once at program start).
     // A fixed border with only the system menu and the close box.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(434, 136);
     setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11));
     setAutoFillBackground(true);
@@ -237,8 +236,10 @@ void TMainForm::ConnectHandlers()
     connect(lb1, &QListWidget::currentRowChanged, this, &TMainForm::lb1MouseDown);
     connect(lb2, &QListWidget::currentRowChanged, this, &TMainForm::lb2MouseDown);
     // A selection cleared or made without moving the current row.
-    connect(lb1, &QListWidget::itemSelectionChanged, this, [this] { ShowOneSelection(lb1, lb2, SelectedRow(lb1)); });
-    connect(lb2, &QListWidget::itemSelectionChanged, this, [this] { ShowOneSelection(lb2, lb1, SelectedRow(lb2)); });
+    connect(lb1, &QListWidget::itemSelectionChanged, this,
+            [this] { ShowOneSelection(lb1, lb2, SelectedRow(lb1)); });
+    connect(lb2, &QListWidget::itemSelectionChanged, this,
+            [this] { ShowOneSelection(lb2, lb1, SelectedRow(lb2)); });
     connect(Label3, &ClickLabel::clicked, this, &TMainForm::Label3Click);
     connect(Image1, &ClickLabel::clicked, this, &TMainForm::Image1Click);
     connect(sbtCAL1, &QToolButton::clicked, this, &TMainForm::sbtCAL1Click);

@@ -28,7 +28,6 @@ namespace tirevo {
 
 class TrendHost;
 
-
 inline constexpr const char* AppVersion = kAppVersion;
 inline constexpr const char* kMakerAddress = "https://example.com/tirevo";
 

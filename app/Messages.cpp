@@ -48,9 +48,6 @@ QString FromLocal(const std::string& text)
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string ToLocal(const QString& text)
-{
-    return text.toLocal8Bit().toStdString();
-}
+std::string ToLocal(const QString& text) { return text.toLocal8Bit().toStdString(); }
 
 }  // namespace tirevo

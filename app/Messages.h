@@ -31,8 +31,7 @@ std::string WithFullStop(const std::string& text);
 
 // Runs a handler body; any error it raises is reported and the body is
 // abandoned at that point.
-template <typename Body>
-void Guarded(Body&& body)
+template <typename Body> void Guarded(Body&& body)
 {
     try {
         body();

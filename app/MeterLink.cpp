@@ -2,8 +2,8 @@
 // session.
 #include "MainFormUnit.h"
 
-#include "MeterList.h"
 #include "Messages.h"
+#include "MeterList.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -90,15 +90,9 @@ void TMainForm::StatusChanged(LinkStatus status)
         ShowLinkStatus();
 }
 
-void TMainForm::ReopenMeter()
-{
-    meter_.ReopenTick();
-}
+void TMainForm::ReopenMeter() { meter_.ReopenTick(); }
 
-void TMainForm::CloseMeter()
-{
-    meter_.Close();
-}
+void TMainForm::CloseMeter() { meter_.Close(); }
 
 void TMainForm::SendCommand(const std::string& text)
 {
@@ -106,10 +100,7 @@ void TMainForm::SendCommand(const std::string& text)
         ShowMessage(QStringLiteral("Not connected to pH meter"));
 }
 
-bool TMainForm::WriteUSB(const std::string& text)
-{
-    return meter_.WriteUSB(text);
-}
+bool TMainForm::WriteUSB(const std::string& text) { return meter_.WriteUSB(text); }
 
 void TMainForm::Timer1Timer()
 {

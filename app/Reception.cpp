@@ -5,7 +5,6 @@
 #include "Messages.h"
 #include "ReadingText.h"
 #include "TrendHost.h"
-#include "TrendHost.h"
 
 #include <QLabel>
 

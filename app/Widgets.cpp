@@ -6,8 +6,7 @@
 
 namespace tirevo {
 
-BitBtn::BitBtn(const QString& caption, const QIcon& glyph, QWidget* parent)
-    : QPushButton(caption, parent)
+BitBtn::BitBtn(const QString& caption, const QIcon& glyph, QWidget* parent) : QPushButton(caption, parent)
 {
     setIcon(glyph);
     setIconSize(QSize(24, 24));
@@ -33,8 +32,8 @@ void BitBtn::paintEvent(QPaintEvent*)
 
     const int captionLeft = kGlyphLeft + glyphSize.width() + kCaptionGap;
     const QRect captionRect(captionLeft, 0, width() - captionLeft, height());
-    painter.drawItemText(captionRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic,
-                         palette(), isEnabled(), text(), QPalette::ButtonText);
+    painter.drawItemText(captionRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, palette(),
+                         isEnabled(), text(), QPalette::ButtonText);
 
     if (hasFocus()) {
         QStyleOptionFocusRect focus;

@@ -67,7 +67,7 @@ double ProcessCpuS()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double WallUs()
@@ -121,7 +121,7 @@ double Maximum(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_
 std::string ReadingLine(long second)
 {
     const double value = 7.0 + 0.15 * std::sin(static_cast<double>(second) / 97.0) +
-                         0.01 * static_cast<double>(second % 7 - 3);
+        0.01 * static_cast<double>(second % 7 - 3);
     char text[32];
     std::snprintf(text, sizeof text, "pH: %.2f\r", value);
     return text;
@@ -193,8 +193,8 @@ public:
     {
         const std::string expected = LocalDecimal(line.substr(4, line.size() - 5), form_.Separators.decimal);
         if (form_.lbpHValue->text().toStdString() != expected)
-            Fail("reading shown is \"" + form_.lbpHValue->text().toStdString() + "\", expected \"" + expected +
-                 "\"");
+            Fail("reading shown is \"" + form_.lbpHValue->text().toStdString() + "\", expected \"" +
+                 expected + "\"");
         if (!form_.Meter().ReceiveText().empty())
             Fail("received text left over");
     }
@@ -454,7 +454,9 @@ int main(int argc, char* argv[])
         Fail("usage: bench_link WORKDIR ticks N | logrows N | hours H on|off | send N | poll S");
     const std::string workdir = argv[1];
     const std::string mode = argv[2];
-    auto number = [&](int index, double fallback) { return argc > index ? std::atof(argv[index]) : fallback; };
+    auto number = [&](int index, double fallback) {
+        return argc > index ? std::atof(argv[index]) : fallback;
+    };
     // Log files go to the current folder, as in the program.
     if (chdir(workdir.c_str()) != 0)
         Fail("cannot enter " + workdir);

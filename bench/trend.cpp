@@ -73,7 +73,7 @@ double ProcessCpuS()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double WallMs()
@@ -134,7 +134,7 @@ QCustomPlot* PlotOf(QWidget* window)
 double ReadingAt(long second)
 {
     return 7.0 + 0.15 * std::sin(static_cast<double>(second) / 97.0) +
-           0.01 * static_cast<double>(second % 7 - 3);
+        0.01 * static_cast<double>(second % 7 - 3);
 }
 
 // Days of a sample that follows the day, with the meter's noise on top.
@@ -143,7 +143,7 @@ double DailyReadingAt(long second)
     constexpr double kTwoPi = 6.283185307179586;
     const double day = static_cast<double>(second) / 86400.0;
     return 7.0 + 0.25 * std::sin(kTwoPi * day) + 0.05 * day +
-           0.015 * std::sin(static_cast<double>(second) * 1.7);
+        0.015 * std::sin(static_cast<double>(second) * 1.7);
 }
 
 std::string TwoDecimals(double value)

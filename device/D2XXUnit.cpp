@@ -13,10 +13,7 @@ TFTPortSettings FTPortSettings;
 
 namespace {
 
-void* IndexArg(DWORD index)
-{
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(index));
-}
+void* IndexArg(DWORD index) { return reinterpret_cast<void*>(static_cast<uintptr_t>(index)); }
 
 }  // namespace
 
@@ -47,8 +44,7 @@ FT_STATUS GetFTDeviceSerialNo(DWORD index)
     const FT_STATUS status = FTDriver().ListDevices(IndexArg(index), FTDeviceState.serialBuffer,
                                                     FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER);
     if (status == FT_OK)
-        FTDeviceState.resultText =
-            BufferText(FTDeviceState.serialBuffer, sizeof FTDeviceState.serialBuffer);
+        FTDeviceState.resultText = BufferText(FTDeviceState.serialBuffer, sizeof FTDeviceState.serialBuffer);
     return status;
 }
 
@@ -57,14 +53,10 @@ FT_STATUS Open_USB_Device_By_Serial_Number(const std::string& serial)
     const size_t length = std::min<size_t>(serial.size(), FT_OPEN_NAME_SIZE - 1);
     std::memcpy(FTDeviceState.openNameBuffer, serial.data(), length);
     FTDeviceState.openNameBuffer[length] = '\0';
-    return FTDriver().OpenEx(FTDeviceState.openNameBuffer, FT_OPEN_BY_SERIAL_NUMBER,
-                             &FTDeviceState.handle);
+    return FTDriver().OpenEx(FTDeviceState.openNameBuffer, FT_OPEN_BY_SERIAL_NUMBER, &FTDeviceState.handle);
 }
 
-FT_STATUS CloseFTDevice()
-{
-    return FTDriver().Close(FTDeviceState.handle);
-}
+FT_STATUS CloseFTDevice() { return FTDriver().Close(FTDeviceState.handle); }
 
 DWORD ReadFTBuffer(DWORD count)
 {
@@ -86,10 +78,7 @@ DWORD WriteFTBuffer(DWORD count)
     return bytesWritten;
 }
 
-FT_STATUS SetFTBaudRate()
-{
-    return FTDriver().SetBaudRate(FTDeviceState.handle, FTPortSettings.BaudRate);
-}
+FT_STATUS SetFTBaudRate() { return FTDriver().SetBaudRate(FTDeviceState.handle, FTPortSettings.BaudRate); }
 
 FT_STATUS SetFTDataCharacteristics()
 {
@@ -99,19 +88,13 @@ FT_STATUS SetFTDataCharacteristics()
 
 FT_STATUS SetFTFlowControl()
 {
-    return FTDriver().SetFlowControl(FTDeviceState.handle, FTPortSettings.FlowControl,
-                                     FTPortSettings.XonChar, FTPortSettings.XoffChar);
+    return FTDriver().SetFlowControl(FTDeviceState.handle, FTPortSettings.FlowControl, FTPortSettings.XonChar,
+                                     FTPortSettings.XoffChar);
 }
 
-FT_STATUS SetFTRts()
-{
-    return FTDriver().SetRts(FTDeviceState.handle);
-}
+FT_STATUS SetFTRts() { return FTDriver().SetRts(FTDeviceState.handle); }
 
-FT_STATUS SetFTDtr()
-{
-    return FTDriver().SetDtr(FTDeviceState.handle);
-}
+FT_STATUS SetFTDtr() { return FTDriver().SetDtr(FTDeviceState.handle); }
 
 FT_STATUS SetFTTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs)
 {
@@ -120,8 +103,8 @@ FT_STATUS SetFTTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs)
 
 FT_STATUS GetFTQueueStatus()
 {
-    return FTDriver().GetStatus(FTDeviceState.handle, &FTDeviceState.RxBytes,
-                                &FTDeviceState.TxBytes, &FTDeviceState.EventStatus);
+    return FTDriver().GetStatus(FTDeviceState.handle, &FTDeviceState.RxBytes, &FTDeviceState.TxBytes,
+                                &FTDeviceState.EventStatus);
 }
 
 }  // namespace tirevo

@@ -30,9 +30,9 @@ FT_STATUS NoneFlow(FT_HANDLE, USHORT, UCHAR, UCHAR) { return FT_INVALID_HANDLE; 
 FT_STATUS NoneTimeouts(FT_HANDLE, ULONG, ULONG) { return FT_INVALID_HANDLE; }
 FT_STATUS NoneStatus(FT_HANDLE, DWORD*, DWORD*, DWORD*) { return FT_INVALID_HANDLE; }
 
-const FTDriverTable kNoDriver = {NoneListDevices, NoneOpenEx, NoneHandle, NoneIo,
-                                 NoneIo, NoneBaud, NoneData, NoneFlow,
-                                 NoneHandle, NoneHandle, NoneTimeouts, NoneStatus};
+const FTDriverTable kNoDriver = {NoneListDevices, NoneOpenEx, NoneHandle,   NoneIo,
+                                 NoneIo,          NoneBaud,   NoneData,     NoneFlow,
+                                 NoneHandle,      NoneHandle, NoneTimeouts, NoneStatus};
 
 FTDriverTable gTable = kNoDriver;
 FTDriverKind gKind = FTDriverKind::None;
@@ -46,8 +46,7 @@ constexpr const char* kVendorLibrary = "FTD2XX.DLL";
 constexpr const char* kVendorLibrary = "libftd2xx.so";
 #endif
 
-template <typename Fn>
-bool Resolve(void* lib, const char* name, Fn& out)
+template <typename Fn> bool Resolve(void* lib, const char* name, Fn& out)
 {
     out = reinterpret_cast<Fn>(dlsym(lib, name));
     return out != nullptr;
@@ -62,17 +61,13 @@ bool BindFTDriverLibrary(const std::string& libraryPath)
         return false;
     FTDriverTable t;
     const bool complete = Resolve(lib, "FT_ListDevices", t.ListDevices) &&
-                          Resolve(lib, "FT_OpenEx", t.OpenEx) &&
-                          Resolve(lib, "FT_Close", t.Close) &&
-                          Resolve(lib, "FT_Read", t.Read) &&
-                          Resolve(lib, "FT_Write", t.Write) &&
-                          Resolve(lib, "FT_SetBaudRate", t.SetBaudRate) &&
-                          Resolve(lib, "FT_SetDataCharacteristics", t.SetDataCharacteristics) &&
-                          Resolve(lib, "FT_SetFlowControl", t.SetFlowControl) &&
-                          Resolve(lib, "FT_SetDtr", t.SetDtr) &&
-                          Resolve(lib, "FT_SetRts", t.SetRts) &&
-                          Resolve(lib, "FT_SetTimeouts", t.SetTimeouts) &&
-                          Resolve(lib, "FT_GetStatus", t.GetStatus);
+        Resolve(lib, "FT_OpenEx", t.OpenEx) && Resolve(lib, "FT_Close", t.Close) &&
+        Resolve(lib, "FT_Read", t.Read) && Resolve(lib, "FT_Write", t.Write) &&
+        Resolve(lib, "FT_SetBaudRate", t.SetBaudRate) &&
+        Resolve(lib, "FT_SetDataCharacteristics", t.SetDataCharacteristics) &&
+        Resolve(lib, "FT_SetFlowControl", t.SetFlowControl) && Resolve(lib, "FT_SetDtr", t.SetDtr) &&
+        Resolve(lib, "FT_SetRts", t.SetRts) && Resolve(lib, "FT_SetTimeouts", t.SetTimeouts) &&
+        Resolve(lib, "FT_GetStatus", t.GetStatus);
     if (!complete) {
         dlclose(lib);
         return false;

@@ -23,14 +23,13 @@ typedef FT_STATUS (*PFN_FT_Read)(FT_HANDLE ftHandle, void* lpBuffer, DWORD dwByt
 typedef FT_STATUS (*PFN_FT_Write)(FT_HANDLE ftHandle, void* lpBuffer, DWORD dwBytesToWrite,
                                   DWORD* lpdwBytesWritten);
 typedef FT_STATUS (*PFN_FT_SetBaudRate)(FT_HANDLE ftHandle, ULONG BaudRate);
-typedef FT_STATUS (*PFN_FT_SetDataCharacteristics)(FT_HANDLE ftHandle, UCHAR WordLength,
-                                                   UCHAR StopBits, UCHAR Parity);
-typedef FT_STATUS (*PFN_FT_SetFlowControl)(FT_HANDLE ftHandle, USHORT FlowControl,
-                                           UCHAR XonChar, UCHAR XoffChar);
+typedef FT_STATUS (*PFN_FT_SetDataCharacteristics)(FT_HANDLE ftHandle, UCHAR WordLength, UCHAR StopBits,
+                                                   UCHAR Parity);
+typedef FT_STATUS (*PFN_FT_SetFlowControl)(FT_HANDLE ftHandle, USHORT FlowControl, UCHAR XonChar,
+                                           UCHAR XoffChar);
 typedef FT_STATUS (*PFN_FT_SetDtr)(FT_HANDLE ftHandle);
 typedef FT_STATUS (*PFN_FT_SetRts)(FT_HANDLE ftHandle);
-typedef FT_STATUS (*PFN_FT_SetTimeouts)(FT_HANDLE ftHandle, ULONG ReadTimeout,
-                                        ULONG WriteTimeout);
+typedef FT_STATUS (*PFN_FT_SetTimeouts)(FT_HANDLE ftHandle, ULONG ReadTimeout, ULONG WriteTimeout);
 typedef FT_STATUS (*PFN_FT_GetStatus)(FT_HANDLE ftHandle, DWORD* lpdwAmountInRxQueue,
                                       DWORD* lpdwAmountInTxQueue, DWORD* lpdwEventStatus);
 

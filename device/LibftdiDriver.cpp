@@ -102,8 +102,8 @@ struct Device {
     unsigned char OutEndpoint() const { return static_cast<unsigned char>(ftdi->in_ep); }
     int InFlightCount() const
     {
-        return static_cast<int>(std::count_if(transfers.begin(), transfers.end(),
-                                              [](const auto& t) { return t->inFlight; }));
+        return static_cast<int>(
+            std::count_if(transfers.begin(), transfers.end(), [](const auto& t) { return t->inFlight; }));
     }
 };
 
@@ -225,8 +225,7 @@ FT_STATUS ListDevicesOnUsb(void* pArg1, void* pArg2, DWORD flags)
         const FT_STATUS status = ReadDeviceString(gListed[index], bySerial, text);
         if (status != FT_OK)
             return status;
-        FillDriverString(text, static_cast<char*>(pArg2),
-                         bySerial ? FT_SERIAL_SIZE : FT_DESCRIPTION_SIZE);
+        FillDriverString(text, static_cast<char*>(pArg2), bySerial ? FT_SERIAL_SIZE : FT_DESCRIPTION_SIZE);
         return FT_OK;
     }
     return FT_NOT_SUPPORTED;  // FT_LIST_ALL: the program never asks for it
@@ -307,8 +306,8 @@ void Destroy(std::unique_ptr<Device> d)
 
 FT_STATUS StartTransfers(Device& d)
 {
-    const size_t size = static_cast<size_t>(d.ftdi->max_packet_size > 0 ? d.ftdi->max_packet_size : 64) *
-                        kPacketsPerTransfer;
+    const size_t size =
+        static_cast<size_t>(d.ftdi->max_packet_size > 0 ? d.ftdi->max_packet_size : 64) * kPacketsPerTransfer;
     for (int i = 0; i < kInTransfers; ++i) {
         auto slot = std::make_unique<InTransfer>();
         slot->device = &d;
@@ -454,8 +453,8 @@ FT_STATUS WriteData(FT_HANDLE handle, void* buffer, DWORD toWrite, DWORD* bytesW
         }
         const DWORD chunk = std::min(toWrite - total, kWriteChunk);
         int done = 0;
-        const int r = libusb_bulk_transfer(d->Usb(), d->OutEndpoint(), bytes + total,
-                                           static_cast<int>(chunk), &done, timeout);
+        const int r = libusb_bulk_transfer(d->Usb(), d->OutEndpoint(), bytes + total, static_cast<int>(chunk),
+                                           &done, timeout);
         total += static_cast<DWORD>(std::max(done, 0));
         if (r == LIBUSB_ERROR_TIMEOUT)
             break;  // the count tells the caller how far it got
@@ -495,16 +494,15 @@ FT_STATUS GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eve
 FT_STATUS ControlFailed(Device& d, FT_STATUS refused)
 {
     unsigned char reply[2];
-    const int r = libusb_control_transfer(d.Usb(), LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_STATUS,
-                                          0, 0, reply, sizeof reply, 500);
+    const int r = libusb_control_transfer(d.Usb(), LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_STATUS, 0, 0, reply,
+                                          sizeof reply, 500);
     if (r < 0)
         d.link.CallFailed(r);
     Pump(d, milliseconds(0));
     return d.link.Failure() != FT_OK ? d.link.Failure() : refused;
 }
 
-template <typename Call>
-FT_STATUS Control(FT_HANDLE handle, Call&& call)
+template <typename Call> FT_STATUS Control(FT_HANDLE handle, Call&& call)
 {
     Device* d = FindDevice(handle);
     if (!d)
@@ -550,8 +548,7 @@ FT_STATUS SetFlowControl(FT_HANDLE handle, USHORT flowControl, UCHAR xon, UCHAR 
         return FindDevice(handle) ? FT_INVALID_PARAMETER : FT_INVALID_HANDLE;
     return Control(handle, [&](ftdi_context* f) {
         // The XON/XOFF characters only mean something in that mode.
-        return *mode == SIO_XON_XOFF_HS ? ftdi_setflowctrl_xonxoff(f, xon, xoff)
-                                        : ftdi_setflowctrl(f, *mode);
+        return *mode == SIO_XON_XOFF_HS ? ftdi_setflowctrl_xonxoff(f, xon, xoff) : ftdi_setflowctrl(f, *mode);
     });
 }
 

@@ -83,28 +83,50 @@ void FillDriverString(std::string_view text, char* buffer, size_t size)
         buffer[n] = '\0';
 }
 
-std::optional<LineProperties> MapDataCharacteristics(UCHAR wordLength, UCHAR stopBits,
-                                                     UCHAR parity)
+std::optional<LineProperties> MapDataCharacteristics(UCHAR wordLength, UCHAR stopBits, UCHAR parity)
 {
     LineProperties p;
     switch (wordLength) {
-    case FT_BITS_7: p.bits = BITS_7; break;
-    case FT_BITS_8: p.bits = BITS_8; break;
-    default: return std::nullopt;
+    case FT_BITS_7:
+        p.bits = BITS_7;
+        break;
+    case FT_BITS_8:
+        p.bits = BITS_8;
+        break;
+    default:
+        return std::nullopt;
     }
     switch (stopBits) {
-    case FT_STOP_BITS_1: p.stopBits = STOP_BIT_1; break;
-    case FT_STOP_BITS_1_5: p.stopBits = STOP_BIT_15; break;
-    case FT_STOP_BITS_2: p.stopBits = STOP_BIT_2; break;
-    default: return std::nullopt;
+    case FT_STOP_BITS_1:
+        p.stopBits = STOP_BIT_1;
+        break;
+    case FT_STOP_BITS_1_5:
+        p.stopBits = STOP_BIT_15;
+        break;
+    case FT_STOP_BITS_2:
+        p.stopBits = STOP_BIT_2;
+        break;
+    default:
+        return std::nullopt;
     }
     switch (parity) {
-    case FT_PARITY_NONE: p.parity = NONE; break;
-    case FT_PARITY_ODD: p.parity = ODD; break;
-    case FT_PARITY_EVEN: p.parity = EVEN; break;
-    case FT_PARITY_MARK: p.parity = MARK; break;
-    case FT_PARITY_SPACE: p.parity = SPACE; break;
-    default: return std::nullopt;
+    case FT_PARITY_NONE:
+        p.parity = NONE;
+        break;
+    case FT_PARITY_ODD:
+        p.parity = ODD;
+        break;
+    case FT_PARITY_EVEN:
+        p.parity = EVEN;
+        break;
+    case FT_PARITY_MARK:
+        p.parity = MARK;
+        break;
+    case FT_PARITY_SPACE:
+        p.parity = SPACE;
+        break;
+    default:
+        return std::nullopt;
     }
     return p;
 }
@@ -112,11 +134,16 @@ std::optional<LineProperties> MapDataCharacteristics(UCHAR wordLength, UCHAR sto
 std::optional<int> MapFlowControl(USHORT flowControl)
 {
     switch (flowControl) {
-    case FT_FLOW_NONE: return SIO_DISABLE_FLOW_CTRL;
-    case FT_FLOW_RTS_CTS: return SIO_RTS_CTS_HS;
-    case FT_FLOW_DTR_DSR: return SIO_DTR_DSR_HS;
-    case FT_FLOW_XON_XOFF: return SIO_XON_XOFF_HS;
-    default: return std::nullopt;
+    case FT_FLOW_NONE:
+        return SIO_DISABLE_FLOW_CTRL;
+    case FT_FLOW_RTS_CTS:
+        return SIO_RTS_CTS_HS;
+    case FT_FLOW_DTR_DSR:
+        return SIO_DTR_DSR_HS;
+    case FT_FLOW_XON_XOFF:
+        return SIO_XON_XOFF_HS;
+    default:
+        return std::nullopt;
     }
 }
 

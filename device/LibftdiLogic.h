@@ -40,8 +40,7 @@ struct LineProperties {
     int stopBits = 0;
     int parity = 0;
 };
-std::optional<LineProperties> MapDataCharacteristics(UCHAR wordLength, UCHAR stopBits,
-                                                     UCHAR parity);
+std::optional<LineProperties> MapDataCharacteristics(UCHAR wordLength, UCHAR stopBits, UCHAR parity);
 
 // Flow-control mode in libftdi's numbering (SIO_*_HS); empty for codes the
 // chip does not know, including combinations of modes.

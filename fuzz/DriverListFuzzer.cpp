@@ -29,15 +29,15 @@ struct LastListing {
 LastListing gLast;
 std::string gOpenedName;
 
-FT_STATUS FakeListDevices(void* arg1, void* arg2, DWORD flags) {
+FT_STATUS FakeListDevices(void* arg1, void* arg2, DWORD flags)
+{
     gLast = LastListing{flags, {}};
     const FT_STATUS status = gInput->ConsumeBool() ? FT_OK : FT_DEVICE_NOT_FOUND;
     if (flags & FT_LIST_NUMBER_ONLY) {
         *static_cast<DWORD*>(arg1) = gInput->ConsumeIntegral<DWORD>();
         return status;
     }
-    const std::size_t size =
-        (flags & FT_OPEN_BY_DESCRIPTION) ? FT_DESCRIPTION_SIZE : FT_SERIAL_SIZE;
+    const std::size_t size = (flags & FT_OPEN_BY_DESCRIPTION) ? FT_DESCRIPTION_SIZE : FT_SERIAL_SIZE;
     char* buffer = static_cast<char*>(arg2);
     // A driver may fill any part of the buffer, with or without a NUL; the
     // rest keeps whatever an earlier call left there.
@@ -45,14 +45,16 @@ FT_STATUS FakeListDevices(void* arg1, void* arg2, DWORD flags) {
     const bool noNul = gInput->ConsumeBool();
     for (std::size_t i = 0; i < count; ++i) {
         char c = gInput->ConsumeIntegral<char>();
-        if (noNul && c == '\0') c = '#';
+        if (noNul && c == '\0')
+            c = '#';
         buffer[i] = c;
     }
     gLast.bufferAfter.assign(buffer, buffer + size);
     return status;
 }
 
-FT_STATUS FakeOpenEx(void* name, DWORD flags, FT_HANDLE* handle) {
+FT_STATUS FakeOpenEx(void* name, DWORD flags, FT_HANDLE* handle)
+{
     FUZZ_CHECK(flags == FT_OPEN_BY_SERIAL_NUMBER);
     const char* text = static_cast<const char*>(name);
     // The name must end within the layer's buffer.
@@ -62,7 +64,8 @@ FT_STATUS FakeOpenEx(void* name, DWORD flags, FT_HANDLE* handle) {
     return FT_DEVICE_NOT_FOUND;
 }
 
-void Bind() {
+void Bind()
+{
     UnbindFTDriver();
     FTDriverTable table = FTDriver();
     table.ListDevices = FakeListDevices;
@@ -70,14 +73,16 @@ void Bind() {
     BindFTDriverTable(table);
 }
 
-std::string ExpectedText(const std::vector<char>& buffer) {
+std::string ExpectedText(const std::vector<char>& buffer)
+{
     const auto nul = std::find(buffer.begin(), buffer.end(), '\0');
     return std::string(buffer.begin(), nul);
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
     static const bool bound = (Bind(), true);
     (void)bound;
     FuzzedDataProvider input(data, size);
@@ -100,8 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         case 2: {
             const bool description = input.ConsumeBool();
             const DWORD index = input.ConsumeIntegral<DWORD>();
-            const FT_STATUS status =
-                description ? GetFTDeviceDescription(index) : GetFTDeviceSerialNo(index);
+            const FT_STATUS status = description ? GetFTDeviceDescription(index) : GetFTDeviceSerialNo(index);
             FUZZ_CHECK(gLast.bufferAfter.size() ==
                        static_cast<std::size_t>(description ? FT_DESCRIPTION_SIZE : FT_SERIAL_SIZE));
             if (status != FT_OK) {
@@ -114,9 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         }
         case 3: {
             // Open by the serial just listed, or by any text at all.
-            const std::string serial = input.ConsumeBool()
-                                           ? FTDeviceState.resultText
-                                           : input.ConsumeRandomLengthString(200);
+            const std::string serial =
+                input.ConsumeBool() ? FTDeviceState.resultText : input.ConsumeRandomLengthString(200);
             gOpenedName.clear();
             Open_USB_Device_By_Serial_Number(serial);
             const std::string cut = serial.substr(0, FT_OPEN_NAME_SIZE - 1);

@@ -23,25 +23,34 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
     }
     return true;
 }
 
 // The lines of a text, each with its own "\n" (the last one may lack it).
-std::vector<std::string> Lines(const std::string& text) {
+std::vector<std::string> Lines(const std::string& text)
+{
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -53,15 +62,19 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::string Content(std::string line) {
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+std::string Content(std::string line)
+{
+    if (!line.empty() && line.back() == '\n')
+        line.pop_back();
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
     return line;
 }
 
 // What a read gives for a written value: blanks around it go, then one pair
 // of matching quotes, and the read stops at its length limit.
-std::string ReadBack(std::string_view value) {
+std::string ReadBack(std::string_view value)
+{
     value = Trim(value);
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
@@ -70,38 +83,45 @@ std::string ReadBack(std::string_view value) {
     return std::string(value.substr(0, IniFile::kMaxValueLength));
 }
 
-bool Writable(std::string_view section, std::string_view key, std::string_view value) {
+bool Writable(std::string_view section, std::string_view key, std::string_view value)
+{
     for (std::string_view part : {section, key, value}) {
-        if (part.find_first_of("\r\n") != std::string_view::npos) return false;
+        if (part.find_first_of("\r\n") != std::string_view::npos)
+            return false;
     }
-    if (section.find(']') != std::string_view::npos) return false;
+    if (section.find(']') != std::string_view::npos)
+        return false;
     key = Trim(key);
     return !key.empty() && key.find('=') == std::string_view::npos && key.front() != ';' &&
-           key.front() != '[';
+        key.front() != '[';
 }
 
 // Section and key names as they appear in the file, to probe reads with.
-std::vector<std::pair<std::string, std::string>> Names(const std::vector<std::string>& lines) {
+std::vector<std::pair<std::string, std::string>> Names(const std::vector<std::string>& lines)
+{
     constexpr std::size_t kMostProbes = 64;
     std::vector<std::pair<std::string, std::string>> names;
     std::string section;
     for (const std::string& line : lines) {
         const std::string content = Content(line);
         const std::string_view text = Trim(content);
-        if (text.empty() || text.front() == ';') continue;
+        if (text.empty() || text.front() == ';')
+            continue;
         if (text.front() == '[') {
             section = std::string(Trim(text.substr(1, text.find(']', 1) - 1)));
         } else if (const std::size_t equals = text.find('='); equals != std::string_view::npos) {
             names.emplace_back(section, std::string(Trim(text.substr(0, equals))));
         }
-        if (names.size() == kMostProbes) break;
+        if (names.size() == kMostProbes)
+            break;
     }
     return names;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
     FuzzedDataProvider input(data, size);
     const std::string section = input.ConsumeRandomLengthString(80);
     const std::string key = input.ConsumeRandomLengthString(80);
@@ -115,7 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     auto probes = Names(before);
     probes.emplace_back(section, key);
     std::vector<std::optional<std::string>> readsBefore;
-    for (const auto& [s, k] : probes) readsBefore.push_back(ini.ReadString(s, k));
+    for (const auto& [s, k] : probes)
+        readsBefore.push_back(ini.ReadString(s, k));
 
     const bool written = ini.WriteString(section, key, value);
     const std::string out = ini.ToText();
@@ -130,7 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FUZZ_CHECK(IniFile::FromText(out).ReadString(section, key) == ReadBack(value));
     for (std::size_t i = 0; i < probes.size(); ++i) {
         const auto& [s, k] = probes[i];
-        if (SameName(Trim(s), Trim(section)) && SameName(Trim(k), keyName)) continue;
+        if (SameName(Trim(s), Trim(section)) && SameName(Trim(k), keyName))
+            continue;
         FUZZ_CHECK(ini.ReadString(s, k) == readsBefore[i]);
     }
 
@@ -152,9 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string keyLine = std::string(keyName) + "=" + value;
     const std::size_t firstNewline = text.find('\n');
     const std::string lineEnd =
-        firstNewline != std::string::npos && firstNewline > 0 && text[firstNewline - 1] == '\r'
-            ? "\r\n"
-            : "\n";
+        firstNewline != std::string::npos && firstNewline > 0 && text[firstNewline - 1] == '\r' ? "\r\n"
+                                                                                                : "\n";
     if (removed == 0 && added == 0) {
         FUZZ_CHECK(out == text);
     } else if (removed == 1 && added == 1) {
@@ -176,9 +197,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // Every line kept is kept byte for byte; only an unended last line may
     // gain a line end when something is added after it.
     for (std::size_t i = 0; i < before.size(); ++i) {
-        if (i >= prefix && i < prefix + removed) continue;
+        if (i >= prefix && i < prefix + removed)
+            continue;
         const std::string& now = i < prefix ? after[i] : after[i - before.size() + after.size()];
-        if (now == before[i]) continue;
+        if (now == before[i])
+            continue;
         FUZZ_CHECK(i == before.size() - 1 && before[i].back() != '\n' && added > 0);
         FUZZ_CHECK(now.back() == '\n' && Content(now) == Content(before[i]));
         FUZZ_CHECK(now == Content(before[i]) + lineEnd || now == Content(before[i]) + "\r\n");

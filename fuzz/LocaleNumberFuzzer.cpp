@@ -31,13 +31,17 @@ struct Shape {
 
 // Blanks, sign, digits, separator, digits, "E"/"e", sign, digits, blanks; at
 // least one digit or the separator.
-std::optional<Shape> ReadShape(std::string_view text, char separator) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+std::optional<Shape> ReadShape(std::string_view text, char separator)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
     Shape shape;
     auto digits = [&text]() {
         std::size_t n = 0;
-        while (n < text.size() && IsDigit(text[n])) ++n;
+        while (n < text.size() && IsDigit(text[n]))
+            ++n;
         const std::string_view taken = text.substr(0, n);
         text.remove_prefix(n);
         return taken;
@@ -53,7 +57,8 @@ std::optional<Shape> ReadShape(std::string_view text, char separator) {
         text.remove_prefix(1);
         shape.fracDigits = digits();
     }
-    if (shape.intDigits.empty() && shape.fracDigits.empty() && !separatorSeen) return std::nullopt;
+    if (shape.intDigits.empty() && shape.fracDigits.empty() && !separatorSeen)
+        return std::nullopt;
     if (!text.empty() && (text.front() == 'e' || text.front() == 'E')) {
         text.remove_prefix(1);
         if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
@@ -62,12 +67,14 @@ std::optional<Shape> ReadShape(std::string_view text, char separator) {
         }
         shape.exponentDigits = digits();
     }
-    if (!text.empty()) return std::nullopt;
+    if (!text.empty())
+        return std::nullopt;
     return shape;
 }
 
 // The same number in the C locale's spelling, every part present.
-std::string CText(const Shape& shape) {
+std::string CText(const Shape& shape)
+{
     std::string text = shape.negative ? "-" : "";
     text += shape.intDigits.empty() ? "0" : std::string(shape.intDigits);
     text += '.';
@@ -77,20 +84,24 @@ std::string CText(const Shape& shape) {
     return text;
 }
 
-std::size_t SignificantDigits(const Shape& shape) {
+std::size_t SignificantDigits(const Shape& shape)
+{
     const std::string digits = std::string(shape.intDigits) + std::string(shape.fracDigits);
     const std::size_t first = digits.find_first_not_of('0');
-    if (first == std::string::npos) return 0;
+    if (first == std::string::npos)
+        return 0;
     return digits.find_last_not_of('0') - first + 1;
 }
 
 bool SameDouble(double a, double b) { return a == b && std::signbit(a) == std::signbit(b); }
 
-void Check(std::string_view text, char separator) {
+void Check(std::string_view text, char separator)
+{
     const NumberTextResult result = tirevo::ParseLocaleNumberText(text, separator);
     const std::optional<Shape> shape = ReadShape(text, separator);
     FUZZ_CHECK(shape.has_value() == (result.status != NumberTextStatus::NotANumber));
-    if (!shape) return;
+    if (!shape)
+        return;
 
     const std::string cText = CText(*shape);
     errno = 0;
@@ -132,7 +143,8 @@ void Check(std::string_view text, char separator) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Check(text, '.');
     Check(text, ',');

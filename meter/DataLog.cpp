@@ -61,9 +61,6 @@ int DataLog::WriteRow(std::string_view readingText, char timeSeparator)
     return error;
 }
 
-int DataLog::Stop()
-{
-    return file_.Close();
-}
+int DataLog::Stop() { return file_.Close(); }
 
 }  // namespace tirevo

@@ -14,7 +14,7 @@
 namespace tirevo {
 
 struct DataLogOptions {
-    std::string folder;        // where files are made; empty: the current folder
+    std::string folder;  // where files are made; empty: the current folder
     bool useTimeStamp = true;
     char separator = '\t';
 };

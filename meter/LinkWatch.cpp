@@ -37,9 +37,6 @@ void LinkWatch::Restart(int64_t nowMs, uint32_t pollIntervalMs, bool polling)
     polling_ = polling;
 }
 
-bool LinkWatch::Silent(int64_t nowMs) const
-{
-    return polling_ && nowMs - lastByteMs_ >= limitMs_;
-}
+bool LinkWatch::Silent(int64_t nowMs) const { return polling_ && nowMs - lastByteMs_ >= limitMs_; }
 
 }  // namespace tirevo

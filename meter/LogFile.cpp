@@ -6,10 +6,7 @@
 
 namespace tirevo {
 
-LogFile::~LogFile()
-{
-    Close();
-}
+LogFile::~LogFile() { Close(); }
 
 int LogFile::CreateNew(const std::string& name)
 {

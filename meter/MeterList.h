@@ -14,7 +14,7 @@ inline constexpr std::string_view kMeterMarker = "QUVA USB pH";
 struct ListedDevice {
     std::string description;  // the driver's bytes, as they are
     std::string serial;
-    bool meter = false;       // the description holds the marker
+    bool meter = false;  // the description holds the marker
 };
 
 // Converters whose description or serial number cannot be read are left out.

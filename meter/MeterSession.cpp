@@ -21,10 +21,7 @@ constexpr char kLineEnd = '\r';
 
 MeterSession::MeterSession(MeterClock& clock) : clock_(clock) {}
 
-MeterSession::~MeterSession()
-{
-    Close();
-}
+MeterSession::~MeterSession() { Close(); }
 
 void MeterSession::AddListener(MeterListener* listener)
 {
@@ -37,15 +34,9 @@ void MeterSession::RemoveListener(MeterListener* listener)
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
 }
 
-void MeterSession::SetPollInterval(uint32_t ms)
-{
-    pollIntervalMs_ = ms;
-}
+void MeterSession::SetPollInterval(uint32_t ms) { pollIntervalMs_ = ms; }
 
-int MeterSession::ReopenPeriodMs() const
-{
-    return LinkWatch::ReopenPeriodMs(pollIntervalMs_);
-}
+int MeterSession::ReopenPeriodMs() const { return LinkWatch::ReopenPeriodMs(pollIntervalMs_); }
 
 MeterSession::SetupOutcome MeterSession::OpenAndSetUp()
 {
@@ -61,8 +52,9 @@ MeterSession::SetupOutcome MeterSession::OpenAndSetUp()
     // Stops at the first failure: a converter pulled during the setup is
     // lost, and one that refuses a setting is not a usable meter.
     using Step = FT_STATUS (*)();
-    const Step steps[] = {SetFTBaudRate, SetFTDataCharacteristics, SetFTFlowControl, SetFTDtr, SetFTRts,
-                          [] { return SetFTTimeouts(kReadTimeoutMs, kWriteTimeoutMs); }};
+    const Step steps[] = {SetFTBaudRate,    SetFTDataCharacteristics,
+                          SetFTFlowControl, SetFTDtr,
+                          SetFTRts,         [] { return SetFTTimeouts(kReadTimeoutMs, kWriteTimeoutMs); }};
     for (const Step step : steps) {
         const FT_STATUS status = step();
         if (status == FT_OK)
@@ -241,10 +233,7 @@ void MeterSession::MarkLost()
         SetStatus(LinkStatus::Reopening);
 }
 
-void MeterSession::RestartWatch()
-{
-    watch_.Restart(clock_.NowMs(), pollIntervalMs_, pollIntervalMs_ > 0);
-}
+void MeterSession::RestartWatch() { watch_.Restart(clock_.NowMs(), pollIntervalMs_, pollIntervalMs_ > 0); }
 
 MeterScheduler::MeterScheduler(MeterSession& session, MeterClock& clock) : session_(session), clock_(clock) {}
 

@@ -45,9 +45,9 @@ public:
 };
 
 enum class ConnectResult {
-    Connected,     // open, line set up, greeted
-    OpenFailed,    // nothing changed; the device is not open
-    SetupFailed,   // the line setup failed for another reason: closed again, as a failed open
+    Connected,    // open, line set up, greeted
+    OpenFailed,   // nothing changed; the device is not open
+    SetupFailed,  // the line setup failed for another reason: closed again, as a failed open
 };
 
 class MeterSession {

@@ -9,28 +9,37 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
     }
     return true;
 }
 
 // A line without its line end. A lone "\r" at the very end counts as part of
 // the line end too, so that it never ends up inside a value.
-std::string_view Content(const std::string& line) {
+std::string_view Content(const std::string& line)
+{
     std::string_view text = line;
-    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    if (!text.empty() && text.back() == '\n')
+        text.remove_suffix(1);
+    if (!text.empty() && text.back() == '\r')
+        text.remove_suffix(1);
     return text;
 }
 
@@ -42,9 +51,11 @@ struct ParsedLine {
     std::string_view value;
 };
 
-ParsedLine Parse(std::string_view content) {
+ParsedLine Parse(std::string_view content)
+{
     const std::string_view text = Trim(content);
-    if (text.empty() || text.front() == ';') return {};
+    if (text.empty() || text.front() == ';')
+        return {};
     if (text.front() == '[') {
         // A header without its "]" still starts a section, so that the keys
         // after it are never taken for keys of the section before.
@@ -54,17 +65,17 @@ ParsedLine Parse(std::string_view content) {
         return {ParsedLine::Section, Trim(name), {}};
     }
     const std::size_t equals = text.find('=');
-    if (equals == std::string_view::npos) return {};
+    if (equals == std::string_view::npos)
+        return {};
     return {ParsedLine::Key, Trim(text.substr(0, equals)), Trim(text.substr(equals + 1))};
 }
 
-bool HasLineBreak(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
 }  // namespace
 
-IniFile IniFile::FromText(std::string text) {
+IniFile IniFile::FromText(std::string text)
+{
     IniFile file;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -80,25 +91,30 @@ IniFile IniFile::FromText(std::string text) {
     return file;
 }
 
-bool IniFile::Load(const std::string& path) {
+bool IniFile::Load(const std::string& path)
+{
     QFile file(QFile::decodeName(path.c_str()));
     if (!file.exists()) {
         *this = IniFile();
         return true;
     }
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return false;
+    if (file.error() != QFileDevice::NoError)
+        return false;
     *this = FromText(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     return true;
 }
 
-bool IniFile::Save(const std::string& path) const {
+bool IniFile::Save(const std::string& path) const
+{
     QSaveFile file(QFile::decodeName(path.c_str()));
     // A file made writable on purpose in a folder that is not (a program
     // folder of the system, say) is rewritten in place rather than refused.
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
     const std::string text = ToText();
     const qint64 written = file.write(text.data(), static_cast<qint64>(text.size()));
     if (written != static_cast<qint64>(text.size())) {
@@ -110,31 +126,38 @@ bool IniFile::Save(const std::string& path) const {
 
 // The names asked for are trimmed like the names in the file; otherwise a key
 // written under " S" would land in a new "[ S]" that no later lookup finds.
-std::size_t IniFile::FindSection(std::string_view section) const {
+std::size_t IniFile::FindSection(std::string_view section) const
+{
     section = Trim(section);
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const ParsedLine line = Parse(Content(lines_[i]));
-        if (line.kind == ParsedLine::Section && SameName(line.name, section)) return i;
+        if (line.kind == ParsedLine::Section && SameName(line.name, section))
+            return i;
     }
     return kNotFound;
 }
 
-std::size_t IniFile::FindKey(std::size_t sectionLine, std::string_view key) const {
+std::size_t IniFile::FindKey(std::size_t sectionLine, std::string_view key) const
+{
     key = Trim(key);
     for (std::size_t i = sectionLine + 1; i < lines_.size(); ++i) {
         const ParsedLine line = Parse(Content(lines_[i]));
-        if (line.kind == ParsedLine::Section) break;
-        if (line.kind == ParsedLine::Key && SameName(line.name, key)) return i;
+        if (line.kind == ParsedLine::Section)
+            break;
+        if (line.kind == ParsedLine::Key && SameName(line.name, key))
+            return i;
     }
     return kNotFound;
 }
 
-std::optional<std::string> IniFile::ReadString(std::string_view section,
-                                               std::string_view key) const {
+std::optional<std::string> IniFile::ReadString(std::string_view section, std::string_view key) const
+{
     const std::size_t sectionLine = FindSection(section);
-    if (sectionLine == kNotFound) return std::nullopt;
+    if (sectionLine == kNotFound)
+        return std::nullopt;
     const std::size_t keyLine = FindKey(sectionLine, key);
-    if (keyLine == kNotFound) return std::nullopt;
+    if (keyLine == kNotFound)
+        return std::nullopt;
     std::string_view value = Parse(Content(lines_[keyLine])).value;
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
@@ -143,11 +166,13 @@ std::optional<std::string> IniFile::ReadString(std::string_view section,
     return std::string(value.substr(0, kMaxValueLength));
 }
 
-void IniFile::InsertLine(std::size_t index, std::string content) {
+void IniFile::InsertLine(std::size_t index, std::string content)
+{
     // The line before gains a line end if it was the file's unended last line.
     if (index > 0 && !HasLineEnd(lines_[index - 1])) {
         std::string& previous = lines_[index - 1];
-        if (!previous.empty() && previous.back() == '\r') previous.pop_back();
+        if (!previous.empty() && previous.back() == '\r')
+            previous.pop_back();
         // A "\r" still left at the end belongs to the line's text; before a
         // bare "\n" it would read as part of the line end and be lost.
         const bool textEndsInCr = !previous.empty() && previous.back() == '\r';
@@ -157,13 +182,15 @@ void IniFile::InsertLine(std::size_t index, std::string content) {
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index), std::move(content));
 }
 
-bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
-    if (section.find(']') != std::string_view::npos) return false;
+bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
+{
+    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value))
+        return false;
+    if (section.find(']') != std::string_view::npos)
+        return false;
     section = Trim(section);
     key = Trim(key);
-    if (key.empty() || key.find('=') != std::string_view::npos || key.front() == ';' ||
-        key.front() == '[') {
+    if (key.empty() || key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[') {
         return false;
     }
     const std::string keyLine = std::string(key) + "=" + std::string(value);
@@ -184,8 +211,10 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
     for (std::size_t i = sectionLine + 1; i < lines_.size(); ++i) {
         const std::string_view content = Content(lines_[i]);
         const ParsedLine line = Parse(content);
-        if (line.kind == ParsedLine::Section) break;
-        if (line.kind != ParsedLine::Key) continue;
+        if (line.kind == ParsedLine::Section)
+            break;
+        if (line.kind != ParsedLine::Key)
+            continue;
         if (SameName(line.name, key)) {
             // The file's spelling of the name stays; only the value changes.
             std::string& raw = lines_[i];
@@ -199,12 +228,15 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
     return true;
 }
 
-std::string IniFile::ToText() const {
+std::string IniFile::ToText() const
+{
     std::size_t size = 0;
-    for (const std::string& line : lines_) size += line.size();
+    for (const std::string& line : lines_)
+        size += line.size();
     std::string text;
     text.reserve(size);
-    for (const std::string& line : lines_) text += line;
+    for (const std::string& line : lines_)
+        text += line;
     return text;
 }
 

@@ -10,7 +10,8 @@ namespace tirevo {
 
 namespace {
 
-bool IsPathSeparator(char c) {
+bool IsPathSeparator(char c)
+{
 #ifdef _WIN32
     return c == '/' || c == '\\' || c == ':';
 #else
@@ -18,19 +19,22 @@ bool IsPathSeparator(char c) {
 #endif
 }
 
-int32_t ReadInteger(const IniFile& ini, std::string_view section, std::string_view key,
-                    int32_t fallback) {
+int32_t ReadInteger(const IniFile& ini, std::string_view section, std::string_view key, int32_t fallback)
+{
     const std::optional<std::string> text = ini.ReadString(section, key);
-    if (!text || text->empty()) return fallback;
+    if (!text || text->empty())
+        return fallback;
     return tirevo::ParseIntegerText(*text).value_or(fallback);
 }
 
 // A value that is not a number gives the default; only a number too large for
 // a double is an error (returned as nullopt).
-std::optional<double> ReadFloat(const IniFile& ini, std::string_view section,
-                                std::string_view key, double fallback, char decimalSeparator) {
+std::optional<double> ReadFloat(const IniFile& ini, std::string_view section, std::string_view key,
+                                double fallback, char decimalSeparator)
+{
     const std::optional<std::string> text = ini.ReadString(section, key);
-    if (!text || text->empty()) return fallback;
+    if (!text || text->empty())
+        return fallback;
     const tirevo::NumberTextResult number = tirevo::ParseLocaleNumberText(*text, decimalSeparator);
     switch (number.status) {
     case tirevo::NumberTextStatus::Ok:
@@ -45,9 +49,11 @@ std::optional<double> ReadFloat(const IniFile& ini, std::string_view section,
 
 }  // namespace
 
-std::string IniPathForProgram(const std::string& programPath) {
+std::string IniPathForProgram(const std::string& programPath)
+{
     std::size_t nameStart = programPath.size();
-    while (nameStart > 0 && !IsPathSeparator(programPath[nameStart - 1])) --nameStart;
+    while (nameStart > 0 && !IsPathSeparator(programPath[nameStart - 1]))
+        --nameStart;
     const std::size_t dot = programPath.rfind('.');
     // A dot in a folder name, or the leading dot of a hidden file's name, is
     // no extension.
@@ -58,14 +64,16 @@ std::string IniPathForProgram(const std::string& programPath) {
 // When loading stops at an error, the fields read before it keep the values
 // read, the separator is the character with code 0 (what the window reports
 // along with the error), and the fields after it keep their defaults.
-SettingsLoadResult LoadSettings(const std::string& iniPath, char decimalSeparator) {
+SettingsLoadResult LoadSettings(const std::string& iniPath, char decimalSeparator)
+{
     SettingsLoadResult result;
     TSettings& settings = result.settings;
 
     // A file that cannot be read counts as missing: every default, nothing
     // reported, as with a file that is not there.
     IniFile ini;
-    if (!ini.Load(iniPath)) ini = IniFile();
+    if (!ini.Load(iniPath))
+        ini = IniFile();
 
     auto stop = [&](std::string error) {
         settings.Separator = '\0';
@@ -76,13 +84,13 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, char decimalSeparato
     settings.top = ReadInteger(ini, "Window", "MFTop", settings.top);
     settings.left = ReadInteger(ini, "Window", "MFLeft", settings.left);
 
-    const std::optional<double> ph1 =
-        ReadFloat(ini, "Calibration", "ph1", settings.ph1, decimalSeparator);
-    if (!ph1) return stop(tirevo::kFloatingPointOverflow);
+    const std::optional<double> ph1 = ReadFloat(ini, "Calibration", "ph1", settings.ph1, decimalSeparator);
+    if (!ph1)
+        return stop(tirevo::kFloatingPointOverflow);
     settings.ph1 = *ph1;
-    const std::optional<double> ph2 =
-        ReadFloat(ini, "Calibration", "ph2", settings.ph2, decimalSeparator);
-    if (!ph2) return stop(tirevo::kFloatingPointOverflow);
+    const std::optional<double> ph2 = ReadFloat(ini, "Calibration", "ph2", settings.ph2, decimalSeparator);
+    if (!ph2)
+        return stop(tirevo::kFloatingPointOverflow);
     settings.ph2 = *ph2;
 
     // Unsigned 32 bits, as the poll timer takes it: -1 is the longest interval.
@@ -96,7 +104,8 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, char decimalSeparato
     } else if (separator.front() == '#') {
         const std::string_view code = std::string_view(separator).substr(1);
         const std::optional<int32_t> number = tirevo::ParseIntegerText(code);
-        if (!number) return stop(tirevo::InvalidIntegerText(code));
+        if (!number)
+            return stop(tirevo::InvalidIntegerText(code));
         settings.Separator = static_cast<char>(static_cast<uint32_t>(*number) & 0xFFu);
     } else {
         settings.Separator = separator.front();
@@ -104,16 +113,18 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, char decimalSeparato
     return result;
 }
 
-std::optional<std::string> SaveWindowPosition(const std::string& iniPath, int32_t top,
-                                              int32_t left) {
+std::optional<std::string> SaveWindowPosition(const std::string& iniPath, int32_t top, int32_t left)
+{
     const std::string error = "Unable to write to " + iniPath;
     IniFile ini;
     // A file that exists but cannot be read is not overwritten: its other
     // lines would be lost.
-    if (!ini.Load(iniPath)) return error;
+    if (!ini.Load(iniPath))
+        return error;
     ini.WriteString("Window", "MFTop", std::to_string(top));
     ini.WriteString("Window", "MFLeft", std::to_string(left));
-    if (!ini.Save(iniPath)) return error;
+    if (!ini.Save(iniPath))
+        return error;
     return std::nullopt;
 }
 

@@ -27,7 +27,6 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, char decimalSeparato
 
 // Writes MFTop and MFLeft into section Window, keeping every other line of the
 // file. Returns the error text ("Unable to write to <path>") on failure.
-std::optional<std::string> SaveWindowPosition(const std::string& iniPath, int32_t top,
-                                              int32_t left);
+std::optional<std::string> SaveWindowPosition(const std::string& iniPath, int32_t top, int32_t left);
 
 }  // namespace tirevo

@@ -2,15 +2,15 @@
 
 #include "SettingsFile.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tirevo {
@@ -28,25 +28,32 @@ bool IsAbsolute(const char* path) { return path != nullptr && path[0] == '/'; }
 
 // Access as this process really has it: its effective (and file system) ids
 // and capabilities, not the real user's that plain access() asks about.
-bool CanAccess(const std::string& path, int mode) {
+bool CanAccess(const std::string& path, int mode)
+{
     return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
 }
 
-bool Exists(const std::string& path) {
+bool Exists(const std::string& path)
+{
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
 }
 
-std::string FolderOf(const std::string& path) {
+std::string FolderOf(const std::string& path)
+{
     const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
-std::string HomeFolder() {
+std::string HomeFolder()
+{
     const char* home = std::getenv("HOME");
-    if (IsAbsolute(home)) return home;
+    if (IsAbsolute(home))
+        return home;
     const long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : kAccountBufferSize);
     passwd entry{};
@@ -60,18 +67,23 @@ std::string HomeFolder() {
 
 // A file beside the program can be kept there when it can be read (its other
 // lines survive a save) and written, or when it can be created.
-bool CanKeepBeside(const std::string& iniPath) {
+bool CanKeepBeside(const std::string& iniPath)
+{
     struct stat info {};
-    if (::stat(iniPath.c_str(), &info) == 0) return CanAccess(iniPath, R_OK | W_OK);
+    if (::stat(iniPath.c_str(), &info) == 0)
+        return CanAccess(iniPath, R_OK | W_OK);
     return errno == ENOENT && CanAccess(FolderOf(iniPath), W_OK | X_OK);
 }
 
 // Creates each missing folder of the path; the ones that exist stay as they are.
-bool MakeFolders(const std::string& folder) {
+bool MakeFolders(const std::string& folder)
+{
     for (std::size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
         const std::string part = folder.substr(0, end);
-        if (::mkdir(part.c_str(), kFolderMode) != 0 && errno != EEXIST) return false;
-        if (end == std::string::npos) return true;
+        if (::mkdir(part.c_str(), kFolderMode) != 0 && errno != EEXIST)
+            return false;
+        if (end == std::string::npos)
+            return true;
     }
 }
 
@@ -79,43 +91,54 @@ bool MakeFolders(const std::string& folder) {
 // rather than the source's (a read-only shared file must not give a per-user
 // copy that cannot be saved). A file that appeared meanwhile is left alone; a
 // copy that fails half-way is removed, so that the next start tries again.
-void CopyIntoNewFile(const std::string& source, const std::string& target) {
+void CopyIntoNewFile(const std::string& source, const std::string& target)
+{
     std::ifstream in(source, std::ios::binary);
-    if (!in) return;
+    if (!in)
+        return;
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return;
+    if (in.bad())
+        return;
     std::FILE* out = std::fopen(target.c_str(), "wbx");
-    if (!out) return;
+    if (!out)
+        return;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    if (std::fclose(out) != 0 || !written) std::remove(target.c_str());
+    if (std::fclose(out) != 0 || !written)
+        std::remove(target.c_str());
 }
 
 }  // namespace
 
-std::string PerUserSettingsFile() {
+std::string PerUserSettingsFile()
+{
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     std::string folder;
     if (IsAbsolute(configHome)) {
         folder = configHome;
     } else {
         const std::string home = HomeFolder();
-        if (home.empty()) return {};
+        if (home.empty())
+            return {};
         folder = home + "/.config";
     }
     return folder + "/" + kFolderName + "/" + kFileName;
 }
 
-SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare) {
+SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare)
+{
     const std::string beside = IniPathForProgram(programPath);
-    if (CanKeepBeside(beside)) return {beside, false};
+    if (CanKeepBeside(beside))
+        return {beside, false};
     const std::string perUser = PerUserSettingsFile();
     // Without a home folder the file beside the program is all there is; a
     // save then reports that it cannot be written.
-    if (perUser.empty()) return {beside, false};
+    if (perUser.empty())
+        return {beside, false};
 
     const bool besideReadable = CanAccess(beside, R_OK);
     if (!prepare) {
-        if (!Exists(perUser) && besideReadable) return {beside, false};
+        if (!Exists(perUser) && besideReadable)
+            return {beside, false};
         return {perUser, true};
     }
     if (MakeFolders(FolderOf(perUser)) && besideReadable && !Exists(perUser))

@@ -14,10 +14,10 @@
 namespace sim {
 
 struct Call {
-    double tMs = 0;               // monotonic time of the call, milliseconds
-    std::string fn;               // "FT_Write", "FT_OpenEx", ...
-    std::vector<uint64_t> args;   // numeric arguments in order (index, baud, codes, counts)
-    std::string data;             // bytes written or read, or the open name
+    double tMs = 0;              // monotonic time of the call, milliseconds
+    std::string fn;              // "FT_Write", "FT_OpenEx", ...
+    std::vector<uint64_t> args;  // numeric arguments in order (index, baud, codes, counts)
+    std::string data;            // bytes written or read, or the open name
     FT_STATUS status = FT_OK;
 };
 

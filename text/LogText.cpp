@@ -37,7 +37,14 @@ void AppendLine(std::string& out, std::string_view line)
 bool HasOwnText(int code)
 {
     switch (code) {
-    case 2: case 3: case 4: case 5: case 100: case 101: case 103: case 106:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 100:
+    case 101:
+    case 103:
+    case 106:
         return true;
     default:
         return false;
@@ -64,8 +71,8 @@ std::string LogFileName(const LogClockTime& start, int attempt)
     return name;
 }
 
-std::string LogHeaderText(std::string_view appVersion, std::string_view meterSerial,
-                          bool useTimeStamp, char separator)
+std::string LogHeaderText(std::string_view appVersion, std::string_view meterSerial, bool useTimeStamp,
+                          char separator)
 {
     std::string out;
     AppendLine(out, "QUVA USB pH METER LOG FILE");
@@ -85,8 +92,8 @@ std::string LogHeaderText(std::string_view appVersion, std::string_view meterSer
     return out;
 }
 
-std::string LogRowText(const LogClockTime& now, char timeSeparator, bool useTimeStamp,
-                       char separator, std::string_view readingText)
+std::string LogRowText(const LogClockTime& now, char timeSeparator, bool useTimeStamp, char separator,
+                       std::string_view readingText)
 {
     std::string row;
     if (useTimeStamp) {

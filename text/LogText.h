@@ -10,9 +10,9 @@ namespace tirevo {
 // A local date and time as the clock gave it, one sample.
 struct LogClockTime {
     int year = 0;
-    int month = 0;   // 1..12
-    int day = 0;     // 1..31
-    int hour = 0;    // 0..23
+    int month = 0;  // 1..12
+    int day = 0;    // 1..31
+    int hour = 0;   // 0..23
     int minute = 0;
     int second = 0;
 };
@@ -27,13 +27,13 @@ std::string LogFileName(const LogClockTime& start, int attempt = 1);
 // rule, an empty line, and the column names only when rows carry a time
 // stamp. The serial number and the separator are written as the bytes they
 // are, a NUL included.
-std::string LogHeaderText(std::string_view appVersion, std::string_view meterSerial,
-                          bool useTimeStamp, char separator);
+std::string LogHeaderText(std::string_view appVersion, std::string_view meterSerial, bool useTimeStamp,
+                          char separator);
 
 // One row with its line end: "dd.mm.yyyy" separator "hh" T "nn" T "ss"
 // separator reading, or the reading alone without time stamps.
-std::string LogRowText(const LogClockTime& now, char timeSeparator, bool useTimeStamp,
-                       char separator, std::string_view readingText);
+std::string LogRowText(const LogClockTime& now, char timeSeparator, bool useTimeStamp, char separator,
+                       std::string_view readingText);
 
 // The input/output error code the user is shown for a system error number:
 // 2 file not found, 3 invalid filename, 4 too many open files, 5 access

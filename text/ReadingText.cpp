@@ -28,11 +28,11 @@ struct DecimalForm {
 
 // to_chars is used rather than printf: it never looks at the C locale, which a
 // Qt application sets from the user's environment.
-DecimalForm ToDecimalForm(double value) {
+DecimalForm ToDecimalForm(double value)
+{
     std::array<char, 64> text{};
     const auto result = std::to_chars(text.data(), text.data() + text.size(), value,
-                                      std::chars_format::scientific,
-                                      kReadingDecimalDigits - 1);
+                                      std::chars_format::scientific, kReadingDecimalDigits - 1);
     DecimalForm form;
     const char* p = text.data();
     if (*p == '-') {
@@ -41,12 +41,14 @@ DecimalForm ToDecimalForm(double value) {
     }
     std::size_t count = 0;
     for (; p != result.ptr && *p != 'e'; ++p) {
-        if (IsDigit(*p) && count < form.digits.size()) form.digits[count++] = *p - '0';
+        if (IsDigit(*p) && count < form.digits.size())
+            form.digits[count++] = *p - '0';
     }
     if (p != result.ptr) {
         ++p;  // 'e'
         const bool negativeExponent = *p == '-';
-        if (*p == '-' || *p == '+') ++p;
+        if (*p == '-' || *p == '+')
+            ++p;
         int exponent = 0;
         std::from_chars(p, result.ptr, exponent);
         form.exponent = negativeExponent ? -exponent : exponent;
@@ -57,15 +59,20 @@ DecimalForm ToDecimalForm(double value) {
 // Digits 0..count-1 of the form as an integer, rounded half away from zero on
 // the digit that follows them. count may be 0 (only the rounding digit counts)
 // or negative (everything is below the rounding position).
-std::int64_t RoundedLeadingDigits(const DecimalForm& form, int count) {
-    if (count < 0) return 0;
+std::int64_t RoundedLeadingDigits(const DecimalForm& form, int count)
+{
+    if (count < 0)
+        return 0;
     std::int64_t n = 0;
-    for (int i = 0; i < count; ++i) n = n * 10 + form.digits[static_cast<std::size_t>(i)];
-    if (count < kReadingDecimalDigits && form.digits[static_cast<std::size_t>(count)] >= 5) ++n;
+    for (int i = 0; i < count; ++i)
+        n = n * 10 + form.digits[static_cast<std::size_t>(i)];
+    if (count < kReadingDecimalDigits && form.digits[static_cast<std::size_t>(count)] >= 5)
+        ++n;
     return n;
 }
 
-void AppendUnsigned(std::string& out, std::uint64_t n) {
+void AppendUnsigned(std::string& out, std::uint64_t n)
+{
     std::array<char, 24> text{};
     const auto result = std::to_chars(text.data(), text.data() + text.size(), n);
     out.append(text.data(), result.ptr);
@@ -77,7 +84,8 @@ void AppendUnsigned(std::string& out, std::uint64_t n) {
 // leading zeros: 100000 -> "1E5", 123456 -> "1.2346E5", -2.5e10 -> "-2.5E10".
 // It is only reached for magnitudes of 99999.5 and more, where that style
 // always chooses the scientific form, so the fixed form is not produced here.
-std::string GeneralFiveDigits(const DecimalForm& form, char decimalSeparator) {
+std::string GeneralFiveDigits(const DecimalForm& form, char decimalSeparator)
+{
     std::int64_t mantissa = RoundedLeadingDigits(form, kReadingSignificantDigits);
     int exponent = form.exponent;
     if (mantissa == 100000) {  // 9.99995... carried into a new leading digit
@@ -90,24 +98,28 @@ std::string GeneralFiveDigits(const DecimalForm& form, char decimalSeparator) {
         mantissa /= 10;
     }
     std::size_t used = digits.size();
-    while (used > 1 && digits[used - 1] == '0') --used;
+    while (used > 1 && digits[used - 1] == '0')
+        --used;
 
     std::string out;
-    if (form.negative) out += '-';
+    if (form.negative)
+        out += '-';
     out += digits[0];
     if (used > 1) {
         out += decimalSeparator;
         out.append(digits.data() + 1, used - 1);
     }
     out += 'E';
-    if (exponent < 0) out += '-';
+    if (exponent < 0)
+        out += '-';
     AppendUnsigned(out, static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent));
     return out;
 }
 
 }  // namespace
 
-void AppendReceived(std::string& receiveText, std::string_view bytes, std::size_t limit) {
+void AppendReceived(std::string& receiveText, std::string_view bytes, std::size_t limit)
+{
     const std::size_t total = receiveText.size() + bytes.size();
     if (total <= limit) {
         receiveText.append(bytes);
@@ -134,9 +146,11 @@ void AppendReceived(std::string& receiveText, std::string_view bytes, std::size_
     }
 }
 
-std::optional<std::string> TakeLine(std::string& receiveText) {
+std::optional<std::string> TakeLine(std::string& receiveText)
+{
     const std::size_t cr = receiveText.find(kLineEnd);
-    if (cr == std::string::npos) return std::nullopt;
+    if (cr == std::string::npos)
+        return std::nullopt;
     std::string line = receiveText.substr(0, cr);
     receiveText.erase(0, cr + 1);
     return line;
@@ -144,21 +158,26 @@ std::optional<std::string> TakeLine(std::string& receiveText) {
 
 bool IsReadingLine(std::string_view line) { return line.substr(0, 3) == "pH:"; }
 
-std::string_view ReadingField(std::string_view line) {
-    if (line.size() <= 4) return {};
+std::string_view ReadingField(std::string_view line)
+{
+    if (line.size() <= 4)
+        return {};
     return line.substr(4, 6);
 }
 
-std::optional<double> ParseReadingField(std::string_view field) {
+std::optional<double> ParseReadingField(std::string_view field)
+{
     std::size_t i = 0;
     const std::size_t n = field.size();
-    while (i < n && field[i] == ' ') ++i;
+    while (i < n && field[i] == ' ')
+        ++i;
     bool negative = false;
     std::size_t parseStart = i;
     if (i < n && (field[i] == '+' || field[i] == '-')) {
         negative = field[i] == '-';
         ++i;
-        if (!negative) parseStart = i;  // from_chars takes no '+'
+        if (!negative)
+            parseStart = i;  // from_chars takes no '+'
     }
 
     // Power of ten of the first significant digit, to tell an overflow from
@@ -177,7 +196,8 @@ std::optional<double> ParseReadingField(std::string_view field) {
         ++mantissaDigits;
         ++i;
     }
-    if (significant) leadPower = intDigitsAfterLead;
+    if (significant)
+        leadPower = intDigitsAfterLead;
     if (i < n && field[i] == '.') {
         ++i;
         long long fractionPosition = 0;
@@ -191,23 +211,29 @@ std::optional<double> ParseReadingField(std::string_view field) {
             ++i;
         }
     }
-    if (mantissaDigits == 0) return std::nullopt;
+    if (mantissaDigits == 0)
+        return std::nullopt;
     long long exponent = 0;
     if (i < n && (field[i] == 'e' || field[i] == 'E')) {
         ++i;
         bool negativeExponent = false;
-        if (i < n && (field[i] == '+' || field[i] == '-')) negativeExponent = field[i++] == '-';
+        if (i < n && (field[i] == '+' || field[i] == '-'))
+            negativeExponent = field[i++] == '-';
         const std::size_t exponentStart = i;
         while (i < n && IsDigit(field[i])) {
-            if (exponent < 1'000'000'000) exponent = exponent * 10 + (field[i] - '0');
+            if (exponent < 1'000'000'000)
+                exponent = exponent * 10 + (field[i] - '0');
             ++i;
         }
         // An exponent marker promises digits; "1e" and "1e+" are cut off,
         // not complete numbers.
-        if (i == exponentStart) return std::nullopt;
-        if (negativeExponent) exponent = -exponent;
+        if (i == exponentStart)
+            return std::nullopt;
+        if (negativeExponent)
+            exponent = -exponent;
     }
-    if (i != n) return std::nullopt;
+    if (i != n)
+        return std::nullopt;
 
     double value = 0.0;
     const char* begin = field.data() + parseStart;
@@ -216,19 +242,25 @@ std::optional<double> ParseReadingField(std::string_view field) {
     if (result.ec == std::errc::result_out_of_range) {
         // Too small to tell from zero is zero; too large has no value that
         // could honestly be shown.
-        if (significant && leadPower + exponent >= 0) return std::nullopt;
+        if (significant && leadPower + exponent >= 0)
+            return std::nullopt;
         return negative ? -0.0 : 0.0;
     }
-    if (result.ec != std::errc() || result.ptr != end) return std::nullopt;
+    if (result.ec != std::errc() || result.ptr != end)
+        return std::nullopt;
     return value;
 }
 
-std::string FormatReading(double value, char decimalSeparator) {
-    if (std::isnan(value)) return "NAN";
-    if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+std::string FormatReading(double value, char decimalSeparator)
+{
+    if (std::isnan(value))
+        return "NAN";
+    if (std::isinf(value))
+        return value < 0 ? "-INF" : "INF";
 
     const DecimalForm form = ToDecimalForm(value);
-    if (form.exponent >= kReadingSignificantDigits) return GeneralFiveDigits(form, decimalSeparator);
+    if (form.exponent >= kReadingSignificantDigits)
+        return GeneralFiveDigits(form, decimalSeparator);
 
     // The last kept digit stands at the power of ten `last`: five significant
     // digits, but never below hundredths. Rounding once at that position
@@ -236,11 +268,14 @@ std::string FormatReading(double value, char decimalSeparator) {
     const int last = std::max(form.exponent - (kReadingSignificantDigits - 1), -2);
     const std::int64_t kept = RoundedLeadingDigits(form, form.exponent - last + 1);
     std::int64_t hundredths = kept;
-    for (int p = last; p > -2; --p) hundredths *= 10;
-    if (hundredths >= 100000 * 100) return GeneralFiveDigits(form, decimalSeparator);
+    for (int p = last; p > -2; --p)
+        hundredths *= 10;
+    if (hundredths >= 100000 * 100)
+        return GeneralFiveDigits(form, decimalSeparator);
 
     std::string out;
-    if (form.negative && hundredths != 0) out += '-';
+    if (form.negative && hundredths != 0)
+        out += '-';
     AppendUnsigned(out, static_cast<std::uint64_t>(hundredths / 100));
     out += decimalSeparator;
     out += static_cast<char>('0' + hundredths / 10 % 10);
@@ -248,10 +283,13 @@ std::string FormatReading(double value, char decimalSeparator) {
     return out;
 }
 
-std::optional<std::string> ReadingTextFromLine(std::string_view line, char decimalSeparator) {
-    if (!IsReadingLine(line)) return std::nullopt;
+std::optional<std::string> ReadingTextFromLine(std::string_view line, char decimalSeparator)
+{
+    if (!IsReadingLine(line))
+        return std::nullopt;
     const std::optional<double> value = ParseReadingField(ReadingField(line));
-    if (!value) return std::nullopt;
+    if (!value)
+        return std::nullopt;
     return FormatReading(*value, decimalSeparator);
 }
 

@@ -22,8 +22,7 @@ inline constexpr std::size_t kReceiveTextLimit = 64 * 1024;
 // or nothing. Work per call is linear in the text kept plus the new bytes.
 // A single line longer than the limit cannot be kept whole: its start goes,
 // and the next line taken is only its last part.
-void AppendReceived(std::string& receiveText, std::string_view bytes,
-                    std::size_t limit = kReceiveTextLimit);
+void AppendReceived(std::string& receiveText, std::string_view bytes, std::size_t limit = kReceiveTextLimit);
 
 // Removes the first complete line (ended by a carriage return) from the front
 // of receiveText and returns it without its carriage return.

@@ -50,7 +50,7 @@ LoadedModule LoadModule()
         return out;
     }
     out.error = QStringLiteral("The pH trend cannot be shown: its module could not be loaded.\n\n") +
-                tried.join(QLatin1Char('\n'));
+        tried.join(QLatin1Char('\n'));
     return out;
 }
 

@@ -1,6 +1,6 @@
 // The calibration page through its real handlers: the bytes on the line.
-#include "MainFormUnit.h"
 #include "LocalNumber.h"
+#include "MainFormUnit.h"
 #include "MessageBoxWatcher.h"
 #include "QuietWindow.h"
 #include "SimFixture.h"
@@ -21,7 +21,6 @@ class CalibrationTest : public QObject {
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<TMainForm> form;
-
 
 private slots:
     void init()
@@ -46,25 +45,60 @@ private slots:
         QTest::addColumn<QString>("entry");  // "." stands for the locale's separator
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("box");
-        QTest::newRow("7.00") << 2 << "7.00" << "P20700" << "";
-        QTest::newRow("4.01") << 1 << "4.01" << "P10401" << "";
-        QTest::newRow("9.18") << 1 << "9.18" << "P10918" << "";
-        QTest::newRow("1.15") << 1 << "1.15" << "P10115" << "";
-        QTest::newRow("0.03") << 1 << "0.03" << "P10003" << "";
-        QTest::newRow("4.017 truncated") << 1 << "4.017" << "P10401" << "";
-        QTest::newRow("7.999 truncated") << 1 << "7.999" << "P10799" << "";
-        QTest::newRow("12.5") << 2 << "12.5" << "P21250" << "";
-        QTest::newRow("0.5") << 1 << "0.5" << "P10050" << "";
-        QTest::newRow("100") << 1 << "100" << "P110000" << "";
-        QTest::newRow("blanks around") << 2 << " 6.86 " << "P20686" << "";
-        QTest::newRow("zero") << 1 << "0" << "" << "";
-        QTest::newRow("zero with decimals") << 2 << "0.00" << "" << "";
-        QTest::newRow("negative") << 1 << "-0.05" << "" << "Calibration value must not be negative";
-        QTest::newRow("too large") << 1 << "21474836.48" << "" << "Calibration value too large";
-        QTest::newRow("largest") << 1 << "21474836.47" << "P12147483647" << "";
-        QTest::newRow("not a number") << 1 << "abc" << ""
+        QTest::newRow("7.00") << 2 << "7.00"
+                              << "P20700"
+                              << "";
+        QTest::newRow("4.01") << 1 << "4.01"
+                              << "P10401"
+                              << "";
+        QTest::newRow("9.18") << 1 << "9.18"
+                              << "P10918"
+                              << "";
+        QTest::newRow("1.15") << 1 << "1.15"
+                              << "P10115"
+                              << "";
+        QTest::newRow("0.03") << 1 << "0.03"
+                              << "P10003"
+                              << "";
+        QTest::newRow("4.017 truncated") << 1 << "4.017"
+                                         << "P10401"
+                                         << "";
+        QTest::newRow("7.999 truncated") << 1 << "7.999"
+                                         << "P10799"
+                                         << "";
+        QTest::newRow("12.5") << 2 << "12.5"
+                              << "P21250"
+                              << "";
+        QTest::newRow("0.5") << 1 << "0.5"
+                             << "P10050"
+                             << "";
+        QTest::newRow("100") << 1 << "100"
+                             << "P110000"
+                             << "";
+        QTest::newRow("blanks around") << 2 << " 6.86 "
+                                       << "P20686"
+                                       << "";
+        QTest::newRow("zero") << 1 << "0"
+                              << ""
+                              << "";
+        QTest::newRow("zero with decimals") << 2 << "0.00"
+                                            << ""
+                                            << "";
+        QTest::newRow("negative") << 1 << "-0.05"
+                                  << ""
+                                  << "Calibration value must not be negative";
+        QTest::newRow("too large") << 1 << "21474836.48"
+                                   << ""
+                                   << "Calibration value too large";
+        QTest::newRow("largest") << 1 << "21474836.47"
+                                 << "P12147483647"
+                                 << "";
+        QTest::newRow("not a number") << 1 << "abc"
+                                      << ""
                                       << "'abc' is not a valid floating point value.";
-        QTest::newRow("overflow") << 2 << "1E400" << "" << "Floating point overflow.";
+        QTest::newRow("overflow") << 2 << "1E400"
+                                  << ""
+                                  << "Floating point overflow.";
     }
 
     void appliedValueOnTheLine()

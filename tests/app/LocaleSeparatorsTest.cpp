@@ -15,7 +15,8 @@ class LocaleSeparators : public ::testing::TestWithParam<Case> {};
 
 TEST_P(LocaleSeparators, FromTheLocale)
 {
-    const tirevo::LocaleSeparators s = tirevo::ReadLocaleSeparators(QLocale(QString::fromLatin1(GetParam().name)));
+    const tirevo::LocaleSeparators s =
+        tirevo::ReadLocaleSeparators(QLocale(QString::fromLatin1(GetParam().name)));
     EXPECT_EQ(s.decimal, GetParam().decimal);
     EXPECT_EQ(s.time, GetParam().time);
 }

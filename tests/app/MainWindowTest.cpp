@@ -1,8 +1,8 @@
 // The window on the simulated meter: start-up, listing, connection, command
 // framing and pacing, navigation and shutdown, through the real handlers.
 #include "MainFormUnit.h"
-#include "Messages.h"
 #include "MessageBoxWatcher.h"
+#include "Messages.h"
 #include "SimFixture.h"
 
 #include <QDesktopServices>
@@ -86,10 +86,12 @@ private slots:
         QVERIFY(boxes.seen.empty());
 
         const std::vector<std::string> expected = {
-            "FT_ListDevices", "FT_ListDevices", "FT_ListDevices", "FT_OpenEx",
-            "FT_SetBaudRate", "FT_SetDataCharacteristics", "FT_SetFlowControl",
-            "FT_SetDtr", "FT_SetRts", "FT_SetTimeouts",
-            "FT_Write", "FT_Write", "FT_Write", "FT_Write", "FT_Write", "FT_Write"};
+            "FT_ListDevices",    "FT_ListDevices", "FT_ListDevices",
+            "FT_OpenEx",         "FT_SetBaudRate", "FT_SetDataCharacteristics",
+            "FT_SetFlowControl", "FT_SetDtr",      "FT_SetRts",
+            "FT_SetTimeouts",    "FT_Write",       "FT_Write",
+            "FT_Write",          "FT_Write",       "FT_Write",
+            "FT_Write"};
         const auto names = CallNames();
         QVERIFY(names.size() >= expected.size());
         QCOMPARE(std::vector<std::string>(names.begin(), names.begin() + expected.size()), expected);
@@ -255,14 +257,22 @@ private slots:
     {
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("serial");
-        QTest::newRow("tab into names") << "tab1" << "A1";
-        QTest::newRow("shift-tab into serials") << "backtab2" << "A1";
-        QTest::newRow("tab, then down") << "tab1 down1" << "B2";
-        QTest::newRow("down in serials") << "tab2 down2 down2" << "C3";
-        QTest::newRow("end, then home") << "tab1 end1 home1" << "A1";
-        QTest::newRow("end in serials") << "tab2 end2" << "C3";
-        QTest::newRow("type-ahead in serials") << "tab2 C2" << "C3";
-        QTest::newRow("names, then serials") << "tab1 down1 tab2 down2" << "C3";
+        QTest::newRow("tab into names") << "tab1"
+                                        << "A1";
+        QTest::newRow("shift-tab into serials") << "backtab2"
+                                                << "A1";
+        QTest::newRow("tab, then down") << "tab1 down1"
+                                        << "B2";
+        QTest::newRow("down in serials") << "tab2 down2 down2"
+                                         << "C3";
+        QTest::newRow("end, then home") << "tab1 end1 home1"
+                                        << "A1";
+        QTest::newRow("end in serials") << "tab2 end2"
+                                        << "C3";
+        QTest::newRow("type-ahead in serials") << "tab2 C2"
+                                               << "C3";
+        QTest::newRow("names, then serials") << "tab1 down1 tab2 down2"
+                                             << "C3";
     }
 
     void keyboardSelectionIsOneSelection()
@@ -309,16 +319,16 @@ private slots:
         QTest::addColumn<QList<int>>("failing");  // 1 = description fails, 2 = serial fails
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("serials");
-        QTest::newRow("marker and other") << QStringList{"QUVA USB pH Meter", "FT232R USB UART"}
-                                          << QList<int>{0, 0} << QStringList{"QUVA USB pH Meter"}
-                                          << QStringList{"S0"};
+        QTest::newRow("marker and other")
+            << QStringList{"QUVA USB pH Meter", "FT232R USB UART"} << QList<int>{0, 0}
+            << QStringList{"QUVA USB pH Meter"} << QStringList{"S0"};
         QTest::newRow("other first") << QStringList{"USB Serial", "QUVA USB pH"} << QList<int>{0, 0}
                                      << QStringList{"QUVA USB pH"} << QStringList{"S1"};
         QTest::newRow("full description kept")
             << QStringList{"My QUVA USB pH Meter rev B"} << QList<int>{0}
             << QStringList{"My QUVA USB pH Meter rev B"} << QStringList{"S0"};
-        QTest::newRow("case matters") << QStringList{"QUVA USB PH Meter", "quva usb ph"}
-                                      << QList<int>{0, 0} << QStringList{} << QStringList{};
+        QTest::newRow("case matters") << QStringList{"QUVA USB PH Meter", "quva usb ph"} << QList<int>{0, 0}
+                                      << QStringList{} << QStringList{};
         QTest::newRow("unreadable description")
             << QStringList{"QUVA USB pH Meter", "QUVA USB pH Meter"} << QList<int>{0, 1}
             << QStringList{"QUVA USB pH Meter"} << QStringList{"S0"};
@@ -336,8 +346,8 @@ private slots:
         QFETCH(QStringList, serials);
         sim::ClearDevices();
         for (int i = 0; i < descriptions.size(); ++i) {
-            const int d = sim::AddDevice(descriptions[i].toStdString(),
-                                         QStringLiteral("S%1").arg(i).toStdString());
+            const int d =
+                sim::AddDevice(descriptions[i].toStdString(), QStringLiteral("S%1").arg(i).toStdString());
             sim::SetDescriptionFails(d, failing[i] == 1);
             sim::SetSerialFails(d, failing[i] == 2);
             sim::SetOpenFails(d, true);

@@ -1,6 +1,6 @@
 // Replies of the simulated meter through the real reception timer handler.
-#include "MainFormUnit.h"
 #include "LocalNumber.h"
+#include "MainFormUnit.h"
 #include "MessageBoxWatcher.h"
 #include "QuietWindow.h"
 #include "SimFixture.h"

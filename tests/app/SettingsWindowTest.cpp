@@ -54,7 +54,8 @@ private slots:
     {
         QVERIFY(SetFileOverride(true));
         for (const QString& folder : {QStringLiteral("/usr/bin"), QString()})
-            QFile::setPermissions(dir->path() + folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFile::setPermissions(dir->path() + folder,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         dir.reset();
     }
 
@@ -62,13 +63,15 @@ private slots:
     {
         // Settings are written in the user's own number format.
         const QByteArray point = QLocale::system().decimalPoint().toLatin1();
-        WriteIni("[Calibration]\nph1=4" + point + "5\nph2=10\n[System]\nInterval=$1F4\nUseTimeStamp=0\nSeparator=#59\n");
+        WriteIni("[Calibration]\nph1=4" + point +
+                 "5\nph2=10\n[System]\nInterval=$1F4\nUseTimeStamp=0\nSeparator=#59\n");
         TMainForm form(Program());
         QCOMPARE(form.Timer1->interval(), 500);
         QCOMPARE(form.Settings.UseTimeStamp, false);
         QCOMPARE(form.Settings.Separator, ';');
         form.show();
-        QCOMPARE(form.edPH1->text(), QString(QStringLiteral("4.5")).replace('.', QLocale::system().decimalPoint()));
+        QCOMPARE(form.edPH1->text(),
+                 QString(QStringLiteral("4.5")).replace('.', QLocale::system().decimalPoint()));
         QCOMPARE(form.edPH2->text(), QStringLiteral("10"));
     }
 
@@ -114,9 +117,12 @@ private slots:
     {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<int>("interval");
-        QTest::newRow("ph1, before Interval") << QByteArray("[Calibration]\nph1=1E400\n[System]\nInterval=2000\n") << 1000;
-        QTest::newRow("ph2, before Interval") << QByteArray("[Calibration]\nph2=1E400\n[System]\nInterval=500\n") << 1000;
-        QTest::newRow("Separator, after Interval") << QByteArray("[System]\nInterval=2000\nSeparator=#x\n") << 2000;
+        QTest::newRow("ph1, before Interval")
+            << QByteArray("[Calibration]\nph1=1E400\n[System]\nInterval=2000\n") << 1000;
+        QTest::newRow("ph2, before Interval")
+            << QByteArray("[Calibration]\nph2=1E400\n[System]\nInterval=500\n") << 1000;
+        QTest::newRow("Separator, after Interval")
+            << QByteArray("[System]\nInterval=2000\nSeparator=#x\n") << 2000;
     }
 
     void pollIntervalSurvivesACreationError()
@@ -148,8 +154,10 @@ private slots:
             form.move(-874, 280);
             QVERIFY(form.close());
         }
-        QCOMPARE(ReadIni(),
-                 QByteArray("; kept as it is\r\n[Other]\r\nkey = value\r\n[Window]\r\nMFTop=280\r\nMFLeft=-874\r\n"));
+        QCOMPARE(
+            ReadIni(),
+            QByteArray(
+                "; kept as it is\r\n[Other]\r\nkey = value\r\n[Window]\r\nMFTop=280\r\nMFLeft=-874\r\n"));
         TMainForm again(Program());
         again.show();
         QCOMPARE(again.pos(), QPoint(-874, 280));
@@ -241,8 +249,9 @@ private slots:
         auto form = std::make_unique<TMainForm>(missing);
         form->show();
         QVERIFY(form->close());
-        QCOMPARE(boxes.Texts(), QStringList{QStringLiteral("Unable to write to ") + plain.fileName() +
-                                            QStringLiteral("/config/tirevo/tirevo.INI.")});
+        QCOMPARE(boxes.Texts(),
+                 QStringList{QStringLiteral("Unable to write to ") + plain.fileName() +
+                             QStringLiteral("/config/tirevo/tirevo.INI.")});
         QVERIFY(!form->isVisible());
         QCOMPARE(sim::CallsNamed("FT_Close").size(), size_t(1));
     }

@@ -31,10 +31,7 @@ namespace {
 
 constexpr const char* kChildFlag = "--collect-until-killed";
 
-bool CommaRun()
-{
-    return qEnvironmentVariable("LC_ALL").startsWith(QStringLiteral("de_DE"));
-}
+bool CommaRun() { return qEnvironmentVariable("LC_ALL").startsWith(QStringLiteral("de_DE")); }
 
 // A reading as the window shows it in the locale of this run.
 QByteArray Shown(const char* dotted)
@@ -45,13 +42,12 @@ QByteArray Shown(const char* dotted)
     return text;
 }
 
-const QByteArray kHeaderTop =
-    "QUVA USB pH METER LOG FILE\r\n"
-    "-------------------------------\r\n"
-    "Application Version   : 1.0.2.7\r\n"
-    "Meter Serial Number   : QP000001\r\n"
-    "-------------------------------\r\n"
-    "\r\n";
+const QByteArray kHeaderTop = "QUVA USB pH METER LOG FILE\r\n"
+                              "-------------------------------\r\n"
+                              "Application Version   : 1.0.2.7\r\n"
+                              "Meter Serial Number   : QP000001\r\n"
+                              "-------------------------------\r\n"
+                              "\r\n";
 
 QDateTime At(int y, int mo, int d, int h, int mi, int s, int ms = 0)
 {
@@ -245,17 +241,24 @@ private slots:
         const QByteArray r702 = Shown("7.02");
         const QByteArray r699 = Shown("6.99");
         QTest::newRow("defaults: tab") << QByteArray() << ':'
-            << "DATE\tTIME\tpH\r\n06.12.2026\t09:05:03\t" + r702 + "\r\n06.12.2026\t09:05:03\t" + r699 + "\r\n";
-        QTest::newRow("#59: semicolon") << QByteArray("Separator=#59\r\n") << ':'
+                                       << "DATE\tTIME\tpH\r\n06.12.2026\t09:05:03\t" + r702 +
+                "\r\n06.12.2026\t09:05:03\t" + r699 + "\r\n";
+        QTest::newRow("#59: semicolon")
+            << QByteArray("Separator=#59\r\n") << ':'
             << "DATE;TIME;pH\r\n06.12.2026;09:05:03;" + r702 + "\r\n06.12.2026;09:05:03;" + r699 + "\r\n";
         QTest::newRow("#0: NUL") << QByteArray("Separator=#0\r\n") << ':'
-            << QByteArray("DATE\0TIME\0pH\r\n06.12.2026\00009:05:03\0", 34) + r702 +
-                   QByteArray("\r\n06.12.2026\00009:05:03\0", 22) + r699 + "\r\n";
+                                 << QByteArray("DATE\0TIME\0pH\r\n06.12.2026\00009:05:03\0", 34) + r702 +
+                QByteArray("\r\n06.12.2026\00009:05:03\0", 22) + r699 + "\r\n";
         QTest::newRow("#167: high byte") << QByteArray("Separator=#167\r\n") << ':'
-            << "DATE\xA7TIME\xA7pH\r\n06.12.2026\xA7" "09:05:03\xA7" + r702 + "\r\n06.12.2026\xA7" "09:05:03\xA7" +
-                   r699 + "\r\n";
+                                         << "DATE\xA7TIME\xA7pH\r\n06.12.2026\xA7"
+                                            "09:05:03\xA7" +
+                r702 +
+                "\r\n06.12.2026\xA7"
+                "09:05:03\xA7" +
+                r699 + "\r\n";
         QTest::newRow("locale time separator '.'") << QByteArray() << '.'
-            << "DATE\tTIME\tpH\r\n06.12.2026\t09.05.03\t" + r702 + "\r\n06.12.2026\t09.05.03\t" + r699 + "\r\n";
+                                                   << "DATE\tTIME\tpH\r\n06.12.2026\t09.05.03\t" + r702 +
+                "\r\n06.12.2026\t09.05.03\t" + r699 + "\r\n";
         QTest::newRow("no time stamps: six header lines")
             << QByteArray("UseTimeStamp=0\r\nSeparator=#59\r\n") << ':' << r702 + "\r\n" + r699 + "\r\n";
     }
@@ -358,8 +361,9 @@ private slots:
         QVERIFY(!form->Log().Logging());
         QVERIFY(!form->Log().Logging());
         const QByteArray bytes = ReadAll(path);
-        QCOMPARE(bytes, kHeaderTop + "DATE\tTIME\tpH\r\n06.12.2026\t09:05:03\t" + Shown("7.01") +
-                            "\r\n06.12.2026\t09:05:03\t" + Shown("7.02") + "\r\n");
+        QCOMPARE(bytes,
+                 kHeaderTop + "DATE\tTIME\tpH\r\n06.12.2026\t09:05:03\t" + Shown("7.01") +
+                     "\r\n06.12.2026\t09:05:03\t" + Shown("7.02") + "\r\n");
         QVERIFY(bytes.endsWith(Shown("7.02") + "\r\n"));
     }
 
@@ -450,7 +454,8 @@ private slots:
         } else {
             QCOMPARE(ReadAll(taken), QByteArray("not a log\n"));
         }
-        QVERIFY(ReadAll(LogPath(QStringLiteral("USB_PH_261206_090503_2.txt"))).endsWith(Shown("7.02") + "\r\n"));
+        QVERIFY(
+            ReadAll(LogPath(QStringLiteral("USB_PH_261206_090503_2.txt"))).endsWith(Shown("7.02") + "\r\n"));
     }
 
     // ---------------------------------------------------------------- clock
@@ -471,10 +476,17 @@ private slots:
         Receive(*form, "7.02");
         Receive(*form, "7.03");
         Click(form->sb6);
-        QCOMPARE(ReadAll(CurrentLog()), kHeaderTop + "DATE\tTIME\tpH\r\n"
-                                                     "31.12.2026\t23:59:59\t" + Shown("7.01") + "\r\n"
-                                                     "01.01.2027\t00:00:00\t" + Shown("7.02") + "\r\n"
-                                                     "01.01.2027\t00:00:00\t" + Shown("7.03") + "\r\n");
+        QCOMPARE(ReadAll(CurrentLog()),
+                 kHeaderTop +
+                     "DATE\tTIME\tpH\r\n"
+                     "31.12.2026\t23:59:59\t" +
+                     Shown("7.01") +
+                     "\r\n"
+                     "01.01.2027\t00:00:00\t" +
+                     Shown("7.02") +
+                     "\r\n"
+                     "01.01.2027\t00:00:00\t" +
+                     Shown("7.03") + "\r\n");
     }
 
     // ------------------------------------------------------------- failures
@@ -484,8 +496,10 @@ private slots:
         QTest::addColumn<QString>("cause");
         QTest::addColumn<QString>("text");
         QTest::newRow("folder deleted") << QStringLiteral("deleted") << QStringLiteral("File not found.");
-        QTest::newRow("folder not writable") << QStringLiteral("read-only") << QStringLiteral("File access denied.");
-        QTest::newRow("no room for the header") << QStringLiteral("size limit 0") << QStringLiteral("Disk full.");
+        QTest::newRow("folder not writable")
+            << QStringLiteral("read-only") << QStringLiteral("File access denied.");
+        QTest::newRow("no room for the header")
+            << QStringLiteral("size limit 0") << QStringLiteral("Disk full.");
     }
 
     void aFileThatCannotBeCreatedIsReportedOnce()
@@ -546,7 +560,8 @@ private slots:
         Receive(*form, "7.03");
         Click(form->sb6);
         QCOMPARE(boxes.seen.size(), size_t(1));
-        QVERIFY(ReadAll(CurrentLog()).endsWith("DATE\tTIME\tpH\r\n06.12.2026\t09:05:03\t" + Shown("7.03") + "\r\n"));
+        QVERIFY(ReadAll(CurrentLog())
+                    .endsWith("DATE\tTIME\tpH\r\n06.12.2026\t09:05:03\t" + Shown("7.03") + "\r\n"));
     }
 
     void aRowThatCannotBeWrittenStopsCollectionWithOneBox()

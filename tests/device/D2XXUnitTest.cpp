@@ -41,13 +41,12 @@ TEST_P(DescriptionText, TakenUpToNulOrBufferEnd)
     EXPECT_EQ(FTDeviceState.resultText, GetParam().expect);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Buffers, DescriptionText,
-    ::testing::Values(ListCase{"QUVA USB pH Meter", "QUVA USB pH Meter"},
-                      ListCase{std::string(63, 'd'), std::string(63, 'd')},
-                      ListCase{std::string(64, 'd'), std::string(64, 'd')},
-                      ListCase{std::string(80, 'd'), std::string(64, 'd')},
-                      ListCase{std::string("ab\0cd", 5), "ab"}, ListCase{"", ""}));
+INSTANTIATE_TEST_SUITE_P(Buffers, DescriptionText,
+                         ::testing::Values(ListCase{"QUVA USB pH Meter", "QUVA USB pH Meter"},
+                                           ListCase{std::string(63, 'd'), std::string(63, 'd')},
+                                           ListCase{std::string(64, 'd'), std::string(64, 'd')},
+                                           ListCase{std::string(80, 'd'), std::string(64, 'd')},
+                                           ListCase{std::string("ab\0cd", 5), "ab"}, ListCase{"", ""}));
 
 TEST_F(D2XXUnitTest, SerialOfSixteenBytesWithoutNul)
 {

@@ -62,7 +62,7 @@ class FaultInjectionTest : public QObject {
         if (!f.open(QIODevice::ReadOnly))
             return {};
         QList<QByteArray> lines = f.readAll().split('\n');
-        lines.removeLast();  // nothing after the last line end
+        lines.removeLast();   // nothing after the last line end
         return lines.mid(7);  // after the header
     }
 

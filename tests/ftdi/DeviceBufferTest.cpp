@@ -65,8 +65,8 @@ TEST_P(ListedStrings, ComeBackWholeUpToTheBufferSize)
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, ListedStrings,
-                         testing::Values(Strings{17, 8}, Strings{63, 15}, Strings{64, 16},
-                                         Strings{70, 20}, Strings{1, 1}));
+                         testing::Values(Strings{17, 8}, Strings{63, 15}, Strings{64, 16}, Strings{70, 20},
+                                         Strings{1, 1}));
 
 class OpenName : public DeviceBuffers, public testing::WithParamInterface<size_t> {};
 

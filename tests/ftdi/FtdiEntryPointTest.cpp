@@ -36,42 +36,41 @@ TEST_P(UnknownHandle, IsRejected)
 
 INSTANTIATE_TEST_SUITE_P(
     EveryCall, UnknownHandle,
-    testing::Values(
-        HandleCall{"Close", [](FT_HANDLE h) { return T().Close(h); }},
-        HandleCall{"Read",
-                   [](FT_HANDLE h) {
-                       char b[4];
-                       DWORD n = 99;
-                       const FT_STATUS s = T().Read(h, b, sizeof b, &n);
-                       EXPECT_EQ(n, 0u);
-                       return s;
-                   }},
-        HandleCall{"Write",
-                   [](FT_HANDLE h) {
-                       char b[4] = "PH\r";
-                       DWORD n = 99;
-                       const FT_STATUS s = T().Write(h, b, 3, &n);
-                       EXPECT_EQ(n, 0u);
-                       return s;
-                   }},
-        HandleCall{"SetBaudRate", [](FT_HANDLE h) { return T().SetBaudRate(h, 9600); }},
-        HandleCall{"SetBaudRateZero", [](FT_HANDLE h) { return T().SetBaudRate(h, 0); }},
-        HandleCall{"SetDataCharacteristics",
-                   [](FT_HANDLE h) { return T().SetDataCharacteristics(h, 8, 1, 0); }},
-        HandleCall{"SetDataCharacteristicsBadCodes",
-                   [](FT_HANDLE h) { return T().SetDataCharacteristics(h, 5, 9, 9); }},
-        HandleCall{"SetFlowControl",
-                   [](FT_HANDLE h) { return T().SetFlowControl(h, 0, 0x11, 0x13); }},
-        HandleCall{"SetDtr", [](FT_HANDLE h) { return T().SetDtr(h); }},
-        HandleCall{"SetRts", [](FT_HANDLE h) { return T().SetRts(h); }},
-        HandleCall{"SetTimeouts", [](FT_HANDLE h) { return T().SetTimeouts(h, 1, 100); }},
-        HandleCall{"GetStatus",
-                   [](FT_HANDLE h) {
-                       DWORD rx = 7, tx = 7, ev = 7;
-                       const FT_STATUS s = T().GetStatus(h, &rx, &tx, &ev);
-                       EXPECT_EQ(rx, 7u);  // outputs stay as they were
-                       return s;
-                   }}),
+    testing::Values(HandleCall{"Close", [](FT_HANDLE h) { return T().Close(h); }},
+                    HandleCall{"Read",
+                               [](FT_HANDLE h) {
+                                   char b[4];
+                                   DWORD n = 99;
+                                   const FT_STATUS s = T().Read(h, b, sizeof b, &n);
+                                   EXPECT_EQ(n, 0u);
+                                   return s;
+                               }},
+                    HandleCall{"Write",
+                               [](FT_HANDLE h) {
+                                   char b[4] = "PH\r";
+                                   DWORD n = 99;
+                                   const FT_STATUS s = T().Write(h, b, 3, &n);
+                                   EXPECT_EQ(n, 0u);
+                                   return s;
+                               }},
+                    HandleCall{"SetBaudRate", [](FT_HANDLE h) { return T().SetBaudRate(h, 9600); }},
+                    HandleCall{"SetBaudRateZero", [](FT_HANDLE h) { return T().SetBaudRate(h, 0); }},
+                    HandleCall{"SetDataCharacteristics",
+                               [](FT_HANDLE h) { return T().SetDataCharacteristics(h, 8, 1, 0); }},
+                    HandleCall{"SetDataCharacteristicsBadCodes",
+                               [](FT_HANDLE h) { return T().SetDataCharacteristics(h, 5, 9, 9); }},
+                    HandleCall{"SetFlowControl",
+                               [](FT_HANDLE h) { return T().SetFlowControl(h, 0, 0x11, 0x13); }},
+                    HandleCall{"SetDtr", [](FT_HANDLE h) { return T().SetDtr(h); }},
+                    HandleCall{"SetRts", [](FT_HANDLE h) { return T().SetRts(h); }},
+                    HandleCall{"SetTimeouts", [](FT_HANDLE h) { return T().SetTimeouts(h, 1, 100); }},
+                    HandleCall{"GetStatus",
+                               [](FT_HANDLE h) {
+                                   DWORD rx = 7, tx = 7, ev = 7;
+                                   const FT_STATUS s = T().GetStatus(h, &rx, &tx, &ev);
+                                   EXPECT_EQ(rx, 7u);  // outputs stay as they were
+                                   return s;
+                               }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FtdiListing, CountIsAlwaysWritten)
@@ -94,8 +93,7 @@ TEST(FtdiListing, IndexPastTheCountIsNotFoundAndLeavesBufferAlone)
     for (DWORD what : {FT_OPEN_BY_DESCRIPTION, FT_OPEN_BY_SERIAL_NUMBER}) {
         char buffer[FT_DESCRIPTION_SIZE];
         std::memset(buffer, '#', sizeof buffer);
-        EXPECT_EQ(T().ListDevices(IndexArg(count), buffer, FT_LIST_BY_INDEX | what),
-                  FT_DEVICE_NOT_FOUND);
+        EXPECT_EQ(T().ListDevices(IndexArg(count), buffer, FT_LIST_BY_INDEX | what), FT_DEVICE_NOT_FOUND);
         EXPECT_EQ(T().ListDevices(IndexArg(count + 1000), buffer, FT_LIST_BY_INDEX | what),
                   FT_DEVICE_NOT_FOUND);
         EXPECT_EQ(buffer[0], '#');
@@ -120,17 +118,16 @@ TEST_P(FtdiListingArguments, AreChecked)
 }
 INSTANTIATE_TEST_SUITE_P(
     Flags, FtdiListingArguments,
-    testing::Values(
-        ListArgs{"CountWithoutTarget", nullptr, false, FT_LIST_NUMBER_ONLY, FT_INVALID_PARAMETER},
-        ListArgs{"DescriptionWithoutBuffer", nullptr, false,
-                 FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION, FT_INVALID_PARAMETER},
-        ListArgs{"SerialWithoutBuffer", nullptr, false,
-                 FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER, FT_INVALID_PARAMETER},
-        ListArgs{"ByLocation", nullptr, true, FT_LIST_BY_INDEX | 4, FT_NOT_SUPPORTED},
-        ListArgs{"IndexWithoutKind", nullptr, true, FT_LIST_BY_INDEX, FT_NOT_SUPPORTED},
-        ListArgs{"ListAll", nullptr, true, FT_LIST_ALL | FT_OPEN_BY_SERIAL_NUMBER,
-                 FT_NOT_SUPPORTED},
-        ListArgs{"NoMode", nullptr, true, 0, FT_NOT_SUPPORTED}),
+    testing::Values(ListArgs{"CountWithoutTarget", nullptr, false, FT_LIST_NUMBER_ONLY, FT_INVALID_PARAMETER},
+                    ListArgs{"DescriptionWithoutBuffer", nullptr, false,
+                             FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION, FT_INVALID_PARAMETER},
+                    ListArgs{"SerialWithoutBuffer", nullptr, false,
+                             FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER, FT_INVALID_PARAMETER},
+                    ListArgs{"ByLocation", nullptr, true, FT_LIST_BY_INDEX | 4, FT_NOT_SUPPORTED},
+                    ListArgs{"IndexWithoutKind", nullptr, true, FT_LIST_BY_INDEX, FT_NOT_SUPPORTED},
+                    ListArgs{"ListAll", nullptr, true, FT_LIST_ALL | FT_OPEN_BY_SERIAL_NUMBER,
+                             FT_NOT_SUPPORTED},
+                    ListArgs{"NoMode", nullptr, true, 0, FT_NOT_SUPPORTED}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FtdiOpen, UnknownSerialOrDescriptionIsNotFound)

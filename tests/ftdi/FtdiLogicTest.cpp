@@ -37,37 +37,32 @@ TEST_P(LibusbErrorStatus, MapsByWhereItHappened)
 }
 INSTANTIATE_TEST_SUITE_P(
     Errors, LibusbErrorStatus,
-    testing::Values(
-        ErrorMapping{LIBUSB_SUCCESS, FT_OK, FT_OK},
-        // Gone: not there to open; on an open handle, what the vendor
-        // library reports after an unplug.
-        ErrorMapping{LIBUSB_ERROR_NO_DEVICE, FT_DEVICE_NOT_FOUND, FT_IO_ERROR},
-        ErrorMapping{LIBUSB_ERROR_NOT_FOUND, FT_DEVICE_NOT_FOUND, FT_IO_ERROR},
-        ErrorMapping{LIBUSB_ERROR_ACCESS, FT_DEVICE_NOT_OPENED, FT_IO_ERROR},
-        ErrorMapping{LIBUSB_ERROR_BUSY, FT_DEVICE_NOT_OPENED, FT_IO_ERROR},
-        ErrorMapping{LIBUSB_ERROR_IO, FT_IO_ERROR, FT_IO_ERROR},
-        ErrorMapping{LIBUSB_ERROR_PIPE, FT_IO_ERROR, FT_IO_ERROR},
-        ErrorMapping{LIBUSB_ERROR_TIMEOUT, FT_IO_ERROR, FT_IO_ERROR},
-        ErrorMapping{LIBUSB_ERROR_OVERFLOW, FT_IO_ERROR, FT_IO_ERROR},
-        ErrorMapping{LIBUSB_ERROR_NO_MEM, FT_INSUFFICIENT_RESOURCES, FT_INSUFFICIENT_RESOURCES},
-        ErrorMapping{LIBUSB_ERROR_INVALID_PARAM, FT_INVALID_PARAMETER, FT_INVALID_PARAMETER},
-        ErrorMapping{LIBUSB_ERROR_NOT_SUPPORTED, FT_NOT_SUPPORTED, FT_NOT_SUPPORTED},
-        ErrorMapping{LIBUSB_ERROR_OTHER, FT_OTHER_ERROR, FT_OTHER_ERROR}));
+    testing::Values(ErrorMapping{LIBUSB_SUCCESS, FT_OK, FT_OK},
+                    // Gone: not there to open; on an open handle, what the vendor
+                    // library reports after an unplug.
+                    ErrorMapping{LIBUSB_ERROR_NO_DEVICE, FT_DEVICE_NOT_FOUND, FT_IO_ERROR},
+                    ErrorMapping{LIBUSB_ERROR_NOT_FOUND, FT_DEVICE_NOT_FOUND, FT_IO_ERROR},
+                    ErrorMapping{LIBUSB_ERROR_ACCESS, FT_DEVICE_NOT_OPENED, FT_IO_ERROR},
+                    ErrorMapping{LIBUSB_ERROR_BUSY, FT_DEVICE_NOT_OPENED, FT_IO_ERROR},
+                    ErrorMapping{LIBUSB_ERROR_IO, FT_IO_ERROR, FT_IO_ERROR},
+                    ErrorMapping{LIBUSB_ERROR_PIPE, FT_IO_ERROR, FT_IO_ERROR},
+                    ErrorMapping{LIBUSB_ERROR_TIMEOUT, FT_IO_ERROR, FT_IO_ERROR},
+                    ErrorMapping{LIBUSB_ERROR_OVERFLOW, FT_IO_ERROR, FT_IO_ERROR},
+                    ErrorMapping{LIBUSB_ERROR_NO_MEM, FT_INSUFFICIENT_RESOURCES, FT_INSUFFICIENT_RESOURCES},
+                    ErrorMapping{LIBUSB_ERROR_INVALID_PARAM, FT_INVALID_PARAMETER, FT_INVALID_PARAMETER},
+                    ErrorMapping{LIBUSB_ERROR_NOT_SUPPORTED, FT_NOT_SUPPORTED, FT_NOT_SUPPORTED},
+                    ErrorMapping{LIBUSB_ERROR_OTHER, FT_OTHER_ERROR, FT_OTHER_ERROR}));
 
 class TransferStatus : public testing::TestWithParam<Mapping> {};
-TEST_P(TransferStatus, MapsTransferOutcome)
-{
-    EXPECT_EQ(StatusForTransfer(GetParam().from), GetParam().to);
-}
-INSTANTIATE_TEST_SUITE_P(
-    BulkIn, TransferStatus,
-    testing::Values(Mapping{LIBUSB_TRANSFER_COMPLETED, FT_OK},
-                    Mapping{LIBUSB_TRANSFER_CANCELLED, FT_OK},
-                    Mapping{LIBUSB_TRANSFER_NO_DEVICE, FT_IO_ERROR},
-                    Mapping{LIBUSB_TRANSFER_ERROR, FT_IO_ERROR},
-                    Mapping{LIBUSB_TRANSFER_TIMED_OUT, FT_IO_ERROR},
-                    Mapping{LIBUSB_TRANSFER_STALL, FT_IO_ERROR},
-                    Mapping{LIBUSB_TRANSFER_OVERFLOW, FT_IO_ERROR}));
+TEST_P(TransferStatus, MapsTransferOutcome) { EXPECT_EQ(StatusForTransfer(GetParam().from), GetParam().to); }
+INSTANTIATE_TEST_SUITE_P(BulkIn, TransferStatus,
+                         testing::Values(Mapping{LIBUSB_TRANSFER_COMPLETED, FT_OK},
+                                         Mapping{LIBUSB_TRANSFER_CANCELLED, FT_OK},
+                                         Mapping{LIBUSB_TRANSFER_NO_DEVICE, FT_IO_ERROR},
+                                         Mapping{LIBUSB_TRANSFER_ERROR, FT_IO_ERROR},
+                                         Mapping{LIBUSB_TRANSFER_TIMED_OUT, FT_IO_ERROR},
+                                         Mapping{LIBUSB_TRANSFER_STALL, FT_IO_ERROR},
+                                         Mapping{LIBUSB_TRANSFER_OVERFLOW, FT_IO_ERROR}));
 
 // ---- listing buffers -------------------------------------------------------
 
@@ -100,17 +95,17 @@ TEST_P(DriverString, FillsWithinBufferAndReadsBack)
     EXPECT_EQ(BufferText(area.data() + 1, size), text.substr(0, kept));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    DescriptionAndSerial, DriverString,
-    testing::Values(Fill{0, FT_DESCRIPTION_SIZE}, Fill{17, FT_DESCRIPTION_SIZE},
-                    Fill{63, FT_DESCRIPTION_SIZE}, Fill{64, FT_DESCRIPTION_SIZE},
-                    Fill{65, FT_DESCRIPTION_SIZE}, Fill{126, FT_DESCRIPTION_SIZE},
-                    Fill{0, FT_SERIAL_SIZE}, Fill{8, FT_SERIAL_SIZE}, Fill{15, FT_SERIAL_SIZE},
-                    Fill{16, FT_SERIAL_SIZE}, Fill{17, FT_SERIAL_SIZE}, Fill{40, FT_SERIAL_SIZE}),
-    [](const auto& info) {
-        return std::to_string(info.param.textLength) + "_into_" +
-               std::to_string(info.param.bufferSize);
-    });
+INSTANTIATE_TEST_SUITE_P(DescriptionAndSerial, DriverString,
+                         testing::Values(Fill{0, FT_DESCRIPTION_SIZE}, Fill{17, FT_DESCRIPTION_SIZE},
+                                         Fill{63, FT_DESCRIPTION_SIZE}, Fill{64, FT_DESCRIPTION_SIZE},
+                                         Fill{65, FT_DESCRIPTION_SIZE}, Fill{126, FT_DESCRIPTION_SIZE},
+                                         Fill{0, FT_SERIAL_SIZE}, Fill{8, FT_SERIAL_SIZE},
+                                         Fill{15, FT_SERIAL_SIZE}, Fill{16, FT_SERIAL_SIZE},
+                                         Fill{17, FT_SERIAL_SIZE}, Fill{40, FT_SERIAL_SIZE}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.textLength) + "_into_" +
+                                 std::to_string(info.param.bufferSize);
+                         });
 
 // ---- line parameters ---------------------------------------------------------
 
@@ -135,35 +130,26 @@ TEST_P(DataCharacteristics, MapsOneToOneOrRejects)
 }
 INSTANTIATE_TEST_SUITE_P(
     Codes, DataCharacteristics,
-    testing::Values(Line{8, FT_STOP_BITS_1_5, FT_PARITY_NONE, true},  // the meter's setting
-                    Line{8, FT_STOP_BITS_1, FT_PARITY_NONE, true},
-                    Line{8, FT_STOP_BITS_2, FT_PARITY_EVEN, true},
-                    Line{7, FT_STOP_BITS_1, FT_PARITY_ODD, true},
-                    Line{7, FT_STOP_BITS_2, FT_PARITY_MARK, true},
-                    Line{8, FT_STOP_BITS_1_5, FT_PARITY_SPACE, true},
-                    Line{6, FT_STOP_BITS_1, FT_PARITY_NONE, false},
-                    Line{9, FT_STOP_BITS_1, FT_PARITY_NONE, false},
-                    Line{0, FT_STOP_BITS_1, FT_PARITY_NONE, false},
-                    Line{8, 3, FT_PARITY_NONE, false},
-                    Line{8, 15, FT_PARITY_NONE, false},
-                    Line{8, FT_STOP_BITS_1, 5, false},
-                    Line{8, FT_STOP_BITS_1, 'N', false}));
+    testing::Values(
+        Line{8, FT_STOP_BITS_1_5, FT_PARITY_NONE, true},  // the meter's setting
+        Line{8, FT_STOP_BITS_1, FT_PARITY_NONE, true}, Line{8, FT_STOP_BITS_2, FT_PARITY_EVEN, true},
+        Line{7, FT_STOP_BITS_1, FT_PARITY_ODD, true}, Line{7, FT_STOP_BITS_2, FT_PARITY_MARK, true},
+        Line{8, FT_STOP_BITS_1_5, FT_PARITY_SPACE, true}, Line{6, FT_STOP_BITS_1, FT_PARITY_NONE, false},
+        Line{9, FT_STOP_BITS_1, FT_PARITY_NONE, false}, Line{0, FT_STOP_BITS_1, FT_PARITY_NONE, false},
+        Line{8, 3, FT_PARITY_NONE, false}, Line{8, 15, FT_PARITY_NONE, false},
+        Line{8, FT_STOP_BITS_1, 5, false}, Line{8, FT_STOP_BITS_1, 'N', false}));
 
 struct Flow {
     USHORT code;
     std::optional<int> mode;
 };
 class FlowControl : public testing::TestWithParam<Flow> {};
-TEST_P(FlowControl, MapsKnownModesOnly)
-{
-    EXPECT_EQ(MapFlowControl(GetParam().code), GetParam().mode);
-}
-INSTANTIATE_TEST_SUITE_P(
-    Codes, FlowControl,
-    testing::Values(Flow{FT_FLOW_NONE, 0x000}, Flow{FT_FLOW_RTS_CTS, 0x100},
-                    Flow{FT_FLOW_DTR_DSR, 0x200}, Flow{FT_FLOW_XON_XOFF, 0x400},
-                    Flow{0x0300, std::nullopt}, Flow{0x0800, std::nullopt},
-                    Flow{0x0001, std::nullopt}, Flow{0xFFFF, std::nullopt}));
+TEST_P(FlowControl, MapsKnownModesOnly) { EXPECT_EQ(MapFlowControl(GetParam().code), GetParam().mode); }
+INSTANTIATE_TEST_SUITE_P(Codes, FlowControl,
+                         testing::Values(Flow{FT_FLOW_NONE, 0x000}, Flow{FT_FLOW_RTS_CTS, 0x100},
+                                         Flow{FT_FLOW_DTR_DSR, 0x200}, Flow{FT_FLOW_XON_XOFF, 0x400},
+                                         Flow{0x0300, std::nullopt}, Flow{0x0800, std::nullopt},
+                                         Flow{0x0001, std::nullopt}, Flow{0xFFFF, std::nullopt}));
 
 // ---- packets -------------------------------------------------------------------
 
@@ -205,17 +191,14 @@ TEST_P(PacketStripping, KeepsPayloadOnlyInOrder)
     q.Take(got.data(), got.size());
     EXPECT_EQ(got, t.payload);
 }
-INSTANTIATE_TEST_SUITE_P(
-    Transfers, PacketStripping,
-    testing::Values(Packets{"Empty", 64, {}},
-                    Packets{"StatusOnly", 64, {0}},
-                    Packets{"OneByte", 64, {1}},
-                    Packets{"OneFullPacket", 64, {62}},
-                    Packets{"FullThenShort", 64, {62, 62, 8}},
-                    Packets{"FullThenStatusOnly", 64, {62, 62, 0}},
-                    Packets{"SixtyFourPackets", 64, std::vector<size_t>(64, 62)},
-                    Packets{"HighSpeedChip", 512, {510, 510, 100}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Transfers, PacketStripping,
+                         testing::Values(Packets{"Empty", 64, {}}, Packets{"StatusOnly", 64, {0}},
+                                         Packets{"OneByte", 64, {1}}, Packets{"OneFullPacket", 64, {62}},
+                                         Packets{"FullThenShort", 64, {62, 62, 8}},
+                                         Packets{"FullThenStatusOnly", 64, {62, 62, 0}},
+                                         Packets{"SixtyFourPackets", 64, std::vector<size_t>(64, 62)},
+                                         Packets{"HighSpeedChip", 512, {510, 510, 100}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PacketStripping, TruncatedStatusGivesNoBytes)
 {

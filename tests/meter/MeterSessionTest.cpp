@@ -1,7 +1,7 @@
 // The meter session on virtual time through the simulated meter: what goes on
 // the line and when, what comes back, and a meter that goes away.
-#include "MeterList.h"
 #include "MeterSession.h"
+#include "MeterList.h"
 #include "SimFixture.h"
 #include "VirtualClock.h"
 
@@ -103,8 +103,11 @@ TEST_F(MeterSessionTest, ConnectingSetsUpTheLineAndGreetsPaced)
     for (const auto& c : sim::Calls())
         names.push_back(c.fn);
     const std::vector<std::string> expected = {
-        "FT_OpenEx", "FT_SetBaudRate", "FT_SetDataCharacteristics", "FT_SetFlowControl", "FT_SetDtr",
-        "FT_SetRts", "FT_SetTimeouts", "FT_Write", "FT_Write", "FT_Write", "FT_Write", "FT_Write", "FT_Write"};
+        "FT_OpenEx",         "FT_SetBaudRate", "FT_SetDataCharacteristics",
+        "FT_SetFlowControl", "FT_SetDtr",      "FT_SetRts",
+        "FT_SetTimeouts",    "FT_Write",       "FT_Write",
+        "FT_Write",          "FT_Write",       "FT_Write",
+        "FT_Write"};
     EXPECT_EQ(names, expected);
     const auto calls = sim::Calls();
     EXPECT_EQ(calls[0].data, "QP000001");
@@ -313,14 +316,13 @@ TEST_P(SetupFailureTest, TheSetupIsChecked)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Calls, SetupFailureTest,
-    ::testing::Values(SetupFailure{"FT_SetBaudRate", FT_IO_ERROR, true},
-                      SetupFailure{"FT_SetDtr", FT_DEVICE_NOT_FOUND, true},
-                      SetupFailure{"FT_SetTimeouts", FT_INVALID_HANDLE, true},
-                      SetupFailure{"FT_SetBaudRate", FT_INVALID_BAUD_RATE, false},
-                      SetupFailure{"FT_SetFlowControl", FT_INVALID_PARAMETER, false},
-                      SetupFailure{"FT_SetRts", FT_NOT_SUPPORTED, false}));
+INSTANTIATE_TEST_SUITE_P(Calls, SetupFailureTest,
+                         ::testing::Values(SetupFailure{"FT_SetBaudRate", FT_IO_ERROR, true},
+                                           SetupFailure{"FT_SetDtr", FT_DEVICE_NOT_FOUND, true},
+                                           SetupFailure{"FT_SetTimeouts", FT_INVALID_HANDLE, true},
+                                           SetupFailure{"FT_SetBaudRate", FT_INVALID_BAUD_RATE, false},
+                                           SetupFailure{"FT_SetFlowControl", FT_INVALID_PARAMETER, false},
+                                           SetupFailure{"FT_SetRts", FT_NOT_SUPPORTED, false}));
 
 TEST_F(MeterSessionTest, ClosingWhileLostStopsLookingAndClosesOnce)
 {

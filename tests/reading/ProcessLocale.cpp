@@ -12,7 +12,8 @@ namespace {
 
 class ProcessLocale : public testing::Environment {
 public:
-    void SetUp() override {
+    void SetUp() override
+    {
         std::setlocale(LC_ALL, "");
         try {
             std::locale::global(std::locale(""));
@@ -25,9 +26,11 @@ public:
 [[maybe_unused]] testing::Environment* const kProcessLocale =
     testing::AddGlobalTestEnvironment(new ProcessLocale);
 
-TEST(ProcessLocale, CommaRunReallyUsesACommaLocale) {
+TEST(ProcessLocale, CommaRunReallyUsesACommaLocale)
+{
     const char* all = std::getenv("LC_ALL");
-    if (all == nullptr || std::strncmp(all, "de_DE", 5) != 0) GTEST_SKIP() << "not the comma run";
+    if (all == nullptr || std::strncmp(all, "de_DE", 5) != 0)
+        GTEST_SKIP() << "not the comma run";
     EXPECT_STREQ(std::localeconv()->decimal_point, ",");
 }
 

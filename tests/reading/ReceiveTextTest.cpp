@@ -26,7 +26,8 @@ struct TicksCase {
 
 class Ticks : public testing::TestWithParam<TicksCase> {};
 
-TEST_P(Ticks, TakeOneLinePerTick) {
+TEST_P(Ticks, TakeOneLinePerTick)
+{
     const TicksCase& c = GetParam();
     ASSERT_EQ(c.reads.size(), c.lines.size());
     std::string receiveText;
@@ -43,16 +44,16 @@ INSTANTIATE_TEST_SUITE_P(
     ReceiveText, Ticks,
     testing::Values(
         TicksCase{"SplitOverTwoReads", {"pH: 7", ".02\r"}, {kNone, "pH: 7.02"}, ""},
-        TicksCase{"TwoLinesInOneRead", {"pH: 7.02\rpH: 7.03\r", "", ""},
-                  {"pH: 7.02", "pH: 7.03", kNone}, ""},
-        TicksCase{"LineFeedAfterCrStartsNextLine", {"pH: 7.02\r\npH: 7.03\r\n", ""},
-                  {"pH: 7.02", "\npH: 7.03"}, "\n"},
+        TicksCase{"TwoLinesInOneRead", {"pH: 7.02\rpH: 7.03\r", "", ""}, {"pH: 7.02", "pH: 7.03", kNone}, ""},
+        TicksCase{"LineFeedAfterCrStartsNextLine",
+                  {"pH: 7.02\r\npH: 7.03\r\n", ""},
+                  {"pH: 7.02", "\npH: 7.03"},
+                  "\n"},
         TicksCase{"LineFeedAloneEndsNothing", {"a\nb\n"}, {kNone}, "a\nb\n"},
         TicksCase{"AnyByteKept", {"\0a\x7f\xff\x80\t\r"s}, {"\0a\x7f\xff\x80\t"s}, ""},
         TicksCase{"EmptyLines", {"\r\r", "", ""}, {"", "", kNone}, ""},
         TicksCase{"NoCrStaysPending", {"pH: 7.02", "", "\r"}, {kNone, kNone, "pH: 7.02"}, ""},
-        TicksCase{"BacklogDrainsBehindNewReads", {"a\rb\r", "c\r", "d", ""},
-                  {"a", "b", "c", kNone}, "d"},
+        TicksCase{"BacklogDrainsBehindNewReads", {"a\rb\r", "c\r", "d", ""}, {"a", "b", "c", kNone}, "d"},
         TicksCase{"NothingReadPendingLineTaken", {"", "x\ry"}, {kNone, "x"}, "y"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -66,7 +67,8 @@ struct BoundCase {
 
 class Bound : public testing::TestWithParam<BoundCase> {};
 
-TEST_P(Bound, DropsOldestTextAtALineBoundary) {
+TEST_P(Bound, DropsOldestTextAtALineBoundary)
+{
     const BoundCase& c = GetParam();
     std::string receiveText = c.before;
     AppendReceived(receiveText, c.bytes, c.limit);
@@ -75,19 +77,18 @@ TEST_P(Bound, DropsOldestTextAtALineBoundary) {
 
 INSTANTIATE_TEST_SUITE_P(
     ReceiveText, Bound,
-    testing::Values(
-        BoundCase{"FitsExactly", "abc", "de", 5, "abcde"},
-        BoundCase{"DropsFirstLine", "ab\rcd\r", "ef", 5, "cd\ref"},
-        BoundCase{"DropsNoMoreThanNeeded", "a\rb\rc\r", "d", 5, "b\rc\rd"},
-        BoundCase{"DropsSeveralLines", "a\rb\rc\r", "dddd", 5, "dddd"},
-        BoundCase{"CrJustBeforeTheLimit", "abc\r", "de", 2, "de"},
-        BoundCase{"NoCrDropsEverything", "abcdef", "g", 6, ""},
-        BoundCase{"CrOnlyInNewBytes", "abcdef", "g\rh", 6, "h"},
-        BoundCase{"NewBytesAloneTooLongKeepTheirTail", "x\r", "aa\rbb\rcc\rdd", 5, "cc\rdd"},
-        BoundCase{"NewBytesAloneTooLongEndingWithCr", "x", "123456\r", 5, ""},
-        BoundCase{"TailAfterLastCrTooLong", "x", "a\rbbbbbbbb", 5, ""},
-        BoundCase{"NulsCountLikeAnyByte", "\0\0\r\0"s, "\0\0"s, 3, "\0\0\0"s},
-        BoundCase{"ZeroLimit", "", "a\r", 0, ""}),
+    testing::Values(BoundCase{"FitsExactly", "abc", "de", 5, "abcde"},
+                    BoundCase{"DropsFirstLine", "ab\rcd\r", "ef", 5, "cd\ref"},
+                    BoundCase{"DropsNoMoreThanNeeded", "a\rb\rc\r", "d", 5, "b\rc\rd"},
+                    BoundCase{"DropsSeveralLines", "a\rb\rc\r", "dddd", 5, "dddd"},
+                    BoundCase{"CrJustBeforeTheLimit", "abc\r", "de", 2, "de"},
+                    BoundCase{"NoCrDropsEverything", "abcdef", "g", 6, ""},
+                    BoundCase{"CrOnlyInNewBytes", "abcdef", "g\rh", 6, "h"},
+                    BoundCase{"NewBytesAloneTooLongKeepTheirTail", "x\r", "aa\rbb\rcc\rdd", 5, "cc\rdd"},
+                    BoundCase{"NewBytesAloneTooLongEndingWithCr", "x", "123456\r", 5, ""},
+                    BoundCase{"TailAfterLastCrTooLong", "x", "a\rbbbbbbbb", 5, ""},
+                    BoundCase{"NulsCountLikeAnyByte", "\0\0\r\0"s, "\0\0"s, 3, "\0\0\0"s},
+                    BoundCase{"ZeroLimit", "", "a\r", 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Long streams at the real bound, read in chunks and consumed one line per
@@ -100,14 +101,15 @@ struct StreamCase {
 
 class LongStream : public testing::TestWithParam<StreamCase> {};
 
-TEST_P(LongStream, StaysBoundedAndAtLineBoundaries) {
+TEST_P(LongStream, StaysBoundedAndAtLineBoundaries)
+{
     const StreamCase& c = GetParam();
     std::mt19937 random(static_cast<unsigned>(c.chunk * 31 + c.lineLength));
     std::string stream(c.streamLength, '\0');
     for (std::size_t i = 0; i < stream.size(); ++i) {
         stream[i] = c.lineLength != 0 && i % c.lineLength == c.lineLength - 1
-                        ? '\r'
-                        : static_cast<char>(random() % 13 == 0 ? '\n' : 'a' + random() % 26);
+            ? '\r'
+            : static_cast<char>(random() % 13 == 0 ? '\n' : 'a' + random() % 26);
     }
     const std::size_t limit = tirevo::kReceiveTextLimit;
     std::string receiveText;
@@ -139,24 +141,25 @@ TEST_P(LongStream, StaysBoundedAndAtLineBoundaries) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ReceiveText, LongStream,
-    testing::Values(StreamCase{65536, 0, 10 << 20}, StreamCase{65536, 2, 10 << 20},
-                    StreamCase{65536, 9, 10 << 20}, StreamCase{65536, 70000, 10 << 20},
-                    StreamCase{100000, 10, 10 << 20}, StreamCase{100000, 0, 10 << 20},
-                    StreamCase{4096, 9, 10 << 20}, StreamCase{97, 0, 1 << 20},
-                    StreamCase{97, 9, 1 << 20}, StreamCase{97, 40000, 1 << 20}),
-    [](const auto& info) {
-        return "Chunk" + std::to_string(info.param.chunk) + "Line" +
-               std::to_string(info.param.lineLength);
-    });
+INSTANTIATE_TEST_SUITE_P(ReceiveText, LongStream,
+                         testing::Values(StreamCase{65536, 0, 10 << 20}, StreamCase{65536, 2, 10 << 20},
+                                         StreamCase{65536, 9, 10 << 20}, StreamCase{65536, 70000, 10 << 20},
+                                         StreamCase{100000, 10, 10 << 20}, StreamCase{100000, 0, 10 << 20},
+                                         StreamCase{4096, 9, 10 << 20}, StreamCase{97, 0, 1 << 20},
+                                         StreamCase{97, 9, 1 << 20}, StreamCase{97, 40000, 1 << 20}),
+                         [](const auto& info) {
+                             return "Chunk" + std::to_string(info.param.chunk) + "Line" +
+                                 std::to_string(info.param.lineLength);
+                         });
 
 // Dropping thousands of short lines per read must not cost a move of the
 // whole text per line: 10 MB of two-byte lines take milliseconds when the
 // cost is linear and tens of seconds when it is not.
-TEST(ReceiveText, ShortLinesAtTheBoundCostLinearTime) {
+TEST(ReceiveText, ShortLinesAtTheBoundCostLinearTime)
+{
     std::string chunk;
-    for (std::size_t i = 0; i < tirevo::kReceiveTextLimit / 2; ++i) chunk += "7\r";
+    for (std::size_t i = 0; i < tirevo::kReceiveTextLimit / 2; ++i)
+        chunk += "7\r";
     std::string receiveText;
     const std::clock_t start = std::clock();
     for (int read = 0; read < 160; ++read) {

@@ -25,37 +25,37 @@ struct ReadCase {
 
 class IniRead : public testing::TestWithParam<ReadCase> {};
 
-TEST_P(IniRead, FindsTheValue) {
+TEST_P(IniRead, FindsTheValue)
+{
     const ReadCase& c = GetParam();
     EXPECT_EQ(IniFile::FromText(c.text).ReadString(c.section, c.key), c.value);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, IniRead,
-    testing::Values(
-        ReadCase{"plain", "[Window]\nMFTop=280\n", "Window", "MFTop", "280"},
-        ReadCase{"case", "[wINDOW]\nmftop=280\n", "Window", "MFTop", "280"},
-        ReadCase{"blanks", " \t[ Window ]\t\n \tMFTop \t= \t280 \t\n", "Window", "MFTop", "280"},
-        ReadCase{"crlf", "[Window]\r\nMFTop=280\r\n", "Window", "MFTop", "280"},
-        ReadCase{"noFinalLineEnd", "[Window]\nMFTop=280", "Window", "MFTop", "280"},
-        ReadCase{"empty", "[Window]\nMFTop=\n", "Window", "MFTop", ""},
-        ReadCase{"equalsInValue", "[S]\nk==a=b\n", "S", "k", "=a=b"},
-        ReadCase{"quoted", "[S]\nk=\" ; \"\n", "S", "k", " ; "},
-        ReadCase{"singleQuoted", "[S]\nk='x'\n", "S", "k", "x"},
-        ReadCase{"unmatchedQuote", "[S]\nk=\"x\n", "S", "k", "\"x"},
-        ReadCase{"firstKeyWins", "[S]\nk=1\nK=2\n", "S", "k", "1"},
-        ReadCase{"firstSectionWins", "[S]\nk=1\n[s]\nk=2\n", "S", "k", "1"},
-        ReadCase{"onlyFirstSectionRead", "[S]\na=1\n[S]\nk=2\n", "S", "k", std::nullopt},
-        ReadCase{"comment", "[S]\n ;k=1\nk=2\n", "S", "k", "2"},
-        ReadCase{"otherSection", "[S]\nk=1\n[T]\n", "T", "k", std::nullopt},
-        ReadCase{"beforeAnySection", "k=1\n[S]\n", "S", "k", std::nullopt},
-        ReadCase{"headerWithoutBracket", "[S]\n[T\nk=1\n", "S", "k", std::nullopt},
-        ReadCase{"headerWithComment", "[S] ; options\nk=1\n", "S", "k", "1"},
-        ReadCase{"lineWithoutEquals", "[S]\nk\nk=1\n", "S", "k", "1"},
-        ReadCase{"nulBytes", "[S]\n\0x=\0\nk=a\0b\n"s, "S", "k", "a\0b"s},
-        ReadCase{"longValueCut", "[S]\nk=" + std::string(5000, 'v') + "\n", "S", "k",
-                 std::string(IniFile::kMaxValueLength, 'v')},
-        ReadCase{"noFile", "", "S", "k", std::nullopt}),
+    testing::Values(ReadCase{"plain", "[Window]\nMFTop=280\n", "Window", "MFTop", "280"},
+                    ReadCase{"case", "[wINDOW]\nmftop=280\n", "Window", "MFTop", "280"},
+                    ReadCase{"blanks", " \t[ Window ]\t\n \tMFTop \t= \t280 \t\n", "Window", "MFTop", "280"},
+                    ReadCase{"crlf", "[Window]\r\nMFTop=280\r\n", "Window", "MFTop", "280"},
+                    ReadCase{"noFinalLineEnd", "[Window]\nMFTop=280", "Window", "MFTop", "280"},
+                    ReadCase{"empty", "[Window]\nMFTop=\n", "Window", "MFTop", ""},
+                    ReadCase{"equalsInValue", "[S]\nk==a=b\n", "S", "k", "=a=b"},
+                    ReadCase{"quoted", "[S]\nk=\" ; \"\n", "S", "k", " ; "},
+                    ReadCase{"singleQuoted", "[S]\nk='x'\n", "S", "k", "x"},
+                    ReadCase{"unmatchedQuote", "[S]\nk=\"x\n", "S", "k", "\"x"},
+                    ReadCase{"firstKeyWins", "[S]\nk=1\nK=2\n", "S", "k", "1"},
+                    ReadCase{"firstSectionWins", "[S]\nk=1\n[s]\nk=2\n", "S", "k", "1"},
+                    ReadCase{"onlyFirstSectionRead", "[S]\na=1\n[S]\nk=2\n", "S", "k", std::nullopt},
+                    ReadCase{"comment", "[S]\n ;k=1\nk=2\n", "S", "k", "2"},
+                    ReadCase{"otherSection", "[S]\nk=1\n[T]\n", "T", "k", std::nullopt},
+                    ReadCase{"beforeAnySection", "k=1\n[S]\n", "S", "k", std::nullopt},
+                    ReadCase{"headerWithoutBracket", "[S]\n[T\nk=1\n", "S", "k", std::nullopt},
+                    ReadCase{"headerWithComment", "[S] ; options\nk=1\n", "S", "k", "1"},
+                    ReadCase{"lineWithoutEquals", "[S]\nk\nk=1\n", "S", "k", "1"},
+                    ReadCase{"nulBytes", "[S]\n\0x=\0\nk=a\0b\n"s, "S", "k", "a\0b"s},
+                    ReadCase{"longValueCut", "[S]\nk=" + std::string(5000, 'v') + "\n", "S", "k",
+                             std::string(IniFile::kMaxValueLength, 'v')},
+                    ReadCase{"noFile", "", "S", "k", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct WriteCase {
@@ -69,7 +69,8 @@ struct WriteCase {
 
 class IniWrite : public testing::TestWithParam<WriteCase> {};
 
-TEST_P(IniWrite, ChangesOnlyItsLine) {
+TEST_P(IniWrite, ChangesOnlyItsLine)
+{
     const WriteCase& c = GetParam();
     IniFile ini = IniFile::FromText(c.before);
     ASSERT_TRUE(ini.WriteString(c.section, c.key, c.value));
@@ -87,8 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"afterLastKey", "[W]\na=1\n; note\n\n[X]\n", "W", "k", "3",
                   "[W]\na=1\nk=3\n; note\n\n[X]\n"},
         WriteCase{"afterHeader", "[W]\n\n[X]\n", "W", "k", "3", "[W]\nk=3\n\n[X]\n"},
-        WriteCase{"firstOfRepeatedSections", "[W]\n[W]\na=1\n", "W", "k", "3",
-                  "[W]\nk=3\n[W]\na=1\n"},
+        WriteCase{"firstOfRepeatedSections", "[W]\n[W]\na=1\n", "W", "k", "3", "[W]\nk=3\n[W]\na=1\n"},
         WriteCase{"endOfUnendedFile", "[W]\r\na=1", "W", "k", "3", "[W]\r\na=1\r\nk=3\r\n"},
         // The last "\r" was the unended line's end; the one before it is the
         // value's and must stay there.
@@ -100,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "\0[S]\xFF\nk=1\n\xC3\xA4=\0\n[S]\nk=2\n"s}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(IniWrite, RefusesWhatCannotBeOneLine) {
+TEST(IniWrite, RefusesWhatCannotBeOneLine)
+{
     const std::string text = "[S]\nk=1\n";
     IniFile ini = IniFile::FromText(text);
     for (const auto& [section, key, value] :
@@ -124,7 +125,8 @@ struct BlankNameCase {
 
 class IniBlankNames : public testing::TestWithParam<BlankNameCase> {};
 
-TEST_P(IniBlankNames, WriteThenReadUnderTheSameNames) {
+TEST_P(IniBlankNames, WriteThenReadUnderTheSameNames)
+{
     const BlankNameCase& c = GetParam();
     IniFile ini = IniFile::FromText(c.before);
     ASSERT_TRUE(ini.WriteString(c.section, c.key, "1"));
@@ -133,21 +135,22 @@ TEST_P(IniBlankNames, WriteThenReadUnderTheSameNames) {
     EXPECT_EQ(ini.ReadString(c.section, c.key), "2");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lookup, IniBlankNames,
-    testing::Values(
-        BlankNameCase{"keyTrailingBlank", "[S]\n", "S", "k ", "[S]\nk=2\n"},
-        BlankNameCase{"keyLeadingTab", "[S]\nk=0\n", "S", "\tk", "[S]\nk=2\n"},
-        BlankNameCase{"sectionBlanks", "[S]\n", " S\t", "k", "[S]\nk=2\n"},
-        BlankNameCase{"newSectionBlanks", "", " T ", "k", "[T]\nk=2\n"},
-        BlankNameCase{"blankSection", "[]\n", "  ", "k", "[]\nk=2\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lookup, IniBlankNames,
+                         testing::Values(BlankNameCase{"keyTrailingBlank", "[S]\n", "S", "k ", "[S]\nk=2\n"},
+                                         BlankNameCase{"keyLeadingTab", "[S]\nk=0\n", "S", "\tk",
+                                                       "[S]\nk=2\n"},
+                                         BlankNameCase{"sectionBlanks", "[S]\n", " S\t", "k", "[S]\nk=2\n"},
+                                         BlankNameCase{"newSectionBlanks", "", " T ", "k", "[T]\nk=2\n"},
+                                         BlankNameCase{"blankSection", "[]\n", "  ", "k", "[]\nk=2\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // One read and one write over a large file must stay linear: a quadratic
 // pass over 100,000 sections would not finish within the test's time.
-TEST(IniScale, ManySectionsAndLongLines) {
+TEST(IniScale, ManySectionsAndLongLines)
+{
     std::string text;
-    for (int i = 0; i < 100000; ++i) text += "[S" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+    for (int i = 0; i < 100000; ++i)
+        text += "[S" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
     text += "[Long]\nk=" + std::string(10'000'000, '\0') + "\n";
     IniFile ini = IniFile::FromText(text);
     EXPECT_EQ(ini.ReadString("s99999", "K"), "99999");
@@ -159,7 +162,8 @@ TEST(IniScale, ManySectionsAndLongLines) {
     EXPECT_EQ(ini.ReadString("New", "k"), "y");
 }
 
-TEST(IniDisk, SavesAndLoadsEveryByte) {
+TEST(IniDisk, SavesAndLoadsEveryByte)
+{
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string path = QDir(dir.path()).filePath("t.INI").toStdString();
@@ -169,7 +173,8 @@ TEST(IniDisk, SavesAndLoadsEveryByte) {
     EXPECT_EQ(missing.ToText(), "");
 
     std::string text = "[S]\r\nk=1\r\n";
-    for (int b = 0; b < 256; ++b) text += static_cast<char>(b);
+    for (int b = 0; b < 256; ++b)
+        text += static_cast<char>(b);
     IniFile ini = IniFile::FromText(text);
     ASSERT_TRUE(ini.Save(path));
     IniFile loaded;
@@ -179,7 +184,8 @@ TEST(IniDisk, SavesAndLoadsEveryByte) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
-TEST(IniDisk, FailsWithoutHarm) {
+TEST(IniDisk, FailsWithoutHarm)
+{
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString root = dir.path();

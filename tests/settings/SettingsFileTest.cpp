@@ -1,5 +1,5 @@
-#include "NumberText.h"
 #include "SettingsFile.h"
+#include "NumberText.h"
 
 #include <gtest/gtest.h>
 
@@ -21,17 +21,17 @@ const bool kUserLocale = std::setlocale(LC_ALL, "") != nullptr;
 class TempFolder : public testing::Test {
 public:
     void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-    std::string PathOf(const char* name) const {
-        return QDir(dir_.path()).filePath(name).toStdString();
-    }
-    std::string WriteFile(const std::string& text) const {
+    std::string PathOf(const char* name) const { return QDir(dir_.path()).filePath(name).toStdString(); }
+    std::string WriteFile(const std::string& text) const
+    {
         const std::string path = PathOf("tirevo.INI");
         QFile file(QString::fromStdString(path));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text.data(), static_cast<qint64>(text.size()));
         return path;
     }
-    static std::string ReadFile(const std::string& path) {
+    static std::string ReadFile(const std::string& path)
+    {
         QFile file(QString::fromStdString(path));
         EXPECT_TRUE(file.open(QIODevice::ReadOnly));
         return file.readAll().toStdString();
@@ -41,7 +41,8 @@ private:
     QTemporaryDir dir_;
 };
 
-void ExpectSettings(const TSettings& actual, const TSettings& expected) {
+void ExpectSettings(const TSettings& actual, const TSettings& expected)
+{
     EXPECT_EQ(actual.top, expected.top);
     EXPECT_EQ(actual.left, expected.left);
     EXPECT_EQ(actual.ph1, expected.ph1);
@@ -62,7 +63,8 @@ struct LoadCase {
 
 class Load : public TempFolder, public testing::WithParamInterface<LoadCase> {};
 
-TEST_P(Load, ReadsInOrder) {
+TEST_P(Load, ReadsInOrder)
+{
     const LoadCase& c = GetParam();
     const SettingsLoadResult result = LoadSettings(WriteFile(c.text), c.decimalSeparator);
     ExpectSettings(result.settings, c.expected);
@@ -90,20 +92,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Separators, Load,
-    testing::Values(
-        LoadCase{"code9", System("Separator=#9"), '.', {.Separator = '\t'}, {}},
-        LoadCase{"code59", System("Separator=#59"), '.', {.Separator = ';'}, {}},
-        LoadCase{"semicolon", System("Separator=;"), '.', {.Separator = ';'}, {}},
-        LoadCase{"firstCharacter", System("Separator=,x"), '.', {.Separator = ','}, {}},
-        LoadCase{"quotedSpace", System("Separator=\" \""), '.', {.Separator = ' '}, {}},
-        LoadCase{"modulo", System("Separator=#300"), '.', {.Separator = ','}, {}},
-        LoadCase{"minusOne", System("Separator=#-1"), '.', {.Separator = '\xFF'}, {}},
-        LoadCase{"hexCode", System("Separator=#$3B"), '.', {.Separator = ';'}, {}},
-        LoadCase{"empty", System("Separator="), '.', {.Separator = '\t'}, {}},
-        LoadCase{"hashOnly", System("Interval=7\nSeparator=#"), '.', {.interval = 7, .Separator = '\0'},
-                 "'' is not a valid integer value"},
-        LoadCase{"hashAbc", System("UseTimeStamp=0\nSeparator=#abc"), '.',
-                 {.UseTimeStamp = false, .Separator = '\0'}, "'abc' is not a valid integer value"}),
+    testing::Values(LoadCase{"code9", System("Separator=#9"), '.', {.Separator = '\t'}, {}},
+                    LoadCase{"code59", System("Separator=#59"), '.', {.Separator = ';'}, {}},
+                    LoadCase{"semicolon", System("Separator=;"), '.', {.Separator = ';'}, {}},
+                    LoadCase{"firstCharacter", System("Separator=,x"), '.', {.Separator = ','}, {}},
+                    LoadCase{"quotedSpace", System("Separator=\" \""), '.', {.Separator = ' '}, {}},
+                    LoadCase{"modulo", System("Separator=#300"), '.', {.Separator = ','}, {}},
+                    LoadCase{"minusOne", System("Separator=#-1"), '.', {.Separator = '\xFF'}, {}},
+                    LoadCase{"hexCode", System("Separator=#$3B"), '.', {.Separator = ';'}, {}},
+                    LoadCase{"empty", System("Separator="), '.', {.Separator = '\t'}, {}},
+                    LoadCase{"hashOnly",
+                             System("Interval=7\nSeparator=#"),
+                             '.',
+                             {.interval = 7, .Separator = '\0'},
+                             "'' is not a valid integer value"},
+                    LoadCase{"hashAbc",
+                             System("UseTimeStamp=0\nSeparator=#abc"),
+                             '.',
+                             {.UseTimeStamp = false, .Separator = '\0'},
+                             "'abc' is not a valid integer value"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -115,19 +122,26 @@ INSTANTIATE_TEST_SUITE_P(
         // Loading stops at the overflow: MFTop was read, ph2 and the rest keep
         // their defaults, the separator is code 0.
         LoadCase{"overflowPh1",
-                 "[Window]\nMFTop=1\n[Calibration]\nph1=1E400\nph2=5\n" + System("Interval=5"), '.',
-                 {.top = 1, .Separator = '\0'}, "Floating point overflow"},
-        LoadCase{"overflowPh2", "[Calibration]\nph1=3\nph2=-1e400\n" + System("Separator=;"), '.',
-                 {.ph1 = 3, .Separator = '\0'}, "Floating point overflow"}),
+                 "[Window]\nMFTop=1\n[Calibration]\nph1=1E400\nph2=5\n" + System("Interval=5"),
+                 '.',
+                 {.top = 1, .Separator = '\0'},
+                 "Floating point overflow"},
+        LoadCase{"overflowPh2",
+                 "[Calibration]\nph1=3\nph2=-1e400\n" + System("Separator=;"),
+                 '.',
+                 {.ph1 = 3, .Separator = '\0'},
+                 "Floating point overflow"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TempFolder, MissingFileGivesDefaults) {
+TEST_F(TempFolder, MissingFileGivesDefaults)
+{
     const SettingsLoadResult result = LoadSettings(PathOf("none.INI"), '.');
     ExpectSettings(result.settings, TSettings{});
     EXPECT_FALSE(result.error);
 }
 
-TEST_F(TempFolder, CalibrationPointInTheUserLocale) {
+TEST_F(TempFolder, CalibrationPointInTheUserLocale)
+{
     ASSERT_TRUE(kUserLocale);
     const char separator = *std::localeconv()->decimal_point;
     const std::string text = "[Calibration]\nph1=" + tirevo::NumberDisplayText(9.18, separator) + "\n";
@@ -142,7 +156,8 @@ struct SaveCase {
 
 class Save : public TempFolder, public testing::WithParamInterface<SaveCase> {};
 
-TEST_P(Save, WritesOnlyThePosition) {
+TEST_P(Save, WritesOnlyThePosition)
+{
     const SaveCase& c = GetParam();
     const std::string path = c.before ? WriteFile(*c.before) : PathOf("tirevo.INI");
     EXPECT_EQ(SaveWindowPosition(path, 280, -874), std::nullopt);
@@ -154,46 +169,47 @@ TEST_P(Save, WritesOnlyThePosition) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, Save,
-    testing::Values(
-        SaveCase{"noFile", std::nullopt, "[Window]\nMFTop=280\nMFLeft=-874\n"},
-        SaveCase{"emptyFile", "", "[Window]\nMFTop=280\nMFLeft=-874\n"},
-        SaveCase{"keepsEverythingElse",
-                 "; tirevo\r\n[Calibration]\r\nph1 = 4.00 ; buffer\r\n\r\n[window]\r\n"
-                 "MFLeft=10\r\nExtra=x\r\nmftop = 20\r\n\r\n[System]\r\nSeparator=#59\r\njunk",
-                 "; tirevo\r\n[Calibration]\r\nph1 = 4.00 ; buffer\r\n\r\n[window]\r\n"
-                 "MFLeft=-874\r\nExtra=x\r\nmftop=280\r\n\r\n[System]\r\nSeparator=#59\r\njunk"},
-        SaveCase{"addsToSection", "[Window]\r\nOther=1\r\n\r\n[System]\r\n",
-                 "[Window]\r\nOther=1\r\nMFTop=280\r\nMFLeft=-874\r\n\r\n[System]\r\n"},
-        SaveCase{"addsSection", "[System]\nInterval=500",
-                 "[System]\nInterval=500\n[Window]\nMFTop=280\nMFLeft=-874\n"}),
+    testing::Values(SaveCase{"noFile", std::nullopt, "[Window]\nMFTop=280\nMFLeft=-874\n"},
+                    SaveCase{"emptyFile", "", "[Window]\nMFTop=280\nMFLeft=-874\n"},
+                    SaveCase{"keepsEverythingElse",
+                             "; tirevo\r\n[Calibration]\r\nph1 = 4.00 ; buffer\r\n\r\n[window]\r\n"
+                             "MFLeft=10\r\nExtra=x\r\nmftop = 20\r\n\r\n[System]\r\nSeparator=#59\r\njunk",
+                             "; tirevo\r\n[Calibration]\r\nph1 = 4.00 ; buffer\r\n\r\n[window]\r\n"
+                             "MFLeft=-874\r\nExtra=x\r\nmftop=280\r\n\r\n[System]\r\nSeparator=#59\r\njunk"},
+                    SaveCase{"addsToSection", "[Window]\r\nOther=1\r\n\r\n[System]\r\n",
+                             "[Window]\r\nOther=1\r\nMFTop=280\r\nMFLeft=-874\r\n\r\n[System]\r\n"},
+                    SaveCase{"addsSection", "[System]\nInterval=500",
+                             "[System]\nInterval=500\n[Window]\nMFTop=280\nMFLeft=-874\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class SaveFails : public TempFolder,
                   public testing::WithParamInterface<std::function<std::string(TempFolder&)>> {};
 
-TEST_P(SaveFails, ReportsThePath) {
+TEST_P(SaveFails, ReportsThePath)
+{
     const std::string path = GetParam()(*this);
-    if (path.empty()) GTEST_SKIP() << "permissions do not bind this user";
+    if (path.empty())
+        GTEST_SKIP() << "permissions do not bind this user";
     EXPECT_EQ(SaveWindowPosition(path, 1, 2), "Unable to write to " + path);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Folders, SaveFails,
-    testing::Values(
-        [](TempFolder& t) { return t.PathOf("missing/tirevo.INI"); },
-        [](TempFolder& t) { return t.WriteFile("[S]\n") + "/tirevo.INI"; },
-        [](TempFolder& t) {
-            QDir().mkpath(QString::fromStdString(t.PathOf("dir.INI")));
-            return t.PathOf("dir.INI");
-        },
-        [](TempFolder& t) {
-            if (geteuid() == 0) return std::string();
-            const std::string folder = t.PathOf("readonly");
-            QDir().mkpath(QString::fromStdString(folder));
-            QFile::setPermissions(QString::fromStdString(folder),
-                                  QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-            return folder + "/tirevo.INI";
-        }));
+INSTANTIATE_TEST_SUITE_P(Folders, SaveFails,
+                         testing::Values([](TempFolder& t) { return t.PathOf("missing/tirevo.INI"); },
+                                         [](TempFolder& t) { return t.WriteFile("[S]\n") + "/tirevo.INI"; },
+                                         [](TempFolder& t) {
+                                             QDir().mkpath(QString::fromStdString(t.PathOf("dir.INI")));
+                                             return t.PathOf("dir.INI");
+                                         },
+                                         [](TempFolder& t) {
+                                             if (geteuid() == 0)
+                                                 return std::string();
+                                             const std::string folder = t.PathOf("readonly");
+                                             QDir().mkpath(QString::fromStdString(folder));
+                                             QFile::setPermissions(QString::fromStdString(folder),
+                                                                   QFileDevice::ReadOwner |
+                                                                       QFileDevice::ExeOwner);
+                                             return folder + "/tirevo.INI";
+                                         }));
 
 struct PathCase {
     std::string program;
@@ -202,16 +218,15 @@ struct PathCase {
 
 class IniPath : public testing::TestWithParam<PathCase> {};
 
-TEST_P(IniPath, ReplacesTheExtension) {
-    EXPECT_EQ(IniPathForProgram(GetParam().program), GetParam().ini);
-}
+TEST_P(IniPath, ReplacesTheExtension) { EXPECT_EQ(IniPathForProgram(GetParam().program), GetParam().ini); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, IniPath,
-    testing::Values(PathCase{"/opt/q/x.exe", "/opt/q/x.INI"}, PathCase{"tirevo", "tirevo.INI"},
-                    PathCase{"/usr/bin/tirevo", "/usr/bin/tirevo.INI"},
-                    PathCase{"/opt/app.d/tirevo", "/opt/app.d/tirevo.INI"},
-                    PathCase{"/opt/a.b/x.tar.gz", "/opt/a.b/x.tar.INI"},
-                    PathCase{"/opt/x.", "/opt/x.INI"}, PathCase{"/opt/.hidden", "/opt/.hidden.INI"}));
+INSTANTIATE_TEST_SUITE_P(Names, IniPath,
+                         testing::Values(PathCase{"/opt/q/x.exe", "/opt/q/x.INI"},
+                                         PathCase{"tirevo", "tirevo.INI"},
+                                         PathCase{"/usr/bin/tirevo", "/usr/bin/tirevo.INI"},
+                                         PathCase{"/opt/app.d/tirevo", "/opt/app.d/tirevo.INI"},
+                                         PathCase{"/opt/a.b/x.tar.gz", "/opt/a.b/x.tar.INI"},
+                                         PathCase{"/opt/x.", "/opt/x.INI"},
+                                         PathCase{"/opt/.hidden", "/opt/.hidden.INI"}));
 
 }  // namespace

@@ -1,20 +1,20 @@
 // Where the settings file is chosen, with real folders and file modes. Each
 // choice runs in a child process without root's capabilities, so the modes
 // count as they do for the ordinary user who starts an installed program.
+#include "SettingsLocation.h"
 #include "FileOverride.h"
 #include "SettingsFile.h"
-#include "SettingsLocation.h"
 
 #include <gtest/gtest.h>
 
-#include <pwd.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <pwd.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace tirevo;
 
@@ -28,9 +28,11 @@ constexpr const char* kChildFailed = "child failed";
 
 // Runs work in a forked child that has given up every capability, and returns
 // what work returned (kChildFailed when the child did not finish).
-std::string InChildAsUser(const std::function<std::string()>& work) {
+std::string InChildAsUser(const std::function<std::string()>& work)
+{
     int fds[2];
-    if (::pipe(fds) != 0) return kChildFailed;
+    if (::pipe(fds) != 0)
+        return kChildFailed;
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
@@ -53,23 +55,27 @@ std::string InChildAsUser(const std::function<std::string()>& work) {
     return out;
 }
 
-std::string ReadAll(const fs::path& path) {
+std::string ReadAll(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-void WriteAll(const fs::path& path, const std::string& text) {
+void WriteAll(const fs::path& path, const std::string& text)
+{
     std::ofstream(path, std::ios::binary) << text;
 }
 
-mode_t ModeOf(const fs::path& path) {
+mode_t ModeOf(const fs::path& path)
+{
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
-ino_t InodeOf(const fs::path& path) {
+ino_t InodeOf(const fs::path& path)
+{
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
 }
@@ -77,13 +83,16 @@ ino_t InodeOf(const fs::path& path) {
 // A scratch folder per test; modes are opened up again before it goes.
 class ScratchFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         std::string pattern = (fs::temp_directory_path() / "tirevo-location-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
     }
-    void TearDown() override {
-        for (const auto& entry : fs::recursive_directory_iterator(root_)) ::chmod(entry.path().c_str(), 0700);
+    void TearDown() override
+    {
+        for (const auto& entry : fs::recursive_directory_iterator(root_))
+            ::chmod(entry.path().c_str(), 0700);
         fs::remove_all(root_);
     }
     fs::path root_;
@@ -108,7 +117,8 @@ std::ostream& operator<<(std::ostream& out, const LocationCase& c) { return out 
 
 class ChooseSettingsFileTest : public ScratchFolder, public ::testing::WithParamInterface<LocationCase> {};
 
-TEST_P(ChooseSettingsFileTest, ChoosesAndPreparesTheFile) {
+TEST_P(ChooseSettingsFileTest, ChoosesAndPreparesTheFile)
+{
     const LocationCase& c = GetParam();
     const fs::path programFolder = root_ / (c.folder == Folder::CannotExist ? "plain-file/bin" : "bin");
     const fs::path program = programFolder / "tirevo";
@@ -120,10 +130,11 @@ TEST_P(ChooseSettingsFileTest, ChoosesAndPreparesTheFile) {
         WriteAll(root_ / "plain-file", "not a folder");
     } else {
         fs::create_directories(programFolder);
-        if (c.beside != Beside::None) WriteAll(beside, kSharedDefaults);
-        const mode_t fileMode = c.beside == Beside::ReadWrite  ? 0644
-                                : c.beside == Beside::ReadOnly ? 0444
-                                                               : 0200;
+        if (c.beside != Beside::None)
+            WriteAll(beside, kSharedDefaults);
+        const mode_t fileMode = c.beside == Beside::ReadWrite ? 0644
+            : c.beside == Beside::ReadOnly                    ? 0444
+                                                              : 0200;
         if (c.beside != Beside::None) {
             ASSERT_EQ(::chmod(beside.c_str(), fileMode), 0);
         }
@@ -208,7 +219,8 @@ std::ostream& operator<<(std::ostream& out, const ConfigHomeCase& c) { return ou
 
 class PerUserSettingsFileTest : public ::testing::TestWithParam<ConfigHomeCase> {};
 
-TEST_P(PerUserSettingsFileTest, FollowsTheEnvironment) {
+TEST_P(PerUserSettingsFileTest, FollowsTheEnvironment)
+{
     const ConfigHomeCase& c = GetParam();
     const std::string result = InChildAsUser([&] {
         auto set = [](const char* name, const char* value) {
@@ -251,7 +263,8 @@ std::ostream& operator<<(std::ostream& out, const SaveCase& c) { return out << c
 
 class SaveWithoutFolderTest : public ScratchFolder, public ::testing::WithParamInterface<SaveCase> {};
 
-TEST_P(SaveWithoutFolderTest, WritesInPlaceOrRefuses) {
+TEST_P(SaveWithoutFolderTest, WritesInPlaceOrRefuses)
+{
     const SaveCase& c = GetParam();
     const fs::path folder = root_ / "bin";
     const fs::path ini = folder / "tirevo.INI";

@@ -28,9 +28,10 @@ inline bool SetFileOverride(bool on)
 {
     constexpr unsigned kOverride = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
     __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
-    if (!ReadCapabilities(data)) return false;
-    data[0].effective = on ? (data[0].effective | (data[0].permitted & kOverride))
-                           : (data[0].effective & ~kOverride);
+    if (!ReadCapabilities(data))
+        return false;
+    data[0].effective =
+        on ? (data[0].effective | (data[0].permitted & kOverride)) : (data[0].effective & ~kOverride);
     return WriteCapabilities(data);
 }
 

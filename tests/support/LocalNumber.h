@@ -5,7 +5,4 @@
 #include <QLocale>
 #include <QString>
 
-inline QString LocalNumber(QString text)
-{
-    return text.replace(QLatin1Char('.'), QLocale().decimalPoint());
-}
+inline QString LocalNumber(QString text) { return text.replace(QLatin1Char('.'), QLocale().decimalPoint()); }

@@ -22,7 +22,6 @@
 #include <unistd.h>
 #include <vector>
 
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -115,8 +114,7 @@ std::string ReadText(const fs::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-template <typename Check>
-bool WaitFor(Check check)
+template <typename Check> bool WaitFor(Check check)
 {
     const auto until = std::chrono::steady_clock::now() + kPatience;
     while (std::chrono::steady_clock::now() < until) {

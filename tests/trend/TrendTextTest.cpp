@@ -1,7 +1,7 @@
 // The figures under the chart against values worked out by hand, the line
 // that shows them, and the CSV of the points in view.
-#include "TrendSeries.h"
 #include "TrendText.h"
+#include "TrendSeries.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The trend window itself, without the module loader: log files from a
 // temporary folder, the figures of the span in view, zoom and Fit, the pH
 // axis, live points, and what it saves.
-#include "LogText.h"
+#include "TrendWindow.h"
 #include "LocalNumber.h"
+#include "LogText.h"
 #include "MessageBoxWatcher.h"
 #include "TrendSeries.h"
-#include "TrendWindow.h"
 
 #include <QFile>
 #include <QImage>

@@ -14,7 +14,7 @@ int gDevice = -1;
 double gUnpluggedAt = -1;
 // As long as the host peer in the VM stays away before it connects again.
 constexpr double kReplugAfterMs = 1500;
-}
+}  // namespace
 
 PEER_EXPORT void usbvm_sim_setup(const char* product, const char* serial)
 {
@@ -34,8 +34,8 @@ PEER_EXPORT void usbvm_sim_command(const char* line)
         double at = 0;
         size_t sent = 0;
         for (size_t i = 0; sent < pattern.size(); ++i) {
-            const size_t n = std::min(usbvm::kBurstChunks[i % usbvm::kBurstChunks.size()],
-                                      pattern.size() - sent);
+            const size_t n =
+                std::min(usbvm::kBurstChunks[i % usbvm::kBurstChunks.size()], pattern.size() - sent);
             sim::InjectRx(pattern.substr(sent, n), at);
             sent += n;
             at += usbvm::kBurstPauseMs;

@@ -155,7 +155,7 @@ bool Listed(const std::string& product, const std::string& serial, std::string& 
 {
     const FT_STATUS s = GetFTDeviceCount();
     detail = "count status " + std::to_string(s) + ", " + std::to_string(FTDeviceState.deviceCount) +
-             " converter(s)";
+        " converter(s)";
     bool found = false;
     for (DWORD i = 0; i < FTDeviceState.deviceCount; ++i) {
         std::string description = "?", number = "?";
@@ -172,8 +172,8 @@ bool Listed(const std::string& product, const std::string& serial, std::string& 
 bool Configure(std::string& detail)
 {
     FTPortSettings = TFTPortSettings{};
-    const FT_STATUS s[] = {SetFTBaudRate(), SetFTDataCharacteristics(), SetFTFlowControl(),
-                           SetFTDtr(), SetFTRts(), SetFTTimeouts(1, 100)};
+    const FT_STATUS s[] = {SetFTBaudRate(), SetFTDataCharacteristics(), SetFTFlowControl(), SetFTDtr(),
+                           SetFTRts(),      SetFTTimeouts(1, 100)};
     char text[160];
     std::snprintf(text, sizeof text,
                   "%u baud, %u bits, stop code %u, parity %u, flow %u with 0x%02x/0x%02x, DTR, RTS, "
@@ -196,20 +196,21 @@ void RoundTrip(const Peer& peer, const std::string& name)
     FT_STATUS ws = FT_OK;
     const auto t0 = Clock::now();
     const bool written = WriteCommand("PH", peer, ws);
-    const auto c = Collect([](const std::string& b) { return b.find('\r') != std::string::npos; },
-                           milliseconds(3000));
+    const auto c =
+        Collect([](const std::string& b) { return b.find('\r') != std::string::npos; }, milliseconds(3000));
     const std::string expected = "pH: 7.02\r";
     char timing[96];
     std::snprintf(timing, sizeof timing, ", %.1f ms from first byte, %d polls", MsSince(t0), c.polls);
     Check(written && c.status == FT_OK && c.bytes == expected, name,
-          "wrote PH\\r byte by byte" + std::string(written ? "" : " (write failed " + std::to_string(ws) + ")") +
-              ", got '" + Visible(c.bytes) + "'" + timing +
+          "wrote PH\\r byte by byte" +
+              std::string(written ? "" : " (write failed " + std::to_string(ws) + ")") + ", got '" +
+              Visible(c.bytes) + "'" + timing +
               (c.status != FT_OK ? ", queue status " + std::to_string(c.status) : ""));
 }
 
 bool TtyPresent(const std::string& tty)
 {
-    struct stat st{};
+    struct stat st {};
     return stat(("/sys/class/tty/" + tty).c_str(), &st) == 0;
 }
 
@@ -312,7 +313,8 @@ int main(int argc, char** argv)
         const auto extra = Collect([](const std::string&) { return false; }, milliseconds(150));
         c.bytes += extra.bytes;
         size_t firstBad = 0;
-        while (firstBad < std::min(c.bytes.size(), expected.size()) && c.bytes[firstBad] == expected[firstBad])
+        while (firstBad < std::min(c.bytes.size(), expected.size()) &&
+               c.bytes[firstBad] == expected[firstBad])
             ++firstBad;
         char info[200];
         std::snprintf(info, sizeof info,
@@ -329,8 +331,8 @@ int main(int argc, char** argv)
         const FT_STATUS stale = GetFTQueueStatus();
         const FT_STATUS again = CloseFTDevice();
         Check(closed == FT_OK && stale == FT_INVALID_HANDLE && again == FT_INVALID_HANDLE, "close",
-              "close " + std::to_string(closed) + ", closed handle's queue status " +
-                  std::to_string(stale) + ", second close " + std::to_string(again));
+              "close " + std::to_string(closed) + ", closed handle's queue status " + std::to_string(stale) +
+                  ", second close " + std::to_string(again));
         s = Open_USB_Device_By_Serial_Number(serial);
         const bool reopened = Check(s == FT_OK, "reopen by serial", "status " + std::to_string(s));
         if (reopened) {
@@ -357,12 +359,19 @@ int main(int argc, char** argv)
             return r;
         };
         double readMs = 0, writeMs = 0, setMs = 0, closeMs = 0;
-        const FT_STATUS rs = timed([] { ReadFTBuffer(1); return FTDeviceState.lastIoStatus; }, readMs);
-        const FT_STATUS wr = timed([] {
-            FTDeviceState.outputBuffer[0] = 'P';
-            WriteFTBuffer(1);
-            return FTDeviceState.lastIoStatus;
-        }, writeMs);
+        const FT_STATUS rs = timed(
+            [] {
+                ReadFTBuffer(1);
+                return FTDeviceState.lastIoStatus;
+            },
+            readMs);
+        const FT_STATUS wr = timed(
+            [] {
+                FTDeviceState.outputBuffer[0] = 'P';
+                WriteFTBuffer(1);
+                return FTDeviceState.lastIoStatus;
+            },
+            writeMs);
         const FT_STATUS bs = timed([] { return SetFTBaudRate(); }, setMs);
         std::snprintf(info, sizeof info, "read %u (%.1f ms), write %u (%.1f ms), set baud rate %u (%.1f ms)",
                       rs, readMs, wr, writeMs, bs, setMs);
