@@ -3,6 +3,10 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace tirevo {
 
 namespace {
@@ -93,17 +97,31 @@ IniFile IniFile::FromText(std::string text)
 
 bool IniFile::Load(const std::string& path)
 {
-    QFile file(QFile::decodeName(path.c_str()));
-    if (!file.exists()) {
+    // Plain system calls: the command-line program reads this file too, and
+    // Qt's file classes would cost it more memory than the whole file.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            return false;
         *this = IniFile();
         return true;
     }
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    *this = FromText(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    std::string text;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    *this = FromText(std::move(text));
     return true;
 }
 
