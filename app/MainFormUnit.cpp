@@ -189,7 +189,7 @@ void TMainForm::BuildAboutPage()
     Image1->setGeometry(0, 8, 97, 41);
     Image1->setAlignment(Qt::AlignCenter);
     Image1->setCursor(Qt::PointingHandCursor);
-    Image1->setPictureLoader([size = Image1->size()] {
+    Image1->SetPictureLoader([size = Image1->size()] {
         QFile logo(QStringLiteral(":/logo.jpg"));
         if (!logo.open(QIODevice::ReadOnly))
             return QPixmap();

@@ -52,12 +52,24 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 
 void ClickLabel::paintEvent(QPaintEvent* event)
 {
-    if (loader_) {
-        const auto loader = std::move(loader_);
-        loader_ = nullptr;
-        setPixmap(loader());
+    // The picture is made just after the frame that first shows the label:
+    // the window's first frame comes sooner, and a page that is left at once
+    // (the About page, when the only meter connects) never decodes it.
+    if (loader_ && !loadQueued_) {
+        loadQueued_ = true;
+        QMetaObject::invokeMethod(this, &ClickLabel::LoadPicture, Qt::QueuedConnection);
     }
     QLabel::paintEvent(event);
+}
+
+void ClickLabel::LoadPicture()
+{
+    loadQueued_ = false;
+    if (!loader_ || !isVisible())
+        return;
+    const auto loader = std::move(loader_);
+    loader_ = nullptr;
+    setPixmap(loader());
 }
 
 }  // namespace tirevo

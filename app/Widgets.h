@@ -28,7 +28,7 @@ public:
 
     // A picture made only when the label is first painted: most starts
     // connect at once and never show it.
-    void setPictureLoader(std::function<QPixmap()> loader) { loader_ = std::move(loader); }
+    void SetPictureLoader(std::function<QPixmap()> loader) { loader_ = std::move(loader); }
 
 signals:
     void clicked();
@@ -38,7 +38,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void LoadPicture();
+
     std::function<QPixmap()> loader_;
+    bool loadQueued_ = false;
 };
 
 }  // namespace tirevo
