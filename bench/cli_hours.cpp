@@ -11,6 +11,7 @@
 
 #include <malloc.h>
 
+#include "Measure.h"
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,8 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
+
+using namespace tirevo::bench;
 
 namespace {
 
@@ -35,21 +38,6 @@ constexpr long kHeaderLines = 7;
 {
     std::fprintf(stderr, "bench_cli_hours: %s\n", what.c_str());
     std::exit(1);
-}
-
-long StatusKb(const std::string& field)
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(field + ":", 0) == 0)
-            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
-    return -1;
-}
-
-long HeapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return static_cast<long>(info.uordblks + info.hblkhd);
 }
 
 class VirtualClock final : public tirevo::MeterClock {

@@ -34,6 +34,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Measure.h"
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -45,6 +46,7 @@
 #include <vector>
 
 using namespace tirevo;
+using namespace tirevo::bench;
 
 namespace {
 
@@ -55,67 +57,11 @@ namespace {
     std::_Exit(1);
 }
 
-double ThreadCpuUs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
-}
-
-double ProcessCpuS()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double WallUs()
-{
-    using namespace std::chrono;
-    return duration<double, std::micro>(steady_clock::now().time_since_epoch()).count();
-}
-
-// A field of /proc/self/status in kB ("VmRSS", "VmHWM").
-long StatusKb(const std::string& field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field + ":", 0) == 0)
-            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
-    return -1;
-}
-
-// Bytes the allocator has handed out and not got back.
-long HeapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return static_cast<long>(info.uordblks + info.hblkhd);
-}
-
 long FileSize(const std::string& name)
 {
     struct stat st {};
     return stat(name.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double Percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    if (v.empty())
-        return 0;
-    const auto at = static_cast<size_t>(std::ceil(p * static_cast<double>(v.size()))) - 1;
-    return v[std::min(at, v.size() - 1)];
-}
-
-double Maximum(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
 
 // A reading line as the meter sends it, drifting a little around 7.00.
 std::string ReadingLine(long second)

@@ -41,6 +41,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "Measure.h"
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -51,6 +52,7 @@
 #include <vector>
 
 using namespace tirevo;
+using namespace tirevo::bench;
 
 namespace {
 
@@ -61,50 +63,9 @@ namespace {
     std::_Exit(1);
 }
 
-double ThreadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
+double ThreadCpuMs() { return ThreadCpuUs() / 1e3; }
 
-double ProcessCpuS()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double WallMs()
-{
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-long StatusKb(const std::string& field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field + ":", 0) == 0)
-            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
-    return -1;
-}
-
-long HeapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return static_cast<long>(info.uordblks + info.hblkhd);
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double Maximum(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
+double WallMs() { return WallUs() / 1e3; }
 
 void RunEventLoopMs(int ms)
 {
