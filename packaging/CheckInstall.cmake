@@ -1,8 +1,10 @@
 cmake_policy(VERSION 3.21)
 # Installs the project into a scratch tree (DESTDIR, prefix /usr), checks that
-# it holds the files the Debian package lists (less the parts this tree does
-# not build), and that the rule, the entry and the icon land where udev and
-# the desktop look for them. DESTDIR also catches an absolute rules folder.
+# it holds the files the Debian package lists (less the PNG icons when no
+# renderer was found), that the rule, the entry and the icon land where udev
+# and the desktop look for them, that the installed tirevo-cli runs, and that
+# both manual pages name the project's version and format without a warning.
+# DESTDIR also catches an absolute rules folder.
 file(REMOVE_RECURSE "${STAGE}")
 execute_process(
     COMMAND "${CMAKE_COMMAND}" -E env "DESTDIR=${STAGE}"
@@ -16,8 +18,7 @@ file(STRINGS "${FILES}" listed REGEX "^/")
 set(expected "")
 foreach(path IN LISTS listed)
   string(REPLACE "@LIBDIR@" "${LIBDIR}" path "${path}")
-  if((path MATCHES "/tirevo-cli" AND NOT HAVE_CLI) OR (path MATCHES "tirevo-cli.1" AND NOT HAVE_CLI_PAGE)
-     OR (path MATCHES "/libtirevo_trend" AND NOT HAVE_TREND) OR (path MATCHES "[.]png$" AND NOT HAVE_PNG))
+  if(path MATCHES "[.]png$" AND NOT HAVE_PNG)
     continue()
   endif()
   list(APPEND expected "${path}")
@@ -69,4 +70,21 @@ if(VALIDATE)
     message(FATAL_ERROR "desktop-file-validate rejects the entry")
   endif()
 endif()
+
+execute_process(COMMAND "${STAGE}/usr/bin/tirevo-cli" --version OUTPUT_VARIABLE printed RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT printed STREQUAL "tirevo-cli ${VERSION}\n")
+  message(FATAL_ERROR "installed tirevo-cli --version: ${rc} ${printed}")
+endif()
+foreach(page tirevo tirevo-cli)
+  execute_process(COMMAND gzip -dc "${STAGE}/usr/share/man/man1/${page}.1.gz" OUTPUT_VARIABLE text RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0 OR NOT text MATCHES "\n?[.]TH [^\n]*\"tirevo ${VERSION}\"")
+    message(FATAL_ERROR "${page}(1) is not gzip data or does not name version ${VERSION}")
+  endif()
+  execute_process(COMMAND sh -c "gzip -dc \"$1\" | \"$2\" -man -ww -z" sh
+                          "${STAGE}/usr/share/man/man1/${page}.1.gz" "${GROFF}"
+                  ERROR_VARIABLE warnings RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0 OR NOT warnings STREQUAL "")
+    message(FATAL_ERROR "${page}(1) does not format cleanly: ${warnings}")
+  endif()
+endforeach()
 file(REMOVE_RECURSE "${STAGE}")
