@@ -3,40 +3,34 @@
 
 #include "Calibration.h"
 #include "Messages.h"
-#include "NumberText.h"
 
 #include <QLineEdit>
 
 namespace tirevo {
 
-void TMainForm::sbtCAL1Click() { ApplyCalibration(edPH1, "P1"); }
+void TMainForm::sbtCAL1Click() { ApplyCalibration(edPH1, 1); }
 
-void TMainForm::sbtCAL2Click() { ApplyCalibration(edPH2, "P2"); }
+void TMainForm::sbtCAL2Click() { ApplyCalibration(edPH2, 2); }
 
-void TMainForm::ApplyCalibration(QLineEdit* field, const char* prefix)
+void TMainForm::ApplyCalibration(QLineEdit* field, int point)
 {
     Guarded([&] {
-        const std::string text = ToLocal(field->text());
-        const NumberTextResult number = ParseLocaleNumberText(text, Separators.decimal);
-        if (number.status == NumberTextStatus::NotANumber)
-            throw AppError(InvalidFloatText(text));
-        if (number.status == NumberTextStatus::Overflow)
-            throw AppError(kFloatingPointOverflow);
-        if (number.value == 0)
+        const CalibrationCommandResult result =
+            CalibrationCommandFromText(point, ToLocal(field->text()), Separators.decimal);
+        switch (result.status) {
+        case CalibrationStatus::Ok:
+            SendCommand(result.command);
             return;
-        const HundredthsResult hundredths = CalibrationHundredths(number.value);
-        switch (hundredths.status) {
-        case HundredthsStatus::Negative:
-            // A minus sign inside the padded digits would be a malformed command.
-            ShowMessage(QStringLiteral("Calibration value must not be negative"));
+        case CalibrationStatus::NotANumber:
+        case CalibrationStatus::Overflow:
+            throw AppError(result.errorText);
+        case CalibrationStatus::Zero:
             return;
-        case HundredthsStatus::TooLarge:
-            ShowMessage(QStringLiteral("Calibration value too large"));
+        case CalibrationStatus::Negative:
+        case CalibrationStatus::TooLarge:
+            ShowMessage(QString::fromLatin1(result.errorText.c_str()));
             return;
-        case HundredthsStatus::Ok:
-            break;
         }
-        SendCommand(prefix + ZeroPad(hundredths.hundredths, 4));
     });
 }
 

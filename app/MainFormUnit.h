@@ -152,7 +152,7 @@ private:
     void ConnectHandlers();
 
     void ShowOneSelection(QListWidget* from, QListWidget* to, int row);
-    void ApplyCalibration(QLineEdit* field, const char* prefix);
+    void ApplyCalibration(QLineEdit* field, int point);
     void SetPollInterval(uint32_t ms);
     void StartPolling();
     void ShowLinkStatus();

@@ -1,5 +1,7 @@
 #include "Calibration.h"
 
+#include "NumberText.h"
+
 #include <charconv>
 #include <cstddef>
 #include <limits>
@@ -65,6 +67,35 @@ HundredthsResult CalibrationHundredths(double value)
         return {HundredthsStatus::TooLarge, 0};
     }
     return {HundredthsStatus::Ok, static_cast<int32_t>(hundredths)};
+}
+
+CalibrationCommandResult CalibrationCommandFromText(int point, std::string_view text, char decimalSeparator)
+{
+    constexpr int kHundredthsWidth = 4;
+    const NumberTextResult number = ParseLocaleNumberText(text, decimalSeparator);
+    switch (number.status) {
+    case NumberTextStatus::NotANumber:
+        return {CalibrationStatus::NotANumber, {}, InvalidFloatText(text)};
+    case NumberTextStatus::Overflow:
+        return {CalibrationStatus::Overflow, {}, kFloatingPointOverflow};
+    case NumberTextStatus::Ok:
+        break;
+    }
+    if (number.value == 0)
+        return {CalibrationStatus::Zero, {}, {}};
+    const HundredthsResult hundredths = CalibrationHundredths(number.value);
+    switch (hundredths.status) {
+    case HundredthsStatus::Negative:
+        // A minus sign inside the padded digits would be a malformed command.
+        return {CalibrationStatus::Negative, {}, "Calibration value must not be negative"};
+    case HundredthsStatus::TooLarge:
+        return {CalibrationStatus::TooLarge, {}, "Calibration value too large"};
+    case HundredthsStatus::Ok:
+        break;
+    }
+    return {CalibrationStatus::Ok,
+            (point == 1 ? "P1" : "P2") + ZeroPad(hundredths.hundredths, kHundredthsWidth),
+            {}};
 }
 
 }  // namespace tirevo

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tirevo {
 
@@ -20,5 +21,18 @@ struct HundredthsResult {
 // shortest decimal text that reads back as the same double, so an entry of
 // 4.01 gives 401 (not the 400 its binary form would give).
 HundredthsResult CalibrationHundredths(double value);
+
+enum class CalibrationStatus { Ok, NotANumber, Overflow, Zero, Negative, TooLarge };
+struct CalibrationCommandResult {
+    CalibrationStatus status = CalibrationStatus::Ok;
+    std::string command;    // "P10401" when status is Ok
+    std::string errorText;  // what the user is told otherwise (nothing for Zero)
+};
+
+// The command for calibration point 1 or 2 from a value as typed, in the
+// locale's number format: the one decision the calibration page and the
+// command line share. Zero is a status of its own: the page sends nothing
+// and says nothing for it.
+CalibrationCommandResult CalibrationCommandFromText(int point, std::string_view text, char decimalSeparator);
 
 }  // namespace tirevo
