@@ -86,8 +86,7 @@ void TMainForm::StatusChanged(LinkStatus status)
         reopenTimer_->start(meter_.ReopenPeriodMs());
     else
         reopenTimer_->stop();
-    if (BitBtn1->text() != QStringLiteral("&Connect"))
-        ShowLinkStatus();
+    ShowLinkStatus();
 }
 
 void TMainForm::ReopenMeter() { meter_.ReopenTick(); }
