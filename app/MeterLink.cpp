@@ -70,10 +70,8 @@ bool TMainForm::MeterLost() const
 
 void TMainForm::ShowLinkStatus()
 {
-    const std::string& serial = meter_.Serial();
-    sb1Panel->setText(QStringLiteral("USB pH meter S/N ") +
-                      QString::fromLatin1(serial.data(), static_cast<qsizetype>(serial.size())) +
-                      (MeterLost() ? QStringLiteral(" not responding") : QStringLiteral(" connected")));
+    const std::string text = LinkStatusText(meter_.Serial(), !MeterLost());
+    sb1Panel->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void TMainForm::StatusChanged(LinkStatus status)

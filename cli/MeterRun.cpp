@@ -25,12 +25,6 @@ bool WantsStatusLine(const CliOptions& options, int errFd)
     return options.command == CliCommand::Log || !options.count || *options.count > kShortRunReadings;
 }
 
-std::string LinkText(const std::string& serial, bool responding)
-{
-    // The window's status bar says the same.
-    return "USB pH meter S/N " + serial + (responding ? " connected" : " not responding");
-}
-
 }  // namespace
 
 MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
@@ -79,7 +73,7 @@ int MeterRun::Run()
     }
     // A converter gone during the setup has been reported lost already.
     if (session_.Status() == LinkStatus::Connected)
-        Say(LinkText(setup_.serial, true));
+        Say(LinkStatusText(setup_.serial, true));
 
     if (Logging()) {
         DataLogOptions log;
@@ -190,14 +184,14 @@ void MeterRun::StatusChanged(LinkStatus status)
         lostSinceMs_.reset();
         if (!responding_) {
             responding_ = true;
-            Say(LinkText(setup_.serial, true));
+            Say(LinkStatusText(setup_.serial, true));
         }
     } else if (status == LinkStatus::Lost || status == LinkStatus::Reopening) {
         if (!lostSinceMs_)
             lostSinceMs_ = clock_.NowMs();
         if (responding_) {
             responding_ = false;
-            Say(LinkText(setup_.serial, false));
+            Say(LinkStatusText(setup_.serial, false));
         }
     }
 }

@@ -235,6 +235,11 @@ void MeterSession::MarkLost()
 
 void MeterSession::RestartWatch() { watch_.Restart(clock_.NowMs(), pollIntervalMs_, pollIntervalMs_ > 0); }
 
+std::string LinkStatusText(std::string_view serial, bool responding)
+{
+    return "USB pH meter S/N " + std::string(serial) + (responding ? " connected" : " not responding");
+}
+
 MeterScheduler::MeterScheduler(MeterSession& session, MeterClock& clock) : session_(session), clock_(clock) {}
 
 void MeterScheduler::Start()

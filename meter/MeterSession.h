@@ -116,6 +116,10 @@ private:
     std::string receiveText_;
 };
 
+// What the user is told of the link to the meter with this serial number:
+// "USB pH meter S/N <serial> connected", or "... not responding".
+std::string LinkStatusText(std::string_view serial, bool responding);
+
 // Runs a session's ticks on its clock for users without timers of their own
 // (the command line, the tests): receive every kReceiveTickMs, poll once per
 // interval from one interval after Start(), reopen while Reopening.
