@@ -1,5 +1,6 @@
 // The log's text byte for byte: file names, header, rows and error texts.
 #include "LogText.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -41,13 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"taken twice", {2026, 12, 6, 9, 5, 3}, 3, "USB_PH_261206_090503_3.txt"},
                     NameCase{"many times", {2026, 12, 6, 9, 5, 3}, 10, "USB_PH_261206_090503_10.txt"},
                     NameCase{"last attempt", {2026, 12, 6, 9, 5, 3}, 9999, "USB_PH_261206_090503_9999.txt"}),
-    [](const auto& info) {
-        std::string name = info.param.what;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+    CaseName());
 
 // ------------------------------------------------------------------- header
 

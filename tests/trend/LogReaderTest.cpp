@@ -1,6 +1,7 @@
 // Reading back log files as the program writes them: built with the log's own
 // writer, then cut, broken and varied the ways a real file can be.
 #include "LogReader.h"
+#include "CaseName.h"
 #include "LogText.h"
 
 #include <gtest/gtest.h>
@@ -109,13 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"header only", Log({}, {}), true, {}, {}, 0},
         ReadCase{"header only, no time stamps", Log({false}, {}), false, {}, {}, 0},
         ReadCase{"empty file", "", false, {}, {}, 0}),
-    [](const auto& info) {
-        std::string name = info.param.what;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+    CaseName());
 
 // A file as it may be found: still being written, cut, or with broken rows.
 const std::string kTwo = Log({}, {"7.02", "6.98"});
@@ -174,13 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                  0},
         ReadCase{"no header, readings alone", "7.02\r\n6.98\r\n", false, {1, 2}, {7.02, 6.98}, 0},
         ReadCase{"not a log", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s, false, {}, {}, 3}),
-    [](const auto& info) {
-        std::string name = info.param.what;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+    CaseName());
 
 TEST(ReadLog, LeapDayAndYearEnd)
 {

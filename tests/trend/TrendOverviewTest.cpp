@@ -1,6 +1,7 @@
 // The thinned copy drawn for dense views: every bucket keeps its true extremes
 // in key order, and old buckets go only when all their points have gone.
 #include "TrendOverview.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -62,13 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   return v;
                               }(),
                               {{10, 9.0}, {20, 5.0}, {32, 7.0}, {33, 6.0}}}),
-    [](const auto& info) {
-        std::string name = info.param.what;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+    CaseName());
 
 TEST(Overview, EveryBucketHoldsTheTrueMinimumAndMaximum)
 {
