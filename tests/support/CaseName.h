@@ -6,8 +6,7 @@
 #include <string>
 
 struct CaseName {
-    template <typename Info>
-    std::string operator()(const Info& info) const
+    template <typename Info> std::string operator()(const Info& info) const
     {
         std::string name = info.param.what;
         for (char& c : name)
