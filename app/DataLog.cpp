@@ -4,6 +4,7 @@
 
 #include "LogText.h"
 #include "Messages.h"
+#include "ReadingTime.h"
 
 #include <QToolButton>
 
@@ -54,11 +55,11 @@ void TMainForm::sb6Click()
     Guarded([&] { CloseLogOnExit(); });
 }
 
-void TMainForm::WriteLogRow(const std::string& readingText)
+void TMainForm::WriteLogRow(const std::string& readingText, const Reading& reading)
 {
     if (!log_.Logging())
         return;
-    if (const int error = log_.WriteRow(readingText, Separators.time)) {
+    if (const int error = log_.WriteRow(readingText, Separators.time, ReadingLogTime(reading))) {
         ShowCollectionIdle();
         RaiseIoError(error);
     }

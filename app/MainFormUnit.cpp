@@ -82,7 +82,8 @@ QListWidget* MeterList(QWidget* parent, const QRect& geometry)
 
 }  // namespace
 
-TMainForm::TMainForm(const QString& programPath, QWidget* parent) : QWidget(parent), programPath_(programPath)
+TMainForm::TMainForm(const QString& programPath, QWidget* parent, MeterClock* clock)
+    : QWidget(parent), programPath_(programPath), clock_(clock ? *clock : systemClock_)
 {
     InstallFontSubstitutes();
     Separators = ReadLocaleSeparators();

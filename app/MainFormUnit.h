@@ -39,8 +39,10 @@ struct TLinkState {
 class TMainForm : public QWidget, private MeterListener {
     Q_OBJECT
 public:
-    // programPath decides where the settings file lives (beside it).
-    explicit TMainForm(const QString& programPath, QWidget* parent = nullptr);
+    // programPath decides where the settings file lives (beside it). clock
+    // drives the meter link and stamps its readings; unset means the
+    // system's clocks (tests hand in a virtual one).
+    explicit TMainForm(const QString& programPath, QWidget* parent = nullptr, MeterClock* clock = nullptr);
     ~TMainForm() override;
 
     // Controls, named as the rest of the program and its tests know them.
@@ -100,10 +102,11 @@ public:
     void ReopenMeter();
 
     // Data log.
-    void WriteLogRow(const std::string& readingText);
+    // The row of a reading as shown, stamped with the reading's own time.
+    void WriteLogRow(const std::string& readingText, const Reading& reading);
     void CloseLogOnExit();
-    // Where file names and rows take the local time from; unset means the
-    // system clock.
+    // Where the names of new files take the local time from; unset means
+    // the system clock. Rows carry the time stamps of their readings.
     std::function<QDateTime()> LogClock;
 
     static int SelectedRow(const QListWidget* list);
@@ -167,7 +170,8 @@ private:
     bool startConnectPending_ = false;
     static constexpr int kFirstFrameFallbackMs = 500;
     QTimer* reopenTimer_ = nullptr;
-    SystemMeterClock clock_;
+    SystemMeterClock systemClock_;
+    MeterClock& clock_;
     MeterSession meter_{clock_};
     DataLog log_{[this] { return LogNow(); }};
 };

@@ -1,9 +1,11 @@
 // The reception timer: the session collects what the meter sent and takes
-// one line per tick; readings are shown (and logged) here.
+// every complete line per tick; each reading is logged and added to the
+// trend with its own time stamp, and the last one of a tick stays shown.
 #include "MainFormUnit.h"
 
 #include "Messages.h"
 #include "ReadingText.h"
+#include "ReadingTime.h"
 #include "TrendHost.h"
 
 #include <QLabel>
@@ -19,9 +21,9 @@ void TMainForm::ReadingReceived(const Reading& reading)
 {
     const std::string text = FormatReading(reading.value, Separators.decimal);
     lbpHValue->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-    Trend->AddReading(reading.value, Trend->Now());
+    Trend->AddReading(reading.value, ReadingDateTime(reading));
     if (log_.Logging())
-        WriteLogRow(text);
+        WriteLogRow(text, reading);
 }
 
 }  // namespace tirevo

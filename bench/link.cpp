@@ -218,15 +218,19 @@ int LogRows(Bench& bench, long n)
     const std::string name = form.Log().FileName();
     const long size0 = FileSize(name);
     const std::string reading = LocalDecimal("7.02", form.Separators.decimal);
+    tirevo::Reading stamp;
+    stamp.value = 7.02;
+    stamp.utcMs = SystemMeterClock().UtcMs();
+    stamp.utcOffsetS = LocalUtcOffsetS(stamp.utcMs);
     for (int i = 0; i < 200; ++i)
-        form.WriteLogRow(reading);
+        form.WriteLogRow(reading, stamp);
     const long size1 = FileSize(name);
     std::vector<double> wall;
     double cpu = 0;
     for (long i = 0; i < n; ++i) {
         const double c0 = ThreadCpuUs();
         const double w0 = WallUs();
-        form.WriteLogRow(reading);
+        form.WriteLogRow(reading, stamp);
         const double w1 = WallUs();
         cpu += ThreadCpuUs() - c0;
         wall.push_back(w1 - w0);

@@ -3,6 +3,7 @@
 #include "FdOutput.h"
 #include "ReadingOutput.h"
 #include "ReadingText.h"
+#include "ReadingTime.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -166,7 +167,7 @@ void MeterRun::ReadingReceived(const Reading& reading)
         // On disk first: a row printed is a row kept, whatever ends the
         // program afterwards.
         const std::string text = FormatReading(reading.value, setup_.decimalSeparator);
-        if (const int error = dataLog_.WriteRow(text, setup_.timeSeparator)) {
+        if (const int error = dataLog_.WriteRow(text, setup_.timeSeparator, ReadingLogTime(reading))) {
             Say("cannot write to " + dataLog_.FileName() + ": " + std::strerror(error));
             endCode_ = kExitLogFile;
             return;
@@ -174,8 +175,10 @@ void MeterRun::ReadingReceived(const Reading& reading)
     }
     ++readings_;
     lastReading_ = FormatReading(reading.value, '.');
-    Print(OutputLine(Logging() ? OutputFormat::Text : setup_.options.format, LocalWallTime(), lastReading_,
-                     setup_.serial));
+    // The row and the line carry the reading's one stamp, never a second
+    // look at the clock.
+    Print(OutputLine(Logging() ? OutputFormat::Text : setup_.options.format, ReadingWallTime(reading),
+                     lastReading_, setup_.serial));
 }
 
 void MeterRun::StatusChanged(LinkStatus status)

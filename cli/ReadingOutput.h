@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CliOptions.h"
+#include "MeterSession.h"
 
 #include <cstdint>
 #include <string>
@@ -22,8 +23,8 @@ struct WallTime {
     int utcOffsetSeconds = 0;  // east of UTC positive
 };
 
-// The system's local time now.
-WallTime LocalWallTime();
+// The local time of a reading's stamp, with the offset it was taken with.
+WallTime ReadingWallTime(const Reading& reading);
 
 // 2026-12-08T14:03:01.250+01:00
 std::string IsoLocalTime(const WallTime& time);

@@ -1,13 +1,13 @@
 // The reply stream as the reception timer sees it: any bytes, cut into reads
-// anywhere, with lines taken between the reads. The kept text is compared with
+// anywhere, with the complete lines taken between the reads. The kept text is compared with
 // a plain model of the bound after every step, and every line taken goes
 // through the reading parser and formatter.
 //
 // Input: byte 0 holds the number of split bytes (low four bits) and whether a
 // small bound is used (bit 4; the bound is then byte 1 plus one). Each split
-// byte gives a read's length (low six bits) and how many lines are taken after
-// it (top two bits); the reads cycle through the split bytes. The rest is the
-// stream.
+// byte gives a read's length (low six bits) and how often every complete line
+// is taken after it (top two bits; none when zero); the reads cycle through
+// the split bytes. The rest is the stream.
 #include "FuzzCheck.h"
 #include "ReadingText.h"
 
@@ -217,15 +217,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     Model model{limit, {}};
     std::vector<std::string> lines;
     auto take = [&]() {
-        const std::optional<std::string> line = tirevo::TakeLine(receiveText);
-        const std::optional<std::string> expected = model.Take();
-        FUZZ_CHECK(line == expected);
+        const std::vector<std::string> taken = tirevo::TakeLines(receiveText);
+        std::vector<std::string> expected;
+        while (std::optional<std::string> line = model.Take())
+            expected.push_back(*line);
+        FUZZ_CHECK(taken == expected);
         FUZZ_CHECK(receiveText == model.pending);
-        if (!line)
-            return false;
-        CheckLine(*line);
-        lines.push_back(*line);
-        return true;
+        for (const std::string& line : taken) {
+            CheckLine(line);
+            lines.push_back(line);
+        }
+        return !taken.empty();
     };
 
     std::size_t offset = 0;

@@ -47,14 +47,14 @@ int DataLog::Start(const DataLogOptions& options, std::string_view appVersion, s
     return error;
 }
 
-int DataLog::WriteRow(std::string_view readingText, char timeSeparator)
+int DataLog::WriteRow(std::string_view readingText, char timeSeparator, const LogClockTime& at)
 {
     if (!file_.IsOpen())
         return EBADF;
-    // One sample of the clock for date and time alike, so a row written at
-    // midnight cannot pair one day's date with the next day's time.
+    // Date and time come from the one stamp of the reading, so a row written
+    // at midnight cannot pair one day's date with the next day's time.
     const std::string row =
-        LogRowText(clock_(), timeSeparator, options_.useTimeStamp, options_.separator, readingText);
+        LogRowText(at, timeSeparator, options_.useTimeStamp, options_.separator, readingText);
     const int error = file_.Write(row);
     if (error != 0)
         file_.Close();

@@ -21,16 +21,17 @@ struct DataLogOptions {
 
 class DataLog {
 public:
-    // clock gives the local date and time of names and rows; unset means
-    // the system clock.
+    // clock gives the local date and time of file names; unset means the
+    // system clock. Rows carry the time stamps of their readings.
     explicit DataLog(std::function<LogClockTime()> clock = {});
 
     // Creates the file and writes the header. Returns 0, or the system error
     // number; on failure nothing stays open.
     int Start(const DataLogOptions& options, std::string_view appVersion, std::string_view meterSerial);
-    // One row for a reading as shown. Returns 0 or the system error number;
-    // on failure the file is closed and collection is off.
-    int WriteRow(std::string_view readingText, char timeSeparator);
+    // One row for a reading as shown, with the local date and time of the
+    // reading's stamp. Returns 0 or the system error number; on failure the
+    // file is closed and collection is off.
+    int WriteRow(std::string_view readingText, char timeSeparator, const LogClockTime& at);
     // Returns 0 or the system error number; the file is released either way.
     int Stop();
 

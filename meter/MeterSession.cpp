@@ -74,6 +74,7 @@ ConnectResult MeterSession::Open(const std::string& serial)
         Close();
     serial_ = serial;
     receiveText_.clear();
+    taken_.clear();
     switch (OpenAndSetUp()) {
     case SetupOutcome::OpenFailed:
         return ConnectResult::OpenFailed;
@@ -173,24 +174,47 @@ void MeterSession::ReceiveTick()
         if (status_ != LinkStatus::Reopening && watch_.Silent(clock_.NowMs()))
             MarkLost();
     }
-    const std::optional<std::string> line = TakeLine(receiveText_);
-    if (!line)
-        return;
-    // The meter answers again on its new handle.
-    if (status_ == LinkStatus::Lost)
-        SetStatus(LinkStatus::Connected);
-    // Listeners may come and go while they are told.
-    const std::vector<MeterListener*> listeners = listeners_;
-    for (MeterListener* listener : listeners)
-        listener->LineReceived(*line);
-    if (!IsReadingLine(*line))
-        return;
-    const std::optional<double> value = ParseReadingField(ReadingField(*line));
-    if (!value)
-        return;
-    const Reading reading{*value, clock_.NowMs()};
-    for (MeterListener* listener : listeners)
-        listener->ReadingReceived(reading);
+    std::vector<std::string> lines = TakeLines(receiveText_);
+    if (!lines.empty()) {
+        // Every line of this tick came off the converter now: one look at
+        // the clocks stamps them all. Taking them all keeps fast polling from
+        // building a backlog that would show and stamp readings late.
+        Reading stamp;
+        stamp.atMs = clock_.NowMs();
+        stamp.utcMs = clock_.UtcMs();
+        stamp.utcOffsetS = LocalUtcOffsetS(stamp.utcMs);
+        for (std::string& line : lines)
+            taken_.push_back({std::move(line), stamp});
+    }
+    TellTakenLines();
+}
+
+void MeterSession::TellTakenLines()
+{
+    // One line at a time off the queue: a listener that throws (the window
+    // reporting a failed log row) leaves the lines after it, with their
+    // stamps, to the next tick, and a listener that runs an event loop may
+    // meet a nested tick that goes on in the same order.
+    while (!taken_.empty()) {
+        const TakenLine taken = std::move(taken_.front());
+        taken_.pop_front();
+        // The meter answers again on its new handle.
+        if (status_ == LinkStatus::Lost)
+            SetStatus(LinkStatus::Connected);
+        // Listeners may come and go while they are told.
+        const std::vector<MeterListener*> listeners = listeners_;
+        for (MeterListener* listener : listeners)
+            listener->LineReceived(taken.text);
+        if (!IsReadingLine(taken.text))
+            continue;
+        const std::optional<double> value = ParseReadingField(ReadingField(taken.text));
+        if (!value)
+            continue;
+        Reading reading = taken.stamp;
+        reading.value = *value;
+        for (MeterListener* listener : listeners)
+            listener->ReadingReceived(reading);
+    }
 }
 
 void MeterSession::ReopenTick()

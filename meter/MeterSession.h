@@ -14,6 +14,7 @@
 #include "MeterClock.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,9 +31,15 @@ enum class LinkStatus {
     Reopening,  // the handle is given up; the same serial number is tried again
 };
 
+// One reading with its one time stamp, taken once when its line was taken
+// from the converter: the display, the log row, the printed line and the
+// trend point of a reading all show this moment, never a later look at the
+// clock.
 struct Reading {
-    double value = 0;  // as parsed from the reply line
-    int64_t atMs = 0;  // the session clock when the line was taken
+    double value = 0;        // as parsed from the reply line
+    int64_t atMs = 0;        // the session's monotonic clock when the line was taken from the converter
+    int64_t utcMs = 0;       // wall clock at that same moment: milliseconds since the Unix epoch, UTC
+    int32_t utcOffsetS = 0;  // the local offset from UTC at that moment, seconds (east positive)
 };
 
 class MeterListener {
@@ -85,7 +92,7 @@ public:
     bool WriteUSB(std::string_view text);
 
     void PollTick();     // "PH", unless the handle is given up
-    void ReceiveTick();  // collect bytes, take at most one line
+    void ReceiveTick();  // collect bytes, take every complete line in order
     void ReopenTick();   // one attempt to open the lost meter again
 
     LinkStatus Status() const { return status_; }
@@ -104,6 +111,13 @@ private:
     void CheckGone(FT_STATUS status);
     void MarkLost();
     void RestartWatch();
+    void TellTakenLines();
+
+    // A line taken from the received text and not yet told to the listeners.
+    struct TakenLine {
+        std::string text;
+        Reading stamp;  // the moment it was taken; the value is filled in for readings
+    };
 
     MeterClock& clock_;
     LinkWatch watch_;
@@ -114,6 +128,7 @@ private:
     bool deviceOpen_ = false;
     std::string serial_;
     std::string receiveText_;
+    std::deque<TakenLine> taken_;
 };
 
 // What the user is told of the link to the meter with this serial number:

@@ -146,14 +146,18 @@ void AppendReceived(std::string& receiveText, std::string_view bytes, std::size_
     }
 }
 
-std::optional<std::string> TakeLine(std::string& receiveText)
+std::vector<std::string> TakeLines(std::string& receiveText)
 {
-    const std::size_t cr = receiveText.find(kLineEnd);
-    if (cr == std::string::npos)
-        return std::nullopt;
-    std::string line = receiveText.substr(0, cr);
-    receiveText.erase(0, cr + 1);
-    return line;
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t cr = receiveText.find(kLineEnd); cr != std::string::npos;
+         cr = receiveText.find(kLineEnd, start)) {
+        lines.emplace_back(receiveText, start, cr - start);
+        start = cr + 1;
+    }
+    // One move of the rest, not one per line.
+    receiveText.erase(0, start);
+    return lines;
 }
 
 bool IsReadingLine(std::string_view line) { return line.substr(0, 3) == "pH:"; }

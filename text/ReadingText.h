@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tirevo {
 
@@ -24,9 +25,10 @@ inline constexpr std::size_t kReceiveTextLimit = 64 * 1024;
 // and the next line taken is only its last part.
 void AppendReceived(std::string& receiveText, std::string_view bytes, std::size_t limit = kReceiveTextLimit);
 
-// Removes the first complete line (ended by a carriage return) from the front
-// of receiveText and returns it without its carriage return.
-std::optional<std::string> TakeLine(std::string& receiveText);
+// Removes every complete line from the front of receiveText and returns them
+// in order, without their carriage returns; what follows the last carriage
+// return stays. Linear in the text, however many lines it holds.
+std::vector<std::string> TakeLines(std::string& receiveText);
 
 // First three characters are exactly "pH:".
 bool IsReadingLine(std::string_view line);

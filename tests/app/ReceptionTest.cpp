@@ -4,13 +4,19 @@
 #include "MessageBoxWatcher.h"
 #include "QuietWindow.h"
 #include "SimFixture.h"
+#include "TrendHost.h"
+#include "VirtualClock.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <cmath>
 #include <memory>
 
 using namespace tirevo;
@@ -19,20 +25,56 @@ class ReceptionTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir;
+    QString previousDir;
+    std::unique_ptr<VirtualClock> clock;  // outlives the window that runs on it
     std::unique_ptr<TMainForm> form;
 
     void Tick() { form->Timer2Timer(); }
     QString Shown() const { return form->lbpHValue->text(); }
 
+    // The rows of the log being written, without the header.
+    QStringList LogRows() const
+    {
+        QFile file(QString::fromStdString(form->Log().FileName()));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"));
+        lines.removeLast();  // nothing after the last line end
+        return lines.mid(7);
+    }
+    // The reading of each row.
+    QStringList LoggedReadings() const
+    {
+        QStringList out;
+        for (const QString& row : LogRows())
+            out << row.section(QLatin1Char('\t'), -1);
+        return out;
+    }
+    // The moment of a live trend point (keyed on the local civil seconds of
+    // the moment, in the offset of `near`).
+    static qint64 TrendPointUtcMs(const TrendPoint& point, const QDateTime& near)
+    {
+        return std::llround((point.key - near.offsetFromUtc()) * 1000.0);
+    }
+
 private slots:
+    void initTestCase() { previousDir = QDir::currentPath(); }
+
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
+        // Log files go into the test's own folder.
+        QVERIFY(QDir::setCurrent(dir->path()));
         BindSimulatedMeter();
         form = StartQuietWindow(*dir);
         QVERIFY(form->Meter().Connected());
     }
-    void cleanup() { form.reset(); }
+    void cleanup()
+    {
+        form.reset();
+        clock.reset();
+        QVERIFY(QDir::setCurrent(previousDir));
+    }
 
     void replyLinesAsShown_data()
     {
@@ -74,40 +116,79 @@ private slots:
         QCOMPARE(sim::CallsNamed("FT_Read").size(), size_t(2));
     }
 
-    void twoLinesInOneReadShowOnConsecutiveTicks()
+    // Every complete line of a tick is taken: each reading is logged and
+    // added to the trend in order, and the last one stays shown.
+    void severalLinesInOneReadAreAllTakenInOrder()
     {
+        form->sb5Click();
+        QVERIFY(form->Log().Logging());
+        sim::InjectRx("pH: 7.01\rpH: 7.02\rQUVA pH meter firmware 2.10\rpH: 7.03\rpH: 7.0");
+        Tick();
+        QCOMPARE(Shown(), LocalNumber("7.03"));
+        QCOMPARE(form->Meter().ReceiveText(), std::string("pH: 7.0"));
+        QCOMPARE(sim::CallsNamed("FT_Read").size(), size_t(1));
+        QCOMPARE(LoggedReadings(),
+                 QStringList({LocalNumber("7.01"), LocalNumber("7.02"), LocalNumber("7.03")}));
+        const TrendSeries& trend = form->Trend->Series();
+        QCOMPARE(trend.Size(), size_t(3));
+        QCOMPARE(trend.At(0).value, 7.01);
+        QCOMPARE(trend.At(2).value, 7.03);
+    }
+
+    // The row and the trend point of a reading carry its one stamp, taken
+    // when its line came off the converter: the same second, even when the
+    // wall clock moves on a whole second at every look.
+    void theRowAndTheTrendPointShareTheReadingsStamp()
+    {
+        form.reset();
+        BindSimulatedMeter();
+        clock = std::make_unique<VirtualClock>();
+        form = StartQuietWindow(*dir, clock.get());
+        // 2026-12-08 06:39:59.999 UTC: a moment before the next second.
+        constexpr qint64 kStamp = 1796711999999;
+        clock->SetUtcMs(kStamp);
+        clock->TickOnEachLook(1000);
+        form->sb5Click();
         sim::InjectRx("pH: 7.01\rpH: 7.02\r");
         Tick();
-        QCOMPARE(Shown(), LocalNumber("7.01"));
-        Tick();
-        QCOMPARE(Shown(), LocalNumber("7.02"));
-        QCOMPARE(sim::CallsNamed("FT_Read").size(), size_t(1));
+        const QDateTime at = QDateTime::fromMSecsSinceEpoch(kStamp);
+        const QString rowTime = at.toString(QStringLiteral("dd.MM.yyyy\tHH:mm:ss"))
+                                    .replace(QLatin1Char(':'), QLatin1Char(form->Separators.time));
+        const QStringList rows = LogRows();
+        QCOMPARE(rows.size(), 2);
+        for (const QString& row : rows)
+            QVERIFY2(row.startsWith(rowTime + QLatin1Char('\t')), qPrintable(row));
+        const TrendSeries& trend = form->Trend->Series();
+        QCOMPARE(trend.Size(), size_t(2));
+        QCOMPARE(TrendPointUtcMs(trend.At(0), at), kStamp);
+        QCOMPARE(TrendPointUtcMs(trend.At(1), at), kStamp);
     }
 
     void aLineFeedBelongsToTheNextLine()
     {
         sim::InjectRx("pH: 7.01\r\npH: 7.02\r");
         Tick();
-        Tick();
         QCOMPARE(Shown(), LocalNumber("7.01"));
+        QVERIFY(form->Meter().ReceiveText().empty());
     }
 
     void aBadReadingKeepsTheLastOne()
     {
         sim::InjectRx("pH: 6.50\rpH: abc\r");
         Tick();
-        Tick();
         QCOMPARE(Shown(), LocalNumber("6.50"));
     }
 
-    void aFailedReadStillTakesAPendingLine()
+    void aFailedReadTakesNothingNew()
     {
-        sim::InjectRx("pH: 6.10\rpH: 6.20\r");
+        sim::InjectRx("pH: 6.10\rpH: 6.2");
         Tick();
-        sim::InjectRx("pH: 6.30\r");
+        QCOMPARE(Shown(), LocalNumber("6.10"));
+        sim::InjectRx("0\r");
         sim::FailCalls("FT_Read", FT_IO_ERROR);
         Tick();
-        QCOMPARE(Shown(), LocalNumber("6.20"));
+        QCOMPARE(Shown(), LocalNumber("6.10"));
+        QCOMPARE(form->Meter().ReceiveText(), std::string("pH: 6.2"));
     }
 
     void receivedTextStaysBounded()
@@ -120,7 +201,6 @@ private slots:
         }
         // Still in step with the lines once a carriage return comes.
         sim::InjectRx("\rpH: 7.33\r");
-        Tick();
         Tick();
         QCOMPARE(Shown(), LocalNumber("7.33"));
     }

@@ -131,15 +131,40 @@ TEST(JsonString, ControlAndEightBitBytesStayValidUtf8)
     EXPECT_EQ(tirevo::JsonString("\xFF"), "\"\xC3\xBF\"");
 }
 
-TEST(LocalWallTime, AgreesWithTheSystemClock)
+struct StampLineCase {
+    const char* name;
+    int64_t utcMs;
+    int32_t utcOffsetS;
+    const char* csvTime;
+};
+
+class StampedLines : public testing::TestWithParam<StampLineCase> {};
+
+// The printed time is the reading's stamp in the offset it was taken with,
+// to the millisecond, also across midnight and the end of summer time.
+TEST_P(StampedLines, ThePrintedTimeIsTheReadingsStamp)
 {
-    const tirevo::WallTime now = tirevo::LocalWallTime();
-    EXPECT_GE(now.year, 2024);
-    EXPECT_GE(now.month, 1);
-    EXPECT_LE(now.month, 12);
-    EXPECT_LT(now.millisecond, 1000);
-    EXPECT_EQ(now.utcOffsetSeconds % 60, 0) << "whole minutes in every zone in use";
+    const StampLineCase& c = GetParam();
+    tirevo::Reading reading;
+    reading.value = 7.02;
+    reading.utcMs = c.utcMs;
+    reading.utcOffsetS = c.utcOffsetS;
+    const tirevo::WallTime time = tirevo::ReadingWallTime(reading);
+    EXPECT_EQ(tirevo::OutputLine(OutputFormat::Csv, time, "7.02", "Q"), std::string(c.csvTime) + ",7.02\n");
+    EXPECT_EQ(tirevo::OutputLine(OutputFormat::Text, time, "7.02", "Q"),
+              std::string(c.csvTime).substr(11, 8) + "  7.02\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, StampedLines,
+    testing::Values(
+        StampLineCase{"Utc", 1796711999999, 0, "2026-12-08T06:39:59.999+00:00"},
+        StampLineCase{"EastOverMidnight", 1798761599999, 3600, "2027-01-01T00:59:59.999+01:00"},
+        StampLineCase{"HalfHourWest", 1798761599999, -12600, "2026-12-31T20:29:59.999-03:30"},
+        StampLineCase{"SummerTimeFirstTwoThirty", 1792888200000, 7200, "2026-10-25T02:30:00.000+02:00"},
+        StampLineCase{"WinterTimeSecondTwoThirty", 1792891800000, 3600, "2026-10-25T02:30:00.000+01:00"},
+        StampLineCase{"BeforeTheEpoch", -500, 0, "1969-12-31T23:59:59.500+00:00"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StatusText, SaysWhatAUserWatchesFor)
 {

@@ -1,5 +1,6 @@
 // Data collection through the real window on the simulated meter, with real
 // files in a temporary folder that the test makes the current directory.
+#include "FixedWallClock.h"
 #include "MainFormUnit.h"
 #include "MessageBoxWatcher.h"
 #include "SimFixture.h"
@@ -112,6 +113,8 @@ class DataLogWindowTest : public QObject {
     QString programFolder;
     QString logFolder;
     QString previousFolder;
+    // Stamps the readings; set by FixClock().
+    FixedWallClock wall;
     std::unique_ptr<TMainForm> form;
     rlimit previousSizeLimit{};
     bool fsuidChanged = false;
@@ -127,7 +130,9 @@ class DataLogWindowTest : public QObject {
     // so that the test hands it each reading itself.
     void StartForm(bool keepTimers = false)
     {
-        form = std::make_unique<TMainForm>(programFolder + QStringLiteral("/tirevo"));
+        wall = FixedWallClock();
+        wall.SetUtcMs(QDateTime::currentMSecsSinceEpoch());
+        form = std::make_unique<TMainForm>(programFolder + QStringLiteral("/tirevo"), nullptr, &wall);
         form->show();
         QVERIFY(form->Meter().Connected());
         if (!keepTimers) {
@@ -140,9 +145,11 @@ class DataLogWindowTest : public QObject {
         }
     }
 
+    // The start of the file's name and the stamp of every reading from now.
     void FixClock(const QDateTime& t)
     {
         form->LogClock = [t] { return t; };
+        wall.SetUtcMs(t.toMSecsSinceEpoch());
     }
 
     void Click(QToolButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -460,16 +467,15 @@ private slots:
 
     // ---------------------------------------------------------------- clock
 
-    void aRowAtMidnightTakesDateAndTimeFromOneClockReading()
+    // The row's date and time are its reading's one stamp: a stamp a moment
+    // before midnight stays on the old day, whatever the clock shows when
+    // the row is written.
+    void aRowAtMidnightTakesDateAndTimeFromOneStamp()
     {
         StartForm();
-        // Each look at the clock is one millisecond later than the last.
-        auto next = std::make_shared<QDateTime>(At(2026, 12, 31, 23, 59, 59, 998));
-        form->LogClock = [next] {
-            const QDateTime now = *next;
-            *next = next->addMSecs(1);
-            return now;
-        };
+        FixClock(At(2026, 12, 31, 23, 59, 59, 999));
+        // Each look at the wall clock is one millisecond later than the last.
+        wall.TickOnEachLook(1);
         Click(form->sb5);
         QCOMPARE(form->Log().FileName(), std::string("USB_PH_261231_235959.txt"));
         Receive(*form, "7.01");

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,12 +21,14 @@ namespace {
 struct Heard : MeterListener {
     std::vector<double> readings;
     std::vector<int64_t> readingTimes;
+    std::vector<Reading> stamped;
     std::vector<std::string> lines;
     std::vector<LinkStatus> statuses;
     void ReadingReceived(const Reading& r) override
     {
         readings.push_back(r.value);
         readingTimes.push_back(r.atMs);
+        stamped.push_back(r);
     }
     void LineReceived(std::string_view line) override { lines.emplace_back(line); }
     void StatusChanged(LinkStatus s) override { statuses.push_back(s); }
@@ -181,23 +185,125 @@ TEST_F(MeterSessionTest, ReadingsArriveAsTheMeterAnswers)
     EXPECT_EQ(heard.lines.front(), "QUVA pH meter firmware 2.10");
 }
 
-// One line per tick; a line split over reads; only "pH:" lines are readings.
-TEST_F(MeterSessionTest, ReceptionTakesOneLinePerTick)
+// Every complete line per tick, in order; a line split over reads; only
+// "pH:" lines are readings.
+TEST_F(MeterSessionTest, ReceptionTakesEveryCompleteLinePerTick)
 {
     sim::SetAutoReply(false);
     Connect(0);
     sim::InjectRx("pH: 7.0");
-    sim::InjectRx("2\rpH: 6.5\r\nPH: 1\r", 150);
+    sim::InjectRx("2\rpH: 6.5\r\nPH: 1\rpH: 6.", 150);
     session->ReceiveTick();
     EXPECT_TRUE(heard.lines.empty());
     EXPECT_EQ(session->ReceiveText(), "pH: 7.0");
     clock->Advance(200);
     session->ReceiveTick();
-    session->ReceiveTick();
-    session->ReceiveTick();
-    session->ReceiveTick();
     EXPECT_EQ(heard.lines, (std::vector<std::string>{"pH: 7.02", "pH: 6.5", "\nPH: 1"}));
     EXPECT_EQ(heard.readings, (std::vector<double>{7.02, 6.5}));
+    EXPECT_EQ(session->ReceiveText(), "pH: 6.");
+}
+
+// Polling every 20 ms answers 50 readings a second; each is taken at the
+// first reception tick after its reply came, so none waits behind another
+// and the count is what the meter answered.
+TEST_F(MeterSessionTest, FastPollingBuildsNoBacklog)
+{
+    Connect(20);
+    const int64_t t0 = clock->NowMs();
+    RunFor(5000);
+    // Poll k goes out at 20k ms; "P", 2 ms, "H", 2 ms, CR; the answer comes
+    // 20 ms after the CR. Those that came by the last tick at 5000 ms:
+    constexpr int64_t kAnswerAfterPollMs = 24;
+    const auto answered = static_cast<std::size_t>((5000 - kAnswerAfterPollMs) / 20);
+    ASSERT_EQ(heard.stamped.size(), answered);
+    for (std::size_t i = 0; i < heard.stamped.size(); ++i) {
+        const int64_t cameMs = t0 + 20 * static_cast<int64_t>(i + 1) + kAnswerAfterPollMs;
+        const int64_t late = heard.stamped[i].atMs - cameMs;
+        EXPECT_GE(late, 0) << "reading " << i;
+        EXPECT_LT(late, kReceiveTickMs) << "reading " << i;
+    }
+    EXPECT_TRUE(session->ReceiveText().empty());
+}
+
+// One look at the clocks per tick stamps every reading of that tick, with
+// the wall clock, its offset and the monotonic time of one moment, however
+// the wall clock ticks meanwhile.
+TEST_F(MeterSessionTest, EachReadingCarriesTheStampOfItsTick)
+{
+    sim::SetAutoReply(false);
+    Connect(0);
+    constexpr int64_t kJustBeforeASecond = 1796711999999;  // 2026-12-08T06:39:59.999Z
+    clock->SetUtcMs(kJustBeforeASecond);
+    clock->TickOnEachLook(1);
+    const int looksBefore = clock->UtcLooks();
+    const int64_t monotonic = clock->NowMs();
+    sim::InjectRx("pH: 7.01\rV2.10\rpH: 7.02\rpH: 7.03\r");
+    session->ReceiveTick();
+    ASSERT_EQ(heard.stamped.size(), 3u);
+    for (const Reading& r : heard.stamped) {
+        EXPECT_EQ(r.atMs, monotonic);
+        EXPECT_EQ(r.utcMs, kJustBeforeASecond);
+        EXPECT_EQ(r.utcOffsetS, LocalUtcOffsetS(kJustBeforeASecond));
+    }
+    EXPECT_EQ(clock->UtcLooks() - looksBefore, 1);
+
+    // A tick without a line does not look at the wall clock.
+    session->ReceiveTick();
+    EXPECT_EQ(clock->UtcLooks() - looksBefore, 1);
+
+    // The next tick has its own stamp, also when the clock was set back.
+    clock->Advance(100);
+    clock->SetUtcMs(kJustBeforeASecond - 600000);
+    sim::InjectRx("pH: 7.04\r");
+    session->ReceiveTick();
+    ASSERT_EQ(heard.stamped.size(), 4u);
+    EXPECT_EQ(heard.stamped[3].atMs, monotonic + 100);
+    EXPECT_EQ(heard.stamped[3].utcMs, kJustBeforeASecond - 600000);
+}
+
+// A listener that throws (the window reporting a failed log row) loses no
+// line: the rest of its tick comes at the next tick, in order, with the
+// stamp of the tick it was taken in.
+TEST_F(MeterSessionTest, LinesAfterAThrowingListenerComeNextTick)
+{
+    struct Thrower : MeterListener {
+        void ReadingReceived(const Reading& r) override
+        {
+            if (r.value == 7.02)
+                throw std::runtime_error("row failed");
+        }
+    } thrower;
+    sim::SetAutoReply(false);
+    Connect(0);
+    session->AddListener(&thrower);
+    sim::InjectRx("pH: 7.01\rpH: 7.02\rpH: 7.03\rpH: 7.04\r");
+    const int64_t takenAt = clock->NowMs();
+    EXPECT_THROW(session->ReceiveTick(), std::runtime_error);
+    EXPECT_EQ(heard.readings, (std::vector<double>{7.01, 7.02}));
+    clock->Advance(100);
+    sim::InjectRx("pH: 7.05\r");
+    session->ReceiveTick();
+    EXPECT_EQ(heard.readings, (std::vector<double>{7.01, 7.02, 7.03, 7.04, 7.05}));
+    EXPECT_EQ(heard.readingTimes, (std::vector<int64_t>{takenAt, takenAt, takenAt, takenAt, takenAt + 100}));
+    session->RemoveListener(&thrower);
+}
+
+// The offset of a moment by the zone's rules, across the end of summer time.
+TEST(LocalUtcOffset, FollowsTheZonesRules)
+{
+    const char* previous = std::getenv("TZ");
+    const std::string saved = previous ? previous : "";
+    ASSERT_EQ(setenv("TZ", "Europe/Berlin", 1), 0);
+    const int64_t change = 1792890000000;  // 2026-10-25T01:00:00Z, 03:00 summer time
+    EXPECT_EQ(LocalUtcOffsetS(change - 1), 7200);
+    EXPECT_EQ(LocalUtcOffsetS(change), 3600);
+    EXPECT_EQ(LocalUtcOffsetS(-1), 3600);  // 1970-01-01T00:59:59.999 local
+    ASSERT_EQ(setenv("TZ", "America/St_Johns", 1), 0);
+    EXPECT_EQ(LocalUtcOffsetS(1796711999999), -12600);
+    if (previous)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
 }
 
 TEST_F(MeterSessionTest, UnpluggedMeterIsLookedForAndFoundAgain)

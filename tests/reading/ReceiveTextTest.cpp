@@ -4,57 +4,54 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 using namespace std::string_literals;
 using tirevo::AppendReceived;
-using tirevo::TakeLine;
+using tirevo::TakeLines;
 
 namespace {
 
-// One reception tick: whatever was read is appended, then at most one line
-// is taken.
+// One reception tick: whatever was read is appended, then every complete
+// line is taken, in order.
 struct TicksCase {
     const char* name;
-    std::vector<std::string> reads;                 // one entry per tick
-    std::vector<std::optional<std::string>> lines;  // what each tick takes
-    std::string left;                               // text pending afterwards
+    std::vector<std::string> reads;               // one entry per tick
+    std::vector<std::vector<std::string>> lines;  // what each tick takes
+    std::string left;                             // text pending afterwards
 };
 
 class Ticks : public testing::TestWithParam<TicksCase> {};
 
-TEST_P(Ticks, TakeOneLinePerTick)
+TEST_P(Ticks, TakeEveryCompleteLinePerTick)
 {
     const TicksCase& c = GetParam();
     ASSERT_EQ(c.reads.size(), c.lines.size());
     std::string receiveText;
     for (std::size_t tick = 0; tick < c.reads.size(); ++tick) {
         AppendReceived(receiveText, c.reads[tick]);
-        EXPECT_EQ(TakeLine(receiveText), c.lines[tick]) << "tick " << tick;
+        EXPECT_EQ(TakeLines(receiveText), c.lines[tick]) << "tick " << tick;
     }
     EXPECT_EQ(receiveText, c.left);
 }
 
-const std::optional<std::string> kNone;
-
 INSTANTIATE_TEST_SUITE_P(
     ReceiveText, Ticks,
     testing::Values(
-        TicksCase{"SplitOverTwoReads", {"pH: 7", ".02\r"}, {kNone, "pH: 7.02"}, ""},
-        TicksCase{"TwoLinesInOneRead", {"pH: 7.02\rpH: 7.03\r", "", ""}, {"pH: 7.02", "pH: 7.03", kNone}, ""},
+        TicksCase{"SplitOverTwoReads", {"pH: 7", ".02\r"}, {{}, {"pH: 7.02"}}, ""},
+        TicksCase{"TwoLinesInOneRead", {"pH: 7.02\rpH: 7.03\r", ""}, {{"pH: 7.02", "pH: 7.03"}, {}}, ""},
         TicksCase{"LineFeedAfterCrStartsNextLine",
-                  {"pH: 7.02\r\npH: 7.03\r\n", ""},
-                  {"pH: 7.02", "\npH: 7.03"},
+                  {"pH: 7.02\r\npH: 7.03\r\n"},
+                  {{"pH: 7.02", "\npH: 7.03"}},
                   "\n"},
-        TicksCase{"LineFeedAloneEndsNothing", {"a\nb\n"}, {kNone}, "a\nb\n"},
-        TicksCase{"AnyByteKept", {"\0a\x7f\xff\x80\t\r"s}, {"\0a\x7f\xff\x80\t"s}, ""},
-        TicksCase{"EmptyLines", {"\r\r", "", ""}, {"", "", kNone}, ""},
-        TicksCase{"NoCrStaysPending", {"pH: 7.02", "", "\r"}, {kNone, kNone, "pH: 7.02"}, ""},
-        TicksCase{"BacklogDrainsBehindNewReads", {"a\rb\r", "c\r", "d", ""}, {"a", "b", "c", kNone}, "d"},
-        TicksCase{"NothingReadPendingLineTaken", {"", "x\ry"}, {kNone, "x"}, "y"}),
+        TicksCase{"LineFeedAloneEndsNothing", {"a\nb\n"}, {{}}, "a\nb\n"},
+        TicksCase{"AnyByteKept", {"\0a\x7f\xff\x80\t\r"s}, {{"\0a\x7f\xff\x80\t"s}}, ""},
+        TicksCase{"EmptyLines", {"\r\r", ""}, {{"", ""}, {}}, ""},
+        TicksCase{"NoCrStaysPending", {"pH: 7.02", "", "\r"}, {{}, {}, {"pH: 7.02"}}, ""},
+        TicksCase{"NoBacklogBehindNewReads", {"a\rb\r", "c\r", "d", ""}, {{"a", "b"}, {"c"}, {}, {}}, "d"},
+        TicksCase{"CompletedLineThenMore", {"x", "\ry\rz"}, {{}, {"x", "y"}}, "z"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct BoundCase {
@@ -91,8 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                     BoundCase{"ZeroLimit", "", "a\r", 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Long streams at the real bound, read in chunks and consumed one line per
-// chunk like the reception timer does.
+// Long streams at the real bound, read in chunks and consumed like the
+// reception timer does: every complete line after each chunk.
 struct StreamCase {
     std::size_t chunk;
     std::size_t lineLength;  // 0: no carriage return at all
@@ -128,14 +125,19 @@ TEST_P(LongStream, StaysBoundedAndAtLineBoundaries)
         if (c.lineLength != 0 && c.lineLength <= limit && !receiveText.empty()) {
             ASSERT_TRUE(start == 0 || stream[start - 1] == '\r') << "at " << start;
         }
-        if (std::optional<std::string> line = TakeLine(receiveText)) {
-            ASSERT_EQ(line->find('\r'), std::string::npos);
-            ASSERT_LE(line->size(), limit);
+        for (const std::string& line : TakeLines(receiveText)) {
+            ASSERT_EQ(line.find('\r'), std::string::npos);
+            ASSERT_LE(line.size(), limit);
             ++linesTaken;
         }
+        ASSERT_EQ(receiveText.find('\r'), std::string::npos);
     }
     if (c.lineLength == 0) {
         EXPECT_EQ(linesTaken, 0u);
+    } else if (c.chunk + c.lineLength <= limit) {
+        // Lines are taken as fast as they come: only a single read larger
+        // than the bound can make it drop one.
+        EXPECT_EQ(linesTaken, c.streamLength / c.lineLength);
     } else if (c.lineLength <= limit) {
         EXPECT_GT(linesTaken, 0u);
     }
@@ -169,6 +171,30 @@ TEST(ReceiveText, ShortLinesAtTheBoundCostLinearTime)
     const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
     EXPECT_LT(seconds, 2.0);
     EXPECT_GE(receiveText.size(), tirevo::kReceiveTextLimit - 1);  // only what had to go
+}
+
+// A full receive text of two-byte lines is taken in one tick without a move
+// of the rest per line: linear, milliseconds; quadratic would be seconds.
+TEST(ReceiveText, EveryLineOfAFullTextInLinearTime)
+{
+    // With the "x" before it, exactly the bound.
+    constexpr std::size_t kLines = tirevo::kReceiveTextLimit / 2 - 1;
+    std::string chunk = "7";
+    for (std::size_t i = 0; i < kLines; ++i)
+        chunk += "\r7";
+    const std::clock_t start = std::clock();
+    std::size_t taken = 0;
+    for (int read = 0; read < 200; ++read) {
+        std::string receiveText = "x";
+        AppendReceived(receiveText, chunk);
+        const std::vector<std::string> lines = TakeLines(receiveText);
+        taken += lines.size();
+        ASSERT_EQ(lines.front(), "x7");
+        ASSERT_EQ(receiveText, "7");
+    }
+    const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    EXPECT_EQ(taken, 200 * kLines);
+    EXPECT_LT(seconds, 2.0);
 }
 
 }  // namespace

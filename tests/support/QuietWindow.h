@@ -11,10 +11,13 @@
 
 #include <memory>
 
-inline std::unique_ptr<tirevo::TMainForm> StartQuietWindow(const QTemporaryDir& dir)
+// clock: the link's clock and the stamps of its readings (a VirtualClock);
+// none means the system's.
+inline std::unique_ptr<tirevo::TMainForm> StartQuietWindow(const QTemporaryDir& dir,
+                                                           tirevo::MeterClock* clock = nullptr)
 {
     sim::SetAutoReply(false);
-    auto form = std::make_unique<tirevo::TMainForm>(dir.path() + QStringLiteral("/tirevo"));
+    auto form = std::make_unique<tirevo::TMainForm>(dir.path() + QStringLiteral("/tirevo"), nullptr, clock);
     form->show();
     form->Timer1->stop();
     form->Timer2->stop();

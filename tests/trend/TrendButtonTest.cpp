@@ -7,6 +7,7 @@
 #include "QuietWindow.h"
 #include "SimFixture.h"
 #include "TrendHost.h"
+#include "VirtualClock.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -138,13 +139,13 @@ void TrendButtonTest::readingsShownReachTheTrend()
 {
     BindSimulatedMeter();
     QTemporaryDir dir;
-    auto form = StartQuietWindow(dir);
-    QDateTime clock(QDate(2026, 12, 8), QTime(6, 20, 0));
-    form->Trend->Clock = [&clock] { return clock; };
+    VirtualClock clock;
+    auto form = StartQuietWindow(dir, &clock);
+    clock.SetUtcMs(QDateTime(QDate(2026, 12, 8), QTime(6, 20, 0)).toMSecsSinceEpoch());
     // Readings before the window is opened are in it too.
     for (const char* reading : {"7.00", "7.02"}) {
         Receive(*form, reading);
-        clock = clock.addSecs(60);
+        clock.Advance(60000);
     }
     QTest::mouseClick(form->sbTrend, Qt::LeftButton);
     QWidget* trend = form->Trend->Window();
@@ -152,7 +153,7 @@ void TrendButtonTest::readingsShownReachTheTrend()
              LocalNumber("n 2   min 7.00   max 7.02   mean 7.01   sd 0.01   drift +0.02 pH/min"));
     for (const char* reading : {"7.04", "7.06"}) {
         Receive(*form, reading);
-        clock = clock.addSecs(60);
+        clock.Advance(60000);
     }
     QCOMPARE(Figures(trend),
              LocalNumber("n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +0.02 pH/min"));
@@ -166,16 +167,16 @@ void TrendButtonTest::anHourOfReadingsOnAVirtualClock()
 {
     BindSimulatedMeter();
     QTemporaryDir dir;
-    auto form = StartQuietWindow(dir);
-    QDateTime clock(QDate(2026, 12, 8), QTime(6, 0, 0));
-    form->Trend->Clock = [&clock] { return clock; };
+    VirtualClock clock;
+    auto form = StartQuietWindow(dir, &clock);
+    clock.SetUtcMs(QDateTime(QDate(2026, 12, 8), QTime(6, 0, 0)).toMSecsSinceEpoch());
     QTest::mouseClick(form->sbTrend, Qt::LeftButton);
     // A rise of 0.01 pH a minute in steps, 7.00 to 7.60 with the middle
     // step (7.30) at the half hour: mean 7.30, sd 0.173 by hand.
     for (int second = 0; second < 3600; ++second) {
         const std::string reading = std::to_string(700 + (second + 30) / 60);
         Receive(*form, (reading.substr(0, 1) + "." + reading.substr(1)).c_str());
-        clock = clock.addSecs(1);
+        clock.Advance(1000);
     }
     QCOMPARE(Figures(form->Trend->Window()),
              LocalNumber("n 3600   min 7.00   max 7.60   mean 7.30   sd 0.17   drift +0.01 pH/min"));

@@ -1,0 +1,20 @@
+// A reading's time stamp as local date and time, by the offset from UTC it
+// was taken with: the row, the printed line and the trend point of one
+// reading show the same moment, whatever the clock or the zone does after.
+#pragma once
+
+#include "LogText.h"
+#include "MeterSession.h"
+
+#include <QDateTime>
+
+namespace tirevo {
+
+// The moment with its own offset, so date() and time() give the local time
+// of the stamp.
+QDateTime ReadingDateTime(const Reading& reading);
+
+// The local date and time of the stamp, as log rows write them.
+LogClockTime ReadingLogTime(const Reading& reading);
+
+}  // namespace tirevo
