@@ -454,14 +454,21 @@ TEST_F(CliProgram, TheWindowStartedWithDescriptorsClosedGivesThemToDevNull)
     setup.program = copy.string();
     setup.env["QT_QPA_PLATFORM"] = "offscreen";
     CliProcess window(setup);
-    // Once all three numbers are taken, each must be /dev/null, not some
-    // file the program opened.
-    const fs::path fds = fs::path("/proc") / std::to_string(window.Pid()) / "fd";
+    // Once the program runs (not the test's fork before it) and all three
+    // numbers are taken, each must be /dev/null, not some file the program
+    // opened.
+    const fs::path proc = fs::path("/proc") / std::to_string(window.Pid());
+    const fs::path fds = proc / "fd";
+    const fs::path program = fs::canonical(copy);
     const auto deadline = std::chrono::steady_clock::now() + clitest::kSafetyNet;
     std::vector<std::string> targets;
     while (std::chrono::steady_clock::now() < deadline) {
         targets.clear();
         std::error_code error;
+        if (fs::read_symlink(proc / "exe", error) != program || error) {
+            ::usleep(10000);
+            continue;
+        }
         for (const char* fd : {"0", "1", "2"}) {
             const fs::path target = fs::read_symlink(fds / fd, error);
             if (!error)
