@@ -2,12 +2,16 @@
 #include "DriverBinding.h"
 #include "MainFormUnit.h"
 #include "Messages.h"
+#include "StandardDescriptors.h"
 #include "TrendHost.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    // Before anything opens a file: a closed stderr must not become the log.
+    tirevo::OpenClosedStandardDescriptors();
+
     // Qt's Wayland backend cannot place a window where the settings say;
     // XWayland can.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&

@@ -23,6 +23,10 @@ struct RunSettings {
     char separator = '\t';
     // A line for stderr when the file has a value the window would report.
     std::optional<std::string> warning;
+    // Set when the file holds a value the run cannot go on with (and no
+    // option replaces it): the line for stderr, and the run ends with exit 2
+    // before any meter is opened.
+    std::optional<std::string> refusal;
 };
 
 RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResult& loaded,

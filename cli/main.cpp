@@ -11,8 +11,12 @@
 #include "MeterRun.h"
 #include "RunSettings.h"
 #include "SignalWatch.h"
+#include "StandardDescriptors.h"
 #include "Version.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -26,6 +30,17 @@ constexpr int kErr = 2;
 
 void Error(const std::string& text) { WriteAll(kErr, "tirevo-cli: " + text + "\n"); }
 
+// What stdout is for a run that only prints: a reader gone away (| head -1)
+// ends it quietly, any other failure (a full disk) is exit 3 with the reason.
+int Output(const std::string& text)
+{
+    const int error = WriteAll(kOut, text);
+    if (error == 0 || error == EPIPE)
+        return kExitDone;
+    Error(StdoutErrorText(error));
+    return kExitOutput;
+}
+
 int UsageError(const std::string& reason)
 {
     Error(reason);
@@ -38,8 +53,7 @@ int List(const CliOptions& options)
     std::string out;
     for (const ListedDevice& device : ListDevices(options.all))
         out += ListLine(device);
-    WriteAll(kOut, out);
-    return kExitDone;
+    return Output(out);
 }
 
 // The meter of this run, or the exit code when there is none to take.
@@ -76,6 +90,10 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     MeterRunSetup setup;
     setup.options = options;
     setup.settings = ResolveRunSettings(options, LoadSettings(iniPath, separators.decimal), iniPath);
+    if (setup.settings.refusal) {
+        Error(*setup.settings.refusal);
+        return kExitUsage;
+    }
     if (setup.settings.warning)
         Error(*setup.settings.warning);
     if (const int code = Choose(options, setup.serial))
@@ -102,11 +120,9 @@ int Main(const std::vector<std::string>& args)
     const CliOptions& options = parsed.options;
     switch (options.command) {
     case CliCommand::Help:
-        WriteAll(kOut, UsageText());
-        return kExitDone;
+        return Output(UsageText());
     case CliCommand::Version:
-        WriteAll(kOut, "tirevo-cli " + std::string(kAppVersion) + "\n");
-        return kExitDone;
+        return Output("tirevo-cli " + std::string(kAppVersion) + "\n");
     default:
         break;
     }
@@ -126,6 +142,12 @@ int Main(const std::vector<std::string>& args)
 
 int main(int argc, char* argv[])
 {
+    // Before the signal descriptor or any file takes a number that stands
+    // for stdout or stderr.
+    OpenClosedStandardDescriptors();
+    // A file size limit reached by the log or by redirected output is a
+    // failed write the run reports, not a death in the middle of a row.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return Main(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& error) {
