@@ -28,7 +28,8 @@ QString TrendTimeTicker::getTickLabel(double tick, const QLocale& locale, QChar 
 
 QVector<double> TrendTimeTicker::createTickVector(double tickStep, const QCPRange& range)
 {
-    QVector<double> ticks = QCPAxisTickerDateTime::createTickVector(tickStep / kMillisPerSecond, InSeconds(range));
+    QVector<double> ticks =
+        QCPAxisTickerDateTime::createTickVector(tickStep / kMillisPerSecond, InSeconds(range));
     for (double& tick : ticks)
         tick *= kMillisPerSecond;
     return ticks;

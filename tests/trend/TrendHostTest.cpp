@@ -2,8 +2,8 @@
 // stamped across the end of summer time in Berlin and across a clock set back
 // ten minutes are all kept, in their places on the time axis, which is
 // labelled in local time.
-#include "TimeZone.h"
 #include "TrendHost.h"
+#include "TimeZone.h"
 
 #include <qcustomplot.h>
 
@@ -54,14 +54,16 @@ void TrendHostTest::everyReadingStays_data()
     const qint64 utc0 = qint64(tirevo::test::kMillisAt20261025Utc);
     // From 02:50 summer time, on past 03:00 summer time, which is 02:00
     // standard time: the wall clock goes back an hour, time does not.
-    QTest::newRow("end of summer time, open") << utc0 + 50 * kMinute << utc0 + 60 * kMinute << true << "+0.0010";
+    QTest::newRow("end of summer time, open")
+        << utc0 + 50 * kMinute << utc0 + 60 * kMinute << true << "+0.0010";
     QTest::newRow("end of summer time, opened after")
         << utc0 + 50 * kMinute << utc0 + 60 * kMinute << false << "+0.0010";
     // The clock set back ten minutes five minutes after the first reading:
     // the later readings lie before all the earlier ones.
     const qint64 morning = qint64((20795.0 * 86400 + 5 * 3600) * 1000);
     QTest::newRow("clock set back, open") << morning << morning + 5 * kMinute - 10 * kMinute << true << "";
-    QTest::newRow("clock set back, opened after") << morning << morning + 5 * kMinute - 10 * kMinute << false << "";
+    QTest::newRow("clock set back, opened after")
+        << morning << morning + 5 * kMinute - 10 * kMinute << false << "";
 }
 
 void TrendHostTest::everyReadingStays()
@@ -116,7 +118,8 @@ void TrendHostTest::axisLabelsAreLocalTimes()
     QCOMPARE(labels.size(), ticks.size());
     QStringList seen;
     for (qsizetype i = 0; i < ticks.size(); ++i) {
-        QCOMPARE(labels[i], QDateTime::fromMSecsSinceEpoch(qint64(ticks[i])).toString(QStringLiteral("HH:mm")));
+        QCOMPARE(labels[i],
+                 QDateTime::fromMSecsSinceEpoch(qint64(ticks[i])).toString(QStringLiteral("HH:mm")));
         seen << labels[i];
         if (i > 0)
             QVERIFY(ticks[i] > ticks[i - 1]);
