@@ -7,6 +7,7 @@
 #include "LocaleSeparators.h"
 #include "MeterSession.h"
 #include "Settings.h"
+#include "SettingsLocation.h"
 #include "Version.h"
 #include "Widgets.h"
 
@@ -30,6 +31,7 @@ class TrendHost;
 
 inline constexpr const char* AppVersion = kAppVersion;
 inline constexpr const char* kMakerAddress = "https://example.com/tirevo";
+inline constexpr const char* kNotConnectedText = "USB pH Meter not connected";
 
 // What the window keeps of its own beside the meter session and the log.
 struct TLinkState {
@@ -39,8 +41,10 @@ struct TLinkState {
 class TMainForm : public QWidget, private MeterListener {
     Q_OBJECT
 public:
-    // programPath decides where the settings file lives (beside it).
-    explicit TMainForm(const QString& programPath, QWidget* parent = nullptr);
+    // programPath decides where the settings file lives (beside it), unless
+    // the rule is that of an installed copy (the user's own file).
+    explicit TMainForm(const QString& programPath, QWidget* parent = nullptr,
+                       SettingsRule settingsRule = SettingsRule::BesideProgram);
     ~TMainForm() override;
 
     // Controls, named as the rest of the program and its tests know them.
@@ -92,6 +96,9 @@ public:
 
     // Meter link.
     void ListMeters();
+    // The status bar before a connection: "not connected", or the converters
+    // refused for lack of permission when no meter is listed.
+    void ShowRefusedConverters();
     bool OpenMeter(const std::string& serial);
     void USBConnect();
     void CloseMeter();
@@ -160,6 +167,7 @@ private:
     LogClockTime LogNow() const;
 
     QString programPath_;
+    SettingsRule settingsRule_ = SettingsRule::BesideProgram;
     bool shown_ = false;
     bool closed_ = false;
     bool syncingLists_ = false;
