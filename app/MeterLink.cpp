@@ -37,6 +37,26 @@ void TMainForm::ListMeters()
     }
     lb1->clearSelection();
     lb2->clearSelection();
+    ShowRefusedConverters();
+}
+
+void TMainForm::ShowRefusedConverters()
+{
+    // The status bar names the meter once one is connected; until then it
+    // says why an empty list may be empty.
+    if (meter_.Connected())
+        return;
+    std::string text = kNotConnectedText;
+    if (lb1->count() == 0) {
+        const std::vector<std::string> refused = RefusedConverters();
+        if (!refused.empty()) {
+            text = refused.front();
+            if (refused.size() > 1)
+                text += " (and " + std::to_string(refused.size() - 1) + " more)";
+        }
+    }
+    sb1Panel->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    sb1Panel->setToolTip(sb1Panel->text());
 }
 
 bool TMainForm::OpenMeter(const std::string& serial)

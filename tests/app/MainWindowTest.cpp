@@ -200,6 +200,31 @@ private slots:
         QVERIFY(sim::WrittenBytes().empty());
     }
 
+    // A meter the system will not let this user open (no udev rule) is
+    // named in the status bar, not just missing from an empty list; once
+    // the permission is there, a refresh lists it and the bar says so.
+    void aConverterWithoutPermissionIsNamedInTheStatusBar()
+    {
+        sim::SetNoPermission(0, true);
+        const int other = sim::AddDevice("QUVA USB pH Meter", "QP000002");
+        sim::SetNoPermission(other, true);
+        MessageBoxWatcher boxes;
+        auto form = StartForm();
+        QCOMPARE(form->lb1->count(), 0);
+        QVERIFY(!form->Meter().Connected());
+        QCOMPARE(
+            form->sb1Panel->text(),
+            QStringLiteral("USB converter 0403:6001 at bus 1 device 2: no permission (install the package, "
+                           "or see README: USB permissions) (and 1 more)"));
+        QVERIFY(boxes.seen.empty());
+
+        sim::SetNoPermission(0, false);
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(form->pc1->currentIndex(), 1);
+        QCOMPARE(Rows(form->lb2), QStringList{QStringLiteral("QP000001")});
+        QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH Meter not connected"));
+    }
+
     void noMeterConnectShowsAnEmptySelectionPage()
     {
         sim::ClearDevices();
