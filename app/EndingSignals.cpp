@@ -41,12 +41,12 @@ void OnEndingSignals(QObject* owner, std::function<void()> action)
         ::sigaction(signal, &handler, nullptr);
 
     auto* notifier = new QSocketNotifier(fds[0], QSocketNotifier::Read, owner);
-    QObject::connect(notifier, &QSocketNotifier::activated, owner, [readFd = fds[0], action = std::move(action)] {
-        char bytes[16];
-        while (::read(readFd, bytes, sizeof bytes) > 0) {
-        }
-        action();
-    });
+    QObject::connect(notifier, &QSocketNotifier::activated, owner,
+                     [readFd = fds[0], action = std::move(action)] {
+                         char bytes[16];
+                         while (::read(readFd, bytes, sizeof bytes) > 0) {}
+                         action();
+                     });
     // The pipe stays open for the life of the process: a late signal must
     // find a valid descriptor, never one reused for something else.
 }
