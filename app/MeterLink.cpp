@@ -8,12 +8,16 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
 namespace tirevo {
 
 namespace {
+
+// Room the status bar keeps around its one panel.
+constexpr int kStatusMargin = 12;
 
 void AddRow(QListWidget* list, const std::string& text)
 {
@@ -55,8 +59,11 @@ void TMainForm::ShowRefusedConverters()
                 text += " (and " + std::to_string(refused.size() - 1) + " more)";
         }
     }
-    sb1Panel->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-    sb1Panel->setToolTip(sb1Panel->text());
+    // The fixed window is narrower than the whole line: it ends in "…" and
+    // the tooltip holds all of it.
+    const QString full = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    sb1Panel->setText(sb1Panel->fontMetrics().elidedText(full, Qt::ElideRight, sb1->width() - kStatusMargin));
+    sb1Panel->setToolTip(full == sb1Panel->text() ? QString() : full);
 }
 
 bool TMainForm::OpenMeter(const std::string& serial)

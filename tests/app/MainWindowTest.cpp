@@ -212,10 +212,16 @@ private slots:
         auto form = StartForm();
         QCOMPARE(form->lb1->count(), 0);
         QVERIFY(!form->Meter().Connected());
-        QCOMPARE(
-            form->sb1Panel->text(),
-            QStringLiteral("USB converter 0403:6001 at bus 1 device 2: no permission (install the package, "
-                           "or see README: USB permissions) (and 1 more)"));
+        const QString full =
+            QStringLiteral("USB converter 0403:6001 at bus 1 device 2: no permission (install "
+                           "the package, or see README: USB permissions) (and 1 more)");
+        // The whole line is longer than the window is wide: cut with "…",
+        // whole in the tooltip.
+        QCOMPARE(form->sb1Panel->toolTip(), full);
+        const QString shown = form->sb1Panel->text();
+        QVERIFY2(shown.endsWith(QChar(0x2026)) && full.startsWith(shown.chopped(1)), qPrintable(shown));
+        QVERIFY2(shown.startsWith(QStringLiteral("USB converter 0403:6001 at bus 1 device 2: no permission")),
+                 qPrintable(shown));
         QVERIFY(boxes.seen.empty());
 
         sim::SetNoPermission(0, false);
@@ -223,6 +229,7 @@ private slots:
         QCOMPARE(form->pc1->currentIndex(), 1);
         QCOMPARE(Rows(form->lb2), QStringList{QStringLiteral("QP000001")});
         QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH Meter not connected"));
+        QCOMPARE(form->sb1Panel->toolTip(), QString());
     }
 
     void noMeterConnectShowsAnEmptySelectionPage()

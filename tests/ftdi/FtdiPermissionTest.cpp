@@ -139,10 +139,7 @@ TEST_P(FtdiPermission, RefusedConvertersAreNamedBesideTheStatuses)
 INSTANTIATE_TEST_SUITE_P(
     Ftdi, FtdiPermission,
     testing::Values(
-        PermissionCase{"AllReadable",
-                       {{0x6001, 1, 5, 0, "QUVA USB pH Meter", "QP000001"}},
-                       {"QP000001"},
-                       {}},
+        PermissionCase{"AllReadable", {{0x6001, 1, 5, 0, "QUVA USB pH Meter", "QP000001"}}, {"QP000001"}, {}},
         PermissionCase{"OneRefused",
                        {{0x6001, 1, 5, LIBUSB_ERROR_ACCESS, "QUVA USB pH Meter", "QP000001"},
                         {0x6015, 3, 17, 0, "FT230X Basic UART", "DN0001"}},
