@@ -15,12 +15,12 @@ constexpr const char* kWindowProgramName = "tirevo";
 
 }  // namespace
 
-std::string CliSettingsFile(const std::string& cliProgramPath)
+std::string CliSettingsFile(const std::string& cliProgramPath, SettingsRule rule)
 {
     const std::size_t slash = cliProgramPath.rfind('/');
     const std::string folder =
         slash == std::string::npos ? std::string() : cliProgramPath.substr(0, slash + 1);
-    return ChooseSettingsFile(folder + kWindowProgramName, false).path;
+    return ChooseSettingsFile(folder + kWindowProgramName, false, rule).path;
 }
 
 RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResult& loaded,

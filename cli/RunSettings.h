@@ -4,6 +4,7 @@
 
 #include "CliOptions.h"
 #include "SettingsFile.h"
+#include "SettingsLocation.h"
 
 #include <cstdint>
 #include <optional>
@@ -14,8 +15,11 @@ namespace tirevo {
 // The settings file for a tirevo-cli at cliProgramPath: the window's file,
 // tirevo.INI, where the window beside it keeps it (beside the programs, or
 // the user's own when that is where the window writes); a copy of tirevo-cli
-// elsewhere reads the file beside the copy. Nothing is created.
-std::string CliSettingsFile(const std::string& cliProgramPath);
+// elsewhere reads the file beside the copy. An installed copy reads the
+// user's own file, or the shared defaults while there is none. Nothing is
+// created.
+std::string CliSettingsFile(const std::string& cliProgramPath,
+                            SettingsRule rule = SettingsRule::BesideProgram);
 
 struct RunSettings {
     uint32_t intervalMs = 1000;

@@ -25,6 +25,9 @@ namespace {
 
 using namespace tirevo;
 
+// Built with TIREVO_INSTALLED on for the package: settings never beside the program.
+constexpr SettingsRule kSettingsRule = TIREVO_INSTALLED ? SettingsRule::PerUser : SettingsRule::BesideProgram;
+
 constexpr int kOut = 1;
 constexpr int kErr = 2;
 
@@ -48,12 +51,22 @@ int UsageError(const std::string& reason)
     return kExitUsage;
 }
 
+// Converters present but refused to this user: otherwise a meter that only
+// lacks the udev rule would look like no meter at all.
+void NameRefusedConverters()
+{
+    for (const std::string& line : RefusedConverters())
+        Error(line);
+}
+
 int List(const CliOptions& options)
 {
     std::string out;
     for (const ListedDevice& device : ListDevices(options.all))
         out += ListLine(device);
-    return Output(out);
+    const int result = Output(out);
+    NameRefusedConverters();
+    return result;
 }
 
 // The meter of this run, or the exit code when there is none to take.
@@ -62,6 +75,7 @@ int Choose(const CliOptions& options, std::string& serial)
     const MeterChoice choice = ChooseMeter(ListDevices(false), options.serial);
     if (choice.status != MeterChoiceStatus::Chosen) {
         Error(choice.message);
+        NameRefusedConverters();
         return kExitNoMeter;
     }
     serial = choice.serial;
@@ -86,7 +100,7 @@ int Calibrate(const CliOptions& options)
 int ReadOrLog(const CliOptions& options, SignalWatch& endings)
 {
     const LocaleSeparators separators = ReadLocaleSeparators();
-    const std::string iniPath = CliSettingsFile(OwnProgramPath());
+    const std::string iniPath = CliSettingsFile(OwnProgramPath(), kSettingsRule);
     MeterRunSetup setup;
     setup.options = options;
     setup.settings = ResolveRunSettings(options, LoadSettings(iniPath, separators.decimal), iniPath);
