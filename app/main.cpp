@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "D2XXUnit.h"
 #include "DriverBinding.h"
 #include "MainFormUnit.h"
@@ -8,13 +9,18 @@
 
 int main(int argc, char* argv[])
 {
+    if (const std::optional<int> answered = tirevo::AnswerCommandLine(argc, argv))
+        return *answered;
+
     // Qt's Wayland backend cannot place a window where the settings say;
     // XWayland can.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
+    tirevo::WatchDisplayOpening();
     QApplication app(argc, argv);
+    tirevo::EndDisplayWatch();
     QApplication::setApplicationName(QString::fromLatin1(tirevo::kAppTitle));
     QApplication::setDesktopFileName(QStringLiteral("tirevo"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tirevo.png")));
