@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "D2XXUnit.h"
 #include "DriverBinding.h"
 #include "EndingSignals.h"
@@ -21,6 +22,8 @@ int main(int argc, char* argv[])
 {
     // Before anything opens a file: a closed stderr must not become the log.
     tirevo::OpenClosedStandardDescriptors();
+    if (const std::optional<int> answered = tirevo::AnswerCommandLine(argc, argv))
+        return *answered;
 
     // Qt's Wayland backend cannot place a window where the settings say;
     // XWayland can.
@@ -28,7 +31,9 @@ int main(int argc, char* argv[])
         !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
+    tirevo::WatchDisplayOpening();
     QApplication app(argc, argv);
+    tirevo::EndDisplayWatch();
     QApplication::setApplicationName(QString::fromLatin1(tirevo::kAppTitle));
     QApplication::setDesktopFileName(QStringLiteral("tirevo"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tirevo.png")));
