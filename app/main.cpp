@@ -5,6 +5,7 @@
 #include "TrendHost.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char* argv[])
 {
@@ -30,10 +31,19 @@ int main(int argc, char* argv[])
         return app.exec();
     }
 
-    tirevo::BindFTDriver();
+    const bool noDriver = tirevo::BindFTDriver() == tirevo::FTDriverKind::None;
 
     tirevo::TMainForm MainForm(QApplication::applicationFilePath());
     MainForm.SetConnectAfterFirstFrame(true);
     MainForm.show();
+    // Said once the window is up: without a driver its meter list stays empty,
+    // and the user should know why.
+    if (noDriver) {
+        QTimer::singleShot(0, &MainForm, [] {
+            QString text = QString::fromStdString(tirevo::WithFullStop(tirevo::NoDriverText()));
+            text[0] = text[0].toUpper();
+            tirevo::ShowMessage(text);
+        });
+    }
     return app.exec();
 }

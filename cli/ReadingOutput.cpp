@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 namespace tirevo {
 
@@ -10,8 +9,6 @@ namespace {
 
 constexpr int kSecondsPerMinute = 60;
 constexpr int kSecondsPerHour = 3600;
-constexpr long kNanosecondsPerMillisecond = 1000000;
-constexpr int kTmYearBase = 1900;
 constexpr unsigned char kFirstPrintable = 0x20;
 constexpr unsigned char kFirstNonAscii = 0x80;
 
@@ -28,24 +25,6 @@ std::string ClockText(const WallTime& time)
 }
 
 }  // namespace
-
-WallTime LocalWallTime()
-{
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    tm local{};
-    localtime_r(&now.tv_sec, &local);
-    WallTime time;
-    time.year = local.tm_year + kTmYearBase;
-    time.month = local.tm_mon + 1;
-    time.day = local.tm_mday;
-    time.hour = local.tm_hour;
-    time.minute = local.tm_min;
-    time.second = local.tm_sec;
-    time.millisecond = static_cast<int>(now.tv_nsec / kNanosecondsPerMillisecond);
-    time.utcOffsetSeconds = static_cast<int>(local.tm_gmtoff);
-    return time;
-}
 
 std::string IsoLocalTime(const WallTime& time)
 {

@@ -1,8 +1,6 @@
 #include "DriverBinding.h"
 
-#include "LibftdiDriver.h"
-
-#include <dlfcn.h>
+#include "DriverLoader.h"
 
 namespace tirevo {
 
@@ -38,17 +36,9 @@ FTDriverTable gTable = kNoDriver;
 FTDriverKind gKind = FTDriverKind::None;
 void* gLibrary = nullptr;
 
-#if defined(__APPLE__)
-constexpr const char* kVendorLibrary = "libftd2xx.dylib";
-#elif defined(_WIN32)
-constexpr const char* kVendorLibrary = "FTD2XX.DLL";
-#else
-constexpr const char* kVendorLibrary = "libftd2xx.so";
-#endif
-
 template <typename Fn> bool Resolve(void* lib, const char* name, Fn& out)
 {
-    out = reinterpret_cast<Fn>(dlsym(lib, name));
+    out = reinterpret_cast<Fn>(SharedLibrarySymbol(lib, name));
     return out != nullptr;
 }
 
@@ -56,7 +46,7 @@ template <typename Fn> bool Resolve(void* lib, const char* name, Fn& out)
 
 bool BindFTDriverLibrary(const std::string& libraryPath)
 {
-    void* lib = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* lib = OpenSharedLibrary(libraryPath);
     if (!lib)
         return false;
     FTDriverTable t;
@@ -69,7 +59,7 @@ bool BindFTDriverLibrary(const std::string& libraryPath)
         Resolve(lib, "FT_SetRts", t.SetRts) && Resolve(lib, "FT_SetTimeouts", t.SetTimeouts) &&
         Resolve(lib, "FT_GetStatus", t.GetStatus);
     if (!complete) {
-        dlclose(lib);
+        CloseSharedLibrary(lib);
         return false;
     }
     // The previous library stays loaded: a handle it gave out may still be
@@ -82,7 +72,12 @@ bool BindFTDriverLibrary(const std::string& libraryPath)
 
 void BindBuiltinFTDriver()
 {
-    gTable = FtdiDriverTable();
+    const FTDriverTable* builtin = BuiltinDriverTable();
+    if (!builtin) {
+        UnbindFTDriver();
+        return;
+    }
+    gTable = *builtin;
     gKind = FTDriverKind::Builtin;
 }
 
@@ -100,13 +95,19 @@ void BindFTDriverTable(const FTDriverTable& table)
 
 FTDriverKind BindFTDriver()
 {
-    if (BindFTDriverLibrary(kVendorLibrary))
+    if (BindFTDriverLibrary(kVendorDriverLibrary))
         return gKind;
     BindBuiltinFTDriver();
     return gKind;
 }
 
 FTDriverKind BoundFTDriverKind() { return gKind; }
+
+std::string NoDriverText()
+{
+    return std::string("no driver for the USB converter: ") + kVendorDriverLibrary +
+        " was not found; install the converter maker's driver";
+}
 
 const FTDriverTable& FTDriver() { return gTable; }
 
