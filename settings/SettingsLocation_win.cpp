@@ -6,8 +6,8 @@
 #include "WholeFile.h"
 #include "WideText.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 namespace tirevo {
 
@@ -34,14 +34,18 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Opened, not changed: what the file system and its access lists really
 // allow this process, which attribute bits alone do not tell.
 bool CanOpen(const std::string& path, DWORD access)
 {
-    HANDLE file = CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(file);
@@ -88,8 +92,8 @@ void CopyIntoNewFile(const std::string& source, const std::string& target)
     std::string bytes;
     if (ReadWholeFile(source, bytes) != WholeFileRead::Read)
         return;
-    HANDLE out = CreateFileW(Wide(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+    HANDLE out = CreateFileW(Wide(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;

@@ -10,12 +10,13 @@ WholeFileRead ReadWholeFile(const std::string& path, std::string& bytes)
 {
     bytes.clear();
     // Others may write or replace the file meanwhile (a save renames over it).
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? WholeFileRead::Missing
-                                                                               : WholeFileRead::Failed;
+                                                                              : WholeFileRead::Failed;
     }
     char buffer[64 * 1024];
     for (;;) {

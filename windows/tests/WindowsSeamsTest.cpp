@@ -1,7 +1,6 @@
 // The Windows side of the program's seams, on the real system calls (under
-// Wine here): the driver bound from a DLL, the log file, stdout without text
-// mode, the local time, the program's own path and where the settings go.
-#include "DriverBinding.h"
+// Wine here): the log file, stdout without text mode, the local time, the
+// program's own path and where the settings go.
 #include "FdOutput.h"
 #include "LogFile.h"
 #include "ReadingOutput.h"
@@ -26,6 +25,12 @@ namespace {
 using namespace tirevo;
 namespace fs = std::filesystem;
 
+std::string Utf8(const fs::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 std::string Bytes(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
@@ -49,35 +54,6 @@ protected:
     }
     fs::path folder_;
 };
-
-// ---- the driver ------------------------------------------------------------------
-
-TEST(DriverBindingWin, BindsTheSimulatedMeterDll)
-{
-    ASSERT_TRUE(BindFTDriverLibrary(TIREVO_SIM_LIBRARY));
-    EXPECT_EQ(BoundFTDriverKind(), FTDriverKind::Library);
-    DWORD count = 99;
-    EXPECT_EQ(FTDriver().ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
-}
-
-TEST(DriverBindingWin, AMissingOrForeignDllLeavesTheBindingAlone)
-{
-    ASSERT_TRUE(BindFTDriverLibrary(TIREVO_SIM_LIBRARY));
-    EXPECT_FALSE(BindFTDriverLibrary("no-such-driver.dll"));
-    // A DLL without the driver's entry points.
-    EXPECT_FALSE(BindFTDriverLibrary("kernel32.dll"));
-    EXPECT_EQ(BoundFTDriverKind(), FTDriverKind::Library);
-}
-
-TEST(DriverBindingWin, NoBuiltinDriverMeansNoDriver)
-{
-    BindBuiltinFTDriver();
-    EXPECT_EQ(BoundFTDriverKind(), FTDriverKind::None);
-    DWORD count = 99;
-    FTDriver().ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY);
-    EXPECT_EQ(count, 0u);
-    EXPECT_NE(NoDriverText().find("FTD2XX.DLL"), std::string::npos);
-}
 
 // ---- the log file ------------------------------------------------------------------
 
@@ -108,9 +84,9 @@ TEST_F(TempFolder, LogFileInAMissingFolderIsNotFound)
 
 TEST_F(TempFolder, LogFileNamesInUnicode)
 {
-    const fs::path file = folder_ / fs::u8path("Messung \xc3\xa4\xc3\xb6.txt");
+    const fs::path file = folder_ / fs::path(u8"Messung \u00e4\u00f6.txt");
     LogFile log;
-    ASSERT_EQ(log.CreateNew(file.u8string()), 0);
+    ASSERT_EQ(log.CreateNew(Utf8(file)), 0);
     ASSERT_EQ(log.Write("7.00\r\n"), 0);
     log.Close();
     EXPECT_EQ(Bytes(file), "7.00\r\n");
@@ -151,7 +127,8 @@ TEST(WallClockWin, LocalTimeMinusItsOffsetIsUtc)
     ASSERT_TRUE(SystemTimeToFileTime(&fields, &localFile));
     ASSERT_TRUE(SystemTimeToFileTime(&before, &utcFile));
     const auto ticks = [](const FILETIME& f) {
-        return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
+        return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) |
+                                      f.dwLowDateTime);
     };
     const long long seconds = (ticks(localFile) - ticks(utcFile)) / 10000000 - local.utcOffsetSeconds;
     EXPECT_GE(seconds, -1);
@@ -163,7 +140,7 @@ TEST(ProgramPathWin, IsThisExe)
     const std::string path = OwnProgramPath();
     ASSERT_GE(path.size(), 4u);
     EXPECT_EQ(path.substr(path.size() - 4), ".exe");
-    EXPECT_TRUE(fs::exists(fs::u8path(path)));
+    EXPECT_TRUE(fs::exists(fs::path(std::u8string(path.begin(), path.end()))));
 }
 
 // ---- where the settings go -----------------------------------------------------------
