@@ -1,5 +1,4 @@
-// Windows: the local time by the system's own time zone rules, with the
-// daylight-saving rule of the year in question.
+// Windows: the local time by the system's own time zone rules.
 #include "ReadingOutput.h"
 
 #include <windows.h>
@@ -26,9 +25,9 @@ WallTime LocalWallTime()
     SYSTEMTIME utc{};
     FileTimeToSystemTime(&now, &utc);
     SYSTEMTIME local = utc;
-    // Ex: the rules of the current time zone for that very date (dynamic
-    // daylight saving), not the ones of the current year alone.
-    if (!SystemTimeToTzSpecificLocalTimeEx(nullptr, &utc, &local))
+    // The current zone with its rules in force now, which is what "now"
+    // needs (the Ex variant, for other years' rules, is missing in Wine).
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
         local = utc;
     WallTime time;
     time.year = local.wYear;

@@ -67,8 +67,10 @@ bool CanCreateIn(const std::string& folder)
 
 bool CanKeepBeside(const std::string& iniPath)
 {
-    if (Exists(iniPath))
-        return CanOpen(iniPath, GENERIC_READ | GENERIC_WRITE);
+    const DWORD attributes = GetFileAttributesW(Wide(iniPath).c_str());
+    // A read-only file is not to be saved over, whoever could open it.
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return !(attributes & FILE_ATTRIBUTE_READONLY) && CanOpen(iniPath, GENERIC_READ | GENERIC_WRITE);
     const DWORD error = GetLastError();
     return (error == ERROR_FILE_NOT_FOUND) && CanCreateIn(FolderOf(iniPath));
 }
