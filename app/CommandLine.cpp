@@ -18,8 +18,10 @@ namespace {
 // Qt's generic options (QGuiApplication, QApplication and the X11 platform),
 // which a Qt program is expected to accept; Qt takes them out of argv itself.
 constexpr std::string_view kQtOptionsWithValue[] = {
-    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon", "qwindowtitle",
-    "session",  "display",            "geometry",      "title",  "style",           "stylesheet",
+    "platform",        "platformpluginpath", "platformtheme", "plugin",
+    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session",
+    "display",         "geometry",           "title",         "style",
+    "stylesheet",
 };
 constexpr std::string_view kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
@@ -97,13 +99,13 @@ std::string ProgramUsage()
            "\n"
            "Settings: tirevo.INI beside the program when it can be kept there, otherwise\n"
            "  " +
-           (perUser.empty() ? std::string("tirevo/tirevo.INI in your configuration folder") : perUser) +
-           "\n"
-           "Logs: USB_PH_yymmdd_hhnnss.txt in the folder tirevo is started from, a new\n"
-           "  one each time data collection is switched on.\n"
-           "\n"
-           "tirevo-cli lists, reads, logs and calibrates the meter from a terminal, with\n"
-           "no display. More in the manual pages tirevo(1) and tirevo-cli(1).\n";
+        (perUser.empty() ? std::string("tirevo/tirevo.INI in your configuration folder") : perUser) +
+        "\n"
+        "Logs: USB_PH_yymmdd_hhnnss.txt in the folder tirevo is started from, a new\n"
+        "  one each time data collection is switched on.\n"
+        "\n"
+        "tirevo-cli lists, reads, logs and calibrates the meter from a terminal, with\n"
+        "no display. More in the manual pages tirevo(1) and tirevo-cli(1).\n";
 }
 
 std::optional<int> AnswerCommandLine(int argc, char* argv[])

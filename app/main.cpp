@@ -8,6 +8,7 @@
 #include "TrendHost.h"
 
 #include <QApplication>
+#include <QTimer>
 
 namespace {
 
@@ -50,7 +51,7 @@ int main(int argc, char* argv[])
         return app.exec();
     }
 
-    tirevo::BindFTDriver();
+    const bool noDriver = tirevo::BindFTDriver() == tirevo::FTDriverKind::None;
 
     tirevo::TMainForm MainForm(QApplication::applicationFilePath(), nullptr, nullptr, kSettingsRule);
     MainForm.SetConnectAfterFirstFrame(true);
@@ -61,5 +62,14 @@ int main(int argc, char* argv[])
         QApplication::quit();
     });
     MainForm.show();
+    // Said once the window is up: without a driver its meter list stays empty,
+    // and the user should know why.
+    if (noDriver) {
+        QTimer::singleShot(0, &MainForm, [] {
+            QString text = QString::fromStdString(tirevo::WithFullStop(tirevo::NoDriverText()));
+            text[0] = text[0].toUpper();
+            tirevo::ShowMessage(text);
+        });
+    }
     return app.exec();
 }

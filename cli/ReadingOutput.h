@@ -25,6 +25,9 @@ struct WallTime {
 
 // The local time of a reading's stamp, with the offset it was taken with.
 WallTime ReadingWallTime(const Reading& reading);
+// The wall clock now, in local time, by the Windows time zone rules; only the
+// Windows build has it.
+WallTime LocalWallTime();
 
 // 2026-12-08T14:03:01.250+01:00
 std::string IsoLocalTime(const WallTime& time);

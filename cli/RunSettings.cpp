@@ -2,9 +2,6 @@
 
 #include "SettingsLocation.h"
 
-#include <climits>
-#include <unistd.h>
-
 namespace tirevo {
 
 namespace {
@@ -53,13 +50,6 @@ RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResu
         run.warning = warning;
     }
     return run;
-}
-
-std::string OwnProgramPath()
-{
-    char path[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
 }
 
 }  // namespace tirevo

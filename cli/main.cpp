@@ -141,7 +141,10 @@ int Main(const std::vector<std::string>& args)
         break;
     }
 
-    BindFTDriver();
+    if (BindFTDriver() == FTDriverKind::None) {
+        Error(NoDriverText());
+        return kExitNoMeter;
+    }
     switch (options.command) {
     case CliCommand::List:
         return List(options);

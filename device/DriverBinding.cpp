@@ -1,8 +1,6 @@
 #include "DriverBinding.h"
 
-#include "LibftdiDriver.h"
-
-#include <dlfcn.h>
+#include "DriverLoader.h"
 
 namespace tirevo {
 
@@ -41,17 +39,9 @@ PFN_Tirevo_GetRefusedDevices gRefused = NoneRefused;
 FTDriverKind gKind = FTDriverKind::None;
 void* gLibrary = nullptr;
 
-#if defined(__APPLE__)
-constexpr const char* kVendorLibrary = "libftd2xx.dylib";
-#elif defined(_WIN32)
-constexpr const char* kVendorLibrary = "FTD2XX.DLL";
-#else
-constexpr const char* kVendorLibrary = "libftd2xx.so";
-#endif
-
 template <typename Fn> bool Resolve(void* lib, const char* name, Fn& out)
 {
-    out = reinterpret_cast<Fn>(dlsym(lib, name));
+    out = reinterpret_cast<Fn>(SharedLibrarySymbol(lib, name));
     return out != nullptr;
 }
 
@@ -59,7 +49,7 @@ template <typename Fn> bool Resolve(void* lib, const char* name, Fn& out)
 
 bool BindFTDriverLibrary(const std::string& libraryPath)
 {
-    void* lib = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* lib = OpenSharedLibrary(libraryPath);
     if (!lib)
         return false;
     FTDriverTable t;
@@ -72,7 +62,7 @@ bool BindFTDriverLibrary(const std::string& libraryPath)
         Resolve(lib, "FT_SetRts", t.SetRts) && Resolve(lib, "FT_SetTimeouts", t.SetTimeouts) &&
         Resolve(lib, "FT_GetStatus", t.GetStatus);
     if (!complete) {
-        dlclose(lib);
+        CloseSharedLibrary(lib);
         return false;
     }
     // Optional: only drivers of our own say why a converter was refused.
@@ -90,8 +80,15 @@ bool BindFTDriverLibrary(const std::string& libraryPath)
 
 void BindBuiltinFTDriver()
 {
-    gTable = FtdiDriverTable();
-    gRefused = FtdiRefusedDevices;
+    const FTDriverTable* builtin = BuiltinDriverTable();
+    if (!builtin) {
+        UnbindFTDriver();
+        return;
+    }
+    gTable = *builtin;
+    gRefused = BuiltinRefusedDevices();
+    if (!gRefused)
+        gRefused = NoneRefused;
     gKind = FTDriverKind::Builtin;
 }
 
@@ -110,13 +107,19 @@ void BindFTDriverTable(const FTDriverTable& table)
 
 FTDriverKind BindFTDriver()
 {
-    if (BindFTDriverLibrary(kVendorLibrary))
+    if (BindFTDriverLibrary(kVendorDriverLibrary))
         return gKind;
     BindBuiltinFTDriver();
     return gKind;
 }
 
 FTDriverKind BoundFTDriverKind() { return gKind; }
+
+std::string NoDriverText()
+{
+    return std::string("no driver for the USB converter: ") + kVendorDriverLibrary +
+        " was not found; install the converter maker's driver";
+}
 
 const FTDriverTable& FTDriver() { return gTable; }
 

@@ -1,5 +1,6 @@
 // Run-time binding of the converter driver: the vendor's D2XX library when the
-// system loader finds it, otherwise our own implementation over libftdi1.
+// system loader finds it, otherwise our own implementation over libftdi1
+// (Linux); Windows has the vendor's library or none.
 #pragma once
 
 #include "FtApi.h"
@@ -11,7 +12,8 @@ namespace tirevo {
 enum class FTDriverKind { None, Library, Builtin };
 
 // Tries the vendor library under its platform name first, then falls back to
-// the built-in libftdi1 layer. Returns what was bound.
+// the built-in libftdi1 layer where there is one. Returns what was bound:
+// None means no driver at all.
 FTDriverKind BindFTDriver();
 
 // Binds the twelve entry points of one given shared library (a full path or a
@@ -19,7 +21,7 @@ FTDriverKind BindFTDriver();
 // the library cannot be loaded or lacks one of the entry points.
 bool BindFTDriverLibrary(const std::string& libraryPath);
 
-// Binds the built-in libftdi1 layer.
+// Binds the built-in libftdi1 layer; where there is none, no driver.
 void BindBuiltinFTDriver();
 
 // Binds a table whose calls all fail: no converters are ever listed.
@@ -31,6 +33,9 @@ void BindFTDriverTable(const FTDriverTable& table);
 
 FTDriverKind BoundFTDriverKind();
 
+// What to tell the user when no driver could be bound at all.
+std::string NoDriverText();
+
 // The entry points in use; never holds a null pointer.
 const FTDriverTable& FTDriver();
 
@@ -38,5 +43,9 @@ const FTDriverTable& FTDriver();
 // when the driver has none (the vendor's library); never null. Binding a
 // table for tests leaves it as it was.
 PFN_Tirevo_GetRefusedDevices FTRefusedDevicesCall();
+
+// The built-in driver's own account of refused converters; null where the
+// program brings no driver of its own.
+PFN_Tirevo_GetRefusedDevices BuiltinRefusedDevices();
 
 }  // namespace tirevo

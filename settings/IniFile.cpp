@@ -1,11 +1,9 @@
 #include "IniFile.h"
 
+#include "WholeFile.h"
+
 #include <QFile>
 #include <QSaveFile>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace tirevo {
 
@@ -97,30 +95,14 @@ IniFile IniFile::FromText(std::string text)
 
 bool IniFile::Load(const std::string& path)
 {
-    // Plain system calls: the command-line program reads this file too, and
-    // Qt's file classes would cost it more memory than the whole file.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT)
-            return false;
+    std::string text;
+    const WholeFileRead read = ReadWholeFile(path, text);
+    if (read == WholeFileRead::Failed)
+        return false;
+    if (read == WholeFileRead::Missing) {
         *this = IniFile();
         return true;
     }
-    std::string text;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            return false;
-        }
-        if (n == 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
     *this = FromText(std::move(text));
     return true;
 }

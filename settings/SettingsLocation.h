@@ -24,7 +24,9 @@ struct SettingsLocation {
 
 // ${XDG_CONFIG_HOME:-$HOME/.config}/tirevo/tirevo.INI; XDG_CONFIG_HOME and
 // HOME count only when absolute, the account's home folder stands in for a
-// missing HOME. Empty when no home folder is known at all.
+// missing HOME. On Windows %APPDATA%\tirevo\tirevo.INI (the roaming
+// application data folder when APPDATA is not an absolute path). Empty when
+// no such folder is known at all.
 std::string PerUserSettingsFile();
 
 // The file beside the program when that file exists and can be read and

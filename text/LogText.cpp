@@ -133,7 +133,9 @@ int IoErrorCode(int systemError)
     case ETXTBSY:
         return 5;
     case ENOSPC:
+#ifdef EDQUOT  // no disk quotas in the Windows C runtime
     case EDQUOT:
+#endif
     case EFBIG:
         return 101;
     case EBADF:

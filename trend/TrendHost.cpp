@@ -13,7 +13,7 @@ namespace tirevo {
 
 namespace {
 
-constexpr const char* kModuleFileName = "libtirevo_trend.so";
+constexpr const char* kModuleFileName = TIREVO_TREND_MODULE_NAME;
 
 QString& ModuleOverride()
 {

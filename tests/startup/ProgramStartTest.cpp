@@ -66,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"version", {"--version"}, {}, 0, kVersion, ""},
         StartCase{"version through a bad display", {"--version"}, {{"DISPLAY", ":97531"}}, 0, kVersion, ""},
         StartCase{"unknown option", {"--verbose"}, {}, 2, "", "Usage: tirevo [--trend [FILE]]\n"},
-        StartCase{"stray argument", {"USB_PH_261208_090000.txt"}, {}, 2, "", "Usage: tirevo [--trend [FILE]]\n"},
+        StartCase{
+            "stray argument", {"USB_PH_261208_090000.txt"}, {}, 2, "", "Usage: tirevo [--trend [FILE]]\n"},
         StartCase{"window without a display", {}, {}, 1, "", kNoDisplay},
         StartCase{"trend without a display", {"--trend"}, {}, 1, "", kNoDisplay},
         StartCase{"display that is not there", {}, {{"DISPLAY", ":97531"}}, 1, "", kNoDisplay}),

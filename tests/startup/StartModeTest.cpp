@@ -35,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ModeCase{"qt platform", {"-platform", "offscreen"}, StartMode::Window},
                     ModeCase{"qt style inline", {"--style=fusion"}, StartMode::Window},
                     ModeCase{"qt flag and trend", {"-reverse", "--trend", "a.txt"}, StartMode::Trend},
-                    ModeCase{"qt option after trend", {"--trend", "a.txt", "-display", ":1"}, StartMode::Trend},
+                    ModeCase{
+                        "qt option after trend", {"--trend", "a.txt", "-display", ":1"}, StartMode::Trend},
                     ModeCase{"qt flag with a value", {"-reverse=yes"}, StartMode::Unknown},
                     ModeCase{"qt value not an option", {"-platform", "--version"}, StartMode::Window}),
     CaseName());
