@@ -6,6 +6,8 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char* argv[])
 {
     // Qt's Wayland backend cannot place a window where the settings say;
@@ -30,6 +32,9 @@ int main(int argc, char* argv[])
         return app.exec();
     }
 
+    // A file size limit reached must fail the write with a message, not
+    // kill the program with the readings and records of the session.
+    std::signal(SIGXFSZ, SIG_IGN);
     tirevo::BindFTDriver();
 
     tirevo::TMainForm MainForm(QApplication::applicationFilePath());

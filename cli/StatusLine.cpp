@@ -35,6 +35,8 @@ std::string StatusText(const RunProgress& progress)
         text += "not responding";
     else
         text += "pH " + (progress.lastReading.empty() ? std::string("---") : progress.lastReading);
+    if (progress.responding && !progress.note.empty())
+        text += "  " + progress.note;
     text += "  " + std::to_string(progress.readings) + (progress.readings == 1 ? " reading" : " readings");
     text += "  " + ElapsedText(progress.elapsedMs);
     if (!progress.fileName.empty())

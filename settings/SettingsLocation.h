@@ -26,4 +26,14 @@ std::string PerUserSettingsFile();
 // beside the program instead.
 SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare);
 
+// Where the program keeps its records (samples.csv and the like): beside the
+// program when its settings file is kept there, otherwise the user's own
+// ${XDG_DATA_HOME:-$HOME/.local/share}/tirevo, which is made when first
+// needed (perUser). Empty folder when no home folder is known at all.
+struct RecordsLocation {
+    std::string folder;
+    bool perUser = false;
+};
+RecordsLocation ChooseRecordsFolder(const std::string& programPath);
+
 }  // namespace tirevo
