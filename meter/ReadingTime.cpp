@@ -26,9 +26,10 @@ std::string IsoLocalTimeText(const QDateTime& time)
     const int offsetS = time.offsetFromUtc();
     const int offset = std::abs(offsetS);
     char text[128];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", date.year(), date.month(),
-                  date.day(), clock.hour(), clock.minute(), clock.second(), clock.msec(), offsetS < 0 ? '-' : '+',
-                  offset / kSecondsPerHour, offset % kSecondsPerHour / kSecondsPerMinute);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", date.year(),
+                  date.month(), date.day(), clock.hour(), clock.minute(), clock.second(), clock.msec(),
+                  offsetS < 0 ? '-' : '+', offset / kSecondsPerHour,
+                  offset % kSecondsPerHour / kSecondsPerMinute);
     return text;
 }
 

@@ -87,12 +87,12 @@ TrendHost::~TrendHost()
         delete view_->Window();
 }
 
-void TrendHost::AddReading(double ph, const QDateTime& shownAt)
+void TrendHost::AddReading(double ph, const QDateTime& shownAt, bool stable)
 {
-    series_.Add(CivilSeconds(shownAt), ph);
+    series_.Add(CivilSeconds(shownAt), ph, stable);
     if (view_ && live_) {
         const TrendPoint& last = series_.At(series_.Size() - 1);
-        view_->AddLive(last.key, last.value, series_.OldestKey());
+        view_->AddLive(last.key, last.value, series_.OldestKey(), stable);
     }
 }
 

@@ -26,8 +26,9 @@ public:
     explicit TrendHost(QWidget* owner);
     ~TrendHost() override;
 
-    // A reading as it is shown, with the local time it was shown at.
-    void AddReading(double ph, const QDateTime& shownAt);
+    // A reading as it is shown, with the local time it was shown at and
+    // whether it was stable.
+    void AddReading(double ph, const QDateTime& shownAt, bool stable = false);
     // The local time now, from Clock when set (tests drive a virtual clock).
     QDateTime Now() const { return Clock ? Clock() : QDateTime::currentDateTime(); }
     std::function<QDateTime()> Clock;

@@ -2,12 +2,21 @@
 
 namespace tirevo {
 
-void TrendSeries::Add(double key, double value)
+void TrendSeries::Add(double key, double value, bool stable)
 {
     points_.push_back({key, value});
+    // A span runs on to the reading that ends it, so that even one stable
+    // reading has a width on the chart.
+    if (lastStable_)
+        spans_.back().to = key;
+    else if (stable)
+        spans_.push_back({key, key});
+    lastStable_ = stable;
     const double oldestKept = key - kMaxAgeSeconds;
     while (points_.size() > kMaxPoints || points_.front().key < oldestKept)
         points_.pop_front();
+    while (!spans_.empty() && spans_.front().to < points_.front().key)
+        spans_.pop_front();
 }
 
 }  // namespace tirevo

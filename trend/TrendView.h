@@ -21,7 +21,8 @@ public:
     // Shows these live points (copied) and follows further ones.
     virtual void ShowLive(const TrendSeries& series) = 0;
     // One more live point; points before oldestKey are gone from the series.
-    virtual void AddLive(double key, double value, double oldestKey) = 0;
+    // stable: the reading was stable (the chart shades stable spans).
+    virtual void AddLive(double key, double value, double oldestKey, bool stable) = 0;
     // Loads a log file into the window; a file that cannot be read is
     // reported in the window's own message box.
     virtual void OpenLog(const QString& path) = 0;
@@ -29,7 +30,7 @@ public:
 
 // Bumped whenever the calls above change, so that a stale module installed
 // beside a newer program is refused instead of called wrongly.
-inline constexpr int kTrendViewVersion = 1;
+inline constexpr int kTrendViewVersion = 2;
 
 // Local civil seconds of a moment: its wall-clock time counted as if it were
 // UTC, so live points and log rows (which carry wall-clock times) share one

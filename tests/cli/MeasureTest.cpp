@@ -53,11 +53,12 @@ TEST_F(Measure, WaitsForTheStableReadingPrintsAndRecordsIt)
 {
     const Finished done = Run({"--sample", "S-7"});
     EXPECT_EQ(done.exitCode, 0) << done.err;
-    EXPECT_TRUE(std::regex_match(done.out, std::regex(R"(S-7  \d\d:\d\d:\d\d  7\.00  stable\n)"))) << done.out;
+    EXPECT_TRUE(std::regex_match(done.out, std::regex(R"(S-7  \d\d:\d\d:\d\d  7\.00  stable\n)")))
+        << done.out;
     const std::string file = ReadFile(Samples());
     ASSERT_EQ(file.rfind(kHeader, 0), 0u) << file;
-    EXPECT_TRUE(std::regex_match(file.substr(kHeader.size()),
-                                 std::regex(kIsoTime + ",S-7,7\\.00,yes,QP000001\r\n")))
+    EXPECT_TRUE(
+        std::regex_match(file.substr(kHeader.size()), std::regex(kIsoTime + ",S-7,7\\.00,yes,QP000001\r\n")))
         << file;
     EXPECT_EQ(ReadFile(dir_ / "events"), "open QP000001\nclose\n") << "the meter is released";
 }
@@ -75,8 +76,9 @@ TEST_F(Measure, JsonCarriesTheSameFields)
     const Finished done = Run({"--sample", "Brühe", "--format", "json"});
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_TRUE(std::regex_match(
-        done.out, std::regex("\\{\"time\":\"" + kIsoTime +
-                             "\",\"sample\":\"Brühe\",\"ph\":7\\.00,\"stable\":true,\"serial\":\"QP000001\"\\}\n")))
+        done.out,
+        std::regex("\\{\"time\":\"" + kIsoTime +
+                   "\",\"sample\":\"Brühe\",\"ph\":7\\.00,\"stable\":true,\"serial\":\"QP000001\"\\}\n")))
         << done.out;
 }
 
@@ -93,7 +95,8 @@ TEST_F(Measure, NoStableReadingInTimeRecordsTheLastAsUnstableAndExitsFive)
     const Finished done = Run({"--sample", "S-1", "--timeout", "1.5"}, kNeverSettles);
     EXPECT_EQ(done.exitCode, 5) << done.err;
     EXPECT_NE(done.err.find("no stable reading within 1.5 s"), std::string::npos) << done.err;
-    EXPECT_TRUE(std::regex_match(done.out, std::regex(R"(S-1  \d\d:\d\d:\d\d  4\.\d\d  unstable\n)"))) << done.out;
+    EXPECT_TRUE(std::regex_match(done.out, std::regex(R"(S-1  \d\d:\d\d:\d\d  4\.\d\d  unstable\n)")))
+        << done.out;
     EXPECT_TRUE(std::regex_search(ReadFile(Samples()), std::regex(",S-1,4\\.\\d\\d,no,QP000001\r\n$")));
 }
 
@@ -163,8 +166,10 @@ TEST_F(Measure, AStabilitySettingThatCannotBeUsedIsAWarning)
     setup.program = copy.string();
     const Finished done = RunCli(setup);
     EXPECT_EQ(done.exitCode, 0) << done.err;
-    EXPECT_NE(done.err.find("tirevo.INI: 'abc' is not a valid integer value\n"), std::string::npos) << done.err;
-    EXPECT_NE(done.err.find("tirevo.INI: [Stability] Band=5 is out of range (0.01 to 1 pH)\n"), std::string::npos)
+    EXPECT_NE(done.err.find("tirevo.INI: 'abc' is not a valid integer value\n"), std::string::npos)
+        << done.err;
+    EXPECT_NE(done.err.find("tirevo.INI: [Stability] Band=5 is out of range (0.01 to 1 pH)\n"),
+              std::string::npos)
         << done.err;
 }
 

@@ -1,7 +1,7 @@
 // samples.csv on real files in a temporary folder: quoting, the header, a
 // foreign file left alone, and a full disk that leaves nothing half-written.
-#include "CaseName.h"
 #include "SampleRecord.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -61,14 +61,14 @@ TEST_P(SampleQuoting, RowAsInTheFile)
 {
     const RecordFile file = SamplesFile(folder.string(), false);
     ASSERT_TRUE(file.Append(SampleFields(Row(GetParam().name))).Ok());
-    EXPECT_EQ(ReadFile(folder / "samples.csv"), "time,sample,ph,stable,serial\r\n"
-                                                "2026-12-08T10:02:45.125+01:00," +
-                                                    GetParam().field + ",7.00,yes,QP000001\r\n");
+    EXPECT_EQ(ReadFile(folder / "samples.csv"),
+              "time,sample,ph,stable,serial\r\n"
+              "2026-12-08T10:02:45.125+01:00," +
+                  GetParam().field + ",7.00,yes,QP000001\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, SampleQuoting,
-                         ::testing::Values(QuoteCase{"Plain", "S-7", "S-7"},
-                                           QuoteCase{"Empty", "", ""},
+                         ::testing::Values(QuoteCase{"Plain", "S-7", "S-7"}, QuoteCase{"Empty", "", ""},
                                            QuoteCase{"Comma", "tap, kitchen", "\"tap, kitchen\""},
                                            QuoteCase{"Quote", "the \"blue\" one", "\"the \"\"blue\"\" one\""},
                                            QuoteCase{"OnlyAQuote", "\"", "\"\"\"\""},
@@ -118,8 +118,9 @@ TEST_F(SampleRecordTest, AFileEditedByHandGetsItsLineEndBack)
 {
     WriteFile(folder / "samples.csv", "time,sample,ph,stable,serial\nx,y,1.00,no,z");
     ASSERT_TRUE(SamplesFile(folder.string(), false).Append(SampleFields(Row("S-1"))).Ok());
-    EXPECT_EQ(ReadFile(folder / "samples.csv"), "time,sample,ph,stable,serial\nx,y,1.00,no,z\r\n"
-                                                "2026-12-08T10:02:45.125+01:00,S-1,7.00,yes,QP000001\r\n");
+    EXPECT_EQ(ReadFile(folder / "samples.csv"),
+              "time,sample,ph,stable,serial\nx,y,1.00,no,z\r\n"
+              "2026-12-08T10:02:45.125+01:00,S-1,7.00,yes,QP000001\r\n");
 }
 
 TEST_F(SampleRecordTest, AnEmptyFileGetsTheHeader)
@@ -132,7 +133,8 @@ TEST_F(SampleRecordTest, AnEmptyFileGetsTheHeader)
 TEST_F(SampleRecordTest, TheFolderIsMadeOnlyWhenAsked)
 {
     const fs::path deep = folder / "share" / "tirevo";
-    EXPECT_EQ(SamplesFile(deep.string(), false).Append(SampleFields(Row("S-1"))).status, RecordStatus::Failed);
+    EXPECT_EQ(SamplesFile(deep.string(), false).Append(SampleFields(Row("S-1"))).status,
+              RecordStatus::Failed);
     EXPECT_FALSE(fs::exists(deep));
     ASSERT_TRUE(SamplesFile(deep.string(), true).Append(SampleFields(Row("S-1"))).Ok());
     EXPECT_TRUE(fs::exists(deep / "samples.csv"));
@@ -184,18 +186,14 @@ class NextName : public ::testing::TestWithParam<NextCase> {};
 
 TEST_P(NextName, FromTheLast) { EXPECT_EQ(NextSampleName(GetParam().last), GetParam().next); }
 
-INSTANTIATE_TEST_SUITE_P(Names, NextName,
-                         ::testing::Values(NextCase{"Empty", "", ""},
-                                           NextCase{"ZeroPadded", "S-007", "S-008"},
-                                           NextCase{"MoreDigits", "S-9", "S-10"},
-                                           NextCase{"PaddingCarries", "S-099", "S-100"},
-                                           NextCase{"PaddingFull", "S-999", "S-1000"},
-                                           NextCase{"OnlyDigits", "41", "42"},
-                                           NextCase{"Zero", "0", "1"},
-                                           NextCase{"NoNumber", "tap water", "tap water"},
-                                           NextCase{"NumberInside", "S7b", "S7b"},
-                                           NextCase{"LongNumber", "B-99999999999999999999",
-                                                    "B-100000000000000000000"}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Names, NextName,
+    ::testing::Values(NextCase{"Empty", "", ""}, NextCase{"ZeroPadded", "S-007", "S-008"},
+                      NextCase{"MoreDigits", "S-9", "S-10"}, NextCase{"PaddingCarries", "S-099", "S-100"},
+                      NextCase{"PaddingFull", "S-999", "S-1000"}, NextCase{"OnlyDigits", "41", "42"},
+                      NextCase{"Zero", "0", "1"}, NextCase{"NoNumber", "tap water", "tap water"},
+                      NextCase{"NumberInside", "S7b", "S7b"},
+                      NextCase{"LongNumber", "B-99999999999999999999", "B-100000000000000000000"}),
+    CaseName());
 
 }  // namespace

@@ -183,4 +183,30 @@ TEST(LiveBound, AClockJumpAheadOfAWeekLeavesOnlyTheNewPoint)
     EXPECT_EQ(series.At(0).value, 7.2);
 }
 
+TEST(StableSpans, RunFromTheFirstStableReadingToTheOneThatEndsThem)
+{
+    tirevo::TrendSeries series;
+    const bool stable[] = {false, true, true, true, false, false, true, false, true};
+    for (int i = 0; i < 9; ++i)
+        series.Add(100 + i, 7.0, stable[i]);
+    const auto& spans = series.StableSpans();
+    ASSERT_EQ(spans.size(), 3u);
+    EXPECT_EQ(spans[0].from, 101);
+    EXPECT_EQ(spans[0].to, 104);
+    EXPECT_EQ(spans[1].from, 106);
+    EXPECT_EQ(spans[1].to, 107) << "one stable reading still has a width";
+    EXPECT_EQ(spans[2].from, 108);
+    EXPECT_EQ(spans[2].to, 108) << "open while it lasts";
+    EXPECT_TRUE(series.LastStable());
+}
+
+TEST(StableSpans, GoWithThePointsTheyCover)
+{
+    tirevo::TrendSeries series;
+    series.Add(1000, 7.0, true);
+    series.Add(1001, 7.0, false);
+    series.Add(1002 + 8 * 86400, 7.0, false);
+    EXPECT_TRUE(series.StableSpans().empty());
+}
+
 }  // namespace

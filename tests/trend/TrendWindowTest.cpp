@@ -71,6 +71,7 @@ private slots:
     void savesTheChartAsPng();
     void followsLivePointsAndDropsOldOnes();
     void liveButtonReturnsFromALog();
+    void shadesTheStableSpansOfTheLiveReadings();
     void denseViewsDrawTheThinnedCopyButCountEveryPoint();
 };
 
@@ -246,14 +247,14 @@ void TrendWindowTest::followsLivePointsAndDropsOldOnes()
     window.show();
     QCOMPARE(window.SourceText(), QStringLiteral("Live readings"));
     QCOMPARE(window.Figures().n, size_t(2));
-    window.AddLive(kStart + 2, 7.04, kStart);
-    window.AddLive(kStart + 3, 7.06, kStart);
+    window.AddLive(kStart + 2, 7.04, kStart, false);
+    window.AddLive(kStart + 3, 7.06, kStart, false);
     QCOMPARE(window.FiguresText(),
              LocalNumber("n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +1.20 pH/min"));
     QVERIFY(window.Following());
     QVERIFY(window.Plot()->xAxis->range().contains(kStart + 3));
     // The series dropped its two oldest points; the window drops them too.
-    window.AddLive(kStart + 4, 7.08, kStart + 2);
+    window.AddLive(kStart + 4, 7.08, kStart + 2, false);
     QCOMPARE(window.Plot()->graph(0)->dataCount(), 3);
     QCOMPARE(window.Figures().min, 7.04);
 
@@ -261,9 +262,41 @@ void TrendWindowTest::followsLivePointsAndDropsOldOnes()
     // not move it.
     Wheel(window.Plot(), 2);
     const QCPRange held = window.Plot()->xAxis->range();
-    window.AddLive(kStart + 60, 7.10, kStart + 2);
+    window.AddLive(kStart + 60, 7.10, kStart + 2, false);
     QCOMPARE(window.Plot()->xAxis->range().lower, held.lower);
     QCOMPARE(window.Plot()->xAxis->range().upper, held.upper);
+}
+
+void TrendWindowTest::shadesTheStableSpansOfTheLiveReadings()
+{
+    TrendWindow window(nullptr);
+    tirevo::TrendSeries series;
+    series.Add(kStart, 6.90, false);
+    series.Add(kStart + 1, 7.00, true);
+    series.Add(kStart + 2, 7.00, true);
+    window.ShowLive(series);
+    window.show();
+    QCPGraph* shading = window.StableShading();
+    QVERIFY(shading->visible());
+    // Each span: its start and end at the top of a hidden 0..1 axis, and a gap.
+    QCOMPARE(shading->dataCount(), 3);
+    QCOMPARE(shading->data()->at(0)->key, kStart + 1);
+    QCOMPARE(shading->data()->at(1)->key, kStart + 2);
+    window.AddLive(kStart + 3, 7.00, kStart, true);
+    QCOMPARE(shading->dataCount(), 3);
+    // The open span grows.
+    QCOMPARE(shading->data()->at(1)->key, kStart + 3);
+    window.AddLive(kStart + 4, 7.20, kStart, false);
+    window.AddLive(kStart + 5, 7.10, kStart, false);
+    // It ends at the reading that ended it.
+    QCOMPARE(shading->data()->at(1)->key, kStart + 4);
+    window.AddLive(kStart + 6, 7.10, kStart, true);
+    QCOMPARE(shading->dataCount(), 6);
+    QVERIFY(qIsNaN(shading->data()->at(2)->value));
+    // A log has no stability to show.
+    QTemporaryDir dir;
+    window.OpenLog(WriteFile(dir, QStringLiteral("log.txt"), LogBytes({"7.00", "7.10"})));
+    QVERIFY(!shading->visible());
 }
 
 void TrendWindowTest::liveButtonReturnsFromALog()
@@ -278,7 +311,7 @@ void TrendWindowTest::liveButtonReturnsFromALog()
     window.OpenLog(WriteFile(dir, QStringLiteral("log.txt"), LogBytes({"7.00", "7.10"})));
     QVERIFY(!window.LiveButton()->isHidden());
     // Live points go on arriving while the log is shown, and are there on return.
-    window.AddLive(kStart + 1, 6.60, kStart);
+    window.AddLive(kStart + 1, 6.60, kStart, false);
     QCOMPARE(window.Figures().n, size_t(2));
     QCOMPARE(window.Figures().min, 7.00);
     QTest::mouseClick(window.LiveButton(), Qt::LeftButton);
