@@ -135,8 +135,9 @@ void TMainForm::SampleNow()
         if (!dialog_ || !SampleNameAccepted())
             return;
         if (!haveReading_) {
-            ShowMessage(MeterLost() ? QStringLiteral("The meter is not responding; there is no reading to record")
-                                    : QStringLiteral("There is no reading to record yet"));
+            ShowMessage(MeterLost()
+                            ? QStringLiteral("The meter is not responding; there is no reading to record")
+                            : QStringLiteral("There is no reading to record yet"));
             return;
         }
         RecordSample();

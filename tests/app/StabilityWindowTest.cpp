@@ -281,7 +281,8 @@ private slots:
         QTest::newRow("both") << "[stability]\r\nwindow=30\r\nband=" + LocalNumber("0.05").toLatin1() + "\r\n"
                               << 30 << 5 << QStringList();
         QTest::newRow("band to the nearest hundredth")
-            << "[Stability]\r\nBand=" + LocalNumber("0.034").toLatin1() + "\r\n" << 10 << 3 << QStringList();
+            << "[Stability]\r\nBand=" + LocalNumber("0.034").toLatin1() + "\r\n"
+            << 10 << 3 << QStringList();
         QTest::newRow("window not a number")
             << QByteArray("[Stability]\r\nWindow=abc\r\nBand=1\r\n") << 10 << 100
             << QStringList{QStringLiteral("'abc' is not a valid integer value.")};
