@@ -22,8 +22,8 @@ const std::string kHeader = "time,sample,ph,stable,serial\r\n";
 const std::string kIsoTime = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)";
 // Settles from 6.50 to 7.00 within about two seconds.
 const char* const kSettlesFast = "6.50,7.00,300";
-// Moves about 0.03 pH a second for the first minute: never within the band.
-const char* const kNeverSettles = "4.00,7.00,100000";
+// Moves about 0.1 pH a second for the first minute: never within the band.
+const char* const kNeverSettles = "1.00,7.00,60000";
 
 class Measure : public testing::Test {
 protected:
@@ -86,8 +86,8 @@ TEST_F(Measure, NowTakesTheFirstReadingAsItIs)
 {
     const Finished done = Run({"--now"}, kNeverSettles);
     EXPECT_EQ(done.exitCode, 0) << done.err;
-    EXPECT_TRUE(std::regex_match(done.out, std::regex(R"(\d\d:\d\d:\d\d  4\.\d\d  unstable\n)"))) << done.out;
-    EXPECT_TRUE(std::regex_search(ReadFile(Samples()), std::regex(",,4\\.\\d\\d,no,QP000001\r\n$")));
+    EXPECT_TRUE(std::regex_match(done.out, std::regex(R"(\d\d:\d\d:\d\d  1\.\d\d  unstable\n)"))) << done.out;
+    EXPECT_TRUE(std::regex_search(ReadFile(Samples()), std::regex(",,1\\.\\d\\d,no,QP000001\r\n$")));
 }
 
 TEST_F(Measure, NoStableReadingInTimeRecordsTheLastAsUnstableAndExitsFive)
@@ -95,9 +95,9 @@ TEST_F(Measure, NoStableReadingInTimeRecordsTheLastAsUnstableAndExitsFive)
     const Finished done = Run({"--sample", "S-1", "--timeout", "1.5"}, kNeverSettles);
     EXPECT_EQ(done.exitCode, 5) << done.err;
     EXPECT_NE(done.err.find("no stable reading within 1.5 s"), std::string::npos) << done.err;
-    EXPECT_TRUE(std::regex_match(done.out, std::regex(R"(S-1  \d\d:\d\d:\d\d  4\.\d\d  unstable\n)")))
+    EXPECT_TRUE(std::regex_match(done.out, std::regex(R"(S-1  \d\d:\d\d:\d\d  1\.\d\d  unstable\n)")))
         << done.out;
-    EXPECT_TRUE(std::regex_search(ReadFile(Samples()), std::regex(",S-1,4\\.\\d\\d,no,QP000001\r\n$")));
+    EXPECT_TRUE(std::regex_search(ReadFile(Samples()), std::regex(",S-1,1\\.\\d\\d,no,QP000001\r\n$")));
 }
 
 TEST_F(Measure, NoReadingAtAllRecordsNothingAndExitsFive)
@@ -145,7 +145,7 @@ TEST_F(Measure, RecordsBesideACopyOfTheProgramByDefault)
     const fs::path copy = dir_ / "bin" / "tirevo-cli";
     fs::create_directories(copy.parent_path());
     fs::copy_file(TIREVO_CLI_PROGRAM, copy);
-    clitest::WriteFile(copy.parent_path() / "tirevo.INI", "[Stability]\r\nWindow=1\r\nBand=0.05\r\n");
+    clitest::WriteFile(copy.parent_path() / "tirevo.INI", "[Stability]\r\nWindow=1\r\nBand=1\r\n");
     CliProcess::Setup setup = Setup({"--sample", "S-5"});
     // The window and band come from the file this time.
     setup.args = {"measure", "--interval", "100", "--sample", "S-5"};
