@@ -172,6 +172,15 @@ void TMainForm::BuildReadingPage()
     sb6->setEnabled(false);
     sbTrend = ImageButton(tsPH, {208, 85, 23, 22}, ":/trend.png", QStringLiteral("Show pH trend"));
     Trend = new TrendHost(this);
+    lbStability = new QLabel(tsPH);
+    lbStability->setGeometry(25, 88, 130, 16);
+    lbStability->setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11, true));
+    sbRecord = ImageButton(tsPH, {184, 85, 23, 22}, ":/sample.png", QStringLiteral("Record a sample"));
+    sbRecord->setEnabled(false);
+    StabilityNote = new QTimer(this);
+    StabilityNote->setObjectName(QStringLiteral("StabilityNote"));
+    StabilityNote->setSingleShot(true);
+    StabilityNote->setInterval(kStabilityNoteMs);
 }
 
 void TMainForm::BuildSelectionPage()
@@ -252,6 +261,8 @@ void TMainForm::ConnectHandlers()
     connect(sb5, &QToolButton::clicked, this, &TMainForm::sb5Click);
     connect(sb6, &QToolButton::clicked, this, &TMainForm::sb6Click);
     connect(sbTrend, &QToolButton::clicked, this, &TMainForm::sbTrendClick);
+    connect(sbRecord, &QToolButton::clicked, this, &TMainForm::sbRecordClick);
+    connect(StabilityNote, &QTimer::timeout, this, &TMainForm::ShowStability);
     connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
     connect(reopenTimer_, &QTimer::timeout, this, [this] { Guarded([&] { ReopenMeter(); }); });
@@ -267,6 +278,7 @@ void TMainForm::FormCreate()
         // error at a later key leaves the timer with it (and an error at an
         // earlier one with the default), never at Qt's default of 0.
         SetPollInterval(Settings.interval);
+        LoadStability();
         if (loaded.error)
             throw AppError(*loaded.error);
         pc1->setCurrentIndex(2);

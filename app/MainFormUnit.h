@@ -6,12 +6,15 @@
 #include "DataLog.h"
 #include "LocaleSeparators.h"
 #include "MeterSession.h"
+#include "SampleDialog.h"
 #include "Settings.h"
 #include "SettingsLocation.h"
+#include "StabilityRule.h"
 #include "Version.h"
 #include "Widgets.h"
 
 #include <QDateTime>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -84,8 +87,14 @@ public:
     // The pH trend window's button and the live series it shows.
     QToolButton* sbTrend = nullptr;
     TrendHost* Trend = nullptr;
+    // Whether the reading has settled, and the sample record.
+    QLabel* lbStability = nullptr;
+    QToolButton* sbRecord = nullptr;
+    // Shows what was recorded in lbStability for a while.
+    QTimer* StabilityNote = nullptr;
 
     TSettings Settings;
+    StabilityParams StabilitySettings;
     TLinkState LinkState;
     LocaleSeparators Separators;
 
@@ -118,6 +127,13 @@ public:
 
     static int SelectedRow(const QListWidget* list);
 
+    // The sample record.
+    const StabilityRule& Stability() const { return stability_; }
+    SampleDialog* RecordDialog() const { return dialog_; }
+    const std::string& RecordsFolder() const { return recordsFolder_; }
+    void SampleWhenStable();
+    void SampleNow();
+
     // The program lets the first frame be painted before the meters are
     // listed and the only one connected; tests connect at once on show().
     void SetConnectAfterFirstFrame(bool on) { connectAfterFirstFrame_ = on; }
@@ -141,6 +157,7 @@ public slots:
     void Timer1Timer();
     void Timer2Timer();
     void sbTrendClick();
+    void sbRecordClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -168,6 +185,12 @@ private:
     void ShowLinkStatus();
     void ShowCollectionIdle();
     LogClockTime LogNow() const;
+    void LoadStability();
+    void StabilityReading(const Reading& reading, const QString& text);
+    void StabilityStatus();
+    void ShowStability();
+    bool SampleNameAccepted();
+    void RecordSample();
 
     QString programPath_;
     SettingsRule settingsRule_ = SettingsRule::BesideProgram;
@@ -177,11 +200,22 @@ private:
     bool connectAfterFirstFrame_ = false;
     bool startConnectPending_ = false;
     static constexpr int kFirstFrameFallbackMs = 500;
+    static constexpr int kStabilityNoteMs = 5000;
     QTimer* reopenTimer_ = nullptr;
     SystemMeterClock systemClock_;
     MeterClock& clock_;
     MeterSession meter_{clock_};
     DataLog log_{[this] { return LogNow(); }};
+    StabilityRule stability_;
+    bool haveReading_ = false;  // since the link was (re)made
+    double lastValue_ = 0;
+    QString lastReadingText_;
+    QDateTime lastReadingTime_;
+    bool lastStable_ = false;
+    QString lastSampleName_;
+    std::string recordsFolder_;
+    bool createRecordsFolder_ = false;
+    QPointer<SampleDialog> dialog_;
 };
 
 }  // namespace tirevo

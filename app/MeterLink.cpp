@@ -80,6 +80,7 @@ void TMainForm::USBConnect()
     if (!OpenMeter(serial.toStdString()))
         return;
     sb5->setEnabled(true);
+    sbRecord->setEnabled(meter_.Status() == LinkStatus::Connected);
     btnCalibrate->setEnabled(true);
     BitBtn1->setText(QStringLiteral("Show pH"));
     pc1->setCurrentIndex(0);
@@ -103,6 +104,7 @@ void TMainForm::ShowLinkStatus()
 
 void TMainForm::StatusChanged(LinkStatus status)
 {
+    StabilityStatus();
     // No message box for a lost meter: the user may be away, and boxes would
     // pile up behind each other while the timers go on.
     if (status == LinkStatus::Closed)

@@ -20,8 +20,10 @@ void TMainForm::Timer2Timer()
 void TMainForm::ReadingReceived(const Reading& reading)
 {
     const std::string text = FormatReading(reading.value, Separators.decimal);
-    lbpHValue->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-    Trend->AddReading(reading.value, ReadingDateTime(reading));
+    const QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    lbpHValue->setText(shown);
+    StabilityReading(reading, shown);
+    Trend->AddReading(reading.value, ReadingDateTime(reading), Stability().Stable());
     if (log_.Logging())
         WriteLogRow(text, reading);
 }

@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <csignal>
+
 namespace {
 
 // The package (and any system-wide install) is built with TIREVO_INSTALLED
@@ -51,6 +53,9 @@ int main(int argc, char* argv[])
         return app.exec();
     }
 
+    // A file size limit reached must fail the write with a message, not
+    // kill the program with the readings and records of the session.
+    std::signal(SIGXFSZ, SIG_IGN);
     const bool noDriver = tirevo::BindFTDriver() == tirevo::FTDriverKind::None;
 
     tirevo::TMainForm MainForm(QApplication::applicationFilePath(), nullptr, nullptr, kSettingsRule);

@@ -1,8 +1,11 @@
 #include "CliOptions.h"
 
 #include "NumberText.h"
+#include "SampleRecord.h"
+#include "StabilityRule.h"
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <map>
 #include <set>
@@ -28,17 +31,26 @@ const std::map<std::string_view, CommandInfo>& Commands()
     static const std::map<std::string_view, CommandInfo> commands = {
         {"list", {CliCommand::List, {"--all"}}},
         {"read",
-         {CliCommand::Read, {"--serial", "--interval", "--count", "--duration", "--format", "--give-up"}}},
+         {CliCommand::Read,
+          {"--serial", "--interval", "--count", "--duration", "--format", "--give-up", "--stable-window",
+           "--stable-band"}}},
         {"log",
          {CliCommand::Log,
           {"--serial", "--interval", "--count", "--duration", "--dir", "--separator", "--no-timestamp",
            "--give-up"}}},
         {"calibrate", {CliCommand::Calibrate, {"--serial", "--point"}}},
+        {"measure",
+         {CliCommand::Measure,
+          {"--serial", "--sample", "--timeout", "--now", "--format", "--records", "--no-record", "--interval",
+           "--stable-window", "--stable-band"}}},
     };
     return commands;
 }
 
-bool TakesValue(std::string_view option) { return option != "--all" && option != "--no-timestamp"; }
+bool TakesValue(std::string_view option)
+{
+    return option != "--all" && option != "--no-timestamp" && option != "--now" && option != "--no-record";
+}
 
 bool IsHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
 
@@ -167,6 +179,36 @@ private:
             o.all = true;
         } else if (option == "--no-timestamp") {
             o.noTimestamp = true;
+        } else if (option == "--now") {
+            o.now = true;
+        } else if (option == "--no-record") {
+            o.noRecord = true;
+        } else if (option == "--records") {
+            if (value.empty())
+                return Invalid(option, value, "a folder is needed");
+            o.records = value;
+        } else if (option == "--sample") {
+            // Not echoed: the reason stays one line.
+            if (SampleNameRefusal(value)) {
+                result_.error = "invalid --sample: a sample name cannot contain a line break";
+                return false;
+            }
+            o.sample = value;
+        } else if (option == "--timeout") {
+            const auto ms = ParseSecondsOption(value);
+            if (!ms || *ms == 0)
+                return Invalid(option, value, "seconds, more than 0 (such as 120 or 2.5)");
+            o.timeoutMs = *ms;
+        } else if (option == "--stable-window") {
+            const auto seconds = ParseWhole(value, StabilityParams::kMaxWindowS);
+            if (!seconds || *seconds < StabilityParams::kMinWindowS)
+                return Invalid(option, value, "whole seconds from 1 to 600");
+            o.stableWindowS = static_cast<int>(*seconds);
+        } else if (option == "--stable-band") {
+            const std::optional<int> hundredths = ParseBandOption(value);
+            if (!hundredths)
+                return Invalid(option, value, "pH from 0.01 to 1 (such as 0.02)");
+            o.stableBandHundredths = *hundredths;
         } else if (option == "--serial") {
             if (value.empty())
                 return Invalid(option, value, "a serial number is needed");
@@ -241,6 +283,16 @@ std::optional<char> ParseSeparatorOption(const std::string& text)
     return static_cast<char>(static_cast<unsigned char>(byte));
 }
 
+std::optional<int> ParseBandOption(const std::string& text)
+{
+    constexpr double kHundredths = 100.0;
+    const NumberTextResult number = ParseLocaleNumberText(text, '.');
+    // The same range and rounding as the settings file's Band=.
+    if (number.status != NumberTextStatus::Ok || !(number.value >= 0.01 && number.value <= 1.0))
+        return std::nullopt;
+    return static_cast<int>(std::lround(number.value * kHundredths));
+}
+
 std::optional<int64_t> ParseSecondsOption(const std::string& text)
 {
     const std::size_t point = text.find('.');
@@ -283,10 +335,14 @@ std::string UsageText()
            "  tirevo-cli list [--all]\n"
            "  tirevo-cli read      [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
            "                       [--format text|csv|json] [--give-up SECONDS]\n"
+           "                       [--stable-window S] [--stable-band PH]\n"
            "  tirevo-cli log       [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
            "                       [--dir DIR] [--separator CHAR|#CODE] [--no-timestamp]\n"
            "                       [--give-up SECONDS]\n"
            "  tirevo-cli calibrate [--serial S] --point 1|2 VALUE\n"
+           "  tirevo-cli measure   [--serial S] [--sample NAME] [--timeout SECONDS] [--now]\n"
+           "                       [--format text|csv|json] [--records DIR] [--no-record]\n"
+           "                       [--interval MS] [--stable-window S] [--stable-band PH]\n"
            "  tirevo-cli --help | --version\n";
 }
 

@@ -10,7 +10,7 @@
 
 namespace tirevo {
 
-enum class CliCommand { Help, Version, List, Read, Log, Calibrate };
+enum class CliCommand { Help, Version, List, Read, Log, Calibrate, Measure };
 
 enum class OutputFormat { Text, Csv, Json };
 
@@ -26,6 +26,15 @@ struct CliOptions {
     std::optional<std::string> dir;
     std::optional<char> separator;
     bool noTimestamp = false;
+    // The stability rule, over the settings file's [Stability].
+    std::optional<int> stableWindowS;
+    std::optional<int> stableBandHundredths;
+    // measure
+    std::string sample;
+    std::optional<int64_t> timeoutMs;
+    bool now = false;
+    std::optional<std::string> records;  // the records folder
+    bool noRecord = false;
     int point = 0;      // calibrate: 1 or 2
     std::string value;  // calibrate: the value as typed
 };
@@ -45,6 +54,10 @@ std::string UsageText();
 // "CHAR" or "#CODE" (integer text, taken modulo 256), as the settings file's
 // Separator; exactly one character or a "#" with a valid code.
 std::optional<char> ParseSeparatorOption(const std::string& text);
+
+// A band of the stability rule in pH with "." as decimal point, 0.01 to 1,
+// as hundredths (taken to the nearest); nothing for anything else.
+std::optional<int> ParseBandOption(const std::string& text);
 
 // A whole number of seconds or a decimal fraction ("2", "0.5"), as
 // milliseconds; nothing for anything else, negative values included.

@@ -5,11 +5,12 @@ namespace tirevo {
 
 enum ExitCode : int {
     kExitDone = 0,
-    kExitNoMeter = 1,  // no meter, not the one asked for, or it cannot be opened
-    kExitUsage = 2,    // usage or an invalid value
-    kExitLogFile = 3,  // the log file cannot be created or written
-    kExitOutput = 3,   // stdout cannot be written (other than a reader gone away)
-    kExitGaveUp = 4,   // a lost meter did not come back in time
+    kExitNoMeter = 1,    // no meter, not the one asked for, or it cannot be opened
+    kExitUsage = 2,      // usage or an invalid value
+    kExitLogFile = 3,    // the log file cannot be created or written
+    kExitOutput = 3,     // stdout cannot be written (other than a reader gone away)
+    kExitGaveUp = 4,     // a lost meter did not come back in time
+    kExitNotStable = 5,  // measure: no stable reading in time
 };
 
 }  // namespace tirevo

@@ -4,6 +4,7 @@
 #include "ReadingOutput.h"
 #include "ReadingText.h"
 #include "ReadingTime.h"
+#include "SampleRecord.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,12 +22,27 @@ constexpr const char* kProgramName = "tirevo-cli";
 // tell anything.
 constexpr uint64_t kShortRunReadings = 10;
 constexpr int64_t kStatusRefreshMs = 1000;
+constexpr int64_t kDefaultMeasureTimeoutMs = 120000;
+
+// "120 s", "2.5 s"
+std::string SecondsText(int64_t ms)
+{
+    std::string text = std::to_string(ms / 1000);
+    if (ms % 1000 != 0) {
+        std::string fraction = std::to_string(1000 + ms % 1000).substr(1);
+        while (fraction.back() == '0')
+            fraction.pop_back();
+        text += "." + fraction;
+    }
+    return text + " s";
+}
 
 bool WantsStatusLine(const CliOptions& options, int errFd)
 {
     if (!IsTerminal(errFd))
         return false;
-    return options.command == CliCommand::Log || !options.count || *options.count > kShortRunReadings;
+    return options.command == CliCommand::Log || options.command == CliCommand::Measure || !options.count ||
+        *options.count > kShortRunReadings;
 }
 
 }  // namespace
@@ -37,7 +53,8 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
       wait_(wait),
       session_(clock),
       scheduler_(session_, clock),
-      status_(setup_.errFd, WantsStatusLine(setup_.options, setup_.errFd))
+      status_(setup_.errFd, WantsStatusLine(setup_.options, setup_.errFd)),
+      rule_(setup_.settings.stability)
 {
     // A log kept on a machine nobody watches is read from its file; readings
     // go to stdout only when someone sees them there.
@@ -120,7 +137,7 @@ int MeterRun::Run()
             return kExitLogFile;
         }
         Say("logging to " + dataLog_.FileName());
-    } else {
+    } else if (!Measuring()) {
         Print(OutputHeader(setup_.options.format));
     }
 
@@ -131,6 +148,14 @@ int MeterRun::Run()
         const int64_t now = clock_.NowMs();
         if (endCode_ || Finished(now))
             break;
+        if (Measuring() && now - startMs_ >= MeasureTimeoutMs()) {
+            if (!haveReading_) {
+                Say("no reading came within " + SecondsText(MeasureTimeoutMs()) + "; nothing was recorded");
+                return Finish(kExitNotStable);
+            }
+            Say("no stable reading within " + SecondsText(MeasureTimeoutMs()) + "; the last one is taken");
+            return Finish(Measured(kExitNotStable));
+        }
         if (lostSinceMs_ && setup_.options.giveUpMs && now - *lostSinceMs_ >= *setup_.options.giveUpMs) {
             Say("gave up: the meter " + setup_.serial + " did not come back");
             return Finish(kExitGaveUp);
@@ -158,6 +183,8 @@ int64_t MeterRun::NextWakeMs(int64_t nowMs) const
         wake = std::min(wake, startMs_ + *setup_.options.durationMs);
     if (lostSinceMs_ && setup_.options.giveUpMs)
         wake = std::min(wake, *lostSinceMs_ + *setup_.options.giveUpMs);
+    if (Measuring())
+        wake = std::min(wake, startMs_ + MeasureTimeoutMs());
     if (status_.Enabled())
         wake = std::min(wake, nowMs + kStatusRefreshMs - (nowMs - startMs_) % kStatusRefreshMs);
     return std::max(wake, nowMs);
@@ -174,6 +201,8 @@ void MeterRun::ShowStatus(int64_t nowMs)
     progress.elapsedMs = nowMs - startMs_;
     progress.fileName = Logging() ? dataLog_.FileName() : std::string();
     progress.responding = responding_;
+    if (Measuring() && rule_.HasReadings())
+        progress.note = rule_.Stable() ? "stable" : "settling";
     status_.Show(StatusText(progress, status_.Columns()));
 }
 
@@ -193,10 +222,48 @@ int MeterRun::Finish(int exitCode)
     return exitCode;
 }
 
+int64_t MeterRun::MeasureTimeoutMs() const
+{
+    return setup_.options.timeoutMs.value_or(kDefaultMeasureTimeoutMs);
+}
+
+int MeterRun::Measured(int codeWhenRecorded)
+{
+    SampleRow row;
+    row.time = IsoLocalTimeText(lastTime_);
+    row.name = setup_.options.sample;
+    row.readingText = lastReading_;
+    row.stable = lastStable_;
+    row.serial = setup_.serial;
+    // Recorded first: a line printed is a sample kept.
+    int code = codeWhenRecorded;
+    if (setup_.records.record) {
+        const RecordFile file = SamplesFile(setup_.records.folder, setup_.records.createFolder);
+        const RecordResult result = file.Append(SampleFields(row));
+        if (!result.Ok()) {
+            Say(file.ErrorText(result));
+            code = kExitLogFile;
+        }
+    }
+    Print(MeasureOutput(setup_.options.format, row, ClockTimeText(lastTime_)));
+    return code;
+}
+
 void MeterRun::ReadingReceived(const Reading& reading)
 {
     if (endCode_ || (setup_.options.count && readings_ >= *setup_.options.count))
         return;
+    const bool stable = rule_.Add(reading.atMs, reading.value);
+    if (Measuring()) {
+        ++readings_;
+        lastReading_ = FormatReading(reading.value, '.');
+        lastTime_ = ReadingDateTime(reading);
+        lastStable_ = stable;
+        haveReading_ = true;
+        if (stable || setup_.options.now)
+            endCode_ = Measured(kExitDone);
+        return;
+    }
     if (Logging()) {
         // On disk first: a row printed is a row kept, whatever ends the
         // program afterwards.
@@ -212,11 +279,13 @@ void MeterRun::ReadingReceived(const Reading& reading)
     // The row and the line carry the reading's one stamp, never a second
     // look at the clock.
     Print(OutputLine(Logging() ? OutputFormat::Text : setup_.options.format, ReadingWallTime(reading),
-                     lastReading_, setup_.serial));
+                     lastReading_, setup_.serial, stable));
 }
 
 void MeterRun::StatusChanged(LinkStatus status)
 {
+    // A lost meter, or one found again, starts the rule afresh.
+    rule_.Restart();
     if (status == LinkStatus::Connected) {
         lostSinceMs_.reset();
         if (!responding_) {

@@ -10,7 +10,10 @@
 #include "MeterSession.h"
 #include "RunSettings.h"
 #include "RunWait.h"
+#include "StabilityRule.h"
 #include "StatusLine.h"
+
+#include <QDateTime>
 
 #include <cstdint>
 #include <optional>
@@ -27,6 +30,7 @@ struct MeterRunSetup {
     char timeSeparator = ':';
     int outFd = 1;
     int errFd = 2;
+    RecordsChoice records;  // measure
 };
 
 class MeterRun final : public MeterListener {
@@ -44,6 +48,10 @@ public:
 
 private:
     bool Logging() const { return setup_.options.command == CliCommand::Log; }
+    bool Measuring() const { return setup_.options.command == CliCommand::Measure; }
+    int64_t MeasureTimeoutMs() const;
+    // Prints and records the last reading; the exit code.
+    int Measured(int codeWhenRecorded);
     bool Finished(int64_t nowMs) const;
     int64_t NextWakeMs(int64_t nowMs) const;
     void Say(const std::string& line);
@@ -68,6 +76,11 @@ private:
     bool responding_ = true;
     std::optional<int64_t> lostSinceMs_;
     std::optional<int> endCode_;  // set by a listener call that ends the run
+    StabilityRule rule_;
+    // The last reading, for measure.
+    bool haveReading_ = false;
+    bool lastStable_ = false;
+    QDateTime lastTime_;
 };
 
 }  // namespace tirevo

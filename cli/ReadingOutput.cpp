@@ -56,7 +56,7 @@ std::string IsoLocalTime(const WallTime& time)
 std::string OutputHeader(OutputFormat format) { return format == OutputFormat::Csv ? "time,ph\n" : ""; }
 
 std::string OutputLine(OutputFormat format, const WallTime& time, std::string_view readingText,
-                       std::string_view serial)
+                       std::string_view serial, bool stable)
 {
     const std::string reading(readingText);
     switch (format) {
@@ -66,12 +66,28 @@ std::string OutputLine(OutputFormat format, const WallTime& time, std::string_vi
         return IsoLocalTime(time) + "," + reading + "\n";
     case OutputFormat::Json:
         return "{\"time\":" + JsonString(IsoLocalTime(time)) + ",\"ph\":" + reading +
-            ",\"serial\":" + JsonString(serial) + "}\n";
+            ",\"stable\":" + (stable ? "true" : "false") + ",\"serial\":" + JsonString(serial) + "}\n";
     }
     return {};
 }
 
-std::string JsonString(std::string_view text)
+std::string MeasureOutput(OutputFormat format, const SampleRow& row, std::string_view clockText)
+{
+    switch (format) {
+    case OutputFormat::Text:
+        return (row.name.empty() ? std::string() : row.name + "  ") + std::string(clockText) + "  " +
+            row.readingText + (row.stable ? "  stable\n" : "  unstable\n");
+    case OutputFormat::Csv:
+        return std::string(kSamplesHeader) + "\r\n" + RecordFile::RowText(SampleFields(row));
+    case OutputFormat::Json:
+        return "{\"time\":" + JsonString(row.time) + ",\"sample\":" + JsonString(row.name, false) +
+            ",\"ph\":" + row.readingText + ",\"stable\":" + (row.stable ? "true" : "false") +
+            ",\"serial\":" + JsonString(row.serial) + "}\n";
+    }
+    return {};
+}
+
+std::string JsonString(std::string_view text, bool latin1)
 {
     std::string out = "\"";
     for (char c : text) {
@@ -81,7 +97,7 @@ std::string JsonString(std::string_view text)
             out += c;
         } else if (byte < kFirstPrintable) {
             out += Printf("\\u%04x", byte);
-        } else if (byte >= kFirstNonAscii) {
+        } else if (byte >= kFirstNonAscii && latin1) {
             // Latin-1 to UTF-8: two bytes for U+0080..U+00FF.
             out += static_cast<char>(0xC0 | (byte >> 6));
             out += static_cast<char>(0x80 | (byte & 0x3F));

@@ -4,6 +4,7 @@
 
 #include "CliOptions.h"
 #include "MeterSession.h"
+#include "SampleRecord.h"
 
 #include <cstdint>
 #include <string>
@@ -36,12 +37,18 @@ std::string IsoLocalTime(const WallTime& time);
 std::string OutputHeader(OutputFormat format);
 
 // One reading as a line with its line end. readingText is the reading as the
-// window shows it, with "." as its decimal separator.
+// window shows it, with "." as its decimal separator. stable goes into json.
 std::string OutputLine(OutputFormat format, const WallTime& time, std::string_view readingText,
-                       std::string_view serial);
+                       std::string_view serial, bool stable = false);
+
+// The result of measure: "S-7  10:02:45  7.00  stable" (the name left out
+// when empty); csv: the samples file's header and row, byte for byte as in
+// the file; json: one object with the same fields.
+std::string MeasureOutput(OutputFormat format, const SampleRow& row, std::string_view clockText);
 
 // The text as a JSON string literal, quotes included; bytes from 0x80 up are
-// taken as Latin-1, as the window shows the driver's bytes.
-std::string JsonString(std::string_view text);
+// taken as Latin-1, as the window shows the driver's bytes, or passed on as
+// they are when the text is UTF-8 already.
+std::string JsonString(std::string_view text, bool latin1 = true);
 
 }  // namespace tirevo

@@ -52,4 +52,35 @@ RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResu
     return run;
 }
 
+StabilityParams ResolveStability(const CliOptions& options, const StabilityLoadResult& loaded,
+                                 const std::string& iniPath, std::optional<std::string>& warning)
+{
+    if (loaded.error) {
+        // One line of stderr per value, each naming the file.
+        const std::string prefix = "settings file " + iniPath + ": ";
+        std::string lines = prefix;
+        for (char c : *loaded.error)
+            lines += c == '\n' ? "\n" + prefix : std::string(1, c);
+        warning = lines;
+    }
+    StabilityParams params;
+    params.windowS = options.stableWindowS.value_or(loaded.windowS);
+    params.bandHundredths = options.stableBandHundredths.value_or(loaded.bandHundredths);
+    return params;
+}
+
+RecordsChoice ChooseCliRecords(const CliOptions& options, const std::string& cliProgramPath,
+                               SettingsRule rule)
+{
+    if (options.noRecord)
+        return {false, {}, false};
+    if (options.records)
+        return {true, *options.records, false};
+    const std::size_t slash = cliProgramPath.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : cliProgramPath.substr(0, slash + 1);
+    const RecordsLocation location = ChooseRecordsFolder(folder + kWindowProgramName, rule);
+    return {true, location.folder, location.perUser};
+}
+
 }  // namespace tirevo

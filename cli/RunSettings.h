@@ -5,6 +5,7 @@
 #include "CliOptions.h"
 #include "SettingsFile.h"
 #include "SettingsLocation.h"
+#include "StabilityRule.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,6 +26,7 @@ struct RunSettings {
     uint32_t intervalMs = 1000;
     bool useTimeStamp = true;
     char separator = '\t';
+    StabilityParams stability;
     // A line for stderr when the file has a value the window would report.
     std::optional<std::string> warning;
     // Set when the file holds a value the run cannot go on with (and no
@@ -35,6 +37,22 @@ struct RunSettings {
 
 RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResult& loaded,
                                const std::string& iniPath);
+
+// The stability rule of a run: the options, else the file's [Stability],
+// else the defaults. A value of the file that cannot be used gives a line
+// for stderr, as the window reports it, and its default.
+StabilityParams ResolveStability(const CliOptions& options, const StabilityLoadResult& loaded,
+                                 const std::string& iniPath, std::optional<std::string>& warning);
+
+// Where measure records its samples: --records DIR as it is (it must exist),
+// else the folder the window uses; nothing with --no-record.
+struct RecordsChoice {
+    bool record = true;
+    std::string folder;
+    bool createFolder = false;
+};
+RecordsChoice ChooseCliRecords(const CliOptions& options, const std::string& cliProgramPath,
+                               SettingsRule rule = SettingsRule::BesideProgram);
 
 // The running program's own file, for the settings beside it.
 std::string OwnProgramPath();

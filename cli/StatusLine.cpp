@@ -70,6 +70,8 @@ std::string StatusText(const RunProgress& progress, int columns)
         text += "not responding";
     else
         text += "pH " + (progress.lastReading.empty() ? std::string("---") : progress.lastReading);
+    if (progress.responding && !progress.note.empty())
+        text += "  " + progress.note;
     text += "  " + std::to_string(progress.readings) + (progress.readings == 1 ? " reading" : " readings");
     text += "  " + ElapsedText(progress.elapsedMs);
     if (columns <= 0) {

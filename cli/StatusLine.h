@@ -14,6 +14,7 @@ struct RunProgress {
     int64_t elapsedMs = 0;
     std::string fileName;  // empty when not logging
     bool responding = true;
+    std::string note;  // "settling" or "stable" while measure waits
 };
 
 // "QP000001  pH 7.02  12 readings  0:01:05  USB_PH_261208_140301.txt"; with

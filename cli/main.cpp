@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,16 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     }
     if (setup.settings.warning)
         Error(*setup.settings.warning);
+    std::optional<std::string> stabilityWarning;
+    setup.settings.stability =
+        ResolveStability(options,
+                         LoadStabilitySettings(iniPath, separators.decimal, StabilityParams::kDefaultWindowS,
+                                               StabilityParams::kDefaultBandHundredths),
+                         iniPath, stabilityWarning);
+    if (stabilityWarning)
+        Error(*stabilityWarning);
+    if (options.command == CliCommand::Measure)
+        setup.records = ChooseCliRecords(options, OwnProgramPath(), kSettingsRule);
     if (const int code = Choose(options, setup.serial))
         return code;
     setup.appVersion = std::string(kAppVersion);
@@ -127,6 +138,9 @@ int Main(const std::vector<std::string>& args)
     // Before anything can open the meter: a signal from now on ends the run
     // between two ticks instead of in the middle of one.
     SignalWatch endings;
+    // A file size limit reached must fail the write (exit 3), not kill the
+    // program with a half-written row and no word.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     const CliParseResult parsed = ParseCliOptions(args);
     if (parsed.error)

@@ -32,6 +32,10 @@ convert -size 16x16 xc:none -stroke '#1f8f3f' -strokewidth 2.5 -fill none \
 # pH trend: a rising line over two axes.
 convert -size 16x16 xc:none -stroke '#303030' -strokewidth 1 -fill none -draw 'polyline 1,1 1,14 14,14' \
   -stroke '#1f5fbf' -strokewidth 2 -draw 'polyline 3,11 6,7 9,9 14,3' trend.png
+# Record a sample: a test tube with a green tick.
+convert -size 16x16 xc:none -stroke '#303030' -strokewidth 1 -fill '#cfe0ff' \
+  -draw 'roundrectangle 2,1 7,14 2,2' -stroke none -fill '#1f5fbf' -draw 'rectangle 3,8 6,13' \
+  -stroke '#1f8f3f' -strokewidth 2 -fill none -draw 'polyline 8,9 10,12 15,5' sample.png
 # Logo (JPEG, decoded by the program itself).
 convert -size 194x82 xc:white -fill '#1f5fbf' -draw 'circle 36,41 36,12' \
   -fill white -font $F -pointsize 26 -gravity northwest -annotate +17+26 'pH' \

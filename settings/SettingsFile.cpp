@@ -3,6 +3,7 @@
 #include "IniFile.h"
 #include "NumberText.h"
 
+#include <cmath>
 #include <string_view>
 #include <utility>
 
@@ -109,6 +110,49 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, char decimalSeparato
         settings.Separator = static_cast<char>(static_cast<uint32_t>(*number) & 0xFFu);
     } else {
         settings.Separator = separator.front();
+    }
+    return result;
+}
+
+StabilityLoadResult LoadStabilitySettings(const std::string& iniPath, char decimalSeparator, int32_t windowS,
+                                          int32_t bandHundredths)
+{
+    constexpr int32_t kMinWindowS = 1;
+    constexpr int32_t kMaxWindowS = 600;
+    constexpr double kMinBand = 0.01;
+    constexpr double kMaxBand = 1.0;
+    constexpr double kHundredths = 100.0;
+
+    StabilityLoadResult result{windowS, bandHundredths, std::nullopt};
+    IniFile ini;
+    if (!ini.Load(iniPath))
+        return result;
+    auto report = [&](const std::string& text) {
+        result.error = result.error ? *result.error + "\n" + text : text;
+    };
+
+    const std::string window = ini.ReadString("Stability", "Window").value_or(std::string());
+    if (!window.empty()) {
+        const std::optional<int32_t> seconds = tirevo::ParseIntegerText(window);
+        if (!seconds)
+            report(tirevo::InvalidIntegerText(window));
+        else if (*seconds < kMinWindowS || *seconds > kMaxWindowS)
+            report("[Stability] Window=" + window + " is out of range (1 to 600 seconds)");
+        else
+            result.windowS = *seconds;
+    }
+
+    const std::string band = ini.ReadString("Stability", "Band").value_or(std::string());
+    if (!band.empty()) {
+        const tirevo::NumberTextResult number = tirevo::ParseLocaleNumberText(band, decimalSeparator);
+        if (number.status == tirevo::NumberTextStatus::NotANumber)
+            report(tirevo::InvalidFloatText(band));
+        else if (number.status == tirevo::NumberTextStatus::Overflow)
+            report(tirevo::kFloatingPointOverflow);
+        else if (!(number.value >= kMinBand && number.value <= kMaxBand))
+            report("[Stability] Band=" + band + " is out of range (0.01 to 1 pH)");
+        else
+            result.bandHundredths = static_cast<int32_t>(std::llround(number.value * kHundredths));
     }
     return result;
 }

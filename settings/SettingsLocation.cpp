@@ -199,4 +199,17 @@ SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare
     return {perUser, true};
 }
 
+RecordsLocation ChooseRecordsFolder(const std::string& programPath, SettingsRule rule)
+{
+    if (rule == SettingsRule::BesideProgram && CanKeepBeside(IniPathForProgram(programPath)))
+        return {FolderOf(programPath), false};
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (IsAbsolute(dataHome))
+        return {std::string(dataHome) + "/" + kFolderName, true};
+    const std::string home = HomeFolder();
+    if (home.empty())
+        return {FolderOf(programPath), false};
+    return {home + "/.local/share/" + kFolderName, true};
+}
+
 }  // namespace tirevo

@@ -52,5 +52,16 @@ SettingsLocation ChooseInstalledSettingsFile(bool prepare);
 
 // The file by the given rule: ChooseSettingsFile or ChooseInstalledSettingsFile.
 SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare, SettingsRule rule);
+// Where the program keeps its records (samples.csv and the like): beside the
+// program when its settings file is kept there, otherwise the user's own
+// ${XDG_DATA_HOME:-$HOME/.local/share}/tirevo, which is made when first
+// needed (perUser). Empty folder when no home folder is known at all.
+struct RecordsLocation {
+    std::string folder;
+    bool perUser = false;
+};
+// An installed copy (rule PerUser) always keeps them in the user's folder.
+RecordsLocation ChooseRecordsFolder(const std::string& programPath,
+                                    SettingsRule rule = SettingsRule::BesideProgram);
 
 }  // namespace tirevo

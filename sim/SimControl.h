@@ -53,6 +53,10 @@ SIM_EXPORT void SetAutoReply(bool on);
 SIM_EXPORT void SetReplyDelayMs(double ms);
 // Fixes the reading value of the replies (default: a slow drift around 7.00).
 SIM_EXPORT void SetReadingText(const std::string& text);
+// Readings that settle from `from` towards `to` exponentially (time constant
+// tauMs), from now when a meter is open, else from the next open; tauMs <= 0
+// goes back to the drift. Also TIREVO_SIM_SETTLE=FROM,TO,TAU_MS.
+SIM_EXPORT void SetSettling(double from, double to, double tauMs);
 // Each read delivers at most this many bytes (0: no limit).
 SIM_EXPORT void SetReadChunkLimit(uint32_t bytes);
 // Bytes the meter sends, arriving delayMs from now.

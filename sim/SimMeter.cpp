@@ -70,6 +70,13 @@ struct State {
     std::string fixedReading;
     double drift = 7.00;
     uint32_t rng = 12345;
+    // An electrode put into a new solution when the meter is first opened:
+    // the reading approaches settleTo exponentially with settleTauMs.
+    bool settling = false;
+    double settleFrom = 0;
+    double settleTo = 0;
+    double settleTauMs = 0;
+    double settleStartMs = -1;  // the first open; < 0 until then
     // Knobs for a program run as a child process, set from its environment.
     std::string wireLogPath;    // every byte written, appended to this file
     std::string eventLogPath;   // "open SERIAL" and "close", a line each
@@ -102,6 +109,20 @@ void EnvironmentKnobs(State& s)
     // TIREVO_SIM_READING: every reply carries this reading.
     if (const char* env = std::getenv("TIREVO_SIM_READING"))
         s.fixedReading = env;
+    // TIREVO_SIM_SETTLE=FROM,TO,TAU_MS: the readings settle from FROM to TO
+    // from the first open on, as an electrode does in a new solution (the
+    // demo shows "Settling" turn to "Stable" with it).
+    if (const char* env = std::getenv("TIREVO_SIM_SETTLE")) {
+        double from = 0;
+        double to = 0;
+        double tau = 0;
+        if (std::sscanf(env, "%lf,%lf,%lf", &from, &to, &tau) == 3 && tau > 0) {
+            s.settling = true;
+            s.settleFrom = from;
+            s.settleTo = to;
+            s.settleTauMs = tau;
+        }
+    }
     // TIREVO_SIM_UNPLUG_AFTER_POLLS: the meter answers that many "PH", and
     // its converter is unplugged at the next one; TIREVO_SIM_REPLUG_AFTER_MS
     // plugs it back that long afterwards (never when unset).
@@ -254,6 +275,13 @@ std::string NextReading()
     State& s = S();
     if (!s.fixedReading.empty())
         return s.fixedReading;
+    if (s.settling) {
+        const double t = s.settleStartMs < 0 ? 0 : std::max(0.0, Now() - s.settleStartMs);
+        const double value = s.settleTo + (s.settleFrom - s.settleTo) * std::exp(-t / s.settleTauMs);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.2f", value);
+        return text;
+    }
     s.rng = s.rng * 1103515245u + 12345u;
     const double step = (static_cast<double>((s.rng >> 16) & 0x7fff) / 32767.0 - 0.5) * 0.02;
     s.drift = std::clamp(s.drift + step - (s.drift - 7.0) * 0.05, 6.80, 7.20);
@@ -362,6 +390,8 @@ FT_EXPORT FT_STATUS FT_OpenEx(void* pArg1, DWORD Flags, FT_HANDLE* pHandle)
         s.current = s.handles.back().get();
         s.rx.clear();
         s.lineIn.clear();
+        if (s.settling && s.settleStartMs < 0)
+            s.settleStartMs = Now();
         *pHandle = s.current;
         AppendTo(s.eventLogPath, "open " + name + "\n");
         return Record("FT_OpenEx", {Flags}, name, FT_OK);
@@ -550,6 +580,18 @@ void SetSilent(int device, bool silent) { S().devices.at(device).silent = silent
 void SetAutoReply(bool on) { S().autoReply = on; }
 void SetReplyDelayMs(double ms) { S().replyDelayMs = ms; }
 void SetReadingText(const std::string& text) { S().fixedReading = text; }
+
+void SetSettling(double from, double to, double tauMs)
+{
+    State& s = S();
+    s.fixedReading.clear();
+    s.settling = tauMs > 0;
+    s.settleFrom = from;
+    s.settleTo = to;
+    s.settleTauMs = tauMs;
+    // From now when a meter is open, else from the next open.
+    s.settleStartMs = s.current ? Now() : -1;
+}
 void SetReadChunkLimit(uint32_t bytes) { S().readChunkLimit = bytes; }
 void InjectRx(const std::string& bytes, double delayMs)
 {

@@ -87,11 +87,11 @@ TrendHost::~TrendHost()
         delete view_->Window();
 }
 
-void TrendHost::AddReading(double ph, const QDateTime& takenAt)
+void TrendHost::AddReading(double ph, const QDateTime& takenAt, bool stable)
 {
-    const std::optional<TrendPoint> dropped = series_.Add(TimeKey(takenAt), ph);
+    const std::optional<TrendPoint> dropped = series_.Add(TimeKey(takenAt), ph, stable);
     if (view_ && live_)
-        view_->AddLive(series_.At(series_.Size() - 1), dropped);
+        view_->AddLive(series_.At(series_.Size() - 1), dropped, stable);
 }
 
 std::optional<QString> TrendHost::Show()

@@ -26,9 +26,10 @@ public:
     explicit TrendHost(QWidget* owner);
     ~TrendHost() override;
 
-    // A reading with the time it was taken at; any time zone, and earlier
-    // than the reading before when the clock was set back.
-    void AddReading(double ph, const QDateTime& takenAt);
+    // A reading with the time it was taken at (any time zone, and earlier
+    // than the reading before when the clock was set back) and whether it
+    // was stable.
+    void AddReading(double ph, const QDateTime& takenAt, bool stable = false);
     // The local time now, from Clock when set (tests drive a virtual clock).
     QDateTime Now() const { return Clock ? Clock() : QDateTime::currentDateTime(); }
     std::function<QDateTime()> Clock;

@@ -15,23 +15,36 @@ struct TrendPoint {
     double value = 0;
 };
 
+// A stretch of time over which the reading was stable: from the first stable
+// reading to the reading that ended it (or the last one, while it lasts).
+struct TrendSpan {
+    double from = 0;
+    double to = 0;
+};
+
 class TrendSeries {
 public:
     static constexpr std::size_t kMaxPoints = 604800;  // 7 days at 1 Hz
 
     // Adds a point at the end, in the order the readings came, whatever its
     // key; gives the oldest point when it had to go to keep the bound.
-    std::optional<TrendPoint> Add(double key, double value);
+    // stable: the reading was.
+    std::optional<TrendPoint> Add(double key, double value, bool stable = false);
 
     std::size_t Size() const { return points_.size(); }
     bool Empty() const { return points_.empty(); }
     // In the order the points were added.
     const TrendPoint& At(std::size_t i) const { return points_[i]; }
+    // The stable spans of the points kept, oldest first.
+    const std::deque<TrendSpan>& StableSpans() const { return spans_; }
+    bool LastStable() const { return lastStable_; }
 
 private:
     // A deque gives its blocks back as old points go, and never holds twice
     // the points as a growing vector would.
     std::deque<TrendPoint> points_;
+    std::deque<TrendSpan> spans_;
+    bool lastStable_ = false;
 };
 
 }  // namespace tirevo

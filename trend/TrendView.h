@@ -23,8 +23,9 @@ public:
     // Shows these live points (copied) and follows further ones.
     virtual void ShowLive(const TrendSeries& series) = 0;
     // One more live point, and the one that went from the series to make
-    // room for it, if any.
-    virtual void AddLive(const TrendPoint& point, const std::optional<TrendPoint>& dropped) = 0;
+    // room for it, if any; stable: the reading was stable (the chart shades
+    // stable spans).
+    virtual void AddLive(const TrendPoint& point, const std::optional<TrendPoint>& dropped, bool stable) = 0;
     // Loads a log file into the window; a file that cannot be read is
     // reported in the window's own message box.
     virtual void OpenLog(const QString& path) = 0;

@@ -112,6 +112,17 @@ void TrendWindow::buildControls()
     // of thousands of points draw as a few per pixel column.
     graph_->setAdaptiveSampling(true);
 
+    // Stable spans, shaded over the whole height behind the line.
+    stableGraph_ = plot_->addGraph(plot_->xAxis, plot_->yAxis2);
+    stableGraph_->setName(QStringLiteral("stable"));
+    stableGraph_->setPen(Qt::NoPen);
+    stableGraph_->setBrush(QColor(0, 160, 0, 40));
+    stableGraph_->setData(stableData_);
+    // Behind the line (and over the grid, which shows through).
+    stableGraph_->setLayer(QStringLiteral("grid"));
+    plot_->yAxis2->setRange(0, 1);
+    plot_->yAxis2->setVisible(false);
+
     figuresLabel_ = new QLabel(this);
     figuresLabel_->setObjectName(QStringLiteral("figures"));
     figuresLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -142,21 +153,47 @@ void TrendWindow::ShowLive(const TrendSeries& series)
         live_.overview.Add(series.At(i).key, series.At(i).value);
     }
     live_.data->set(points, false);
+    QVector<QCPGraphData> spans;
+    for (const TrendSpan& span : series.StableSpans()) {
+        spans.append(QCPGraphData(span.from, 1));
+        spans.append(QCPGraphData(span.to, 1));
+        spans.append(QCPGraphData(span.to, qQNaN()));
+    }
+    stableData_->set(spans, true);
+    lastStable_ = series.LastStable();
     live_.overviewStale = true;
     live_.label = QStringLiteral("Live readings");
     hasLive_ = true;
     showLiveSource();
 }
 
-void TrendWindow::AddLive(const TrendPoint& point, const std::optional<TrendPoint>& dropped)
+void TrendWindow::addStable(double key, bool stable)
+{
+    // As the series keeps its spans: one runs on to the reading that ends it.
+    if (lastStable_ && stableData_->size() >= 2) {
+        auto end = stableData_->end();
+        (end - 1)->key = std::max((end - 1)->key, key);
+        (end - 2)->key = (end - 1)->key;
+    } else if (stable) {
+        stableData_->add(QCPGraphData(key, 1));
+        stableData_->add(QCPGraphData(key, 1));
+        stableData_->add(QCPGraphData(key, qQNaN()));
+    }
+    lastStable_ = stable;
+}
+
+void TrendWindow::AddLive(const TrendPoint& point, const std::optional<TrendPoint>& dropped, bool stable)
 {
     // Kept in key order even when the clock was set back: the point goes
     // in among the earlier ones at its own time.
     live_.data->add(QCPGraphData(point.key, point.value));
+    addStable(point.key, stable);
     live_.overview.Add(point.key, point.value);
     if (dropped) {
         RemovePoint(*live_.data, *dropped);
         live_.overview.DropOldest();
+        if (!stableData_->isEmpty() && stableData_->constBegin()->key < dropped->key)
+            stableData_->removeBefore(dropped->key);
     }
     live_.overviewStale = true;
     // A hidden window only stores the point: showing it fits the view again.
@@ -208,6 +245,7 @@ void TrendWindow::showSource(Source& source)
     showingLive_ = shown_ == &live_;
     liveButton_->setVisible(hasLive_ && !showingLive_);
     graph_->setData(source.data);
+    stableGraph_->setVisible(showingLive_);
     sourceLabel_->setText(source.label);
     if (source.timeKeys) {
         auto ticker = QSharedPointer<TrendTimeTicker>::create();

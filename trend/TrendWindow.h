@@ -27,7 +27,7 @@ public:
     // TrendView
     QWidget* Window() override { return this; }
     void ShowLive(const TrendSeries& series) override;
-    void AddLive(const TrendPoint& point, const std::optional<TrendPoint>& dropped) override;
+    void AddLive(const TrendPoint& point, const std::optional<TrendPoint>& dropped, bool stable) override;
     void OpenLog(const QString& path) override;
 
     // What the user can press, for the tests.
@@ -42,6 +42,8 @@ public:
     bool TimeKeys() const { return shown_->timeKeys; }
     // The chart draws the thinned copy (far more points in view than pixels).
     bool DrawingOverview() const { return graph_->data() == shown_->overviewData; }
+    // The shaded stable spans of the live readings (empty for a log).
+    QCPGraph* StableShading() const { return stableGraph_; }
 
     // Writes the chart as PNG, or the points in view as CSV; false with the
     // reason in error when the file cannot be written.
@@ -80,6 +82,12 @@ private:
 
     QCustomPlot* plot_ = nullptr;
     QCPGraph* graph_ = nullptr;
+    QCPGraph* stableGraph_ = nullptr;
+    // The stable spans as the shading draws them: per span its start and
+    // end at 1 on a hidden 0..1 axis, then a gap.
+    QSharedPointer<QCPGraphDataContainer> stableData_ = QSharedPointer<QCPGraphDataContainer>::create();
+    bool lastStable_ = false;
+    void addStable(double key, bool stable);
     QLabel* sourceLabel_ = nullptr;
     QLabel* figuresLabel_ = nullptr;
     QPushButton* openButton_ = nullptr;

@@ -73,7 +73,44 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"calibrate", "calibrate needs --point"},
                     RefusedCase{"calibrate --point 3 7.00", "invalid --point '3': 1 or 2"},
                     RefusedCase{"calibrate --point 1", "--point needs a point (1 or 2) and a value"},
-                    RefusedCase{"--version list", "--version takes nothing else"}));
+                    RefusedCase{"--version list", "--version takes nothing else"},
+                    RefusedCase{"measure --stable-window 0", "invalid --stable-window '0'"},
+                    RefusedCase{"measure --stable-window 601", "invalid --stable-window '601'"},
+                    RefusedCase{"read --stable-window 1.5", "invalid --stable-window '1.5'"},
+                    RefusedCase{"read --stable-band 0", "invalid --stable-band '0'"},
+                    RefusedCase{"measure --stable-band 0.005", "invalid --stable-band '0.005'"},
+                    RefusedCase{"measure --stable-band 1.01", "invalid --stable-band '1.01'"},
+                    RefusedCase{"measure --stable-band 0,02", "invalid --stable-band '0,02'"},
+                    RefusedCase{"measure --timeout 0", "invalid --timeout '0'"},
+                    RefusedCase{"measure --now=1", "--now takes no value"},
+                    RefusedCase{"measure --records=", "invalid --records ''"},
+                    RefusedCase{"log --stable-window 5", "unknown option '--stable-window' for log"},
+                    RefusedCase{"read --sample S-1", "unknown option '--sample' for read"}));
+
+TEST(CliOptions, MeasureOptions)
+{
+    const auto result = tirevo::ParseCliOptions({"measure", "--sample", "tap, \"blue\"", "--timeout", "2.5",
+                                                 "--now", "--records", "/data/rec", "--stable-window", "30",
+                                                 "--stable-band", "0.05", "--format", "csv"});
+    ASSERT_FALSE(result.error) << *result.error;
+    const tirevo::CliOptions& o = result.options;
+    EXPECT_EQ(o.command, CliCommand::Measure);
+    EXPECT_EQ(o.sample, "tap, \"blue\"");
+    EXPECT_EQ(o.timeoutMs, 2500);
+    EXPECT_TRUE(o.now);
+    EXPECT_EQ(o.records, "/data/rec");
+    EXPECT_FALSE(o.noRecord);
+    EXPECT_EQ(o.stableWindowS, 30);
+    EXPECT_EQ(o.stableBandHundredths, 5);
+    EXPECT_EQ(o.format, OutputFormat::Csv);
+}
+
+TEST(CliOptions, ASampleNameWithALineBreakIsRefused)
+{
+    const auto result = tirevo::ParseCliOptions({"measure", "--sample", "S-1\nS-2"});
+    ASSERT_TRUE(result.error);
+    EXPECT_NE(result.error->find("line break"), std::string::npos) << *result.error;
+}
 
 TEST(CliOptions, HelpWinsAnywhere)
 {

@@ -239,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"csv", "time,ph", R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d,7\.02)"},
         FormatCase{
             "json", "",
-            R"(\{"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d","ph":7\.02,"serial":"QP000001"\})"}),
+            R"(\{"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d","ph":7\.02,"stable":false,"serial":"QP000001"\})"}),
     [](const auto& info) { return std::string(info.param.format); });
 
 TEST_F(CliProgram, ReadingsAreShownAsTheWindowShowsThem)

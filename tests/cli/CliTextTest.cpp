@@ -88,6 +88,7 @@ struct LineCase {
     const char* reading;
     const char* serial;
     const char* line;
+    bool stable = false;
 };
 
 class OutputLines : public testing::TestWithParam<LineCase> {};
@@ -95,7 +96,7 @@ class OutputLines : public testing::TestWithParam<LineCase> {};
 TEST_P(OutputLines, OneReadingOneLine)
 {
     const LineCase& c = GetParam();
-    EXPECT_EQ(tirevo::OutputLine(c.format, c.time, c.reading, c.serial), c.line);
+    EXPECT_EQ(tirevo::OutputLine(c.format, c.time, c.reading, c.serial, c.stable), c.line);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -109,12 +110,53 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{OutputFormat::Csv, At(5 * 3600 + 2700), "7.02", "A1B2C3",
                  "2026-12-08T14:03:01.250+05:45,7.02\n"},
         LineCase{OutputFormat::Json, At(3600), "7.02", "A1B2C3",
-                 "{\"time\":\"2026-12-08T14:03:01.250+01:00\",\"ph\":7.02,\"serial\":\"A1B2C3\"}\n"},
+                 "{\"time\":\"2026-12-08T14:03:01.250+01:00\",\"ph\":7.02,\"stable\":true,\"serial\":"
+                 "\"A1B2C3\"}\n",
+                 true},
+        LineCase{OutputFormat::Text, At(3600), "7.02", "A1B2C3", "14:03:01  7.02\n", true},
         // Readings beyond five digits come in general notation; still a
         // JSON number.
-        LineCase{
-            OutputFormat::Json, At(0), "-1.2346E5", "Q\"1\\",
-            "{\"time\":\"2026-12-08T14:03:01.250+00:00\",\"ph\":-1.2346E5,\"serial\":\"Q\\\"1\\\\\"}\n"}));
+        LineCase{OutputFormat::Json, At(0), "-1.2346E5", "Q\"1\\",
+                 "{\"time\":\"2026-12-08T14:03:01.250+00:00\",\"ph\":-1.2346E5,\"stable\":false,\"serial\":"
+                 "\"Q\\\"1\\\\\"}\n"}));
+
+struct MeasureCase {
+    const char* what;
+    OutputFormat format;
+    tirevo::SampleRow row;
+    const char* out;
+};
+
+class MeasureLines : public testing::TestWithParam<MeasureCase> {};
+
+TEST_P(MeasureLines, AsTheUserAsked)
+{
+    EXPECT_EQ(tirevo::MeasureOutput(GetParam().format, GetParam().row, "10:02:45"), GetParam().out);
+}
+
+const tirevo::SampleRow kSample{"2026-12-08T10:02:45.125+01:00", "S-7", "7.00", true, "QP1"};
+const tirevo::SampleRow kUnnamedUnstable{"2026-12-08T10:02:45.125+01:00", "", "6.91", false, "QP1"};
+const tirevo::SampleRow kQuoted{"2026-12-08T10:02:45.125+01:00", "tap, \"blue\" \xC2\xB5", "7.00", true,
+                                "Q\xB5"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, MeasureLines,
+    testing::Values(
+        MeasureCase{"Text", OutputFormat::Text, kSample, "S-7  10:02:45  7.00  stable\n"},
+        MeasureCase{"TextUnnamedUnstable", OutputFormat::Text, kUnnamedUnstable,
+                    "10:02:45  6.91  unstable\n"},
+        MeasureCase{"Csv", OutputFormat::Csv, kSample,
+                    "time,sample,ph,stable,serial\r\n2026-12-08T10:02:45.125+01:00,S-7,7.00,yes,QP1\r\n"},
+        MeasureCase{"CsvQuoted", OutputFormat::Csv, kQuoted,
+                    "time,sample,ph,stable,serial\r\n"
+                    "2026-12-08T10:02:45.125+01:00,\"tap, \"\"blue\"\" \xC2\xB5\",7.00,yes,Q\xC2\xB5\r\n"},
+        MeasureCase{"Json", OutputFormat::Json, kSample,
+                    "{\"time\":\"2026-12-08T10:02:45.125+01:00\",\"sample\":\"S-7\",\"ph\":7.00,"
+                    "\"stable\":true,\"serial\":\"QP1\"}\n"},
+        MeasureCase{"JsonUtf8NameLatin1Serial", OutputFormat::Json, kQuoted,
+                    "{\"time\":\"2026-12-08T10:02:45.125+01:00\",\"sample\":\"tap, \\\"blue\\\" \xC2\xB5\","
+                    "\"ph\":7.00,\"stable\":true,\"serial\":\"Q\xC2\xB5\"}\n"}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 TEST(OutputHeader, OnlyCsvHasOne)
 {

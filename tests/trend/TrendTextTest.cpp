@@ -255,4 +255,34 @@ INSTANTIATE_TEST_SUITE_P(Jumps, ClockJump,
                                          JumpCase{"back a year", -365 * 86400e3}),
                          CaseName());
 
+TEST(StableSpans, RunFromTheFirstStableReadingToTheOneThatEndsThem)
+{
+    tirevo::TrendSeries series;
+    const bool stable[] = {false, true, true, true, false, false, true, false, true};
+    for (int i = 0; i < 9; ++i)
+        series.Add(100 + i, 7.0, stable[i]);
+    const auto& spans = series.StableSpans();
+    ASSERT_EQ(spans.size(), 3u);
+    EXPECT_EQ(spans[0].from, 101);
+    EXPECT_EQ(spans[0].to, 104);
+    EXPECT_EQ(spans[1].from, 106);
+    EXPECT_EQ(spans[1].to, 107) << "one stable reading still has a width";
+    EXPECT_EQ(spans[2].from, 108);
+    EXPECT_EQ(spans[2].to, 108) << "open while it lasts";
+    EXPECT_TRUE(series.LastStable());
+}
+
+TEST(StableSpans, GoWithThePointsTheyCover)
+{
+    tirevo::TrendSeries series;
+    series.Add(1000, 7.0, true);
+    // The span runs on to this reading, so it goes once this one has gone too.
+    series.Add(2000, 7.0, false);
+    for (std::size_t i = 2; i <= tirevo::TrendSeries::kMaxPoints; ++i)
+        series.Add(1000.0 * (i + 1), 7.0, false);
+    ASSERT_EQ(series.StableSpans().size(), 1u);
+    series.Add(1000.0 * (tirevo::TrendSeries::kMaxPoints + 2), 7.0, false);
+    EXPECT_TRUE(series.StableSpans().empty());
+}
+
 }  // namespace

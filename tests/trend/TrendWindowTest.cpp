@@ -76,6 +76,7 @@ private slots:
     void liveButtonReturnsFromALog();
     void livePointsBeforeAllOthersStay();
     void dropsTheOldestPointWhereverItsKey();
+    void shadesTheStableSpansOfTheLiveReadings();
     void denseViewsDrawTheThinnedCopyButCountEveryPoint();
 };
 
@@ -252,14 +253,14 @@ void TrendWindowTest::followsLivePointsAndDropsOldOnes()
     window.show();
     QCOMPARE(window.SourceText(), QStringLiteral("Live readings"));
     QCOMPARE(window.Figures().n, size_t(2));
-    window.AddLive({kStart + 2000, 7.04}, std::nullopt);
-    window.AddLive({kStart + 3000, 7.06}, std::nullopt);
+    window.AddLive({kStart + 2000, 7.04}, std::nullopt, false);
+    window.AddLive({kStart + 3000, 7.06}, std::nullopt, false);
     QCOMPARE(window.FiguresText(),
              LocalNumber("n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +1.20 pH/min"));
     QVERIFY(window.Following());
     QVERIFY(window.Plot()->xAxis->range().contains(kStart + 3000));
     // The series dropped its oldest point; the window drops it too.
-    window.AddLive({kStart + 4000, 7.08}, TrendPoint{kStart, 7.00});
+    window.AddLive({kStart + 4000, 7.08}, TrendPoint{kStart, 7.00}, false);
     QCOMPARE(window.Plot()->graph(0)->dataCount(), 4);
     QCOMPARE(window.Figures().min, 7.02);
 
@@ -267,9 +268,41 @@ void TrendWindowTest::followsLivePointsAndDropsOldOnes()
     // not move it.
     Wheel(window.Plot(), 2);
     const QCPRange held = window.Plot()->xAxis->range();
-    window.AddLive({kStart + 60000, 7.10}, std::nullopt);
+    window.AddLive({kStart + 60000, 7.10}, std::nullopt, false);
     QCOMPARE(window.Plot()->xAxis->range().lower, held.lower);
     QCOMPARE(window.Plot()->xAxis->range().upper, held.upper);
+}
+
+void TrendWindowTest::shadesTheStableSpansOfTheLiveReadings()
+{
+    TrendWindow window(nullptr);
+    tirevo::TrendSeries series;
+    series.Add(kStart, 6.90, false);
+    series.Add(kStart + 1000, 7.00, true);
+    series.Add(kStart + 2000, 7.00, true);
+    window.ShowLive(series);
+    window.show();
+    QCPGraph* shading = window.StableShading();
+    QVERIFY(shading->visible());
+    // Each span: its start and end at the top of a hidden 0..1 axis, and a gap.
+    QCOMPARE(shading->dataCount(), 3);
+    QCOMPARE(shading->data()->at(0)->key, kStart + 1000);
+    QCOMPARE(shading->data()->at(1)->key, kStart + 2000);
+    window.AddLive({kStart + 3000, 7.00}, std::nullopt, true);
+    QCOMPARE(shading->dataCount(), 3);
+    // The open span grows.
+    QCOMPARE(shading->data()->at(1)->key, kStart + 3000);
+    window.AddLive({kStart + 4000, 7.20}, std::nullopt, false);
+    window.AddLive({kStart + 5000, 7.10}, std::nullopt, false);
+    // It ends at the reading that ended it.
+    QCOMPARE(shading->data()->at(1)->key, kStart + 4000);
+    window.AddLive({kStart + 6000, 7.10}, std::nullopt, true);
+    QCOMPARE(shading->dataCount(), 6);
+    QVERIFY(qIsNaN(shading->data()->at(2)->value));
+    // A log has no stability to show.
+    QTemporaryDir dir;
+    window.OpenLog(WriteFile(dir, QStringLiteral("log.txt"), LogBytes({"7.00", "7.10"})));
+    QVERIFY(!shading->visible());
 }
 
 void TrendWindowTest::liveButtonReturnsFromALog()
@@ -284,7 +317,7 @@ void TrendWindowTest::liveButtonReturnsFromALog()
     window.OpenLog(WriteFile(dir, QStringLiteral("log.txt"), LogBytes({"7.00", "7.10"})));
     QVERIFY(!window.LiveButton()->isHidden());
     // Live points go on arriving while the log is shown, and are there on return.
-    window.AddLive({kStart + 1000, 6.60}, std::nullopt);
+    window.AddLive({kStart + 1000, 6.60}, std::nullopt, false);
     QCOMPARE(window.Figures().n, size_t(2));
     QCOMPARE(window.Figures().min, 7.00);
     QTest::mouseClick(window.LiveButton(), Qt::LeftButton);
@@ -308,7 +341,7 @@ void TrendWindowTest::livePointsBeforeAllOthersStay()
     const double back = kStart + 300000 - 600000;
     for (int i = 0; i < 30; ++i) {
         const double key = back + i * 10000;
-        window.AddLive({key, 7.10}, std::nullopt);
+        window.AddLive({key, 7.10}, std::nullopt, false);
         QCOMPARE(window.Figures().n, size_t(31 + i));
         QCOMPARE(window.Plot()->graph(0)->dataCount(), 31 + i);
         QVERIFY(window.Plot()->xAxis->range().contains(key));
@@ -327,10 +360,10 @@ void TrendWindowTest::dropsTheOldestPointWhereverItsKey()
     window.ShowLive(series);
     window.show();
     // Set back before both: the oldest reading goes, not the earliest key.
-    window.AddLive({kStart + 50000, 7.20}, TrendPoint{kStart + 100000, 7.00});
-    window.AddLive({kStart + 50000, 7.30}, TrendPoint{kStart + 200000, 7.10});
+    window.AddLive({kStart + 50000, 7.20}, TrendPoint{kStart + 100000, 7.00}, false);
+    window.AddLive({kStart + 50000, 7.30}, TrendPoint{kStart + 200000, 7.10}, false);
     // Two readings at one key: the one that goes is the one with its value.
-    window.AddLive({kStart + 60000, 7.40}, TrendPoint{kStart + 50000, 7.20});
+    window.AddLive({kStart + 60000, 7.40}, TrendPoint{kStart + 50000, 7.20}, false);
     const QCPGraphDataContainer& data = *window.Plot()->graph(0)->data();
     QCOMPARE(data.size(), 2);
     QCOMPARE(data.at(0)->key, kStart + 50000);

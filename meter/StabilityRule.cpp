@@ -1,0 +1,74 @@
+#include "StabilityRule.h"
+
+#include "ReadingText.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace tirevo {
+
+namespace {
+
+constexpr int64_t kMsPerSecond = 1000;
+
+}  // namespace
+
+int64_t ReadingHundredths(double value)
+{
+    // The shown text decides, with its rounding of halves on the decimal
+    // form; only values too large for two decimals fall back to arithmetic.
+    const std::string text = FormatReading(value, '.');
+    const std::size_t point = text.find('.');
+    if (point == std::string::npos || text.size() != point + 3 || text.find('E') != std::string::npos)
+        return std::isfinite(value) ? std::llround(value * 100.0) : 0;
+    const bool negative = text[0] == '-';
+    int64_t whole = 0;
+    for (std::size_t i = negative ? 1 : 0; i < point; ++i)
+        whole = whole * 10 + (text[i] - '0');
+    const int64_t hundredths = whole * 100 + (text[point + 1] - '0') * 10 + (text[point + 2] - '0');
+    return negative ? -hundredths : hundredths;
+}
+
+StabilityRule::StabilityRule(StabilityParams params) : params_(params) {}
+
+void StabilityRule::Restart()
+{
+    hasReadings_ = false;
+    highs_.clear();
+    lows_.clear();
+    stable_ = false;
+}
+
+bool StabilityRule::Add(int64_t atMs, double value)
+{
+    // A clock that went back leaves the ages of the earlier readings unknown;
+    // starting afresh can only delay "Stable", never claim it falsely.
+    if (hasReadings_ && atMs < lastMs_)
+        Restart();
+    if (!hasReadings_)
+        firstMs_ = atMs;
+    hasReadings_ = true;
+    lastMs_ = atMs;
+
+    const Entry entry{atMs, ReadingHundredths(value)};
+    while (!highs_.empty() && highs_.back().hundredths <= entry.hundredths)
+        highs_.pop_back();
+    highs_.push_back(entry);
+    while (!lows_.empty() && lows_.back().hundredths >= entry.hundredths)
+        lows_.pop_back();
+    lows_.push_back(entry);
+
+    const int64_t windowMs = static_cast<int64_t>(params_.windowS) * kMsPerSecond;
+    const int64_t from = atMs - windowMs;
+    while (highs_.front().atMs < from)
+        highs_.pop_front();
+    while (lows_.front().atMs < from)
+        lows_.pop_front();
+
+    const int64_t span = highs_.front().hundredths - lows_.front().hundredths;
+    stable_ = atMs - firstMs_ >= windowMs && span <= params_.bandHundredths;
+    return stable_;
+}
+
+}  // namespace tirevo

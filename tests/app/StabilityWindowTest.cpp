@@ -1,0 +1,314 @@
+// "Stable" or "Settling" under the reading, and the Record button with its
+// dialog, on the simulated meter with samples.csv in a temporary folder. The
+// rule's timing is tested on virtual time with the rule; here the window
+// is given a window of one second, and a test waits at least that long only
+// where a reading must be old enough (a wait that can only be longer, never
+// too short).
+#include "LocalNumber.h"
+#include "MainFormUnit.h"
+#include "MessageBoxWatcher.h"
+#include "QuietWindow.h"
+#include "SampleDialog.h"
+#include "SimFixture.h"
+#include "TrendHost.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace tirevo;
+
+class StabilityWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TMainForm> form;
+
+    void WriteSettings(const QByteArray& text)
+    {
+        QFile ini(dir->filePath(QStringLiteral("tirevo.INI")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(text);
+    }
+    void Start(const QByteArray& settings = "[Stability]\r\nWindow=1\r\n")
+    {
+        WriteSettings(settings);
+        form = StartQuietWindow(*dir);
+        QVERIFY(form->Meter().Connected());
+    }
+    void ShowLine(const std::string& line)
+    {
+        sim::InjectRx(line);
+        form->Timer2Timer();
+    }
+    // Two readings a window apart: stable from the second on.
+    void Settle(const std::string& line = "pH: 7.02\r")
+    {
+        ShowLine(line);
+        QTest::qWait(1050);
+        ShowLine(line);
+        QCOMPARE(form->lbStability->text(), QStringLiteral("Stable"));
+    }
+    QString Label() const { return form->lbStability->text(); }
+    QString Samples() const
+    {
+        QFile file(dir->filePath(QStringLiteral("samples.csv")));
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromUtf8(file.readAll());
+    }
+    SampleDialog* OpenDialog()
+    {
+        QTest::mouseClick(form->sbRecord, Qt::LeftButton);
+        SampleDialog* dialog = form->RecordDialog();
+        if (dialog && !QTest::qWaitFor([&] { return dialog->isVisible(); }))
+            return nullptr;
+        return dialog;
+    }
+    void LoseMeter()
+    {
+        sim::Unplug(0);
+        form->Timer2Timer();
+        QVERIFY(form->MeterLost());
+    }
+    void FindMeterAgain()
+    {
+        sim::Plug(0);
+        form->ReopenMeter();
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        BindSimulatedMeter();
+    }
+    void cleanup() { form.reset(); }
+
+    void controlsInTheFreePartOfTheReadingPage()
+    {
+        Start();
+        QCOMPARE(form->lbStability->parentWidget(), form->tsPH);
+        QCOMPARE(form->lbStability->geometry(), QRect(25, 88, 130, 16));
+        QVERIFY(form->lbStability->font().bold());
+        QCOMPARE(form->lbStability->font().pixelSize(), 11);
+        QCOMPARE(form->sbRecord->geometry(), QRect(184, 85, 23, 22));
+        QCOMPARE(form->sbRecord->toolTip(), QStringLiteral("Record a sample"));
+        // Nothing of the page moved or is covered.
+        QCOMPARE(form->sbTrend->geometry(), QRect(208, 85, 23, 22));
+        QCOMPARE(form->sb5->geometry(), QRect(232, 85, 23, 22));
+        QCOMPARE(form->lbpHValue->geometry(), QRect(117, 26, 150, 54));
+        for (QWidget* other : {static_cast<QWidget*>(form->Label2), static_cast<QWidget*>(form->lbpHValue),
+                               static_cast<QWidget*>(form->sb5), static_cast<QWidget*>(form->sb6),
+                               static_cast<QWidget*>(form->sbTrend)}) {
+            QVERIFY(!other->geometry().intersects(form->lbStability->geometry()));
+            QVERIFY(!other->geometry().intersects(form->sbRecord->geometry()));
+        }
+    }
+
+    void labelFollowsTheRuleAndTheLink()
+    {
+        MessageBoxWatcher boxes;
+        Start();
+        QVERIFY(form->sbRecord->isEnabled());
+        QCOMPARE(Label(), QString());
+        ShowLine("pH: 7.02\r");
+        QCOMPARE(Label(), QStringLiteral("Settling"));
+        QTest::qWait(1050);
+        ShowLine("pH: 7.03\r");
+        QCOMPARE(Label(), QStringLiteral("Stable"));
+        QVERIFY(!form->Trend->Series().StableSpans().empty());
+        ShowLine("pH: 7.10\r");
+        QCOMPARE(Label(), QStringLiteral("Settling"));
+
+        LoseMeter();
+        QCOMPARE(Label(), QString());
+        QVERIFY(!form->sbRecord->isEnabled());
+        FindMeterAgain();
+        ShowLine("pH: 7.10\r");
+        // Judged afresh: the readings before the loss do not count.
+        QCOMPARE(Label(), QStringLiteral("Settling"));
+        QVERIFY(form->sbRecord->isEnabled());
+        QVERIFY(boxes.seen.empty());
+    }
+
+    void recordNowAndTheNextName()
+    {
+        Start();
+        ShowLine("pH: 7.02\r");
+        SampleDialog* dialog = OpenDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Record sample"));
+        QCOMPARE(dialog->edSample->text(), QString());
+        QVERIFY(dialog->btnWhenStable->isDefault());
+        QCOMPARE(dialog->btnWhenStable->text(), QStringLiteral("Record when stable"));
+        QCOMPARE(dialog->btnNow->text(), QStringLiteral("Record now"));
+        QCOMPARE(dialog->btnCancel->text(), QStringLiteral("Cancel"));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog->edSample));
+        QTest::keyClicks(dialog->edSample, QStringLiteral("S-007"));
+        QTest::mouseClick(dialog->btnNow, Qt::LeftButton);
+        QTRY_VERIFY(!form->RecordDialog());
+        QVERIFY(Samples().startsWith(QStringLiteral("time,sample,ph,stable,serial\r\n")));
+        QVERIFY(Samples().endsWith(QStringLiteral(",S-007,7.02,no,QP000001\r\n")));
+        QCOMPARE(Label(), QStringLiteral("S-007: ") + LocalNumber("7.02") + QStringLiteral(" recorded"));
+        QVERIFY(form->StabilityNote->isActive());
+        QCOMPARE(form->StabilityNote->interval(), 5000);
+        // Readings meanwhile leave the note.
+        ShowLine("pH: 7.02\r");
+        QCOMPARE(Label(), QStringLiteral("S-007: ") + LocalNumber("7.02") + QStringLiteral(" recorded"));
+
+        dialog = OpenDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->edSample->text(), QStringLiteral("S-008"));
+        QCOMPARE(dialog->edSample->selectedText(), QStringLiteral("S-008"));
+        QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
+        QTRY_VERIFY(!form->RecordDialog());
+        QCOMPARE(Samples().count(QLatin1Char('\n')), 2);
+    }
+
+    void enterRecordsAtOnceWhenAlreadyStable()
+    {
+        Start();
+        Settle();
+        SampleDialog* dialog = OpenDialog();
+        QVERIFY(dialog);
+        dialog->edSample->setText(QStringLiteral("tap, \"blue\""));
+        QTest::keyClick(dialog->edSample, Qt::Key_Return);
+        QTRY_VERIFY(!form->RecordDialog());
+        QVERIFY(Samples().endsWith(QStringLiteral(",\"tap, \"\"blue\"\"\",7.02,yes,QP000001\r\n")));
+    }
+
+    void recordWhenStableWaitsThroughALostMeter()
+    {
+        Start();
+        ShowLine("pH: 6.50\r");
+        SampleDialog* dialog = OpenDialog();
+        QVERIFY(dialog);
+        dialog->edSample->setText(QStringLiteral("S-9"));
+        QTest::mouseClick(dialog->btnWhenStable, Qt::LeftButton);
+        QVERIFY(dialog->Waiting());
+        QCOMPARE(dialog->lbWaiting->text(),
+                 QStringLiteral("Waiting for a stable reading…  pH ") + LocalNumber("6.50"));
+        ShowLine("pH: 6.80\r");
+        QCOMPARE(dialog->lbWaiting->text(),
+                 QStringLiteral("Waiting for a stable reading…  pH ") + LocalNumber("6.80"));
+
+        LoseMeter();
+        QCOMPARE(dialog->lbWaiting->text(),
+                 QStringLiteral("The meter is not responding; waiting for it to come back…"));
+        QCOMPARE(form->RecordDialog(), dialog);
+        FindMeterAgain();
+        ShowLine("pH: 7.00\r");
+        QCOMPARE(form->RecordDialog(), dialog);
+        QCOMPARE(Samples(), QString());
+        QTest::qWait(1050);
+        ShowLine("pH: 7.01\r");
+        QTRY_VERIFY(!form->RecordDialog());
+        QVERIFY(Samples().endsWith(QStringLiteral(",S-9,7.01,yes,QP000001\r\n")));
+        QCOMPARE(Label(), QStringLiteral("S-9: ") + LocalNumber("7.01") + QStringLiteral(" recorded"));
+
+        // The next one is S-10; Cancel ends its wait with nothing recorded.
+        dialog = OpenDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->edSample->text(), QStringLiteral("S-10"));
+        ShowLine("pH: 7.50\r");
+        QTest::mouseClick(dialog->btnWhenStable, Qt::LeftButton);
+        QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
+        QTRY_VERIFY(!form->RecordDialog());
+        QTest::qWait(1050);
+        ShowLine("pH: 7.50\r");
+        QCOMPARE(Samples().count(QLatin1Char('\n')), 2);
+    }
+
+    void refusalsAndFailuresAreShownAndReadingsGoOn()
+    {
+        MessageBoxWatcher boxes;
+        Start();
+        ShowLine("pH: 7.02\r");
+        SampleDialog* dialog = OpenDialog();
+        QVERIFY(dialog);
+        dialog->edSample->setText(QStringLiteral("S-1\nS-2"));
+        QTest::mouseClick(dialog->btnNow, Qt::LeftButton);
+        QTRY_COMPARE(boxes.Texts(), QStringList{QStringLiteral("A sample name cannot contain a line break")});
+        QCOMPARE(form->RecordDialog(), dialog);
+        QCOMPARE(Samples(), QString());
+
+        // A file that is not ours is left alone.
+        const QByteArray foreign = "Sample;pH\r\nA;7.00\r\n";
+        {
+            QFile file(dir->filePath(QStringLiteral("samples.csv")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(foreign);
+        }
+        dialog->edSample->setText(QStringLiteral("S-1"));
+        QTest::mouseClick(dialog->btnNow, Qt::LeftButton);
+        QTRY_COMPARE(boxes.seen.size(), size_t(2));
+        QCOMPARE(boxes.seen[1].icon, QMessageBox::Critical);
+        QVERIFY(boxes.seen[1].text.contains(QStringLiteral("is not \"time,sample,ph,stable,serial\"")));
+        QCOMPARE(Samples().toUtf8(), foreign);
+        QVERIFY(!form->RecordDialog());
+        ShowLine("pH: 7.04\r");
+        QCOMPARE(form->lbpHValue->text(), LocalNumber("7.04"));
+        QCOMPARE(Label(), QStringLiteral("Settling"));
+    }
+
+    void noReadingYetIsSaid()
+    {
+        MessageBoxWatcher boxes;
+        Start();
+        SampleDialog* dialog = OpenDialog();
+        QVERIFY(dialog);
+        QTest::mouseClick(dialog->btnNow, Qt::LeftButton);
+        QTRY_COMPARE(boxes.Texts(), QStringList{QStringLiteral("There is no reading to record yet")});
+        QCOMPARE(Samples(), QString());
+    }
+
+    void stabilitySettings_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<int>("window");
+        QTest::addColumn<int>("band");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("defaults") << QByteArray() << 10 << 2 << QStringList();
+        // Numbers as the settings file reads them: with the locale's separator.
+        QTest::newRow("both") << "[stability]\r\nwindow=30\r\nband=" + LocalNumber("0.05").toLatin1() + "\r\n"
+                              << 30 << 5 << QStringList();
+        QTest::newRow("band to the nearest hundredth")
+            << "[Stability]\r\nBand=" + LocalNumber("0.034").toLatin1() + "\r\n"
+            << 10 << 3 << QStringList();
+        QTest::newRow("window not a number")
+            << QByteArray("[Stability]\r\nWindow=abc\r\nBand=1\r\n") << 10 << 100
+            << QStringList{QStringLiteral("'abc' is not a valid integer value.")};
+        QTest::newRow("out of range")
+            << QByteArray("[Stability]\r\nWindow=601\r\nBand=0\r\n") << 10 << 2
+            << QStringList{QStringLiteral("[Stability] Window=601 is out of range (1 to 600 seconds)\n"
+                                          "[Stability] Band=0 is out of range (0.01 to 1 pH)")};
+    }
+    void stabilitySettings()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(int, window);
+        QFETCH(int, band);
+        QFETCH(QStringList, boxes);
+        MessageBoxWatcher watcher;
+        Start(ini);
+        QCOMPARE(form->StabilitySettings.windowS, window);
+        QCOMPARE(form->StabilitySettings.bandHundredths, band);
+        QCOMPARE(watcher.Texts(), boxes);
+        // Read, never written.
+        QFile file(dir->filePath(QStringLiteral("tirevo.INI")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        form.reset();
+        QVERIFY(file.readAll().startsWith(ini));
+    }
+};
+
+QTEST_MAIN(StabilityWindowTest)
+#include "StabilityWindowTest.moc"

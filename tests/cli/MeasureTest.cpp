@@ -1,0 +1,198 @@
+// tirevo-cli measure as a child process on the simulated meter, whose
+// readings settle as an electrode's do: the stable reading, the time-out,
+// the three formats and samples.csv.
+#include "CliProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace {
+
+using clitest::CliProcess;
+using clitest::Console;
+using clitest::Finished;
+using clitest::Lines;
+using clitest::ReadFile;
+using clitest::RunCli;
+using clitest::TempDir;
+namespace fs = std::filesystem;
+
+const std::string kHeader = "time,sample,ph,stable,serial\r\n";
+const std::string kIsoTime = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)";
+// Settles from 6.50 to 7.00 within about two seconds.
+const char* const kSettlesFast = "6.50,7.00,300";
+// Moves about 0.1 pH a second for the first minute: never within the band.
+const char* const kNeverSettles = "1.00,7.00,60000";
+
+class Measure : public testing::Test {
+protected:
+    CliProcess::Setup Setup(std::vector<std::string> args, const char* settle = kSettlesFast)
+    {
+        CliProcess::Setup setup;
+        setup.args = {"measure", "--interval", "100", "--stable-window", "1"};
+        setup.args.insert(setup.args.end(), args.begin(), args.end());
+        setup.cwd = dir_.Path();
+        setup.env = {{"TIREVO_SIM_READING", ""},
+                     {"TIREVO_SIM_SETTLE", settle},
+                     {"TIREVO_SIM_EVENTS", (dir_ / "events").string()}};
+        return setup;
+    }
+    Finished Run(std::vector<std::string> args, const char* settle = kSettlesFast)
+    {
+        std::vector<std::string> all = {"--records", dir_.Path().string()};
+        all.insert(all.end(), args.begin(), args.end());
+        return RunCli(Setup(all, settle));
+    }
+    fs::path Samples() const { return dir_ / "samples.csv"; }
+
+    TempDir dir_;
+};
+
+TEST_F(Measure, WaitsForTheStableReadingPrintsAndRecordsIt)
+{
+    const Finished done = Run({"--sample", "S-7"});
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_TRUE(std::regex_match(done.out, std::regex(R"(S-7  \d\d:\d\d:\d\d  7\.00  stable\n)")))
+        << done.out;
+    const std::string file = ReadFile(Samples());
+    ASSERT_EQ(file.rfind(kHeader, 0), 0u) << file;
+    EXPECT_TRUE(
+        std::regex_match(file.substr(kHeader.size()), std::regex(kIsoTime + ",S-7,7\\.00,yes,QP000001\r\n")))
+        << file;
+    EXPECT_EQ(ReadFile(dir_ / "events"), "open QP000001\nclose\n") << "the meter is released";
+}
+
+TEST_F(Measure, CsvIsTheFilesHeaderAndRowByteForByte)
+{
+    const Finished done = Run({"--sample", "tap, \"blue\"", "--format", "csv"});
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_EQ(done.out, ReadFile(Samples()));
+    EXPECT_NE(done.out.find(",\"tap, \"\"blue\"\"\",7.00,yes,QP000001\r\n"), std::string::npos) << done.out;
+}
+
+TEST_F(Measure, JsonCarriesTheSameFields)
+{
+    const Finished done = Run({"--sample", "Brühe", "--format", "json"});
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_TRUE(std::regex_match(
+        done.out,
+        std::regex("\\{\"time\":\"" + kIsoTime +
+                   "\",\"sample\":\"Brühe\",\"ph\":7\\.00,\"stable\":true,\"serial\":\"QP000001\"\\}\n")))
+        << done.out;
+}
+
+TEST_F(Measure, NowTakesTheFirstReadingAsItIs)
+{
+    const Finished done = Run({"--now"}, kNeverSettles);
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_TRUE(std::regex_match(done.out, std::regex(R"(\d\d:\d\d:\d\d  1\.\d\d  unstable\n)"))) << done.out;
+    EXPECT_TRUE(std::regex_search(ReadFile(Samples()), std::regex(",,1\\.\\d\\d,no,QP000001\r\n$")));
+}
+
+TEST_F(Measure, NoStableReadingInTimeRecordsTheLastAsUnstableAndExitsFive)
+{
+    const Finished done = Run({"--sample", "S-1", "--timeout", "1.5"}, kNeverSettles);
+    EXPECT_EQ(done.exitCode, 5) << done.err;
+    EXPECT_NE(done.err.find("no stable reading within 1.5 s"), std::string::npos) << done.err;
+    EXPECT_TRUE(std::regex_match(done.out, std::regex(R"(S-1  \d\d:\d\d:\d\d  1\.\d\d  unstable\n)")))
+        << done.out;
+    EXPECT_TRUE(std::regex_search(ReadFile(Samples()), std::regex(",S-1,1\\.\\d\\d,no,QP000001\r\n$")));
+}
+
+TEST_F(Measure, NoReadingAtAllRecordsNothingAndExitsFive)
+{
+    CliProcess::Setup setup = Setup({"--records", dir_.Path().string(), "--timeout", "1"});
+    setup.env["TIREVO_SIM_UNPLUG_AFTER_POLLS"] = "0";
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 5) << done.err;
+    EXPECT_NE(done.err.find("no reading came within 1 s"), std::string::npos) << done.err;
+    EXPECT_EQ(done.out, "");
+    EXPECT_FALSE(fs::exists(Samples()));
+}
+
+TEST_F(Measure, NoRecordWritesNothing)
+{
+    const Finished done = RunCli(Setup({"--no-record", "--sample", "S-2"}));
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_NE(done.out.find("S-2  "), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(dir_.Path()) || !fs::exists(Samples()));
+}
+
+TEST_F(Measure, AForeignFileIsLeftAloneAndExitsThree)
+{
+    const std::string foreign = "Sample;pH\r\nA;7.00\r\n";
+    clitest::WriteFile(Samples(), foreign);
+    const Finished done = Run({"--sample", "S-3"});
+    EXPECT_EQ(done.exitCode, 3) << done.err;
+    EXPECT_NE(done.err.find("is not \"time,sample,ph,stable,serial\""), std::string::npos) << done.err;
+    EXPECT_EQ(ReadFile(Samples()), foreign);
+}
+
+TEST_F(Measure, AFullDiskLeavesNoHalfRowAndExitsThree)
+{
+    clitest::WriteFile(Samples(), kHeader);
+    CliProcess::Setup setup = Setup({"--records", dir_.Path().string(), "--sample", "S-4"});
+    setup.fileSizeLimit = static_cast<long>(kHeader.size()) + 20;
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 3) << done.err;
+    EXPECT_NE(done.err.find("File too large"), std::string::npos) << done.err;
+    EXPECT_EQ(ReadFile(Samples()), kHeader);
+}
+
+TEST_F(Measure, RecordsBesideACopyOfTheProgramByDefault)
+{
+    const fs::path copy = dir_ / "bin" / "tirevo-cli";
+    fs::create_directories(copy.parent_path());
+    fs::copy_file(TIREVO_CLI_PROGRAM, copy);
+    clitest::WriteFile(copy.parent_path() / "tirevo.INI", "[Stability]\r\nWindow=1\r\nBand=1\r\n");
+    CliProcess::Setup setup = Setup({"--sample", "S-5"});
+    // The window and band come from the file this time.
+    setup.args = {"measure", "--interval", "100", "--sample", "S-5"};
+    setup.program = copy.string();
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_EQ(done.err.find("settings file"), std::string::npos) << done.err;
+    EXPECT_NE(ReadFile(copy.parent_path() / "samples.csv").find(",S-5,"), std::string::npos);
+}
+
+TEST_F(Measure, AStabilitySettingThatCannotBeUsedIsAWarning)
+{
+    const fs::path copy = dir_ / "bin" / "tirevo-cli";
+    fs::create_directories(copy.parent_path());
+    fs::copy_file(TIREVO_CLI_PROGRAM, copy);
+    clitest::WriteFile(copy.parent_path() / "tirevo.INI", "[Stability]\r\nWindow=abc\r\nBand=5\r\n");
+    CliProcess::Setup setup = Setup({"--records", dir_.Path().string(), "--now"});
+    setup.program = copy.string();
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_NE(done.err.find("tirevo.INI: 'abc' is not a valid integer value\n"), std::string::npos)
+        << done.err;
+    EXPECT_NE(done.err.find("tirevo.INI: [Stability] Band=5 is out of range (0.01 to 1 pH)\n"),
+              std::string::npos)
+        << done.err;
+}
+
+TEST_F(Measure, OnATerminalTheStatusLineSaysSettling)
+{
+    CliProcess::Setup setup = Setup({"--records", dir_.Path().string(), "--timeout", "1"}, kNeverSettles);
+    setup.console = Console::Terminal;
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 5) << done.out;
+    EXPECT_NE(done.out.find("settling"), std::string::npos) << done.out;
+}
+
+TEST_F(Measure, ReadJsonSaysWhetherEachReadingIsStable)
+{
+    CliProcess::Setup setup = Setup({});
+    setup.args = {"read", "--interval", "100", "--stable-window", "1", "--count", "30", "--format", "json"};
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    const std::vector<std::string> lines = Lines(done.out);
+    ASSERT_EQ(lines.size(), 30u);
+    EXPECT_NE(lines.front().find("\"stable\":false,"), std::string::npos) << lines.front();
+    EXPECT_NE(lines.back().find("\"ph\":7.00,\"stable\":true,\"serial\":\"QP000001\"}"), std::string::npos)
+        << lines.back();
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// samples.csv on real files in a temporary folder: quoting, the header, a
+// foreign file left alone, and a full disk that leaves nothing half-written.
+#include "SampleRecord.h"
+#include "CaseName.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace tirevo;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+SampleRow Row(std::string name, std::string reading = "7.00", bool stable = true)
+{
+    return {"2026-12-08T10:02:45.125+01:00", std::move(name), std::move(reading), stable, "QP000001"};
+}
+
+class SampleRecordTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = fs::temp_directory_path() / ("tirevo-samples-" + std::to_string(::getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    fs::path folder;
+};
+
+struct QuoteCase {
+    const char* what;
+    std::string name;
+    std::string field;
+};
+
+class SampleQuoting : public SampleRecordTest, public ::testing::WithParamInterface<QuoteCase> {};
+
+TEST_P(SampleQuoting, RowAsInTheFile)
+{
+    const RecordFile file = SamplesFile(folder.string(), false);
+    ASSERT_TRUE(file.Append(SampleFields(Row(GetParam().name))).Ok());
+    EXPECT_EQ(ReadFile(folder / "samples.csv"),
+              "time,sample,ph,stable,serial\r\n"
+              "2026-12-08T10:02:45.125+01:00," +
+                  GetParam().field + ",7.00,yes,QP000001\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SampleQuoting,
+                         ::testing::Values(QuoteCase{"Plain", "S-7", "S-7"}, QuoteCase{"Empty", "", ""},
+                                           QuoteCase{"Comma", "tap, kitchen", "\"tap, kitchen\""},
+                                           QuoteCase{"Quote", "the \"blue\" one", "\"the \"\"blue\"\" one\""},
+                                           QuoteCase{"OnlyAQuote", "\"", "\"\"\"\""},
+                                           QuoteCase{"Blanks", " S 7 ", " S 7 "},
+                                           QuoteCase{"Utf8", "Brühe 7 °C", "Brühe 7 °C"}),
+                         CaseName());
+
+TEST_F(SampleRecordTest, HeaderOnceThenRowsAppended)
+{
+    const RecordFile file = SamplesFile(folder.string(), false);
+    ASSERT_TRUE(file.Append(SampleFields(Row("S-1"))).Ok());
+    ASSERT_TRUE(file.Append(SampleFields(Row("S-2", "6.98", false))).Ok());
+    EXPECT_EQ(ReadFile(folder / "samples.csv"),
+              "time,sample,ph,stable,serial\r\n"
+              "2026-12-08T10:02:45.125+01:00,S-1,7.00,yes,QP000001\r\n"
+              "2026-12-08T10:02:45.125+01:00,S-2,6.98,no,QP000001\r\n");
+}
+
+TEST_F(SampleRecordTest, ASerialWithHighBytesIsWrittenAsUtf8)
+{
+    SampleRow row = Row("S-1");
+    row.serial = "QP\xE9";
+    ASSERT_TRUE(SamplesFile(folder.string(), false).Append(SampleFields(row)).Ok());
+    EXPECT_NE(ReadFile(folder / "samples.csv").find(",QP\xC3\xA9\r\n"), std::string::npos);
+}
+
+TEST_F(SampleRecordTest, AForeignHeaderIsLeftAlone)
+{
+    const std::string foreign = "date;name;value\r\n2026-01-01;x;1\r\n";
+    WriteFile(folder / "samples.csv", foreign);
+    const RecordFile file = SamplesFile(folder.string(), false);
+    const RecordResult result = file.Append(SampleFields(Row("S-1")));
+    EXPECT_EQ(result.status, RecordStatus::ForeignHeader);
+    EXPECT_EQ(ReadFile(folder / "samples.csv"), foreign);
+    EXPECT_NE(file.ErrorText(result).find("time,sample,ph,stable,serial"), std::string::npos);
+    EXPECT_NE(file.ErrorText(result).find("nothing was recorded"), std::string::npos);
+}
+
+TEST_F(SampleRecordTest, AHeaderThatOnlyBeginsAlikeIsForeign)
+{
+    WriteFile(folder / "samples.csv", "time,sample,ph,stable,serial,extra\n");
+    EXPECT_EQ(SamplesFile(folder.string(), false).Append(SampleFields(Row("S-1"))).status,
+              RecordStatus::ForeignHeader);
+}
+
+TEST_F(SampleRecordTest, AFileEditedByHandGetsItsLineEndBack)
+{
+    WriteFile(folder / "samples.csv", "time,sample,ph,stable,serial\nx,y,1.00,no,z");
+    ASSERT_TRUE(SamplesFile(folder.string(), false).Append(SampleFields(Row("S-1"))).Ok());
+    EXPECT_EQ(ReadFile(folder / "samples.csv"),
+              "time,sample,ph,stable,serial\nx,y,1.00,no,z\r\n"
+              "2026-12-08T10:02:45.125+01:00,S-1,7.00,yes,QP000001\r\n");
+}
+
+TEST_F(SampleRecordTest, AnEmptyFileGetsTheHeader)
+{
+    WriteFile(folder / "samples.csv", "");
+    ASSERT_TRUE(SamplesFile(folder.string(), false).Append(SampleFields(Row("S-1"))).Ok());
+    EXPECT_EQ(ReadFile(folder / "samples.csv").rfind("time,sample,ph,stable,serial\r\n", 0), 0u);
+}
+
+TEST_F(SampleRecordTest, TheFolderIsMadeOnlyWhenAsked)
+{
+    const fs::path deep = folder / "share" / "tirevo";
+    EXPECT_EQ(SamplesFile(deep.string(), false).Append(SampleFields(Row("S-1"))).status,
+              RecordStatus::Failed);
+    EXPECT_FALSE(fs::exists(deep));
+    ASSERT_TRUE(SamplesFile(deep.string(), true).Append(SampleFields(Row("S-1"))).Ok());
+    EXPECT_TRUE(fs::exists(deep / "samples.csv"));
+}
+
+TEST_F(SampleRecordTest, AFullDiskLeavesNothingHalfWritten)
+{
+    const RecordFile file = SamplesFile(folder.string(), false);
+    ASSERT_TRUE(file.Append(SampleFields(Row("S-1"))).Ok());
+    const std::string before = ReadFile(folder / "samples.csv");
+
+    // The size limit makes the write stop part way through the row, as a
+    // full disk does.
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit tight = old;
+    tight.rlim_cur = before.size() + 10;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const RecordResult result = file.Append(SampleFields(Row("S-2")));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(result.status, RecordStatus::Failed);
+    EXPECT_EQ(result.systemError, EFBIG);
+    EXPECT_EQ(ReadFile(folder / "samples.csv"), before);
+    EXPECT_NE(file.ErrorText(result).find("Cannot write to"), std::string::npos);
+    // And the next row, with room again, is whole.
+    ASSERT_TRUE(file.Append(SampleFields(Row("S-3"))).Ok());
+    EXPECT_EQ(ReadFile(folder / "samples.csv"),
+              before + "2026-12-08T10:02:45.125+01:00,S-3,7.00,yes,QP000001\r\n");
+}
+
+TEST(SampleName, ALineBreakIsRefused)
+{
+    EXPECT_TRUE(SampleNameRefusal("S-1\nS-2"));
+    EXPECT_TRUE(SampleNameRefusal("S-1\r"));
+    EXPECT_FALSE(SampleNameRefusal("S-1, \"x\""));
+    EXPECT_FALSE(SampleNameRefusal(""));
+}
+
+struct NextCase {
+    const char* what;
+    const char* last;
+    const char* next;
+};
+
+class NextName : public ::testing::TestWithParam<NextCase> {};
+
+TEST_P(NextName, FromTheLast) { EXPECT_EQ(NextSampleName(GetParam().last), GetParam().next); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, NextName,
+    ::testing::Values(NextCase{"Empty", "", ""}, NextCase{"ZeroPadded", "S-007", "S-008"},
+                      NextCase{"MoreDigits", "S-9", "S-10"}, NextCase{"PaddingCarries", "S-099", "S-100"},
+                      NextCase{"PaddingFull", "S-999", "S-1000"}, NextCase{"OnlyDigits", "41", "42"},
+                      NextCase{"Zero", "0", "1"}, NextCase{"NoNumber", "tap water", "tap water"},
+                      NextCase{"NumberInside", "S7b", "S7b"},
+                      NextCase{"LongNumber", "B-99999999999999999999", "B-100000000000000000000"}),
+    CaseName());
+
+}  // namespace
