@@ -167,6 +167,7 @@ void TMainForm::BuildReadingPage()
     sb6->setEnabled(false);
     sbTrend = ImageButton(tsPH, {208, 85, 23, 22}, ":/trend.png", QStringLiteral("Show pH trend"));
     Trend = new TrendHost(this);
+    BuildAlarmControls();
 }
 
 void TMainForm::BuildSelectionPage()
@@ -247,6 +248,7 @@ void TMainForm::ConnectHandlers()
     connect(sb5, &QToolButton::clicked, this, &TMainForm::sb5Click);
     connect(sb6, &QToolButton::clicked, this, &TMainForm::sb6Click);
     connect(sbTrend, &QToolButton::clicked, this, &TMainForm::sbTrendClick);
+    connect(sbAlarm, &QToolButton::clicked, this, &TMainForm::sbAlarmClick);
     connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
     connect(reopenTimer_, &QTimer::timeout, this, [this] { Guarded([&] { ReopenMeter(); }); });
@@ -266,6 +268,8 @@ void TMainForm::FormCreate()
             throw AppError(*loaded.error);
         pc1->setCurrentIndex(2);
     });
+    // Reported on its own: the window comes up as it would without it.
+    Guarded([&] { LoadAlarmSettingsAtStart(); });
 }
 
 void TMainForm::FormShow()
@@ -328,10 +332,15 @@ void TMainForm::FormClose()
         if (log_.Logging())
             CloseLogOnExit();
     });
-    // A failed save is reported, and the window still closes.
+    alarmTimer_->stop();
+    // A failed save is reported (once: both would name the same file), and
+    // the window still closes.
     Guarded([&] {
+        const std::optional<std::string> alarmError = SaveAlarmSettingsAtClose();
         if (auto error = SaveWindowPosition(LinkState.IniPath, y(), x()))
             throw AppError(*error);
+        if (alarmError)
+            throw AppError(*alarmError);
     });
 }
 

@@ -3,7 +3,9 @@
 // meter itself is a MeterSession; the window shows what it hears from it.
 #pragma once
 
+#include "AlarmRule.h"
 #include "DataLog.h"
+#include "DesktopNotifier.h"
 #include "LocaleSeparators.h"
 #include "MeterSession.h"
 #include "Settings.h"
@@ -78,6 +80,10 @@ public:
     // The pH trend window's button and the live series it shows.
     QToolButton* sbTrend = nullptr;
     TrendHost* Trend = nullptr;
+    // The stability label, where a raised alarm is shown instead, and the
+    // button of the alarm limits.
+    QLabel* lbStability = nullptr;
+    QToolButton* sbAlarm = nullptr;
 
     TSettings Settings;
     TLinkState LinkState;
@@ -87,6 +93,12 @@ public:
     const MeterSession& Meter() const { return meter_; }
     DataLog& Log() { return log_; }
     const DataLog& Log() const { return log_; }
+    const AlarmRule& Alarm() const { return alarm_; }
+    // Applies alarm limits at once; they are written to the settings file at
+    // close.
+    void ApplyAlarmSettings(const AlarmSettings& settings);
+    // What the stability label says while no alarm is raised.
+    void SetStabilityText(const QString& text);
     // The status bar says the meter is not responding.
     bool MeterLost() const;
 
@@ -131,6 +143,7 @@ public slots:
     void Timer1Timer();
     void Timer2Timer();
     void sbTrendClick();
+    void sbAlarmClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -157,6 +170,12 @@ private:
     void StartPolling();
     void ShowLinkStatus();
     void ShowCollectionIdle();
+    void BuildAlarmControls();
+    void LoadAlarmSettingsAtStart();
+    std::optional<std::string> SaveAlarmSettingsAtClose();
+    void HandleAlarmEvents(const std::vector<AlarmEvent>& events);
+    void ShowAlarmState();
+    void ArmAlarmTimer();
     LogClockTime LogNow() const;
 
     QString programPath_;
@@ -167,6 +186,11 @@ private:
     bool startConnectPending_ = false;
     static constexpr int kFirstFrameFallbackMs = 500;
     QTimer* reopenTimer_ = nullptr;
+    QTimer* alarmTimer_ = nullptr;
+    AlarmRule alarm_;
+    bool alarmsChanged_ = false;
+    QString stabilityText_;
+    DesktopNotifier notifier_;
     SystemMeterClock clock_;
     MeterSession meter_{clock_};
     DataLog log_{[this] { return LogNow(); }};

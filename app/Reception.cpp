@@ -19,6 +19,7 @@ void TMainForm::ReadingReceived(const Reading& reading)
 {
     const std::string text = FormatReading(reading.value, Separators.decimal);
     lbpHValue->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    HandleAlarmEvents(alarm_.OnReading(reading));
     Trend->AddReading(reading.value, Trend->Now());
     if (log_.Logging())
         WriteLogRow(text);

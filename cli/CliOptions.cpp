@@ -28,11 +28,12 @@ const std::map<std::string_view, CommandInfo>& Commands()
     static const std::map<std::string_view, CommandInfo> commands = {
         {"list", {CliCommand::List, {"--all"}}},
         {"read",
-         {CliCommand::Read, {"--serial", "--interval", "--count", "--duration", "--format", "--give-up"}}},
+         {CliCommand::Read,
+          WithAlarmOptions({"--serial", "--interval", "--count", "--duration", "--format", "--give-up"})}},
         {"log",
          {CliCommand::Log,
-          {"--serial", "--interval", "--count", "--duration", "--dir", "--separator", "--no-timestamp",
-           "--give-up"}}},
+          WithAlarmOptions({"--serial", "--interval", "--count", "--duration", "--dir", "--separator",
+                            "--no-timestamp", "--give-up"})}},
         {"calibrate", {CliCommand::Calibrate, {"--serial", "--point"}}},
     };
     return commands;
@@ -128,7 +129,10 @@ private:
     bool Apply(const std::string& option, const std::string& value)
     {
         CliOptions& o = result_.options;
-        if (option == "--all") {
+        if (AlarmOptionNames().count(option)) {
+            if (const std::optional<std::string> reason = ApplyAlarmOption(option, value, o.alarm))
+                return Invalid(option, value, *reason);
+        } else if (option == "--all") {
             o.all = true;
         } else if (option == "--no-timestamp") {
             o.noTimestamp = true;
@@ -245,12 +249,14 @@ std::string UsageText()
     return "Usage:\n"
            "  tirevo-cli list [--all]\n"
            "  tirevo-cli read      [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
-           "                       [--format text|csv|json] [--give-up SECONDS]\n"
-           "  tirevo-cli log       [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
-           "                       [--dir DIR] [--separator CHAR|#CODE] [--no-timestamp]\n"
-           "                       [--give-up SECONDS]\n"
-           "  tirevo-cli calibrate [--serial S] --point 1|2 VALUE\n"
-           "  tirevo-cli --help | --version\n";
+           "                       [--format text|csv|json] [--give-up SECONDS]\n" +
+        AlarmUsageText() +
+        "  tirevo-cli log       [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
+        "                       [--dir DIR] [--separator CHAR|#CODE] [--no-timestamp]\n"
+        "                       [--give-up SECONDS]\n" +
+        AlarmUsageText() +
+        "  tirevo-cli calibrate [--serial S] --point 1|2 VALUE\n"
+        "  tirevo-cli --help | --version\n";
 }
 
 }  // namespace tirevo

@@ -3,6 +3,8 @@
 // merged in later (RunSettings), so an option always wins over the file.
 #pragma once
 
+#include "AlarmOptions.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,8 +28,9 @@ struct CliOptions {
     std::optional<std::string> dir;
     std::optional<char> separator;
     bool noTimestamp = false;
-    int point = 0;      // calibrate: 1 or 2
-    std::string value;  // calibrate: the value as typed
+    int point = 0;          // calibrate: 1 or 2
+    std::string value;      // calibrate: the value as typed
+    AlarmCliOptions alarm;  // read, log
 };
 
 struct CliParseResult {

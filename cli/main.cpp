@@ -1,5 +1,6 @@
 // tirevo-cli: the meter from a terminal, a script or a machine without a
 // display. Same session, same log files as the window.
+#include "AlarmSettingsFile.h"
 #include "Calibrate.h"
 #include "CalibrationCommand.h"
 #include "CliOptions.h"
@@ -78,6 +79,13 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     setup.settings = ResolveRunSettings(options, LoadSettings(iniPath, separators.decimal), iniPath);
     if (setup.settings.warning)
         Error(*setup.settings.warning);
+    const AlarmSettingsLoad alarmFile = LoadAlarmSettings(iniPath, separators.decimal);
+    if (alarmFile.problem)
+        Error("settings file " + iniPath + ": " + *alarmFile.problem);
+    const AlarmSettingsChoice alarm = ResolveAlarmSettings(options.alarm, alarmFile.settings);
+    if (alarm.error)
+        return UsageError(*alarm.error);
+    setup.alarm = alarm.settings;
     if (const int code = Choose(options, setup.serial))
         return code;
     setup.appVersion = std::string(kAppVersion);

@@ -32,6 +32,10 @@ convert -size 16x16 xc:none -stroke '#1f8f3f' -strokewidth 2.5 -fill none \
 # pH trend: a rising line over two axes.
 convert -size 16x16 xc:none -stroke '#303030' -strokewidth 1 -fill none -draw 'polyline 1,1 1,14 14,14' \
   -stroke '#1f5fbf' -strokewidth 2 -draw 'polyline 3,11 6,7 9,9 14,3' trend.png
+# Alarm limits: a bell.
+convert -size 16x16 xc:none -stroke '#303030' -strokewidth 1 -fill '#e0a020' \
+  -draw 'path "M 3,12 L 4,10 L 4,6 Q 4,2 8,2 Q 12,2 12,6 L 12,10 L 13,12 Z"' \
+  -stroke none -fill '#303030' -draw 'circle 8,14 8,12.6' alarm.png
 # Logo (JPEG, decoded by the program itself).
 convert -size 194x82 xc:white -fill '#1f5fbf' -draw 'circle 36,41 36,12' \
   -fill white -font $F -pointsize 26 -gravity northwest -annotate +17+26 'pH' \

@@ -57,6 +57,8 @@ struct State {
     double replyDelayMs = 20;
     uint32_t readChunkLimit = 0;
     std::string fixedReading;
+    std::vector<std::string> readingScript;  // one reading per reply, the last one kept
+    std::size_t readingsGiven = 0;
     double drift = 7.00;
     uint32_t rng = 12345;
     // Knobs for a program run as a child process, set from its environment.
@@ -91,6 +93,22 @@ void EnvironmentKnobs(State& s)
     // TIREVO_SIM_READING: every reply carries this reading.
     if (const char* env = std::getenv("TIREVO_SIM_READING"))
         s.fixedReading = env;
+    // TIREVO_SIM_READINGS: the readings of the replies in order, separated by
+    // commas ("7.00,7.80,7.30"); the last one is kept from then on.
+    if (const char* env = std::getenv("TIREVO_SIM_READINGS")) {
+        std::string item;
+        for (const char* c = env;; ++c) {
+            if (*c == ',' || *c == '\0') {
+                if (!item.empty())
+                    s.readingScript.push_back(item);
+                item.clear();
+                if (*c == '\0')
+                    break;
+            } else {
+                item += *c;
+            }
+        }
+    }
     // TIREVO_SIM_UNPLUG_AFTER_POLLS: the meter answers that many "PH", and
     // its converter is unplugged at the next one; TIREVO_SIM_REPLUG_AFTER_MS
     // plugs it back that long afterwards (never when unset).
@@ -236,6 +254,8 @@ void Queue(const std::string& bytes, double at)
 std::string NextReading()
 {
     State& s = S();
+    if (!s.readingScript.empty())
+        return s.readingScript[std::min(s.readingsGiven++, s.readingScript.size() - 1)];
     if (!s.fixedReading.empty())
         return s.fixedReading;
     s.rng = s.rng * 1103515245u + 12345u;

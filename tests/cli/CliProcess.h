@@ -133,6 +133,7 @@ public:
     }
 
     void Signal(int signal) { ::kill(pid_, signal); }
+    pid_t Pid() const { return pid_; }
 
     // Reads to the end and reaps the child.
     Finished Wait()
