@@ -101,8 +101,9 @@ void TMainForm::HandleAlarmEvents(const std::vector<AlarmEvent>& events)
 {
     for (const AlarmEvent& event : events) {
         const QString summary = Latin1(AlarmEventText(event, meter_.Serial(), Separators.decimal));
-        const QString body = Latin1(LinkStatusText(meter_.Serial(), event.kind != AlarmKind::Lost || !event.raised) +
-                                    ", " + AlarmClockText(event.at));
+        const QString body =
+            Latin1(LinkStatusText(meter_.Serial(), event.kind != AlarmKind::Lost || !event.raised) + ", " +
+                   AlarmClockText(event.at));
         notifier_.Send(summary, body,
                        event.raised ? DesktopNotifier::Urgency::Critical : DesktopNotifier::Urgency::Normal);
     }

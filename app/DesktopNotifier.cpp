@@ -29,8 +29,8 @@ struct IconPixels {
 QDBusArgument& operator<<(QDBusArgument& argument, const IconPixels& icon)
 {
     argument.beginStructure();
-    argument << icon.image.width() << icon.image.height() << static_cast<int>(icon.image.bytesPerLine()) << true
-             << kBitsPerSample << kChannels
+    argument << icon.image.width() << icon.image.height() << static_cast<int>(icon.image.bytesPerLine())
+             << true << kBitsPerSample << kChannels
              << QByteArray(reinterpret_cast<const char*>(icon.image.constBits()),
                            static_cast<qsizetype>(icon.image.sizeInBytes()));
     argument.endStructure();
@@ -58,16 +58,18 @@ void DesktopNotifier::Send(const QString& summary, const QString& body, Urgency 
     }
     if (!haveBus_)
         return;
-    static const IconPixels icon{QImage(QStringLiteral(":/tirevo.png"))
-                                     .scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                                     .convertToFormat(QImage::Format_RGBA8888)};
+    static const IconPixels icon{
+        QImage(QStringLiteral(":/tirevo.png"))
+            .scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_RGBA8888)};
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(urgency)));
     hints.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(kAppName));
     if (!icon.image.isNull())
         hints.insert(QStringLiteral("image-data"), QVariant::fromValue(icon));
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
-                                                       QString::fromLatin1(kService), QStringLiteral("Notify"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
+                                       QString::fromLatin1(kService), QStringLiteral("Notify"));
     call << QString::fromLatin1(kAppName) << 0u << QString::fromLatin1(kAppName) << summary << body
          << QStringList() << hints << -1;
     // No reply is awaited: a service that hangs cannot hold the window.

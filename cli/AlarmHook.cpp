@@ -72,7 +72,8 @@ void AlarmHook::Run(const HookVariables& variables)
     sigset_t all;
     sigfillset(&all);
     posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
 
     pid_t pid = 0;
     const int error = posix_spawn(&pid, shell, &actions, &attributes, argv, envp.data());

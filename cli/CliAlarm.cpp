@@ -14,8 +14,8 @@ constexpr int kTmYearBase = 1900;
 
 }  // namespace
 
-CliAlarm::CliAlarm(const AlarmSettings& settings, const std::optional<std::string>& onAlarm, std::string serial,
-                   MeterClock& clock, std::function<void(const std::string&)> say)
+CliAlarm::CliAlarm(const AlarmSettings& settings, const std::optional<std::string>& onAlarm,
+                   std::string serial, MeterClock& clock, std::function<void(const std::string&)> say)
     : rule_(settings), serial_(std::move(serial)), clock_(clock), say_(std::move(say))
 {
     // A command given is a wish to hear of a lost meter, limits or not.
@@ -26,7 +26,10 @@ CliAlarm::CliAlarm(const AlarmSettings& settings, const std::optional<std::strin
 
 void CliAlarm::ReadingReceived(const Reading& reading) { Report(rule_.OnReading(reading)); }
 
-void CliAlarm::StatusChanged(LinkStatus status) { Report(rule_.OnStatus(status, AlarmTimeNow(clock_.NowMs()))); }
+void CliAlarm::StatusChanged(LinkStatus status)
+{
+    Report(rule_.OnStatus(status, AlarmTimeNow(clock_.NowMs())));
+}
 
 void CliAlarm::Tick(int64_t nowMs)
 {

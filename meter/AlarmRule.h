@@ -92,8 +92,8 @@ private:
         double raisedLimit = 0;
         AlarmTime since;
     };
-    void Judge(Side& side, AlarmKind kind, const std::optional<double>& limit, int64_t valueH,
-               double value, const AlarmTime& at, std::vector<AlarmEvent>& events);
+    void Judge(Side& side, AlarmKind kind, const std::optional<double>& limit, int64_t valueH, double value,
+               const AlarmTime& at, std::vector<AlarmEvent>& events);
     int64_t DelayMs() const;
 
     AlarmSettings settings_;

@@ -10,8 +10,8 @@ namespace tirevo {
 std::string AlarmClockText(const AlarmTime& time)
 {
     // Local time is the UTC time moved by the offset of that moment.
-    const time_t local = static_cast<time_t>((time.utcMs - (time.utcMs % 1000 + 1000) % 1000) / 1000) +
-        time.utcOffsetS;
+    const time_t local =
+        static_cast<time_t>((time.utcMs - (time.utcMs % 1000 + 1000) % 1000) / 1000) + time.utcOffsetS;
     tm fields{};
     gmtime_r(&local, &fields);
     char text[16];
@@ -19,7 +19,10 @@ std::string AlarmClockText(const AlarmTime& time)
     return text;
 }
 
-std::string AlarmNumberText(double value, char decimalSeparator) { return FormatReading(value, decimalSeparator); }
+std::string AlarmNumberText(double value, char decimalSeparator)
+{
+    return FormatReading(value, decimalSeparator);
+}
 
 std::string AlarmStateText(const RaisedAlarm& alarm, char decimalSeparator)
 {

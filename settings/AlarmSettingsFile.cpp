@@ -24,7 +24,10 @@ std::string Fixed2(double value, char decimalSeparator)
     return out;
 }
 
-bool InRange(double value, double min, double max) { return std::isfinite(value) && value >= min && value <= max; }
+bool InRange(double value, double min, double max)
+{
+    return std::isfinite(value) && value >= min && value <= max;
+}
 
 class Reader {
 public:
@@ -79,8 +82,8 @@ private:
 
 std::optional<std::string> AlarmSettingsProblem(const AlarmSettings& settings, char decimalSeparator)
 {
-    const std::string range =
-        " must be from " + Fixed2(kAlarmLimitMin, decimalSeparator) + " to " + Fixed2(kAlarmLimitMax, decimalSeparator);
+    const std::string range = " must be from " + Fixed2(kAlarmLimitMin, decimalSeparator) + " to " +
+        Fixed2(kAlarmLimitMax, decimalSeparator);
     if (settings.high && !InRange(*settings.high, kAlarmLimitMin, kAlarmLimitMax))
         return "High" + range;
     if (settings.low && !InRange(*settings.low, kAlarmLimitMin, kAlarmLimitMax))

@@ -82,10 +82,10 @@ protected:
 
 TEST_F(AlarmCli, EachEventALineAndTheHookWithItsVariables)
 {
-    const Finished done = clitest::RunCli(
-        Setup({"read", "--count", "6", "--interval", "20", "--high", "7.5", "--alarm-delay", "0", "--on-alarm",
-               kRecordingHook + "; echo hook-output"},
-              "7.00,7.80,7.90,7.46,7.30"));
+    const Finished done =
+        clitest::RunCli(Setup({"read", "--count", "6", "--interval", "20", "--high", "7.5", "--alarm-delay",
+                               "0", "--on-alarm", kRecordingHook + "; echo hook-output"},
+                              "7.00,7.80,7.90,7.46,7.30"));
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_EQ(Lines(done.out).size(), 6u) << done.out;
     // The event lines, in order, on stderr; the hook's output there too.
@@ -127,11 +127,12 @@ TEST_F(AlarmCli, TheHookGetsNoTerminalInputAndNoBlockedSignals)
 TEST_F(AlarmCli, AHookThatHangsDoesNotDelayTheReadings)
 {
     const auto started = std::chrono::steady_clock::now();
-    CliProcess child(Setup({"read", "--count", "30", "--interval", "20", "--high", "7.5", "--alarm-delay", "0",
-                            // Its own output elsewhere, so that only the
-                            // program, not the hook, holds the test's pipe.
-                            "--on-alarm", "echo $$ > hook.pid; exec sleep 60 >/dev/null 2>&1"},
-                           "7.80"));
+    CliProcess child(
+        Setup({"read", "--count", "30", "--interval", "20", "--high", "7.5", "--alarm-delay", "0",
+               // Its own output elsewhere, so that only the
+               // program, not the hook, holds the test's pipe.
+               "--on-alarm", "echo $$ > hook.pid; exec sleep 60 >/dev/null 2>&1"},
+              "7.80"));
     const Finished done = child.Wait();
     const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(done.exitCode, 0) << done.err;
@@ -168,26 +169,27 @@ TEST_F(AlarmCli, EndedHooksLeaveNoZombies)
 
 TEST_F(AlarmCli, AMissingCommandChangesNothing)
 {
-    const Finished done = clitest::RunCli(Setup(
-        {"read", "--count", "5", "--interval", "20", "--high", "7.5", "--alarm-delay", "0", "--on-alarm",
-         "no-such-command-anywhere"},
-        "7.8"));
+    const Finished done =
+        clitest::RunCli(Setup({"read", "--count", "5", "--interval", "20", "--high", "7.5", "--alarm-delay",
+                               "0", "--on-alarm", "no-such-command-anywhere"},
+                              "7.8"));
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_EQ(Lines(done.out).size(), 5u);
 }
 
 TEST_F(AlarmCli, ALostMeterIsAnAlarmUntilItAnswers)
 {
-    CliProcess::Setup setup = Setup({"log", "--count", "5", "--interval", "20", "--alarm-delay", "0",
-                                     "--on-alarm", kRecordingHook},
-                                    "7.02");
+    CliProcess::Setup setup =
+        Setup({"log", "--count", "5", "--interval", "20", "--alarm-delay", "0", "--on-alarm", kRecordingHook},
+              "7.02");
     setup.env["TIREVO_SIM_UNPLUG_AFTER_POLLS"] = "2";
     setup.env["TIREVO_SIM_REPLUG_AFTER_MS"] = "300";
     const Finished done = clitest::RunCli(setup);
     EXPECT_EQ(done.exitCode, 0) << done.err;
     const std::size_t lost = done.err.find("tirevo-cli: ALARM lost: QP000001 not responding since ");
     ASSERT_NE(lost, std::string::npos) << done.err;
-    EXPECT_NE(done.err.find("tirevo-cli: alarm cleared: QP000001 responding again\n", lost), std::string::npos)
+    EXPECT_NE(done.err.find("tirevo-cli: alarm cleared: QP000001 responding again\n", lost),
+              std::string::npos)
         << done.err;
     std::vector<std::string> hooks = WaitForLines(dir_ / "hooks.txt", 2);
     ASSERT_EQ(hooks.size(), 2u);

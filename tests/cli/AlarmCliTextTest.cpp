@@ -35,16 +35,20 @@ TEST_P(AlarmOptionsParse, AcceptedOrRefusedWithTheReason)
 INSTANTIATE_TEST_SUITE_P(
     Rows, AlarmOptionsParse,
     testing::Values(
-        OptionCase{"all of them on read", {"read", "--high", "7.5", "--low", "6", "--alarm-delay", "10",
-                                           "--hysteresis", "0.1", "--on-alarm", "true"}, ""},
+        OptionCase{"all of them on read",
+                   {"read", "--high", "7.5", "--low", "6", "--alarm-delay", "10", "--hysteresis", "0.1",
+                    "--on-alarm", "true"},
+                   ""},
         OptionCase{"on log", {"log", "--high=8.25", "--on-alarm=notify-send x"}, ""},
         OptionCase{"a comma as typed in a comma locale", {"read", "--high", "7,5"}, ""},
         OptionCase{"off", {"read", "--low", "off"}, ""},
-        OptionCase{"not on calibrate", {"calibrate", "--point", "1", "7", "--high", "8"}, "unknown option '--high'"},
+        OptionCase{
+            "not on calibrate", {"calibrate", "--point", "1", "7", "--high", "8"}, "unknown option '--high'"},
         OptionCase{"not on list", {"list", "--on-alarm", "x"}, "unknown option '--on-alarm'"},
         OptionCase{"not a number", {"read", "--high", "seven"}, "invalid --high 'seven': pH from -2 to 16"},
         OptionCase{"out of range", {"read", "--low", "17"}, "invalid --low '17'"},
-        OptionCase{"delay too long", {"read", "--alarm-delay", "3601"},
+        OptionCase{"delay too long",
+                   {"read", "--alarm-delay", "3601"},
                    "invalid --alarm-delay '3601': whole seconds from 0 to 3600"},
         OptionCase{"delay with a fraction", {"read", "--alarm-delay", "1.5"}, "invalid --alarm-delay"},
         OptionCase{"negative delay", {"read", "--alarm-delay", "-1"}, "invalid --alarm-delay"},
@@ -59,8 +63,8 @@ TEST(AlarmOptions, OptionsOverTheFile)
     file.high = 7.5;
     file.low = 6.0;
     file.delayS = 30;
-    const CliParseResult parsed =
-        ParseCliOptions({"read", "--high", "off", "--alarm-delay", "0", "--hysteresis", "0.2", "--on-alarm", "x"});
+    const CliParseResult parsed = ParseCliOptions(
+        {"read", "--high", "off", "--alarm-delay", "0", "--hysteresis", "0.2", "--on-alarm", "x"});
     ASSERT_FALSE(parsed.error);
     const AlarmSettingsChoice choice = ResolveAlarmSettings(parsed.options.alarm, file);
     EXPECT_FALSE(choice.error);
@@ -107,30 +111,43 @@ TEST_P(AlarmEventLines, LineAndVariables)
 const AlarmTime kSince = At(kMorning);
 const AlarmTime kAt = At(kMorning + 5250);
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, AlarmEventLines,
-    testing::Values(
-        LineCase{"high",
-                 {AlarmKind::High, true, true, 7.8, 7.5, kAt, kSince},
-                 "ALARM high: pH 7.80 above 7.50 since 10:02:45",
-                 {{"TIREVO_ALARM", "high"}, {"TIREVO_PH", "7.80"}, {"TIREVO_LIMIT", "7.50"}, {"TIREVO_CLEARED", ""}}},
-        LineCase{"low",
-                 {AlarmKind::Low, true, true, 5.9, 6, kAt, kSince},
-                 "ALARM low: pH 5.90 below 6.00 since 10:02:45",
-                 {{"TIREVO_ALARM", "low"}, {"TIREVO_PH", "5.90"}, {"TIREVO_LIMIT", "6.00"}, {"TIREVO_CLEARED", ""}}},
-        LineCase{"lost",
-                 {AlarmKind::Lost, true, false, 0, 0, kAt, kSince},
-                 "ALARM lost: A1B2C3 not responding since 10:02:45",
-                 {{"TIREVO_ALARM", "lost"}, {"TIREVO_PH", ""}, {"TIREVO_LIMIT", ""}, {"TIREVO_CLEARED", ""}}},
-        LineCase{"cleared",
-                 {AlarmKind::High, false, true, 7.3, 7.5, kAt, kSince},
-                 "alarm cleared: pH 7.30",
-                 {{"TIREVO_ALARM", "clear"}, {"TIREVO_PH", "7.30"}, {"TIREVO_LIMIT", ""}, {"TIREVO_CLEARED", "high"}}},
-        LineCase{"found",
-                 {AlarmKind::Lost, false, false, 0, 0, kAt, kSince},
-                 "alarm cleared: A1B2C3 responding again",
-                 {{"TIREVO_ALARM", "clear"}, {"TIREVO_PH", ""}, {"TIREVO_LIMIT", ""}, {"TIREVO_CLEARED", "lost"}}}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Rows, AlarmEventLines,
+                         testing::Values(LineCase{"high",
+                                                  {AlarmKind::High, true, true, 7.8, 7.5, kAt, kSince},
+                                                  "ALARM high: pH 7.80 above 7.50 since 10:02:45",
+                                                  {{"TIREVO_ALARM", "high"},
+                                                   {"TIREVO_PH", "7.80"},
+                                                   {"TIREVO_LIMIT", "7.50"},
+                                                   {"TIREVO_CLEARED", ""}}},
+                                         LineCase{"low",
+                                                  {AlarmKind::Low, true, true, 5.9, 6, kAt, kSince},
+                                                  "ALARM low: pH 5.90 below 6.00 since 10:02:45",
+                                                  {{"TIREVO_ALARM", "low"},
+                                                   {"TIREVO_PH", "5.90"},
+                                                   {"TIREVO_LIMIT", "6.00"},
+                                                   {"TIREVO_CLEARED", ""}}},
+                                         LineCase{"lost",
+                                                  {AlarmKind::Lost, true, false, 0, 0, kAt, kSince},
+                                                  "ALARM lost: A1B2C3 not responding since 10:02:45",
+                                                  {{"TIREVO_ALARM", "lost"},
+                                                   {"TIREVO_PH", ""},
+                                                   {"TIREVO_LIMIT", ""},
+                                                   {"TIREVO_CLEARED", ""}}},
+                                         LineCase{"cleared",
+                                                  {AlarmKind::High, false, true, 7.3, 7.5, kAt, kSince},
+                                                  "alarm cleared: pH 7.30",
+                                                  {{"TIREVO_ALARM", "clear"},
+                                                   {"TIREVO_PH", "7.30"},
+                                                   {"TIREVO_LIMIT", ""},
+                                                   {"TIREVO_CLEARED", "high"}}},
+                                         LineCase{"found",
+                                                  {AlarmKind::Lost, false, false, 0, 0, kAt, kSince},
+                                                  "alarm cleared: A1B2C3 responding again",
+                                                  {{"TIREVO_ALARM", "clear"},
+                                                   {"TIREVO_PH", ""},
+                                                   {"TIREVO_LIMIT", ""},
+                                                   {"TIREVO_CLEARED", "lost"}}}),
+                         CaseName());
 
 TEST(AlarmIsoTime, WestOfUtcAndBeforeTheEpochSecond)
 {

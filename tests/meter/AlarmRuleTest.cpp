@@ -197,7 +197,8 @@ const RuleCase kRuleCases[] = {
      0,
      0.05,
      {"r 7.60 0", "s reopening 1000", "s connected 2000", "r 7.60 3000", "r 7.00 4000"},
-     {"raise high 7.60 @0 since 0", "raise lost @1000 since 1000", "clear lost @2000", "clear high 7.00 @4000"}},
+     {"raise high 7.60 @0 since 0", "raise lost @1000 since 1000", "clear lost @2000",
+      "clear high 7.00 @4000"}},
     {"no limits, no lost alarm",
      std::nullopt,
      std::nullopt,
@@ -289,14 +290,15 @@ TEST_P(AlarmEventTexts, AsTheUserReadsThem)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, AlarmEventTexts,
-    ::testing::Values(TextCase{"high", {AlarmKind::High, true, true, 7.8, 7.5, At(0), At(0)}, "pH 7.80 above 7.50"},
-                      TextCase{"low", {AlarmKind::Low, true, true, 5.9, 6, At(0), At(0)}, "pH 5.90 below 6.00"},
-                      TextCase{"lost", {AlarmKind::Lost, true, false, 0, 0, At(0), At(0)},
-                               "pH meter A1B2C3 not responding"},
-                      TextCase{"cleared", {AlarmKind::High, false, true, 7.3, 7.5, At(0), At(0)},
-                               "pH back in range: 7.30"},
-                      TextCase{"found", {AlarmKind::Lost, false, false, 0, 0, At(0), At(0)},
-                               "pH meter A1B2C3 responding again"}),
+    ::testing::Values(
+        TextCase{"high", {AlarmKind::High, true, true, 7.8, 7.5, At(0), At(0)}, "pH 7.80 above 7.50"},
+        TextCase{"low", {AlarmKind::Low, true, true, 5.9, 6, At(0), At(0)}, "pH 5.90 below 6.00"},
+        TextCase{
+            "lost", {AlarmKind::Lost, true, false, 0, 0, At(0), At(0)}, "pH meter A1B2C3 not responding"},
+        TextCase{"cleared", {AlarmKind::High, false, true, 7.3, 7.5, At(0), At(0)}, "pH back in range: 7.30"},
+        TextCase{"found",
+                 {AlarmKind::Lost, false, false, 0, 0, At(0), At(0)},
+                 "pH meter A1B2C3 responding again"}),
     CaseName());
 
 }  // namespace
