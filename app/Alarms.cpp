@@ -8,6 +8,7 @@
 #include "AlarmText.h"
 #include "Messages.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTimer>
 #include <QToolButton>
@@ -20,6 +21,8 @@ namespace {
 
 const QColor kReadingBlue(0, 0, 255);
 const QColor kAlarmRed(224, 0, 0);
+constexpr int kStabilityPixels = 11;
+constexpr int kSmallestPixels = 8;
 
 void SetTextColour(QWidget* widget, const QColor& colour)
 {
@@ -40,7 +43,7 @@ void TMainForm::BuildAlarmControls()
     lbStability = new QLabel(tsPH);
     lbStability->setGeometry(25, 88, 130, 16);
     QFont bold = font();
-    bold.setPixelSize(11);
+    bold.setPixelSize(kStabilityPixels);
     bold.setBold(true);
     lbStability->setFont(bold);
     sbAlarm = new QToolButton(tsPH);
@@ -116,7 +119,17 @@ void TMainForm::ShowAlarmState()
     const std::optional<RaisedAlarm> shown = alarm_.Shown();
     SetTextColour(lbpHValue, shown ? kAlarmRed : kReadingBlue);
     SetTextColour(lbStability, shown ? kAlarmRed : palette().color(QPalette::WindowText));
-    lbStability->setText(shown ? Latin1(AlarmStateText(*shown, Separators.decimal)) : stabilityText_);
+    const QString text = shown ? Latin1(AlarmStateText(*shown, Separators.decimal)) : stabilityText_;
+    // The label's place is fixed; "Not responding since 10:02:45" is wider
+    // than it at the label's own size, so a long text is set smaller rather
+    // than cut off.
+    QFont font = lbStability->font();
+    font.setPixelSize(kStabilityPixels);
+    while (font.pixelSize() > kSmallestPixels &&
+           QFontMetrics(font).horizontalAdvance(text) > lbStability->width())
+        font.setPixelSize(font.pixelSize() - 1);
+    lbStability->setFont(font);
+    lbStability->setText(text);
 }
 
 void TMainForm::ArmAlarmTimer()

@@ -18,6 +18,7 @@
 #include <QDBusConnectionInterface>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QProcess>
 #include <QSpinBox>
@@ -121,8 +122,9 @@ private slots:
             return;
         }
         // A bus of the test's own, gone with it.
-        busDaemon.start(QStringLiteral("dbus-daemon"),
-                        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        busDaemon.start(
+            QStringLiteral("dbus-daemon"),
+            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
         QVERIFY2(busDaemon.waitForStarted(), "dbus-daemon (package dbus-daemon) is needed");
         QVERIFY(busDaemon.waitForReadyRead(30000));
         const QString address = QString::fromUtf8(busDaemon.readLine()).trimmed();
@@ -175,6 +177,9 @@ private slots:
         QVERIFY2(form->lbStability->text().startsWith(LocalNumber("Above 7.50 since ")),
                  qPrintable(form->lbStability->text()));
         QCOMPARE(form->lbStability->text().size(), QStringLiteral("Above 7.50 since 10:02:45").size());
+        // Whole in its place, never cut off.
+        QVERIFY(QFontMetrics(form->lbStability->font()).horizontalAdvance(form->lbStability->text()) <=
+                form->lbStability->width());
         // Inside the hysteresis the alarm stays.
         ShowLine("pH: 7.46\r");
         QCOMPARE(DigitColour().red(), 224);
@@ -193,6 +198,8 @@ private slots:
         QVERIFY(form->MeterLost());
         QVERIFY2(form->lbStability->text().startsWith(QStringLiteral("Not responding since ")),
                  qPrintable(form->lbStability->text()));
+        QVERIFY(QFontMetrics(form->lbStability->font()).horizontalAdvance(form->lbStability->text()) <=
+                form->lbStability->width());
         QCOMPARE(DigitColour().red(), 224);
         sim::Plug(0);
         form->ReopenMeter();
@@ -214,7 +221,8 @@ private slots:
 
     void dialogValuesSurviveARestartAndOtherLinesStay()
     {
-        const QByteArray before = "; kept as it is\r\n[Window]\r\nMFTop=50\r\nMFLeft=50\r\n[Lab]\r\nTank=3\r\n";
+        const QByteArray before =
+            "; kept as it is\r\n[Window]\r\nMFTop=50\r\nMFLeft=50\r\n[Lab]\r\nTank=3\r\n";
         {
             QFile f(IniPath());
             QVERIFY(f.open(QIODevice::WriteOnly));
@@ -244,9 +252,10 @@ private slots:
         const QByteArray after = ReadIni();
         for (const char* kept : {"; kept as it is\r\n", "[Lab]\r\nTank=3\r\n"})
             QVERIFY2(after.contains(kept), after.constData());
-        QVERIFY2(after.contains(LocalNumber("[Alarm]\r\nHigh=7.25\r\nLow=5.5\r\nDelay=12\r\nHysteresis=0.1\r\n")
-                                    .toLatin1()),
-                 after.constData());
+        QVERIFY2(
+            after.contains(
+                LocalNumber("[Alarm]\r\nHigh=7.25\r\nLow=5.5\r\nDelay=12\r\nHysteresis=0.1\r\n").toLatin1()),
+            after.constData());
 
         form = StartQuietWindow(*dir);
         QCOMPARE(form->Alarm().Settings().high, 7.25);
@@ -296,7 +305,8 @@ private slots:
         }
         MessageBoxWatcher boxes;
         form = std::make_unique<TMainForm>(Program());
-        QCOMPARE(boxes.Texts(), QStringList{QStringLiteral("[Alarm] High: 'seven' is not a valid floating point value.")});
+        QCOMPARE(boxes.Texts(),
+                 QStringList{QStringLiteral("[Alarm] High: 'seven' is not a valid floating point value.")});
         QVERIFY(!form->Alarm().Settings().high);
         QCOMPARE(form->Alarm().Settings().low, 6.0);
         // Nothing else of the start is cut short.
