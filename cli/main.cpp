@@ -14,6 +14,7 @@
 #include "SignalWatch.h"
 #include "Version.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
@@ -80,8 +81,12 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     if (setup.settings.warning)
         Error(*setup.settings.warning);
     const AlarmSettingsLoad alarmFile = LoadAlarmSettings(iniPath, separators.decimal);
-    if (alarmFile.problem)
-        Error("settings file " + iniPath + ": " + *alarmFile.problem);
+    // A line for each value that cannot be used.
+    for (std::size_t start = 0; alarmFile.problem && start <= alarmFile.problem->size();) {
+        const std::size_t end = std::min(alarmFile.problem->find('\n', start), alarmFile.problem->size());
+        Error("settings file " + iniPath + ": " + alarmFile.problem->substr(start, end - start));
+        start = end + 1;
+    }
     const AlarmSettingsChoice alarm = ResolveAlarmSettings(options.alarm, alarmFile.settings);
     if (alarm.error)
         return UsageError(*alarm.error);

@@ -210,6 +210,20 @@ TEST_F(AlarmCli, LimitsComeFromTheSettingsFileAndOptionsOverrideThem)
     const Finished raised = clitest::RunCli(fromFile);
     EXPECT_NE(raised.err.find("ALARM high: pH 7.40 above 7.00"), std::string::npos) << raised.err;
 
+    // Values that cannot be used are told of, a line each, and left off.
+    clitest::WriteFile(copy.parent_path() / "tirevo.INI", "[Alarm]\nHigh=x\nLow=y\nDelay=0\n");
+    const Finished unusable = clitest::RunCli(fromFile);
+    EXPECT_EQ(unusable.exitCode, 0) << unusable.err;
+    EXPECT_NE(unusable.err.find("tirevo.INI: [Alarm] High: 'x' is not a valid floating point value\n"
+                                "tirevo-cli: settings file "),
+              std::string::npos)
+        << unusable.err;
+    EXPECT_NE(unusable.err.find("tirevo.INI: [Alarm] Low: 'y' is not a valid floating point value\n"),
+              std::string::npos)
+        << unusable.err;
+    EXPECT_EQ(unusable.err.find("ALARM"), std::string::npos) << unusable.err;
+    clitest::WriteFile(copy.parent_path() / "tirevo.INI", "[Alarm]\nHigh=7\nDelay=0\nHysteresis=\n");
+
     CliProcess::Setup overridden = fromFile;
     overridden.args = {"read", "--count", "2", "--interval", "20", "--high", "off"};
     const Finished quiet = clitest::RunCli(overridden);
