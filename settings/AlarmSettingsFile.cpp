@@ -3,8 +3,8 @@
 #include "IniFile.h"
 #include "NumberText.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string_view>
 
 namespace tirevo {
@@ -13,11 +13,12 @@ namespace {
 
 constexpr const char* kSection = "Alarm";
 
+// Whatever the C library's locale: the separator is the one asked for.
 std::string Fixed2(double value, char decimalSeparator)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    std::string out = text;
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+    std::string out(text, ec == std::errc() ? end : text);
     for (char& c : out)
         if (c == '.')
             c = decimalSeparator;
