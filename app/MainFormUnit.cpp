@@ -181,6 +181,7 @@ void TMainForm::BuildReadingPage()
     StabilityNote->setObjectName(QStringLiteral("StabilityNote"));
     StabilityNote->setSingleShot(true);
     StabilityNote->setInterval(kStabilityNoteMs);
+    BuildAlarmControls();
 }
 
 void TMainForm::BuildSelectionPage()
@@ -263,6 +264,7 @@ void TMainForm::ConnectHandlers()
     connect(sbTrend, &QToolButton::clicked, this, &TMainForm::sbTrendClick);
     connect(sbRecord, &QToolButton::clicked, this, &TMainForm::sbRecordClick);
     connect(StabilityNote, &QTimer::timeout, this, &TMainForm::ShowStability);
+    connect(sbAlarm, &QToolButton::clicked, this, &TMainForm::sbAlarmClick);
     connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
     connect(reopenTimer_, &QTimer::timeout, this, [this] { Guarded([&] { ReopenMeter(); }); });
@@ -283,6 +285,8 @@ void TMainForm::FormCreate()
             throw AppError(*loaded.error);
         pc1->setCurrentIndex(2);
     });
+    // Reported on its own: the window comes up as it would without it.
+    Guarded([&] { LoadAlarmSettingsAtStart(); });
 }
 
 void TMainForm::FormShow()
@@ -345,13 +349,18 @@ void TMainForm::FormClose()
         if (log_.Logging())
             CloseLogOnExit();
     });
-    // A failed save is reported, and the window still closes. An installed
-    // copy run without any home folder has no file to keep.
+    alarmTimer_->stop();
+    // A failed save is reported (once: both would name the same file), and
+    // the window still closes. An installed copy run without any home folder
+    // has no file to keep.
     Guarded([&] {
         if (LinkState.IniPath.empty())
             return;
+        const std::optional<std::string> alarmError = SaveAlarmSettingsAtClose();
         if (auto error = SaveWindowPosition(LinkState.IniPath, y(), x()))
             throw AppError(*error);
+        if (alarmError)
+            throw AppError(*alarmError);
     });
 }
 

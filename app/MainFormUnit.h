@@ -3,7 +3,9 @@
 // meter itself is a MeterSession; the window shows what it hears from it.
 #pragma once
 
+#include "AlarmRule.h"
 #include "DataLog.h"
+#include "DesktopNotifier.h"
 #include "LocaleSeparators.h"
 #include "MeterSession.h"
 #include "SampleDialog.h"
@@ -87,11 +89,14 @@ public:
     // The pH trend window's button and the live series it shows.
     QToolButton* sbTrend = nullptr;
     TrendHost* Trend = nullptr;
-    // Whether the reading has settled, and the sample record.
+    // Whether the reading has settled (while an alarm is raised: the alarm),
+    // and the sample record.
     QLabel* lbStability = nullptr;
     QToolButton* sbRecord = nullptr;
     // Shows what was recorded in lbStability for a while.
     QTimer* StabilityNote = nullptr;
+    // The button of the alarm limits.
+    QToolButton* sbAlarm = nullptr;
 
     TSettings Settings;
     StabilityParams StabilitySettings;
@@ -102,6 +107,13 @@ public:
     const MeterSession& Meter() const { return meter_; }
     DataLog& Log() { return log_; }
     const DataLog& Log() const { return log_; }
+    const AlarmRule& Alarm() const { return alarm_; }
+    // Applies alarm limits at once; they are written to the settings file at
+    // close.
+    void ApplyAlarmSettings(const AlarmSettings& settings);
+    // What the stability label says, in which colour, while no alarm is
+    // raised.
+    void SetStabilityText(const QString& text, const QColor& colour = QColor());
     // The status bar says the meter is not responding.
     bool MeterLost() const;
 
@@ -158,6 +170,7 @@ public slots:
     void Timer2Timer();
     void sbTrendClick();
     void sbRecordClick();
+    void sbAlarmClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -184,6 +197,12 @@ private:
     void StartPolling();
     void ShowLinkStatus();
     void ShowCollectionIdle();
+    void BuildAlarmControls();
+    void LoadAlarmSettingsAtStart();
+    std::optional<std::string> SaveAlarmSettingsAtClose();
+    void HandleAlarmEvents(const std::vector<AlarmEvent>& events);
+    void ShowAlarmState();
+    void ArmAlarmTimer();
     LogClockTime LogNow() const;
     void LoadStability();
     void StabilityReading(const Reading& reading, const QString& text);
@@ -202,6 +221,12 @@ private:
     static constexpr int kFirstFrameFallbackMs = 500;
     static constexpr int kStabilityNoteMs = 5000;
     QTimer* reopenTimer_ = nullptr;
+    QTimer* alarmTimer_ = nullptr;
+    AlarmRule alarm_;
+    bool alarmsChanged_ = false;
+    QString stabilityText_;
+    QColor stabilityColour_;
+    DesktopNotifier notifier_;
     SystemMeterClock systemClock_;
     MeterClock& clock_;
     MeterSession meter_{clock_};

@@ -104,6 +104,7 @@ void TMainForm::ShowLinkStatus()
 
 void TMainForm::StatusChanged(LinkStatus status)
 {
+    HandleAlarmEvents(alarm_.OnStatus(status, clock_));
     StabilityStatus();
     // No message box for a lost meter: the user may be away, and boxes would
     // pile up behind each other while the timers go on.

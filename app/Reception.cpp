@@ -22,6 +22,7 @@ void TMainForm::ReadingReceived(const Reading& reading)
     const std::string text = FormatReading(reading.value, Separators.decimal);
     const QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     lbpHValue->setText(shown);
+    HandleAlarmEvents(alarm_.OnReading(reading));
     StabilityReading(reading, shown);
     Trend->AddReading(reading.value, ReadingDateTime(reading), Stability().Stable());
     if (log_.Logging())

@@ -22,14 +22,6 @@ namespace {
 const QColor kStableColour(0, 128, 0);
 const QColor kSettlingColour(176, 96, 0);
 
-void SetLabel(QLabel* label, const QString& text, const QColor& colour)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-    label->setText(text);
-}
-
 }  // namespace
 
 void TMainForm::LoadStability()
@@ -82,11 +74,11 @@ void TMainForm::ShowStability()
     if (StabilityNote->isActive())
         return;
     if (!haveReading_ || meter_.Status() != LinkStatus::Connected)
-        SetLabel(lbStability, QString(), kSettlingColour);
+        SetStabilityText(QString(), kSettlingColour);
     else if (lastStable_)
-        SetLabel(lbStability, QStringLiteral("Stable"), kStableColour);
+        SetStabilityText(QStringLiteral("Stable"), kStableColour);
     else
-        SetLabel(lbStability, QStringLiteral("Settling"), kSettlingColour);
+        SetStabilityText(QStringLiteral("Settling"), kSettlingColour);
 }
 
 void TMainForm::sbRecordClick()
@@ -164,8 +156,8 @@ void TMainForm::RecordSample()
     lastSampleName_ = name;
     const QString what = (name.isEmpty() ? QString() : name + QStringLiteral(": ")) + lastReadingText_ +
         QStringLiteral(" recorded");
-    SetLabel(lbStability, lbStability->fontMetrics().elidedText(what, Qt::ElideMiddle, lbStability->width()),
-             palette().color(QPalette::WindowText));
+    SetStabilityText(lbStability->fontMetrics().elidedText(what, Qt::ElideMiddle, lbStability->width()),
+                     palette().color(QPalette::WindowText));
     StabilityNote->start();
 }
 

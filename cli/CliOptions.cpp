@@ -32,17 +32,17 @@ const std::map<std::string_view, CommandInfo>& Commands()
         {"list", {CliCommand::List, {"--all"}}},
         {"read",
          {CliCommand::Read,
-          {"--serial", "--interval", "--count", "--duration", "--format", "--give-up", "--stable-window",
-           "--stable-band"}}},
+          WithAlarmOptions({"--serial", "--interval", "--count", "--duration", "--format", "--give-up",
+                            "--stable-window", "--stable-band"})}},
         {"log",
          {CliCommand::Log,
-          {"--serial", "--interval", "--count", "--duration", "--dir", "--separator", "--no-timestamp",
-           "--give-up"}}},
+          WithAlarmOptions({"--serial", "--interval", "--count", "--duration", "--dir", "--separator",
+                            "--no-timestamp", "--give-up"})}},
         {"calibrate", {CliCommand::Calibrate, {"--serial", "--point"}}},
         {"measure",
          {CliCommand::Measure,
-          {"--serial", "--sample", "--timeout", "--now", "--format", "--records", "--no-record", "--interval",
-           "--stable-window", "--stable-band"}}},
+          WithAlarmOptions({"--serial", "--sample", "--timeout", "--now", "--format", "--records",
+                            "--no-record", "--interval", "--stable-window", "--stable-band"})}},
     };
     return commands;
 }
@@ -175,7 +175,10 @@ private:
     bool Apply(const std::string& option, const std::string& value)
     {
         CliOptions& o = result_.options;
-        if (option == "--all") {
+        if (AlarmOptionNames().count(option)) {
+            if (const std::optional<std::string> reason = ApplyAlarmOption(option, value, o.alarm))
+                return Invalid(option, value, *reason);
+        } else if (option == "--all") {
             o.all = true;
         } else if (option == "--no-timestamp") {
             o.noTimestamp = true;
@@ -335,15 +338,17 @@ std::string UsageText()
            "  tirevo-cli list [--all]\n"
            "  tirevo-cli read      [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
            "                       [--format text|csv|json] [--give-up SECONDS]\n"
-           "                       [--stable-window S] [--stable-band PH]\n"
-           "  tirevo-cli log       [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
-           "                       [--dir DIR] [--separator CHAR|#CODE] [--no-timestamp]\n"
-           "                       [--give-up SECONDS]\n"
-           "  tirevo-cli calibrate [--serial S] --point 1|2 VALUE\n"
-           "  tirevo-cli measure   [--serial S] [--sample NAME] [--timeout SECONDS] [--now]\n"
-           "                       [--format text|csv|json] [--records DIR] [--no-record]\n"
-           "                       [--interval MS] [--stable-window S] [--stable-band PH]\n"
-           "  tirevo-cli --help | --version\n";
+           "                       [--stable-window S] [--stable-band PH]\n" +
+        AlarmUsageText() +
+        "  tirevo-cli log       [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
+        "                       [--dir DIR] [--separator CHAR|#CODE] [--no-timestamp]\n"
+        "                       [--give-up SECONDS]\n" +
+        AlarmUsageText() +
+        "  tirevo-cli calibrate [--serial S] --point 1|2 VALUE\n"
+        "  tirevo-cli measure   [--serial S] [--sample NAME] [--timeout SECONDS] [--now]\n"
+        "                       [--format text|csv|json] [--records DIR] [--no-record]\n"
+        "                       [--interval MS] [--stable-window S] [--stable-band PH]\n" +
+        AlarmUsageText() + "  tirevo-cli --help | --version\n";
 }
 
 }  // namespace tirevo

@@ -3,6 +3,8 @@
 // merged in later (RunSettings), so an option always wins over the file.
 #pragma once
 
+#include "AlarmOptions.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,8 +37,9 @@ struct CliOptions {
     bool now = false;
     std::optional<std::string> records;  // the records folder
     bool noRecord = false;
-    int point = 0;      // calibrate: 1 or 2
-    std::string value;  // calibrate: the value as typed
+    int point = 0;          // calibrate: 1 or 2
+    std::string value;      // calibrate: the value as typed
+    AlarmCliOptions alarm;  // read, log, measure
 };
 
 struct CliParseResult {

@@ -54,15 +54,23 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
       session_(clock),
       scheduler_(session_, clock),
       status_(setup_.errFd, WantsStatusLine(setup_.options, setup_.errFd)),
+      alarm_(setup_.alarm, setup_.options.alarm.onAlarm, setup_.serial, clock,
+             [this](const std::string& line) { Say(line); }),
       rule_(setup_.settings.stability)
 {
     // A log kept on a machine nobody watches is read from its file; readings
     // go to stdout only when someone sees them there.
     printReadings_ = !Logging() || IsTerminal(setup_.outFd);
     session_.AddListener(this);
+    // After this run's own listener: the reading is printed before its alarm.
+    session_.AddListener(&alarm_);
 }
 
-MeterRun::~MeterRun() { session_.RemoveListener(this); }
+MeterRun::~MeterRun()
+{
+    session_.RemoveListener(&alarm_);
+    session_.RemoveListener(this);
+}
 
 void MeterRun::Say(const std::string& line)
 {
@@ -165,6 +173,7 @@ int MeterRun::Run()
         if (wait_.TakeResized())
             status_.Refit();
         scheduler_.RunDue();
+        alarm_.Tick(clock_.NowMs());
         ShowStatus(clock_.NowMs());
     }
     return Finish(endCode_.value_or(kExitDone));
@@ -185,6 +194,8 @@ int64_t MeterRun::NextWakeMs(int64_t nowMs) const
         wake = std::min(wake, *lostSinceMs_ + *setup_.options.giveUpMs);
     if (Measuring())
         wake = std::min(wake, startMs_ + MeasureTimeoutMs());
+    if (const std::optional<int64_t> alarmDue = alarm_.NextDueMs())
+        wake = std::min(wake, *alarmDue);
     if (status_.Enabled())
         wake = std::min(wake, nowMs + kStatusRefreshMs - (nowMs - startMs_) % kStatusRefreshMs);
     return std::max(wake, nowMs);

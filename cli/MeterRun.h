@@ -3,6 +3,8 @@
 // duration, a signal or a meter that does not come back ends the run.
 #pragma once
 
+#include "AlarmSettings.h"
+#include "CliAlarm.h"
 #include "CliOptions.h"
 #include "DataLog.h"
 #include "ExitCode.h"
@@ -24,6 +26,7 @@ namespace tirevo {
 struct MeterRunSetup {
     CliOptions options;
     RunSettings settings;
+    AlarmSettings alarm;  // the file's with the options laid over them
     std::string serial;
     std::string appVersion;
     char decimalSeparator = '.';  // of log rows, as the window writes them
@@ -69,6 +72,7 @@ private:
     MeterScheduler scheduler_;
     DataLog dataLog_;
     StatusLine status_;
+    CliAlarm alarm_;  // after status_: its lines clear the status line
     bool printReadings_ = true;
     int64_t startMs_ = 0;
     uint64_t readings_ = 0;

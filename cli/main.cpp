@@ -1,5 +1,6 @@
 // tirevo-cli: the meter from a terminal, a script or a machine without a
 // display. Same session, same log files as the window.
+#include "AlarmSettingsFile.h"
 #include "Calibrate.h"
 #include "CalibrationCommand.h"
 #include "CliOptions.h"
@@ -14,6 +15,7 @@
 #include "StandardDescriptors.h"
 #include "Version.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -121,6 +123,17 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
         Error(*stabilityWarning);
     if (options.command == CliCommand::Measure)
         setup.records = ChooseCliRecords(options, OwnProgramPath(), kSettingsRule);
+    const AlarmSettingsLoad alarmFile = LoadAlarmSettings(iniPath, separators.decimal);
+    // A line for each value that cannot be used.
+    for (std::size_t start = 0; alarmFile.problem && start <= alarmFile.problem->size();) {
+        const std::size_t end = std::min(alarmFile.problem->find('\n', start), alarmFile.problem->size());
+        Error("settings file " + iniPath + ": " + alarmFile.problem->substr(start, end - start));
+        start = end + 1;
+    }
+    const AlarmSettingsChoice alarm = ResolveAlarmSettings(options.alarm, alarmFile.settings);
+    if (alarm.error)
+        return UsageError(*alarm.error);
+    setup.alarm = alarm.settings;
     if (const int code = Choose(options, setup.serial))
         return code;
     setup.appVersion = std::string(kAppVersion);

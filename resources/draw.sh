@@ -36,6 +36,10 @@ convert -size 16x16 xc:none -stroke '#303030' -strokewidth 1 -fill none -draw 'p
 convert -size 16x16 xc:none -stroke '#303030' -strokewidth 1 -fill '#cfe0ff' \
   -draw 'roundrectangle 2,1 7,14 2,2' -stroke none -fill '#1f5fbf' -draw 'rectangle 3,8 6,13' \
   -stroke '#1f8f3f' -strokewidth 2 -fill none -draw 'polyline 8,9 10,12 15,5' sample.png
+# Alarm limits: a bell.
+convert -size 16x16 xc:none -stroke '#303030' -strokewidth 1 -fill '#e0a020' \
+  -draw 'path "M 3,12 L 4,10 L 4,6 Q 4,2 8,2 Q 12,2 12,6 L 12,10 L 13,12 Z"' \
+  -stroke none -fill '#303030' -draw 'circle 8,14 8,12.6' alarm.png
 # Logo (JPEG, decoded by the program itself).
 convert -size 194x82 xc:white -fill '#1f5fbf' -draw 'circle 36,41 36,12' \
   -fill white -font $F -pointsize 26 -gravity northwest -annotate +17+26 'pH' \

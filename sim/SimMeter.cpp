@@ -68,6 +68,8 @@ struct State {
     double replyDelayMs = 20;
     uint32_t readChunkLimit = 0;
     std::string fixedReading;
+    std::vector<std::string> readingScript;  // one reading per reply, the last one kept
+    std::size_t readingsGiven = 0;
     double drift = 7.00;
     uint32_t rng = 12345;
     // An electrode put into a new solution when the meter is first opened:
@@ -121,6 +123,22 @@ void EnvironmentKnobs(State& s)
             s.settleFrom = from;
             s.settleTo = to;
             s.settleTauMs = tau;
+        }
+    }
+    // TIREVO_SIM_READINGS: the readings of the replies in order, separated by
+    // commas ("7.00,7.80,7.30"); the last one is kept from then on.
+    if (const char* env = std::getenv("TIREVO_SIM_READINGS")) {
+        std::string item;
+        for (const char* c = env;; ++c) {
+            if (*c == ',' || *c == '\0') {
+                if (!item.empty())
+                    s.readingScript.push_back(item);
+                item.clear();
+                if (*c == '\0')
+                    break;
+            } else {
+                item += *c;
+            }
         }
     }
     // TIREVO_SIM_UNPLUG_AFTER_POLLS: the meter answers that many "PH", and
@@ -273,6 +291,8 @@ void Queue(const std::string& bytes, double at)
 std::string NextReading()
 {
     State& s = S();
+    if (!s.readingScript.empty())
+        return s.readingScript[std::min(s.readingsGiven++, s.readingScript.size() - 1)];
     if (!s.fixedReading.empty())
         return s.fixedReading;
     if (s.settling) {

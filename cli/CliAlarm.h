@@ -1,0 +1,57 @@
+// The alarms of a polling command: the alarm rule over the session's readings
+// and link status, one line on stderr per event, and the --on-alarm command.
+// Added to the session as a listener; the command's loop wakes for
+// NextDueMs() and calls Tick().
+#pragma once
+
+#include "AlarmHook.h"
+#include "AlarmRule.h"
+#include "MeterClock.h"
+#include "MeterSession.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tirevo {
+
+class CliAlarm final : public MeterListener {
+public:
+    // say takes a line for stderr (without the program's name).
+    CliAlarm(const AlarmSettings& settings, const std::optional<std::string>& onAlarm, std::string serial,
+             MeterClock& clock, std::function<void(const std::string&)> say);
+
+    void ReadingReceived(const Reading& reading) override;
+    void StatusChanged(LinkStatus status) override;
+
+    // When Tick() is next due for the rule (a meter lost for the delay); the
+    // hooks are reaped on every Tick().
+    std::optional<int64_t> NextDueMs() const { return rule_.NextDueMs(); }
+    void Tick(int64_t nowMs);
+
+    const AlarmRule& Rule() const { return rule_; }
+
+private:
+    void Report(const std::vector<AlarmEvent>& events);
+
+    AlarmRule rule_;
+    std::string serial_;
+    MeterClock& clock_;
+    std::function<void(const std::string&)> say_;
+    std::unique_ptr<AlarmHook> hook_;
+};
+
+// "ALARM high: pH 7.80 above 7.50 since 10:02:45",
+// "ALARM lost: A1B2C3 not responding since 10:02:45", "alarm cleared: pH 7.30"
+std::string AlarmEventLine(const AlarmEvent& event, std::string_view serial);
+
+// TIREVO_ALARM, TIREVO_PH, TIREVO_LIMIT, TIREVO_SERIAL, TIREVO_TIME and
+// TIREVO_CLEARED (which alarm a clear ends).
+HookVariables AlarmHookVariables(const AlarmEvent& event, std::string_view serial);
+
+// 2026-12-08T10:02:45.250+01:00
+std::string AlarmIsoTime(const AlarmTime& time);
+
+}  // namespace tirevo

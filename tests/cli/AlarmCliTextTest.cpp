@@ -1,0 +1,158 @@
+// The alarm options as typed, the settings they make with the file's, and
+// the lines and variables of each event.
+#include "AlarmOptions.h"
+#include "CaseName.h"
+#include "CliAlarm.h"
+#include "CliOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+using namespace tirevo;
+
+struct OptionCase {
+    const char* what;
+    std::vector<std::string> args;
+    const char* error;  // a part of the reason, or "" when accepted
+};
+
+class AlarmOptionsParse : public testing::TestWithParam<OptionCase> {};
+
+TEST_P(AlarmOptionsParse, AcceptedOrRefusedWithTheReason)
+{
+    const CliParseResult result = ParseCliOptions(GetParam().args);
+    if (*GetParam().error == '\0') {
+        EXPECT_FALSE(result.error) << *result.error;
+    } else {
+        ASSERT_TRUE(result.error);
+        EXPECT_NE(result.error->find(GetParam().error), std::string::npos) << *result.error;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AlarmOptionsParse,
+    testing::Values(
+        OptionCase{"all of them on read",
+                   {"read", "--high", "7.5", "--low", "6", "--alarm-delay", "10", "--hysteresis", "0.1",
+                    "--on-alarm", "true"},
+                   ""},
+        OptionCase{"on log", {"log", "--high=8.25", "--on-alarm=notify-send x"}, ""},
+        OptionCase{"a comma as typed in a comma locale", {"read", "--high", "7,5"}, ""},
+        OptionCase{"off", {"read", "--low", "off"}, ""},
+        OptionCase{
+            "not on calibrate", {"calibrate", "--point", "1", "7", "--high", "8"}, "unknown option '--high'"},
+        OptionCase{"not on list", {"list", "--on-alarm", "x"}, "unknown option '--on-alarm'"},
+        OptionCase{"not a number", {"read", "--high", "seven"}, "invalid --high 'seven': pH from -2 to 16"},
+        OptionCase{"out of range", {"read", "--low", "17"}, "invalid --low '17'"},
+        OptionCase{"delay too long",
+                   {"read", "--alarm-delay", "3601"},
+                   "invalid --alarm-delay '3601': whole seconds from 0 to 3600"},
+        OptionCase{"delay with a fraction", {"read", "--alarm-delay", "1.5"}, "invalid --alarm-delay"},
+        OptionCase{"negative delay", {"read", "--alarm-delay", "-1"}, "invalid --alarm-delay"},
+        OptionCase{"hysteresis too large", {"read", "--hysteresis", "1.01"}, "invalid --hysteresis '1.01'"},
+        OptionCase{"empty command", {"read", "--on-alarm", ""}, "invalid --on-alarm '': a command is needed"},
+        OptionCase{"missing command", {"read", "--on-alarm"}, "--on-alarm needs a value"}),
+    CaseName());
+
+TEST(AlarmOptions, OptionsOverTheFile)
+{
+    AlarmSettings file;
+    file.high = 7.5;
+    file.low = 6.0;
+    file.delayS = 30;
+    const CliParseResult parsed = ParseCliOptions(
+        {"read", "--high", "off", "--alarm-delay", "0", "--hysteresis", "0.2", "--on-alarm", "x"});
+    ASSERT_FALSE(parsed.error);
+    const AlarmSettingsChoice choice = ResolveAlarmSettings(parsed.options.alarm, file);
+    EXPECT_FALSE(choice.error);
+    EXPECT_FALSE(choice.settings.high);
+    EXPECT_EQ(choice.settings.low, 6.0);
+    EXPECT_EQ(choice.settings.delayS, 0);
+    EXPECT_DOUBLE_EQ(choice.settings.hysteresis, 0.2);
+    EXPECT_EQ(parsed.options.alarm.onAlarm, "x");
+
+    const CliParseResult clash = ParseCliOptions({"read", "--low", "7.5"});
+    const AlarmSettingsChoice refused = ResolveAlarmSettings(clash.options.alarm, file);
+    ASSERT_TRUE(refused.error);
+    EXPECT_NE(refused.error->find("High must be above Low"), std::string::npos);
+    EXPECT_NE(refused.error->find("settings file"), std::string::npos) << *refused.error;
+}
+
+AlarmTime At(int64_t utcMs) { return {0, utcMs, 3600}; }
+
+// 2026-12-08 09:02:45.250 UTC
+constexpr int64_t kMorning = 1796720565250;
+
+struct LineCase {
+    const char* what;
+    AlarmEvent event;
+    const char* line;
+    std::map<std::string, std::string> variables;
+};
+
+class AlarmEventLines : public testing::TestWithParam<LineCase> {};
+
+TEST_P(AlarmEventLines, LineAndVariables)
+{
+    const LineCase& c = GetParam();
+    EXPECT_EQ(AlarmEventLine(c.event, "A1B2C3"), c.line);
+    std::map<std::string, std::string> variables;
+    for (const auto& [name, value] : AlarmHookVariables(c.event, "A1B2C3"))
+        variables[name] = value;
+    std::map<std::string, std::string> expected = c.variables;
+    expected["TIREVO_SERIAL"] = "A1B2C3";
+    expected["TIREVO_TIME"] = "2026-12-08T10:02:50.500+01:00";
+    EXPECT_EQ(variables, expected);
+}
+
+const AlarmTime kSince = At(kMorning);
+const AlarmTime kAt = At(kMorning + 5250);
+
+INSTANTIATE_TEST_SUITE_P(Rows, AlarmEventLines,
+                         testing::Values(LineCase{"high",
+                                                  {AlarmKind::High, true, true, 7.8, 7.5, kAt, kSince},
+                                                  "ALARM high: pH 7.80 above 7.50 since 10:02:45",
+                                                  {{"TIREVO_ALARM", "high"},
+                                                   {"TIREVO_PH", "7.80"},
+                                                   {"TIREVO_LIMIT", "7.50"},
+                                                   {"TIREVO_CLEARED", ""}}},
+                                         LineCase{"low",
+                                                  {AlarmKind::Low, true, true, 5.9, 6, kAt, kSince},
+                                                  "ALARM low: pH 5.90 below 6.00 since 10:02:45",
+                                                  {{"TIREVO_ALARM", "low"},
+                                                   {"TIREVO_PH", "5.90"},
+                                                   {"TIREVO_LIMIT", "6.00"},
+                                                   {"TIREVO_CLEARED", ""}}},
+                                         LineCase{"lost",
+                                                  {AlarmKind::Lost, true, false, 0, 0, kAt, kSince},
+                                                  "ALARM lost: A1B2C3 not responding since 10:02:45",
+                                                  {{"TIREVO_ALARM", "lost"},
+                                                   {"TIREVO_PH", ""},
+                                                   {"TIREVO_LIMIT", ""},
+                                                   {"TIREVO_CLEARED", ""}}},
+                                         LineCase{"cleared",
+                                                  {AlarmKind::High, false, true, 7.3, 7.5, kAt, kSince},
+                                                  "alarm cleared: pH 7.30",
+                                                  {{"TIREVO_ALARM", "clear"},
+                                                   {"TIREVO_PH", "7.30"},
+                                                   {"TIREVO_LIMIT", ""},
+                                                   {"TIREVO_CLEARED", "high"}}},
+                                         LineCase{"found",
+                                                  {AlarmKind::Lost, false, false, 0, 0, kAt, kSince},
+                                                  "alarm cleared: A1B2C3 responding again",
+                                                  {{"TIREVO_ALARM", "clear"},
+                                                   {"TIREVO_PH", ""},
+                                                   {"TIREVO_LIMIT", ""},
+                                                   {"TIREVO_CLEARED", "lost"}}}),
+                         CaseName());
+
+TEST(AlarmIsoTime, WestOfUtcAndBeforeTheEpochSecond)
+{
+    EXPECT_EQ(AlarmIsoTime({0, kMorning, -5 * 3600 - 1800}), "2026-12-08T03:32:45.250-05:30");
+    EXPECT_EQ(AlarmIsoTime({0, -1, 0}), "1969-12-31T23:59:59.999+00:00");
+}
+
+}  // namespace
