@@ -8,7 +8,10 @@ enum ExitCode : int {
     kExitNoMeter = 1,  // no meter, not the one asked for, or it cannot be opened
     kExitUsage = 2,    // usage or an invalid value
     kExitLogFile = 3,  // the log file cannot be created or written
-    kExitGaveUp = 4,   // a lost meter did not come back in time
+    // The broker refuses the login: as with a log file, the readings have
+    // nowhere to go.
+    kExitBroker = 3,
+    kExitGaveUp = 4,  // a lost meter did not come back in time
 };
 
 }  // namespace tirevo

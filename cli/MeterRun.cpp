@@ -23,7 +23,7 @@ bool WantsStatusLine(const CliOptions& options, int errFd)
 {
     if (!IsTerminal(errFd))
         return false;
-    return options.command == CliCommand::Log || !options.count || *options.count > kShortRunReadings;
+    return options.command != CliCommand::Read || !options.count || *options.count > kShortRunReadings;
 }
 
 }  // namespace
@@ -38,7 +38,7 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
 {
     // A log kept on a machine nobody watches is read from its file; readings
     // go to stdout only when someone sees them there.
-    printReadings_ = !Logging() || IsTerminal(setup_.outFd);
+    printReadings_ = !Keeping() || IsTerminal(setup_.outFd);
     session_.AddListener(this);
 }
 
@@ -60,7 +60,7 @@ void MeterRun::Print(const std::string& text)
     // The reader has gone (or the disk under stdout is full): a read run has
     // nobody left to read to; a log run goes on into its file.
     printReadings_ = false;
-    if (!Logging())
+    if (!Keeping())
         endCode_ = kExitDone;
 }
 
@@ -73,8 +73,11 @@ int MeterRun::Run()
         return kExitNoMeter;
     }
     // A converter gone during the setup has been reported lost already.
-    if (session_.Status() == LinkStatus::Connected)
+    if (session_.Status() == LinkStatus::Connected) {
         Say(LinkStatusText(setup_.serial, true));
+        if (setup_.publisher)
+            setup_.publisher->MeterAvailable(true);
+    }
 
     if (Logging()) {
         DataLogOptions log;
@@ -88,7 +91,7 @@ int MeterRun::Run()
             return kExitLogFile;
         }
         Say("logging to " + dataLog_.FileName());
-    } else {
+    } else if (!setup_.publisher) {
         Print(OutputHeader(setup_.options.format));
     }
 
@@ -102,6 +105,12 @@ int MeterRun::Run()
         if (lostSinceMs_ && setup_.options.giveUpMs && now - *lostSinceMs_ >= *setup_.options.giveUpMs) {
             Say("gave up: the meter " + setup_.serial + " did not come back");
             return Finish(kExitGaveUp);
+        }
+        if (setup_.publisher) {
+            if (const std::optional<std::string> failure = setup_.publisher->Failure()) {
+                Say(*failure);
+                return Finish(kExitBroker);
+            }
         }
         if (wait_.Wait(NextWakeMs(now) - now))
             break;
@@ -146,6 +155,8 @@ void MeterRun::ShowStatus(int64_t nowMs)
 int MeterRun::Finish(int exitCode)
 {
     session_.Close();
+    if (setup_.publisher)
+        setup_.publisher->End();
     if (Logging() && dataLog_.Logging()) {
         if (const int error = dataLog_.Stop()) {
             Say("cannot finish " + dataLog_.FileName() + ": " + std::strerror(error));
@@ -174,10 +185,12 @@ void MeterRun::ReadingReceived(const Reading& reading)
         }
     }
     ++readings_;
+    if (setup_.publisher)
+        setup_.publisher->ReadingTaken(reading);
     lastReading_ = FormatReading(reading.value, '.');
     // The row and the line carry the reading's one stamp, never a second
     // look at the clock.
-    Print(OutputLine(Logging() ? OutputFormat::Text : setup_.options.format, ReadingWallTime(reading),
+    Print(OutputLine(Keeping() ? OutputFormat::Text : setup_.options.format, ReadingWallTime(reading),
                      lastReading_, setup_.serial));
 }
 
@@ -187,6 +200,8 @@ void MeterRun::StatusChanged(LinkStatus status)
         lostSinceMs_.reset();
         if (!responding_) {
             responding_ = true;
+            if (setup_.publisher)
+                setup_.publisher->MeterAvailable(true);
             Say(LinkStatusText(setup_.serial, true));
         }
     } else if (status == LinkStatus::Lost || status == LinkStatus::Reopening) {
@@ -194,6 +209,8 @@ void MeterRun::StatusChanged(LinkStatus status)
             lostSinceMs_ = clock_.NowMs();
         if (responding_) {
             responding_ = false;
+            if (setup_.publisher)
+                setup_.publisher->MeterAvailable(false);
             Say(LinkStatusText(setup_.serial, false));
         }
     }

@@ -8,6 +8,7 @@
 #include "ExitCode.h"
 #include "MeterClock.h"
 #include "MeterSession.h"
+#include "ReadingPublisher.h"
 #include "RunSettings.h"
 #include "RunWait.h"
 #include "StatusLine.h"
@@ -27,6 +28,7 @@ struct MeterRunSetup {
     char timeSeparator = ':';
     int outFd = 1;
     int errFd = 2;
+    ReadingPublisher* publisher = nullptr;  // publish, log --mqtt
 };
 
 class MeterRun final : public MeterListener {
@@ -44,6 +46,9 @@ public:
 
 private:
     bool Logging() const { return setup_.options.command == CliCommand::Log; }
+    // A run that keeps its readings somewhere (file, broker) shows them
+    // only to someone watching.
+    bool Keeping() const { return setup_.options.command != CliCommand::Read; }
     bool Finished(int64_t nowMs) const;
     int64_t NextWakeMs(int64_t nowMs) const;
     void Say(const std::string& line);
