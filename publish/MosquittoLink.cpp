@@ -108,8 +108,9 @@ std::optional<int> MosquittoLink::Publish(const MqttMessage& message)
     if (state_ != State::Connected)
         return std::nullopt;
     int mid = 0;
-    const int rc = mosquitto_publish(client_, &mid, message.topic.c_str(), static_cast<int>(message.payload.size()),
-                                     message.payload.data(), message.qos, message.retain);
+    const int rc =
+        mosquitto_publish(client_, &mid, message.topic.c_str(), static_cast<int>(message.payload.size()),
+                          message.payload.data(), message.qos, message.retain);
     if (rc != MOSQ_ERR_SUCCESS)
         return std::nullopt;
     return mid;
@@ -131,7 +132,10 @@ void MosquittoLink::Disconnect()
     mosquitto_loop(client_, 0, 1);
 }
 
-int MosquittoLink::Socket() const { return client_ && state_ != State::Over ? mosquitto_socket(client_) : -1; }
+int MosquittoLink::Socket() const
+{
+    return client_ && state_ != State::Over ? mosquitto_socket(client_) : -1;
+}
 
 bool MosquittoLink::WantsWrite() const { return client_ && mosquitto_want_write(client_); }
 

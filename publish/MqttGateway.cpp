@@ -19,8 +19,9 @@ std::string MqttGateway::Where() const
 
 void MqttGateway::AddMeter(const MeterIdentity& meter)
 {
-    Meter& added = meters_.try_emplace(meter.serial, Meter{meter, false, {}, {}, ReadingQueue(setup_.queueCapacity)})
-                       .first->second;
+    Meter& added =
+        meters_.try_emplace(meter.serial, Meter{meter, false, {}, {}, ReadingQueue(setup_.queueCapacity)})
+            .first->second;
     if (connected_)
         SendDiscovery(added);
 }
@@ -70,7 +71,8 @@ void MqttGateway::SendState(const Meter& meter)
 void MqttGateway::SendQueued(Meter& meter)
 {
     while (ReadingQueue::Entry* entry = meter.queue.NextUnsent()) {
-        const std::optional<int> id = link_.Publish({topics_.Ph(meter.identity.serial), entry->payload, 1, true});
+        const std::optional<int> id =
+            link_.Publish({topics_.Ph(meter.identity.serial), entry->payload, 1, true});
         if (!id)
             return;
         entry->sent = true;

@@ -31,7 +31,8 @@ std::string DefaultClientId(const std::string& serial)
     return "tirevo-" + std::string(host) + "-" + serial;
 }
 
-MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& serial, const std::string& appVersion)
+MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& serial,
+                               const std::string& appVersion)
 {
     MqttRunConfig config;
     const MqttUrlResult parsed = ParseMqttUrl(options.url.value_or(std::string()));
@@ -60,7 +61,8 @@ MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& se
         if (options.passwordFile) {
             std::ifstream in(*options.passwordFile, std::ios::binary);
             if (!in) {
-                config.error = "cannot read the password file " + *options.passwordFile + ": " + std::strerror(errno);
+                config.error =
+                    "cannot read the password file " + *options.passwordFile + ": " + std::strerror(errno);
                 return config;
             }
             // The first line, without its end: an editor's final newline is

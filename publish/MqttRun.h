@@ -25,7 +25,8 @@ struct MqttRunConfig {
 // The gateway's setup from the command line: the URL, the password file
 // (only its first line), the client id. The error is set when any of it
 // cannot be used; nothing is connected yet.
-MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& serial, const std::string& appVersion);
+MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& serial,
+                               const std::string& appVersion);
 
 // tirevo-<host>-<serial>: the same meter on the same machine keeps its
 // session, two meters never share one.
@@ -33,7 +34,8 @@ std::string DefaultClientId(const std::string& serial);
 
 class MqttRun final : public ReadingPublisher, public RunWait {
 public:
-    MqttRun(MqttGatewaySetup setup, const MeterIdentity& meter, MeterClock& clock, SignalWatch& endings, int errFd);
+    MqttRun(MqttGatewaySetup setup, const MeterIdentity& meter, MeterClock& clock, SignalWatch& endings,
+            int errFd);
 
     void Start();
 

@@ -21,7 +21,10 @@ public:
     explicit MqttTopics(std::string prefix) : prefix_(std::move(prefix)) {}
 
     std::string Gateway() const { return prefix_ + "/availability"; }
-    std::string Availability(const std::string& serial) const { return prefix_ + "/" + serial + "/availability"; }
+    std::string Availability(const std::string& serial) const
+    {
+        return prefix_ + "/" + serial + "/availability";
+    }
     std::string Ph(const std::string& serial) const { return prefix_ + "/" + serial + "/ph"; }
     std::string Stable(const std::string& serial) const { return prefix_ + "/" + serial + "/stable"; }
     std::string Alarm(const std::string& serial) const { return prefix_ + "/" + serial + "/alarm"; }

@@ -23,7 +23,8 @@ ReadingQueue::Entry* ReadingQueue::NextUnsent()
 void ReadingQueue::Acknowledged(uint64_t id)
 {
     // Acknowledgements come in order, so this is nearly always the front.
-    const auto found = std::find_if(entries_.begin(), entries_.end(), [id](const Entry& e) { return e.id == id; });
+    const auto found =
+        std::find_if(entries_.begin(), entries_.end(), [id](const Entry& e) { return e.id == id; });
     if (found != entries_.end())
         entries_.erase(found);
 }
