@@ -48,7 +48,8 @@ CliProcess::Setup Program(const std::string& program, std::vector<std::string> a
 // One broker process with its own configuration in the test's folder.
 class Broker {
 public:
-    Broker(const TempDir& dir, std::string extra, int port = FreePort()) : dir_(dir), extra_(std::move(extra)), port_(port)
+    Broker(const TempDir& dir, std::string extra, int port = FreePort())
+        : dir_(dir), extra_(std::move(extra)), port_(port)
     {
         Start();
     }
@@ -56,14 +57,16 @@ public:
 
     void Start()
     {
-        WriteFile(dir_ / "mosquitto.conf", "listener " + std::to_string(port_) +
-                                               " 127.0.0.1\n"
-                                               "log_dest stderr\n"
-                                               "log_type all\n" +
-                                               // Started as root it would read the test's
-                                               // files as the mosquitto user.
-                                               std::string(::geteuid() == 0 ? "user root\n" : "") + extra_);
-        process_ = std::make_unique<CliProcess>(Program(kMosquitto, {"-c", (dir_ / "mosquitto.conf").string()}));
+        WriteFile(dir_ / "mosquitto.conf",
+                  "listener " + std::to_string(port_) +
+                      " 127.0.0.1\n"
+                      "log_dest stderr\n"
+                      "log_type all\n" +
+                      // Started as root it would read the test's
+                      // files as the mosquitto user.
+                      std::string(::geteuid() == 0 ? "user root\n" : "") + extra_);
+        process_ =
+            std::make_unique<CliProcess>(Program(kMosquitto, {"-c", (dir_ / "mosquitto.conf").string()}));
         ASSERT_TRUE(process_->WaitForError(" running")) << process_->Err();
     }
     void Stop()
@@ -121,8 +124,8 @@ std::vector<std::string> Payloads(const std::vector<Message>& messages, const st
 std::unique_ptr<CliProcess> Subscribe(const Broker& broker, std::vector<std::string> extra = {})
 {
     const std::string port = std::to_string(broker.Port());
-    const Finished marker =
-        RunCli(Program(kPub, {"-h", "127.0.0.1", "-p", port, "-r", "-q", "1", "-t", "test/ready", "-m", "1"}));
+    const Finished marker = RunCli(
+        Program(kPub, {"-h", "127.0.0.1", "-p", port, "-r", "-q", "1", "-t", "test/ready", "-m", "1"}));
     EXPECT_EQ(marker.exitCode, 0) << marker.err;
     std::vector<std::string> args = {"-h", "127.0.0.1", "-p", port, "-t", "#", "-q", "1", "-F", "%r|%t|%p"};
     args.insert(args.end(), extra.begin(), extra.end());
@@ -134,8 +137,9 @@ std::unique_ptr<CliProcess> Subscribe(const Broker& broker, std::vector<std::str
 // What the broker keeps for a newcomer, with its retained flags.
 std::vector<Message> Retained(const Broker& broker, const std::string& lastTopic)
 {
-    CliProcess sub(Program(kSub, {"-h", "127.0.0.1", "-p", std::to_string(broker.Port()), "-t", "#", "-F",
-                                  "%r|%t|%p", "--retained-only"}));
+    CliProcess sub(Program(kSub,
+                           {"-h", "127.0.0.1", "-p", std::to_string(broker.Port()), "-t", "#", "-F",
+                            "%r|%t|%p", "--retained-only"}));
     EXPECT_TRUE(sub.WaitForOutput("|" + lastTopic + "|")) << sub.Err();
     return Messages(sub.Out());
 }
@@ -192,15 +196,16 @@ protected:
     const std::string ph = std::string("tirevo/") + kSerial + "/ph";
     const std::string meterAvailability = std::string("tirevo/") + kSerial + "/availability";
     const std::string sensorConfig = std::string("homeassistant/sensor/tirevo_") + kSerial + "_ph/config";
-    const std::string stableConfig = std::string("homeassistant/binary_sensor/tirevo_") + kSerial + "_stable/config";
+    const std::string stableConfig =
+        std::string("homeassistant/binary_sensor/tirevo_") + kSerial + "_stable/config";
 };
 
 TEST_F(MqttBrokerTest, LogPublishesEveryRowInOrderAndEndsOfflineWithDiscoveryRetained)
 {
     Broker broker(dir, "allow_anonymous true\npersistence false\n");
     auto sub = Subscribe(broker);
-    const Finished done = RunCli(Cli({"log", "--mqtt", broker.Url(), "--ha-discovery", "--count", "8", "--interval",
-                                      "100", "--dir", dir.Path().string()}));
+    const Finished done = RunCli(Cli({"log", "--mqtt", broker.Url(), "--ha-discovery", "--count", "8",
+                                      "--interval", "100", "--dir", dir.Path().string()}));
     ASSERT_EQ(done.exitCode, 0) << done.err;
     ASSERT_TRUE(sub->WaitForOutput("|tirevo/availability|offline")) << sub->Out();
 
@@ -212,7 +217,8 @@ TEST_F(MqttBrokerTest, LogPublishesEveryRowInOrderAndEndsOfflineWithDiscoveryRet
     EXPECT_EQ(Payloads(live, meterAvailability), (std::vector<std::string>{"online", "offline"}));
 
     const std::vector<Message> kept = Retained(broker, stableConfig);
-    for (const std::string& topic : {sensorConfig, stableConfig, ph, meterAvailability, std::string("tirevo/availability")}) {
+    for (const std::string& topic :
+         {sensorConfig, stableConfig, ph, meterAvailability, std::string("tirevo/availability")}) {
         const std::optional<Message> m = Find(kept, topic);
         ASSERT_TRUE(m) << topic;
         EXPECT_TRUE(m->retained) << topic;
@@ -245,12 +251,12 @@ TEST_F(MqttBrokerTest, AfterABrokerRestartOnlineAndDiscoveryComeAgainAndQueuedRe
 {
     // The subscriber keeps its session across the restart, so it receives
     // what was published while it was reconnecting.
-    const std::string persistence = "allow_anonymous true\npersistence true\npersistence_location " +
-                                    dir.Path().string() + "/\n";
+    const std::string persistence =
+        "allow_anonymous true\npersistence true\npersistence_location " + dir.Path().string() + "/\n";
     Broker broker(dir, persistence);
     auto sub = Subscribe(broker, {"-c", "-i", "tirevo-test-subscriber"});
-    CliProcess child(Cli({"log", "--mqtt", broker.Url(), "--ha-discovery", "--count", "30", "--interval", "200",
-                          "--dir", dir.Path().string()}));
+    CliProcess child(Cli({"log", "--mqtt", broker.Url(), "--ha-discovery", "--count", "30", "--interval",
+                          "200", "--dir", dir.Path().string()}));
     ASSERT_TRUE(sub->WaitForOutput("|" + ph + "|", 3)) << sub->Out() << child.Err();
     broker.Stop();
     ASSERT_TRUE(child.WaitForError("is away")) << child.Err();
@@ -279,25 +285,28 @@ TEST_F(MqttBrokerTest, AfterABrokerRestartOnlineAndDiscoveryComeAgainAndQueuedRe
 
 TEST_F(MqttBrokerTest, TlsWithACertificateMadeForTheTest)
 {
-    const std::string make =
-        "cd '" + dir.Path().string() +
-        "' && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout ca.key -out ca.crt"
+    const std::string make = "cd '" + dir.Path().string() +
+        "' && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout ca.key -out "
+        "ca.crt"
         " -days 2 -subj '/CN=tirevo test CA' 2>/dev/null"
         " && openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout server.key"
         " -out server.csr -subj '/CN=127.0.0.1' 2>/dev/null"
         " && printf 'subjectAltName=IP:127.0.0.1\\n' > ext"
-        " && openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out server.crt -days 2"
+        " && openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out server.crt -days "
+        "2"
         " -extfile ext 2>/dev/null";
     ASSERT_EQ(std::system(make.c_str()), 0);
     const std::string d = dir.Path().string() + "/";
     // One plain listener for the test's subscriber, and the TLS one.
     const int tlsPort = FreePort();
-    Broker broker(dir, "allow_anonymous true\npersistence false\nlistener " + std::to_string(tlsPort) +
-                           " 127.0.0.1\ncafile " + d + "ca.crt\ncertfile " + d + "server.crt\nkeyfile " + d +
-                           "server.key\n");
+    Broker broker(dir,
+                  "allow_anonymous true\npersistence false\nlistener " + std::to_string(tlsPort) +
+                      " 127.0.0.1\ncafile " + d + "ca.crt\ncertfile " + d + "server.crt\nkeyfile " + d +
+                      "server.key\n");
     auto sub = Subscribe(broker);
     const std::string url = "mqtts://127.0.0.1:" + std::to_string(tlsPort);
-    const Finished done = RunCli(Cli({"publish", url, "--cafile", d + "ca.crt", "--count", "3", "--interval", "100"}));
+    const Finished done =
+        RunCli(Cli({"publish", url, "--cafile", d + "ca.crt", "--count", "3", "--interval", "100"}));
     ASSERT_EQ(done.exitCode, 0) << done.err;
     ASSERT_TRUE(sub->WaitForOutput("|tirevo/availability|offline")) << sub->Out();
     EXPECT_EQ(Payloads(Messages(sub->Out()), ph).size(), 3u);
@@ -317,8 +326,11 @@ TEST_F(MqttBrokerTest, TlsWithACertificateMadeForTheTest)
 
 TEST_F(MqttBrokerTest, AWrongPasswordEndsTheRunWithExitThree)
 {
-    ASSERT_EQ(std::system(("mosquitto_passwd -b -c '" + (dir / "passwords").string() + "' lab s3cret").c_str()), 0);
-    Broker broker(dir, "allow_anonymous false\npersistence false\npassword_file " + (dir / "passwords").string() + "\n");
+    ASSERT_EQ(
+        std::system(("mosquitto_passwd -b -c '" + (dir / "passwords").string() + "' lab s3cret").c_str()), 0);
+    Broker broker(dir,
+                  "allow_anonymous false\npersistence false\npassword_file " + (dir / "passwords").string() +
+                      "\n");
     WriteFile(dir / "good", "s3cret\n");
     WriteFile(dir / "bad", "guess\n");
     const Finished right = RunCli(Cli({"publish", broker.Url(), "--username", "lab", "--password-file",
@@ -326,8 +338,8 @@ TEST_F(MqttBrokerTest, AWrongPasswordEndsTheRunWithExitThree)
     EXPECT_EQ(right.exitCode, 0) << right.err;
     EXPECT_NE(right.err.find("connected to the broker"), std::string::npos) << right.err;
 
-    const Finished wrong = RunCli(
-        Cli({"publish", broker.Url(), "--username", "lab", "--password-file", (dir / "bad").string(), "--interval", "100"}));
+    const Finished wrong = RunCli(Cli({"publish", broker.Url(), "--username", "lab", "--password-file",
+                                       (dir / "bad").string(), "--interval", "100"}));
     EXPECT_EQ(wrong.exitCode, 3) << wrong.err;
     EXPECT_NE(wrong.err.find("refused the login"), std::string::npos) << wrong.err;
 }

@@ -157,9 +157,10 @@ TEST_F(MqttGatewayTest, TheDiscoveryJsonHasTheKeysHomeAssistantReads)
     const auto config = link.Payloads("homeassistant/sensor/tirevo_QP000001_ph/config");
     ASSERT_EQ(config.size(), 1u);
     const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(config[0])).object();
-    const QStringList keys = {"availability", "availability_mode", "device",      "device_class",
-                              "name",         "payload_available", "payload_not_available",
-                              "state_class",  "state_topic",       "unique_id",   "unit_of_measurement"};
+    const QStringList keys = {
+        "availability",       "availability_mode",     "device",      "device_class", "name",
+        "payload_available",  "payload_not_available", "state_class", "state_topic",  "unique_id",
+        "unit_of_measurement"};
     EXPECT_EQ(o.keys(), keys);
     EXPECT_EQ(o["unique_id"].toString(), "tirevo_QP000001_ph");
     EXPECT_EQ(o["state_topic"].toString(), "tirevo/QP000001/ph");
@@ -358,22 +359,23 @@ TEST_P(MqttUrlTest, Parses)
     EXPECT_EQ(r.url->port, c.port);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Urls, MqttUrlTest,
-    ::testing::Values(UrlCase{"mqtt://broker", true, false, "broker", 1883},
-                      UrlCase{"mqtts://broker", true, true, "broker", 8883},
-                      UrlCase{"mqtt://10.0.0.5:1884", true, false, "10.0.0.5", 1884},
-                      UrlCase{"mqtts://broker.lan:443/", true, true, "broker.lan", 443},
-                      UrlCase{"mqtt://[::1]:1885", true, false, "::1", 1885},
-                      UrlCase{"mqtt://[fe80::1]", true, false, "fe80::1", 1883},
-                      UrlCase{"http://broker", false, false, "", 0}, UrlCase{"broker:1883", false, false, "", 0},
-                      UrlCase{"mqtt://", false, false, "", 0}, UrlCase{"mqtt://broker:", false, false, "", 0},
-                      UrlCase{"mqtt://broker:0", false, false, "", 0},
-                      UrlCase{"mqtt://broker:65536", false, false, "", 0},
-                      UrlCase{"mqtt://broker:18x3", false, false, "", 0},
-                      UrlCase{"mqtt://user@broker", false, false, "", 0},
-                      UrlCase{"mqtt://broker/topic", false, false, "", 0},
-                      UrlCase{"mqtt://::1", false, false, "", 0}));
+INSTANTIATE_TEST_SUITE_P(Urls, MqttUrlTest,
+                         ::testing::Values(UrlCase{"mqtt://broker", true, false, "broker", 1883},
+                                           UrlCase{"mqtts://broker", true, true, "broker", 8883},
+                                           UrlCase{"mqtt://10.0.0.5:1884", true, false, "10.0.0.5", 1884},
+                                           UrlCase{"mqtts://broker.lan:443/", true, true, "broker.lan", 443},
+                                           UrlCase{"mqtt://[::1]:1885", true, false, "::1", 1885},
+                                           UrlCase{"mqtt://[fe80::1]", true, false, "fe80::1", 1883},
+                                           UrlCase{"http://broker", false, false, "", 0},
+                                           UrlCase{"broker:1883", false, false, "", 0},
+                                           UrlCase{"mqtt://", false, false, "", 0},
+                                           UrlCase{"mqtt://broker:", false, false, "", 0},
+                                           UrlCase{"mqtt://broker:0", false, false, "", 0},
+                                           UrlCase{"mqtt://broker:65536", false, false, "", 0},
+                                           UrlCase{"mqtt://broker:18x3", false, false, "", 0},
+                                           UrlCase{"mqtt://user@broker", false, false, "", 0},
+                                           UrlCase{"mqtt://broker/topic", false, false, "", 0},
+                                           UrlCase{"mqtt://::1", false, false, "", 0}));
 
 TEST(MqttTopicsTest, PrefixesThatCannotStandBeforeASerialAreRefused)
 {
