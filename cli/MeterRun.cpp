@@ -40,9 +40,16 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
     // go to stdout only when someone sees them there.
     printReadings_ = !Keeping() || IsTerminal(setup_.outFd);
     session_.AddListener(this);
+    if (setup_.publisher)
+        setup_.publisher->SetSay([this](const std::string& line) { Say(line); });
 }
 
-MeterRun::~MeterRun() { session_.RemoveListener(this); }
+MeterRun::~MeterRun()
+{
+    if (setup_.publisher)
+        setup_.publisher->SetSay(nullptr);
+    session_.RemoveListener(this);
+}
 
 void MeterRun::Say(const std::string& line)
 {

@@ -5,6 +5,7 @@
 
 #include "MeterSession.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,9 @@ namespace tirevo {
 class ReadingPublisher {
 public:
     virtual ~ReadingPublisher() = default;
+    // How its lines reach the user from now on: through the run, which
+    // keeps them apart from its status line.
+    virtual void SetSay(std::function<void(const std::string&)> say) = 0;
     // The meter answers (true) or is lost (false).
     virtual void MeterAvailable(bool available) = 0;
     virtual void ReadingTaken(const Reading& reading) = 0;

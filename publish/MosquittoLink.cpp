@@ -23,7 +23,11 @@ void InitLibrary()
 // The library's text, or the system's when the library only says "errno".
 std::string ErrorText(int rc)
 {
-    return rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : std::string(mosquitto_strerror(rc));
+    std::string text = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+    // It goes inside a sentence of ours.
+    if (!text.empty() && text.back() == '.')
+        text.pop_back();
+    return text;
 }
 
 MqttRefusal RefusalOf(int rc)

@@ -133,7 +133,7 @@ void MqttGateway::End()
         if (connected_)
             Send(topics_.Availability(serial), kOffline);
         TellDropped(meter);
-        if (!meter.queue.Empty() && !connected_)
+        if (!meter.queue.Empty() && !connected_ && !fatal_)
             say_(std::to_string(meter.queue.Size()) + " readings of " + serial +
                  " could not be published: the broker is away");
     }

@@ -88,8 +88,12 @@ MqttRun::MqttRun(MqttGatewaySetup setup, const MeterIdentity& meter, MeterClock&
       endings_(endings),
       errFd_(errFd),
       serial_(meter.serial),
-      gateway_(std::move(setup), link_, clock,
-               [this](const std::string& line) { WriteAll(errFd_, "tirevo-cli: " + line + "\n"); })
+      gateway_(std::move(setup), link_, clock, [this](const std::string& line) {
+          if (say_)
+              say_(line);
+          else
+              WriteAll(errFd_, "tirevo-cli: " + line + "\n");
+      })
 {
     gateway_.AddMeter(meter);
 }

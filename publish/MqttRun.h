@@ -39,6 +39,7 @@ public:
 
     void Start();
 
+    void SetSay(std::function<void(const std::string&)> say) override { say_ = std::move(say); }
     void MeterAvailable(bool available) override;
     void ReadingTaken(const Reading& reading) override;
     std::optional<std::string> Failure() const override;
@@ -54,6 +55,7 @@ private:
     SignalWatch& endings_;
     int errFd_;
     std::string serial_;
+    std::function<void(const std::string&)> say_;
     MosquittoLink link_;
     MqttGateway gateway_;
 };
