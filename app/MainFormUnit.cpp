@@ -82,8 +82,12 @@ QListWidget* MeterList(QWidget* parent, const QRect& geometry)
 
 }  // namespace
 
-TMainForm::TMainForm(const QString& programPath, QWidget* parent, MeterClock* clock)
-    : QWidget(parent), programPath_(programPath), clock_(clock ? *clock : systemClock_)
+TMainForm::TMainForm(const QString& programPath, QWidget* parent, MeterClock* clock,
+                     SettingsRule settingsRule)
+    : QWidget(parent),
+      programPath_(programPath),
+      settingsRule_(settingsRule),
+      clock_(clock ? *clock : systemClock_)
 {
     InstallFontSubstitutes();
     Separators = ReadLocaleSeparators();
@@ -118,7 +122,7 @@ void TMainForm::BuildWindow()
     sb1 = new QStatusBar(this);
     sb1->setGeometry(0, 117, 434, 19);
     sb1->setSizeGripEnabled(false);
-    sb1Panel = new QLabel(QStringLiteral("USB pH Meter not connected"));
+    sb1Panel = new QLabel(QString::fromLatin1(kNotConnectedText));
     sb1->addWidget(sb1Panel, 1);
 
     pc1 = new QStackedWidget(this);
@@ -256,7 +260,7 @@ void TMainForm::ConnectHandlers()
 void TMainForm::FormCreate()
 {
     Guarded([&] {
-        LinkState.IniPath = ChooseSettingsFile(ToLocal(programPath_), true).path;
+        LinkState.IniPath = ChooseSettingsFile(ToLocal(programPath_), true, settingsRule_).path;
         const SettingsLoadResult loaded = LoadSettings(LinkState.IniPath, Separators.decimal);
         Settings = loaded.settings;
         // The interval reaches the poll timer as soon as it is read, so an
@@ -329,8 +333,11 @@ void TMainForm::FormClose()
         if (log_.Logging())
             CloseLogOnExit();
     });
-    // A failed save is reported, and the window still closes.
+    // A failed save is reported, and the window still closes. An installed
+    // copy run without any home folder has no file to keep.
     Guarded([&] {
+        if (LinkState.IniPath.empty())
+            return;
         if (auto error = SaveWindowPosition(LinkState.IniPath, y(), x()))
             throw AppError(*error);
     });

@@ -7,6 +7,7 @@
 #include "LocaleSeparators.h"
 #include "MeterSession.h"
 #include "Settings.h"
+#include "SettingsLocation.h"
 #include "Version.h"
 #include "Widgets.h"
 
@@ -30,6 +31,7 @@ class TrendHost;
 
 inline constexpr const char* AppVersion = kAppVersion;
 inline constexpr const char* kMakerAddress = "https://example.com/tirevo";
+inline constexpr const char* kNotConnectedText = "USB pH Meter not connected";
 
 // What the window keeps of its own beside the meter session and the log.
 struct TLinkState {
@@ -39,10 +41,12 @@ struct TLinkState {
 class TMainForm : public QWidget, private MeterListener {
     Q_OBJECT
 public:
-    // programPath decides where the settings file lives (beside it). clock
+    // programPath decides where the settings file lives (beside it), unless
+    // the rule is that of an installed copy (the user's own file). clock
     // drives the meter link and stamps its readings; unset means the
     // system's clocks (tests hand in a virtual one).
-    explicit TMainForm(const QString& programPath, QWidget* parent = nullptr, MeterClock* clock = nullptr);
+    explicit TMainForm(const QString& programPath, QWidget* parent = nullptr, MeterClock* clock = nullptr,
+                       SettingsRule settingsRule = SettingsRule::BesideProgram);
     ~TMainForm() override;
 
     // Controls, named as the rest of the program and its tests know them.
@@ -94,6 +98,9 @@ public:
 
     // Meter link.
     void ListMeters();
+    // The status bar before a connection: "not connected", or the converters
+    // refused for lack of permission when no meter is listed.
+    void ShowRefusedConverters();
     bool OpenMeter(const std::string& serial);
     void USBConnect();
     void CloseMeter();
@@ -163,6 +170,7 @@ private:
     LogClockTime LogNow() const;
 
     QString programPath_;
+    SettingsRule settingsRule_ = SettingsRule::BesideProgram;
     bool shown_ = false;
     bool closed_ = false;
     bool syncingLists_ = false;

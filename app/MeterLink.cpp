@@ -8,12 +8,16 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
 namespace tirevo {
 
 namespace {
+
+// Room the status bar keeps around its one panel.
+constexpr int kStatusMargin = 12;
 
 void AddRow(QListWidget* list, const std::string& text)
 {
@@ -37,6 +41,29 @@ void TMainForm::ListMeters()
     }
     lb1->clearSelection();
     lb2->clearSelection();
+    ShowRefusedConverters();
+}
+
+void TMainForm::ShowRefusedConverters()
+{
+    // The status bar names the meter once one is connected; until then it
+    // says why an empty list may be empty.
+    if (meter_.Connected())
+        return;
+    std::string text = kNotConnectedText;
+    if (lb1->count() == 0) {
+        const std::vector<std::string> refused = RefusedConverters();
+        if (!refused.empty()) {
+            text = refused.front();
+            if (refused.size() > 1)
+                text += " (and " + std::to_string(refused.size() - 1) + " more)";
+        }
+    }
+    // The fixed window is narrower than the whole line: it ends in "…" and
+    // the tooltip holds all of it.
+    const QString full = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    sb1Panel->setText(sb1Panel->fontMetrics().elidedText(full, Qt::ElideRight, sb1->width() - kStatusMargin));
+    sb1Panel->setToolTip(full == sb1Panel->text() ? QString() : full);
 }
 
 bool TMainForm::OpenMeter(const std::string& serial)

@@ -55,6 +55,23 @@ bool BrokerOption(std::string_view option)
         option == "--username" || option == "--password-file" || option == "--cafile";
 }
 
+bool IsHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
+
+// What stands where a value belongs but is an option: "--serial --help"
+// is a serial number left out, not a request for help. A lone "-", "--" or
+// a negative number is still a value.
+bool LooksLikeOption(std::string_view arg)
+{
+    if (arg == "-h")
+        return true;
+    return arg.size() > 2 && arg.substr(0, 2) == "--" &&
+        ((arg[2] >= 'a' && arg[2] <= 'z') || (arg[2] >= 'A' && arg[2] <= 'Z'));
+}
+
+// Bytes that end a row in a log file: as a column separator they would cut
+// every row in two for any reader.
+bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+
 // Decimal digits only, within max; no sign, no blanks.
 std::optional<uint64_t> ParseWhole(std::string_view text, uint64_t max)
 {
@@ -75,20 +92,30 @@ public:
     {
         if (args_.empty())
             return Fail("no command given");
-        for (const std::string& arg : args_)
-            if (arg == "--help" || arg == "-h")
-                return Done(CliCommand::Help);
-        if (args_[0] == "--version") {
-            if (args_.size() > 1)
-                return Fail("--version takes nothing else");
-            return Done(CliCommand::Version);
-        }
+        if (IsHelp(args_[0]))
+            return Done(CliCommand::Help);
         const auto found = Commands().find(args_[0]);
-        if (found == Commands().end())
+        if (found == Commands().end()) {
+            // Without a command there is no knowing which options take
+            // values; a help asked for anywhere is given.
+            for (const std::string& arg : args_)
+                if (IsHelp(arg))
+                    return Done(CliCommand::Help);
+            if (args_[0] == "--version") {
+                if (args_.size() > 1)
+                    return Fail("--version takes nothing else");
+                return Done(CliCommand::Version);
+            }
             return Fail("unknown command '" + args_[0] + "'");
+        }
         result_.options.command = found->second.command;
+        // The first refusal is kept while the rest is looked through: a help
+        // asked for later in the line still wins over an invalid value.
+        std::optional<std::string> refusal;
         for (std::size_t i = 1; i < args_.size(); ++i) {
             std::string option = args_[i];
+            if (IsHelp(option))
+                return Done(CliCommand::Help);
             std::optional<std::string> value;
             if (const std::size_t eq = option.find('=');
                 option.rfind("--", 0) == 0 && eq != std::string::npos) {
@@ -101,27 +128,35 @@ public:
                 result_.options.mqtt.url = option;
                 continue;
             }
-            if (!found->second.options.count(option))
-                return Fail(option.rfind("-", 0) == 0 ? "unknown option '" + option + "' for " + args_[0]
-                                                      : "unexpected argument '" + option + "'");
+            if (!found->second.options.count(option)) {
+                if (!refusal)
+                    refusal = option.rfind("-", 0) == 0 ? "unknown option '" + option + "' for " + args_[0]
+                                                        : "unexpected argument '" + option + "'";
+                continue;
+            }
             if (TakesValue(option) && !value) {
-                if (i + 1 >= args_.size())
+                if (i + 1 >= args_.size() || LooksLikeOption(args_[i + 1]))
                     return Fail(option + " needs a value");
                 value = args_[++i];
             } else if (!TakesValue(option) && value) {
-                return Fail(option + " takes no value");
+                if (!refusal)
+                    refusal = option + " takes no value";
+                continue;
             }
             if (option == "--point") {
                 // The calibration value follows the point number and is taken
                 // as it stands, so that "-0.05" is refused as a negative value
                 // rather than read as an option.
-                if (i + 1 >= args_.size())
+                if (i + 1 >= args_.size() || LooksLikeOption(args_[i + 1]))
                     return Fail("--point needs a point (1 or 2) and a value");
                 result_.options.value = args_[++i];
             }
-            if (!Apply(option, value.value_or(std::string())))
-                return result_;
+            if (!Apply(option, value.value_or(std::string())) && !refusal)
+                refusal = result_.error;
+            result_.error.reset();
         }
+        if (refusal)
+            return Fail(*refusal);
         if (result_.options.command == CliCommand::Calibrate && result_.options.point == 0)
             return Fail("calibrate needs --point 1|2 VALUE");
         const CliOptions& o = result_.options;
@@ -208,6 +243,8 @@ private:
             o.separator = ParseSeparatorOption(value);
             if (!o.separator)
                 return Invalid(option, value, "one character, or # and its code (#9 is TAB)");
+            if (IsLineEnd(*o.separator))
+                return Invalid(option, value, "a line end cannot separate the columns of a row");
         } else if (option == "--mqtt") {
             o.mqtt.url = value;
         } else if (option == "--topic") {

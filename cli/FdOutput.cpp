@@ -1,6 +1,7 @@
 #include "FdOutput.h"
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace tirevo {
@@ -20,5 +21,10 @@ int WriteAll(int fd, std::string_view bytes)
 }
 
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+std::string StdoutErrorText(int error)
+{
+    return std::string("cannot write to standard output: ") + std::strerror(error);
+}
 
 }  // namespace tirevo

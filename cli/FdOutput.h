@@ -2,6 +2,7 @@
 // was printed is with the system even when the program is killed right after.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace tirevo {
@@ -11,5 +12,8 @@ namespace tirevo {
 int WriteAll(int fd, std::string_view bytes);
 
 bool IsTerminal(int fd);
+
+// "cannot write to standard output: REASON" for a system error number.
+std::string StdoutErrorText(int error);
 
 }  // namespace tirevo

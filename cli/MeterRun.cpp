@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tirevo {
 
@@ -62,18 +65,47 @@ void MeterRun::Print(const std::string& text)
     if (!printReadings_)
         return;
     status_.Clear();
-    if (WriteAll(setup_.outFd, text) == 0)
+    const int error = WriteAll(setup_.outFd, text);
+    if (error == 0)
         return;
-    // The reader has gone (or the disk under stdout is full): a read run has
-    // nobody left to read to; a log run goes on into its file.
     printReadings_ = false;
-    if (!Keeping())
-        endCode_ = kExitDone;
+    if (error == EPIPE) {
+        // The reader has gone (read | head -3): a read run has nobody left
+        // to read to; a log run goes on into its file.
+        if (!Keeping())
+            endCode_ = kExitDone;
+        return;
+    }
+    // A full disk or the like under stdout: what was asked for is not being
+    // kept, and a script must not take the run for a success.
+    Say(StdoutErrorText(error));
+    endCode_ = kExitOutput;
+}
+
+std::optional<int> MeterRun::LogFolderError() const
+{
+    const std::string folder = setup_.options.dir.value_or(".");
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0)
+        return errno;
+    if (!S_ISDIR(info.st_mode))
+        return ENOTDIR;
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return errno;
+    return std::nullopt;
 }
 
 int MeterRun::Run()
 {
     session_.SetPollInterval(setup_.settings.intervalMs);
+    // A folder that cannot take the log is found before the meter is greeted.
+    if (Logging()) {
+        if (const std::optional<int> error = LogFolderError()) {
+            Say("cannot create a log file in " + setup_.options.dir.value_or(".") + ": " +
+                std::strerror(*error));
+            return kExitLogFile;
+        }
+    }
     const ConnectResult connected = session_.Connect(setup_.serial);
     if (connected != ConnectResult::Connected) {
         Say("the meter " + setup_.serial + " cannot be opened (is another program using it?)");
@@ -121,6 +153,8 @@ int MeterRun::Run()
         }
         if (wait_.Wait(NextWakeMs(now) - now))
             break;
+        if (wait_.TakeResized())
+            status_.Refit();
         scheduler_.RunDue();
         ShowStatus(clock_.NowMs());
     }
@@ -156,7 +190,7 @@ void MeterRun::ShowStatus(int64_t nowMs)
     progress.elapsedMs = nowMs - startMs_;
     progress.fileName = Logging() ? dataLog_.FileName() : std::string();
     progress.responding = responding_;
-    status_.Show(StatusText(progress));
+    status_.Show(StatusText(progress, status_.Columns()));
 }
 
 int MeterRun::Finish(int exitCode)

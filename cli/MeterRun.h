@@ -53,6 +53,9 @@ private:
     int64_t NextWakeMs(int64_t nowMs) const;
     void Say(const std::string& line);
     void Print(const std::string& text);
+    // Why the log folder cannot take a new file (a system error number), if
+    // it cannot; creating the file can still fail later for other reasons.
+    std::optional<int> LogFolderError() const;
     void ShowStatus(int64_t nowMs);
     int Finish(int exitCode);
 

@@ -15,12 +15,12 @@ constexpr const char* kWindowProgramName = "tirevo";
 
 }  // namespace
 
-std::string CliSettingsFile(const std::string& cliProgramPath)
+std::string CliSettingsFile(const std::string& cliProgramPath, SettingsRule rule)
 {
     const std::size_t slash = cliProgramPath.rfind('/');
     const std::string folder =
         slash == std::string::npos ? std::string() : cliProgramPath.substr(0, slash + 1);
-    return ChooseSettingsFile(folder + kWindowProgramName, false).path;
+    return ChooseSettingsFile(folder + kWindowProgramName, false, rule).path;
 }
 
 RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResult& loaded,
@@ -30,6 +30,20 @@ RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResu
     run.intervalMs = options.intervalMs.value_or(loaded.settings.interval);
     run.useTimeStamp = options.noTimestamp ? false : loaded.settings.UseTimeStamp;
     run.separator = options.separator.value_or(loaded.settings.Separator);
+    if (run.intervalMs == 0) {
+        // The window keeps such a meter connected but silent; a run would
+        // wait for ever for readings that never come.
+        run.refusal =
+            "settings file " + iniPath + ": Interval=0 means the meter is not polled; give --interval MS";
+        return run;
+    }
+    if (options.command == CliCommand::Log && (run.separator == '\n' || run.separator == '\r')) {
+        // A line end between the columns would cut every row in two for any
+        // reader of the file.
+        run.refusal = "settings file " + iniPath + ": Separator=#" + std::to_string(run.separator) +
+            " is a line end and cannot separate columns; give --separator";
+        return run;
+    }
     if (loaded.error) {
         // Like the window: the values read before the error stay, and the
         // separator is then the character with code 0.
@@ -37,11 +51,6 @@ RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResu
         if (options.command == CliCommand::Log && !options.separator)
             warning += " (log columns are separated by the character with code 0; --separator sets another)";
         run.warning = warning;
-    } else if (run.intervalMs == 0) {
-        // The window keeps such a meter connected but silent; a run would
-        // wait for readings that never come.
-        run.warning =
-            "settings file " + iniPath + ": Interval=0, the meter is not polled; --interval sets one";
     }
     return run;
 }

@@ -4,6 +4,7 @@
 
 #include "CliOptions.h"
 #include "SettingsFile.h"
+#include "SettingsLocation.h"
 
 #include <cstdint>
 #include <optional>
@@ -14,8 +15,11 @@ namespace tirevo {
 // The settings file for a tirevo-cli at cliProgramPath: the window's file,
 // tirevo.INI, where the window beside it keeps it (beside the programs, or
 // the user's own when that is where the window writes); a copy of tirevo-cli
-// elsewhere reads the file beside the copy. Nothing is created.
-std::string CliSettingsFile(const std::string& cliProgramPath);
+// elsewhere reads the file beside the copy. An installed copy reads the
+// user's own file, or the shared defaults while there is none. Nothing is
+// created.
+std::string CliSettingsFile(const std::string& cliProgramPath,
+                            SettingsRule rule = SettingsRule::BesideProgram);
 
 struct RunSettings {
     uint32_t intervalMs = 1000;
@@ -23,6 +27,10 @@ struct RunSettings {
     char separator = '\t';
     // A line for stderr when the file has a value the window would report.
     std::optional<std::string> warning;
+    // Set when the file holds a value the run cannot go on with (and no
+    // option replaces it): the line for stderr, and the run ends with exit 2
+    // before any meter is opened.
+    std::optional<std::string> refusal;
 };
 
 RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResult& loaded,

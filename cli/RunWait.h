@@ -12,6 +12,9 @@ public:
     virtual ~RunWait() = default;
     // Waits up to timeoutMs; true when the run is to end now.
     virtual bool Wait(int64_t timeoutMs) = 0;
+    // True once after the terminal changed its size (Wait may then return
+    // early, before its timeout).
+    virtual bool TakeResized() { return false; }
 };
 
 }  // namespace tirevo

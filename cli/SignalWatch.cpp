@@ -12,13 +12,16 @@ namespace tirevo {
 
 namespace {
 
-sigset_t EndingSignals()
+sigset_t WatchedSignals()
 {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGHUP);
+    // Blocked, so it waits in the descriptor although its default is to be
+    // ignored.
+    sigaddset(&set, SIGWINCH);
     return set;
 }
 
@@ -26,7 +29,7 @@ sigset_t EndingSignals()
 
 SignalWatch::SignalWatch()
 {
-    const sigset_t set = EndingSignals();
+    const sigset_t set = WatchedSignals();
     sigprocmask(SIG_BLOCK, &set, nullptr);
     fd_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
     // A reader that has gone away (read | head -3) shows up as a failed
@@ -50,9 +53,20 @@ bool SignalWatch::Wait(int64_t timeoutMs)
     if (ready <= 0)
         return false;
     signalfd_siginfo info{};
-    if (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
-        received_ = static_cast<int>(info.ssi_signo);
+    while (received_ == 0 && ::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        if (info.ssi_signo == SIGWINCH)
+            resized_ = true;
+        else
+            received_ = static_cast<int>(info.ssi_signo);
+    }
     return received_ != 0;
+}
+
+bool SignalWatch::TakeResized()
+{
+    const bool resized = resized_;
+    resized_ = false;
+    return resized;
 }
 
 }  // namespace tirevo

@@ -1,6 +1,7 @@
 // SIGINT, SIGTERM and SIGHUP as events of the main loop instead of
 // asynchronous handlers: the loop sees them between two ticks, so a run ends
-// with its last row complete and the device closed.
+// with its last row complete and the device closed. SIGWINCH, a terminal
+// resized, comes the same way.
 #pragma once
 
 #include "RunWait.h"
@@ -11,7 +12,7 @@ namespace tirevo {
 
 class SignalWatch final : public RunWait {
 public:
-    // Blocks the three signals for the whole process from here on; create it
+    // Blocks the four signals for the whole process from here on; create it
     // before the meter is opened, so none of them can cut an open short.
     SignalWatch();
     ~SignalWatch() override;
@@ -21,6 +22,7 @@ public:
     // Waits up to timeoutMs (0: only looks) for one of the signals. Returns
     // true once one has arrived, and from then on at once.
     bool Wait(int64_t timeoutMs) override;
+    bool TakeResized() override;
     // The signal that arrived, or 0.
     int Received() const { return received_; }
     // Readable once a signal is waiting, for a loop that waits on more.
@@ -29,6 +31,7 @@ public:
 private:
     int fd_ = -1;
     int received_ = 0;
+    bool resized_ = false;
 };
 
 }  // namespace tirevo

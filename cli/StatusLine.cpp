@@ -3,6 +3,8 @@
 #include "FdOutput.h"
 
 #include <cstdio>
+#include <sys/ioctl.h>
+#include <vector>
 
 namespace tirevo {
 
@@ -14,6 +16,39 @@ constexpr int64_t kSecondsPerHour = 3600;
 // Carriage return to the line's start, then erase to its end: a shorter text
 // leaves nothing of a longer one behind.
 constexpr const char* kRewind = "\r\x1b[K";
+constexpr const char* kCut = "...";
+constexpr std::size_t kCutLength = 3;
+// A file name shortened to fewer characters than this tells nothing; the
+// line is then cut at its end instead.
+constexpr std::size_t kShortestPath = 12;
+
+// Where each character (UTF-8 sequence) of text starts.
+std::vector<std::size_t> CharacterStarts(const std::string& text)
+{
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
+            starts.push_back(i);
+    return starts;
+}
+
+std::string FirstCharacters(const std::string& text, std::size_t count)
+{
+    const std::vector<std::size_t> starts = CharacterStarts(text);
+    return count >= starts.size() ? text : text.substr(0, starts[count]);
+}
+
+// text in at most `room` characters, "..." in place of its middle.
+std::string MiddleCut(const std::string& text, std::size_t room)
+{
+    const std::vector<std::size_t> starts = CharacterStarts(text);
+    if (starts.size() <= room)
+        return text;
+    const std::size_t keep = room - kCutLength;
+    const std::size_t head = keep / 2;
+    const std::size_t tail = keep - head;  // the file's own name is at the end
+    return text.substr(0, starts[head]) + kCut + text.substr(starts[starts.size() - tail]);
+}
 
 }  // namespace
 
@@ -28,7 +63,7 @@ std::string ElapsedText(int64_t elapsedMs)
     return buffer;
 }
 
-std::string StatusText(const RunProgress& progress)
+std::string StatusText(const RunProgress& progress, int columns)
 {
     std::string text = progress.serial + "  ";
     if (!progress.responding)
@@ -37,12 +72,25 @@ std::string StatusText(const RunProgress& progress)
         text += "pH " + (progress.lastReading.empty() ? std::string("---") : progress.lastReading);
     text += "  " + std::to_string(progress.readings) + (progress.readings == 1 ? " reading" : " readings");
     text += "  " + ElapsedText(progress.elapsedMs);
-    if (!progress.fileName.empty())
-        text += "  " + progress.fileName;
-    return text;
+    if (columns <= 0) {
+        if (!progress.fileName.empty())
+            text += "  " + progress.fileName;
+        return text;
+    }
+    const std::size_t room = static_cast<std::size_t>(columns - 1);
+    const std::size_t used = CharacterStarts(text).size();
+    if (!progress.fileName.empty() && used + 2 + kShortestPath <= room)
+        return text + "  " + MiddleCut(progress.fileName, room - used - 2);
+    return FirstCharacters(text, room);
 }
 
-StatusLine::StatusLine(int fd, bool enabled) : fd_(fd), enabled_(enabled) {}
+StatusLine::StatusLine(int fd, bool enabled) : fd_(fd), enabled_(enabled) { Refit(); }
+
+void StatusLine::Refit()
+{
+    winsize size{};
+    columns_ = enabled_ && ::ioctl(fd_, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
 
 void StatusLine::Show(const std::string& text)
 {

@@ -16,8 +16,11 @@ struct RunProgress {
     bool responding = true;
 };
 
-// "QP000001  pH 7.02  12 readings  0:01:05  USB_PH_261208_140301.txt"
-std::string StatusText(const RunProgress& progress);
+// "QP000001  pH 7.02  12 readings  0:01:05  USB_PH_261208_140301.txt"; with
+// columns above 0, cut to fewer characters than that (a full last column
+// would wrap on some terminals): the file name shortened in its middle
+// first, then the line's end cut off.
+std::string StatusText(const RunProgress& progress, int columns = 0);
 
 // "H:MM:SS"
 std::string ElapsedText(int64_t elapsedMs);
@@ -28,6 +31,11 @@ public:
     // no-op.
     StatusLine(int fd, bool enabled);
     bool Enabled() const { return enabled_; }
+    // The terminal's width in characters, 0 when unknown; read at the start
+    // and again by Refit().
+    int Columns() const { return columns_; }
+    // Takes the terminal's width anew (after SIGWINCH).
+    void Refit();
     // Replaces the line shown (if any) by text.
     void Show(const std::string& text);
     // Removes the line, so that other output starts on a clean line.
@@ -36,6 +44,7 @@ public:
 private:
     int fd_;
     bool enabled_;
+    int columns_ = 0;
     bool shown_ = false;
     std::string text_;  // what is shown
 };

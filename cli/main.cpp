@@ -12,8 +12,12 @@
 #include "MqttRun.h"
 #include "RunSettings.h"
 #include "SignalWatch.h"
+#include "StandardDescriptors.h"
 #include "Version.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
@@ -23,10 +27,24 @@ namespace {
 
 using namespace tirevo;
 
+// Built with TIREVO_INSTALLED on for the package: settings never beside the program.
+constexpr SettingsRule kSettingsRule = TIREVO_INSTALLED ? SettingsRule::PerUser : SettingsRule::BesideProgram;
+
 constexpr int kOut = 1;
 constexpr int kErr = 2;
 
 void Error(const std::string& text) { WriteAll(kErr, "tirevo-cli: " + text + "\n"); }
+
+// What stdout is for a run that only prints: a reader gone away (| head -1)
+// ends it quietly, any other failure (a full disk) is exit 3 with the reason.
+int Output(const std::string& text)
+{
+    const int error = WriteAll(kOut, text);
+    if (error == 0 || error == EPIPE)
+        return kExitDone;
+    Error(StdoutErrorText(error));
+    return kExitOutput;
+}
 
 int UsageError(const std::string& reason)
 {
@@ -35,13 +53,22 @@ int UsageError(const std::string& reason)
     return kExitUsage;
 }
 
+// Converters present but refused to this user: otherwise a meter that only
+// lacks the udev rule would look like no meter at all.
+void NameRefusedConverters()
+{
+    for (const std::string& line : RefusedConverters())
+        Error(line);
+}
+
 int List(const CliOptions& options)
 {
     std::string out;
     for (const ListedDevice& device : ListDevices(options.all))
         out += ListLine(device);
-    WriteAll(kOut, out);
-    return kExitDone;
+    const int result = Output(out);
+    NameRefusedConverters();
+    return result;
 }
 
 // The meter of this run, or the exit code when there is none to take.
@@ -50,6 +77,7 @@ int Choose(const CliOptions& options, std::string& serial)
     const MeterChoice choice = ChooseMeter(ListDevices(false), options.serial);
     if (choice.status != MeterChoiceStatus::Chosen) {
         Error(choice.message);
+        NameRefusedConverters();
         return kExitNoMeter;
     }
     serial = choice.serial;
@@ -83,10 +111,14 @@ std::string MeterModel(const std::string& serial)
 int ReadOrLog(const CliOptions& options, SignalWatch& endings)
 {
     const LocaleSeparators separators = ReadLocaleSeparators();
-    const std::string iniPath = CliSettingsFile(OwnProgramPath());
+    const std::string iniPath = CliSettingsFile(OwnProgramPath(), kSettingsRule);
     MeterRunSetup setup;
     setup.options = options;
     setup.settings = ResolveRunSettings(options, LoadSettings(iniPath, separators.decimal), iniPath);
+    if (setup.settings.refusal) {
+        Error(*setup.settings.refusal);
+        return kExitUsage;
+    }
     if (setup.settings.warning)
         Error(*setup.settings.warning);
     if (const int code = Choose(options, setup.serial))
@@ -126,11 +158,9 @@ int Main(const std::vector<std::string>& args)
     const CliOptions& options = parsed.options;
     switch (options.command) {
     case CliCommand::Help:
-        WriteAll(kOut, UsageText());
-        return kExitDone;
+        return Output(UsageText());
     case CliCommand::Version:
-        WriteAll(kOut, "tirevo-cli " + std::string(kAppVersion) + "\n");
-        return kExitDone;
+        return Output("tirevo-cli " + std::string(kAppVersion) + "\n");
     default:
         break;
     }
@@ -150,6 +180,12 @@ int Main(const std::vector<std::string>& args)
 
 int main(int argc, char* argv[])
 {
+    // Before the signal descriptor or any file takes a number that stands
+    // for stdout or stderr.
+    OpenClosedStandardDescriptors();
+    // A file size limit reached by the log or by redirected output is a
+    // failed write the run reports, not a death in the middle of a row.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return Main(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& error) {

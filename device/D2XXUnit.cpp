@@ -15,6 +15,9 @@ namespace {
 
 void* IndexArg(DWORD index) { return reinterpret_cast<void*>(static_cast<uintptr_t>(index)); }
 
+// More refused converters than this on one machine are not believed.
+constexpr DWORD kMaxRefused = 64;
+
 }  // namespace
 
 std::string BufferText(const char* buffer, size_t size)
@@ -22,6 +25,14 @@ std::string BufferText(const char* buffer, size_t size)
     const void* nul = std::memchr(buffer, '\0', size);
     const size_t length = nul ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : size;
     return std::string(buffer, length);
+}
+
+std::vector<TIREVO_REFUSED_DEVICE> GetFTRefusedDevices()
+{
+    std::vector<TIREVO_REFUSED_DEVICE> devices(kMaxRefused);
+    const DWORD count = FTRefusedDevicesCall()(devices.data(), kMaxRefused);
+    devices.resize(std::min(count, kMaxRefused));
+    return devices;
 }
 
 FT_STATUS GetFTDeviceCount()

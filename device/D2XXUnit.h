@@ -7,6 +7,7 @@
 #include "FtApi.h"
 
 #include <string>
+#include <vector>
 
 namespace tirevo {
 
@@ -57,6 +58,10 @@ FT_STATUS SetFTRts();
 FT_STATUS SetFTDtr();
 FT_STATUS SetFTTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs);
 FT_STATUS GetFTQueueStatus();
+
+// The converters the last listing found but could not open, and why (see
+// Tirevo_GetRefusedDevices in FtApi.h); none with the vendor's library.
+std::vector<TIREVO_REFUSED_DEVICE> GetFTRefusedDevices();
 
 // Text of a driver-filled string buffer: up to its first NUL, never past its
 // end (a full buffer without a NUL yields all of it).

@@ -34,7 +34,10 @@ const FTDriverTable kNoDriver = {NoneListDevices, NoneOpenEx, NoneHandle,   None
                                  NoneIo,          NoneBaud,   NoneData,     NoneFlow,
                                  NoneHandle,      NoneHandle, NoneTimeouts, NoneStatus};
 
+DWORD NoneRefused(TIREVO_REFUSED_DEVICE*, DWORD) { return 0; }
+
 FTDriverTable gTable = kNoDriver;
+PFN_Tirevo_GetRefusedDevices gRefused = NoneRefused;
 FTDriverKind gKind = FTDriverKind::None;
 void* gLibrary = nullptr;
 
@@ -72,10 +75,15 @@ bool BindFTDriverLibrary(const std::string& libraryPath)
         dlclose(lib);
         return false;
     }
+    // Optional: only drivers of our own say why a converter was refused.
+    PFN_Tirevo_GetRefusedDevices refused = nullptr;
+    if (!Resolve(lib, "Tirevo_GetRefusedDevices", refused))
+        refused = NoneRefused;
     // The previous library stays loaded: a handle it gave out may still be
     // closed through it by code that kept the old table.
     gLibrary = lib;
     gTable = t;
+    gRefused = refused;
     gKind = FTDriverKind::Library;
     return true;
 }
@@ -83,12 +91,14 @@ bool BindFTDriverLibrary(const std::string& libraryPath)
 void BindBuiltinFTDriver()
 {
     gTable = FtdiDriverTable();
+    gRefused = FtdiRefusedDevices;
     gKind = FTDriverKind::Builtin;
 }
 
 void UnbindFTDriver()
 {
     gTable = kNoDriver;
+    gRefused = NoneRefused;
     gKind = FTDriverKind::None;
 }
 
@@ -109,5 +119,7 @@ FTDriverKind BindFTDriver()
 FTDriverKind BoundFTDriverKind() { return gKind; }
 
 const FTDriverTable& FTDriver() { return gTable; }
+
+PFN_Tirevo_GetRefusedDevices FTRefusedDevicesCall() { return gRefused; }
 
 }  // namespace tirevo

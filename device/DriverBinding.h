@@ -34,4 +34,9 @@ FTDriverKind BoundFTDriverKind();
 // The entry points in use; never holds a null pointer.
 const FTDriverTable& FTDriver();
 
+// The bound driver's Tirevo_GetRefusedDevices, or one that names nothing
+// when the driver has none (the vendor's library); never null. Binding a
+// table for tests leaves it as it was.
+PFN_Tirevo_GetRefusedDevices FTRefusedDevicesCall();
+
 }  // namespace tirevo

@@ -33,7 +33,27 @@ typedef FT_STATUS (*PFN_FT_SetTimeouts)(FT_HANDLE ftHandle, ULONG ReadTimeout, U
 typedef FT_STATUS (*PFN_FT_GetStatus)(FT_HANDLE ftHandle, DWORD* lpdwAmountInRxQueue,
                                       DWORD* lpdwAmountInTxQueue, DWORD* lpdwEventStatus);
 
+// Beside the twelve: the drivers of our own (the libftdi1 layer, the
+// simulated meter) also export Tirevo_GetRefusedDevices, which names the
+// converters that the last listing (the number-only call and the index calls
+// after it) found but could not open, and why. The statuses of the twelve
+// stay those of the vendor library (FT_DEVICE_NOT_OPENED); this only says
+// more. The vendor's library has no such entry point: nothing is named.
+typedef struct {
+    USHORT VendorId;
+    USHORT ProductId;
+    UCHAR Bus;
+    UCHAR Address;  // the device number on its bus
+    DWORD Cause;    // TIREVO_REFUSED_*
+} TIREVO_REFUSED_DEVICE;
+
+// Fills up to max entries; returns how many converters were refused.
+typedef DWORD (*PFN_Tirevo_GetRefusedDevices)(TIREVO_REFUSED_DEVICE* devices, DWORD max);
+
 }  // extern "C"
+
+// Why a converter was refused: the system would not let this user open it.
+inline constexpr DWORD TIREVO_REFUSED_NO_PERMISSION = 1;
 
 // Status codes, in the vendor library's order.
 enum : FT_STATUS {

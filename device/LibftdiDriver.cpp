@@ -24,7 +24,9 @@
 //                             vanished while being listed or opened
 //   FT_DEVICE_NOT_OPENED      found but could not be opened: permissions
 //                             (LIBUSB_ERROR_ACCESS), claimed elsewhere (BUSY),
-//                             any libftdi open failure
+//                             any libftdi open failure; a listing that meets
+//                             LIBUSB_ERROR_ACCESS also names the converter
+//                             through FtdiRefusedDevices
 //   FT_IO_ERROR               device unplugged (LIBUSB_ERROR_NO_DEVICE,
 //                             transfer status NO_DEVICE), USB I/O error,
 //                             stall, a control request the chip refused
@@ -133,6 +135,8 @@ Device* FindDevice(FT_HANDLE handle)
 // udevd never sends, so a converter plugged in later would never be listed.
 ftdi_context* gListContext = nullptr;
 std::vector<libusb_device*> gListed;
+// Per listed device: libusb refused us its strings for lack of permission.
+std::vector<bool> gRefused;
 bool gListValid = false;
 
 void DropListed()
@@ -140,6 +144,7 @@ void DropListed()
     for (libusb_device* dev : gListed)
         libusb_unref_device(dev);
     gListed.clear();
+    gRefused.clear();
     gListValid = false;
 }
 
@@ -162,13 +167,15 @@ FT_STATUS RefreshListed()
     for (ftdi_device_list* d = list; d; d = d->next)
         gListed.push_back(libusb_ref_device(d->dev));
     ftdi_list_free(&list);
+    gRefused.assign(gListed.size(), false);
     gListValid = true;
     return FT_OK;
 }
 
 // Reads the product or serial string without claiming the interface: the
-// kernel driver, if bound, stays bound.
-FT_STATUS ReadDeviceString(libusb_device* dev, bool serial, std::string& out)
+// kernel driver, if bound, stays bound. refused is set when libusb would not
+// let this user open the device.
+FT_STATUS ReadDeviceString(libusb_device* dev, bool serial, std::string& out, bool* refused = nullptr)
 {
     libusb_device_descriptor desc{};
     int r = libusb_get_device_descriptor(dev, &desc);
@@ -181,8 +188,11 @@ FT_STATUS ReadDeviceString(libusb_device* dev, bool serial, std::string& out)
     }
     libusb_device_handle* handle = nullptr;
     r = libusb_open(dev, &handle);
-    if (r < 0)
+    if (r < 0) {
+        if (refused && r == LIBUSB_ERROR_ACCESS)
+            *refused = true;
         return StatusForDeviceAccess(r);
+    }
     unsigned char text[256];
     r = libusb_get_string_descriptor_ascii(handle, index, text, sizeof text);
     libusb_close(handle);
@@ -222,7 +232,10 @@ FT_STATUS ListDevicesOnUsb(void* pArg1, void* pArg2, DWORD flags)
             return FT_DEVICE_NOT_FOUND;
         const bool bySerial = what == FT_OPEN_BY_SERIAL_NUMBER;
         std::string text;
-        const FT_STATUS status = ReadDeviceString(gListed[index], bySerial, text);
+        bool refused = false;
+        const FT_STATUS status = ReadDeviceString(gListed[index], bySerial, text, &refused);
+        if (refused)
+            gRefused[index] = true;
         if (status != FT_OK)
             return status;
         FillDriverString(text, static_cast<char*>(pArg2), bySerial ? FT_SERIAL_SIZE : FT_DESCRIPTION_SIZE);
@@ -637,7 +650,34 @@ FT_STATUS FtdiGetStatus(FT_HANDLE h, DWORD* rx, DWORD* tx, DWORD* events)
     return GetStatus(h, rx, tx, events);
 }
 
+DWORD RefusedDevices(TIREVO_REFUSED_DEVICE* devices, DWORD max)
+{
+    DWORD count = 0;
+    for (size_t i = 0; i < gListed.size(); ++i) {
+        if (!gRefused[i])
+            continue;
+        if (devices && count < max) {
+            libusb_device_descriptor desc{};
+            libusb_get_device_descriptor(gListed[i], &desc);
+            TIREVO_REFUSED_DEVICE& entry = devices[count];
+            entry.VendorId = desc.idVendor;
+            entry.ProductId = desc.idProduct;
+            entry.Bus = libusb_get_bus_number(gListed[i]);
+            entry.Address = libusb_get_device_address(gListed[i]);
+            entry.Cause = TIREVO_REFUSED_NO_PERMISSION;
+        }
+        ++count;
+    }
+    return count;
+}
+
 }  // namespace
+
+DWORD FtdiRefusedDevices(TIREVO_REFUSED_DEVICE* devices, DWORD max)
+{
+    std::lock_guard lock(gMutex);
+    return RefusedDevices(devices, max);
+}
 
 const FTDriverTable& FtdiDriverTable()
 {

@@ -8,4 +8,8 @@ namespace tirevo {
 
 const FTDriverTable& FtdiDriverTable();
 
+// Tirevo_GetRefusedDevices of this layer: the converters of the last listing
+// whose strings libusb would not let us read (LIBUSB_ERROR_ACCESS).
+DWORD FtdiRefusedDevices(TIREVO_REFUSED_DEVICE* devices, DWORD max);
+
 }  // namespace tirevo

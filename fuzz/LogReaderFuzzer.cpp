@@ -16,10 +16,11 @@
 
 namespace {
 
-constexpr double kSecondsPerDay = 86400;
-// Time stamps have four-digit years: 0000-01-01 to 9999-12-31.
-const double kEarliest = double(tirevo::DaysFromCivil(0, 1, 1)) * kSecondsPerDay;
-const double kLatest = double(tirevo::DaysFromCivil(10000, 1, 1)) * kSecondsPerDay;
+constexpr double kMillisPerDay = 86400000;
+// Time stamps have four-digit years: 0000-01-01 to 9999-12-31, local time,
+// and no zone is a day away from UTC.
+const double kEarliest = double(tirevo::DaysFromCivil(0, 1, 1) - 1) * kMillisPerDay;
+const double kLatest = double(tirevo::DaysFromCivil(10000, 1, 1) + 1) * kMillisPerDay;
 
 void CheckSeries(const tirevo::LogSeries& series, std::string_view bytes)
 {
@@ -32,8 +33,8 @@ void CheckSeries(const tirevo::LogSeries& series, std::string_view bytes)
         FUZZ_CHECK(key == std::floor(key));
         if (series.timeStamped) {
             FUZZ_CHECK(key >= kEarliest && key < kLatest);
-            const std::string iso = tirevo::CivilIsoText(key);
-            FUZZ_CHECK(iso.size() == 19 && iso[10] == 'T');
+            const std::string iso = tirevo::LocalIsoText(key);
+            FUZZ_CHECK(iso.size() == 25 && iso[10] == 'T' && (iso[19] == '+' || iso[19] == '-'));
         } else {
             // Row numbers, rising, leaving room for the rows skipped between.
             FUZZ_CHECK(key >= 1 && key <= double(series.keys.size() + series.skipped));

@@ -3,6 +3,7 @@
 #include <QDateTime>
 
 #include <cerrno>
+#include <unistd.h>
 
 namespace tirevo {
 
@@ -40,10 +41,15 @@ int DataLog::Start(const DataLogOptions& options, std::string_view appVersion, s
         fileName_ = folder + LogFileName(start, attempt);
         error = file_.CreateNew(fileName_);
     }
-    if (error == 0)
-        error = file_.Write(LogHeaderText(appVersion, meterSerial, options.useTimeStamp, options.separator));
     if (error != 0)
+        return error;
+    error = file_.Write(LogHeaderText(appVersion, meterSerial, options.useTimeStamp, options.separator));
+    if (error != 0) {
+        // A file without its header is no log; the name this start created
+        // is not left behind.
         file_.Close();
+        ::unlink(fileName_.c_str());
+    }
     return error;
 }
 

@@ -3,6 +3,7 @@
 #include "D2XXUnit.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tirevo {
 
@@ -35,6 +36,24 @@ std::vector<ListedDevice> ListDevices(bool includeOthers)
         out.push_back(std::move(device));
     }
     return out;
+}
+
+std::vector<std::string> RefusedConverters()
+{
+    std::vector<std::string> out;
+    for (const TIREVO_REFUSED_DEVICE& device : GetFTRefusedDevices())
+        if (device.Cause == TIREVO_REFUSED_NO_PERMISSION)
+            out.push_back(
+                RefusedConverterText(device.VendorId, device.ProductId, device.Bus, device.Address));
+    return out;
+}
+
+std::string RefusedConverterText(uint16_t vendorId, uint16_t productId, int bus, int address)
+{
+    char ids[16];
+    std::snprintf(ids, sizeof ids, "%04x:%04x", vendorId, productId);
+    return "USB converter " + std::string(ids) + " at bus " + std::to_string(bus) + " device " +
+        std::to_string(address) + ": no permission (install the package, or see README: USB permissions)";
 }
 
 }  // namespace tirevo

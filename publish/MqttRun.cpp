@@ -115,15 +115,16 @@ void MqttRun::End()
         if (left <= 0)
             break;
         // A second signal does not cut the goodbye short; the limit does.
-        WaitOnce(std::min(left, kServiceMs));
+        WaitOnce(std::min(left, kServiceMs), false);
     }
     gateway_.Close();
 }
 
-bool MqttRun::WaitOnce(int64_t timeoutMs)
+bool MqttRun::WaitOnce(int64_t timeoutMs, bool watchSignals)
 {
     pollfd fds[2] = {{-1, 0, 0}, {-1, 0, 0}};
-    fds[0] = {endings_.Fd(), POLLIN, 0};
+    // A negative descriptor is left out by poll.
+    fds[0] = {watchSignals ? endings_.Fd() : -1, POLLIN, 0};
     const int socket = link_.Socket();
     int count = 1;
     if (socket >= 0) {
@@ -148,7 +149,7 @@ bool MqttRun::Wait(int64_t timeoutMs)
         timeout = std::min(timeout, kServiceMs);
     if (const std::optional<int64_t> due = gateway_.NextDueMs())
         timeout = std::min(timeout, std::max<int64_t>(*due - clock_.NowMs(), 0));
-    if (WaitOnce(timeout))
+    if (WaitOnce(timeout, true))
         return endings_.Wait(0);
     // The run's loop checks the gateway's failure before its next wait.
     return false;

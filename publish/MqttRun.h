@@ -46,10 +46,12 @@ public:
     void End() override;
 
     bool Wait(int64_t timeoutMs) override;
+    bool TakeResized() override { return endings_.TakeResized(); }
 
 private:
-    // Waits for the socket or a signal up to timeoutMs; true on a signal.
-    bool WaitOnce(int64_t timeoutMs);
+    // Waits for the socket (and, when watchSignals, a signal) up to
+    // timeoutMs; true when a signal is waiting to be read.
+    bool WaitOnce(int64_t timeoutMs, bool watchSignals);
 
     MeterClock& clock_;
     SignalWatch& endings_;

@@ -19,6 +19,8 @@ namespace {
 
 constexpr const char* kFolderName = "tirevo";
 constexpr const char* kFileName = "tirevo.INI";
+// Where the shared configuration lives when XDG_CONFIG_DIRS does not say.
+constexpr const char* kDefaultConfigDirs = "/etc/xdg";
 // The configuration folders are the user's own business: nobody else reads them.
 constexpr mode_t kFolderMode = 0700;
 // For the account entry when the system does not say how much it needs.
@@ -122,6 +124,57 @@ std::string PerUserSettingsFile()
         folder = home + "/.config";
     }
     return folder + "/" + kFolderName + "/" + kFileName;
+}
+
+std::string SharedDefaultsFile()
+{
+    const char* env = std::getenv("XDG_CONFIG_DIRS");
+    std::string dirs = env ? env : "";
+    // Relative entries are no configuration folders at all; a list with
+    // none that counts is as good as no list.
+    std::vector<std::string> folders;
+    for (std::size_t start = 0; start <= dirs.size();) {
+        std::size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        const std::string folder = dirs.substr(start, end - start);
+        if (IsAbsolute(folder.c_str()))
+            folders.push_back(folder);
+        start = end + 1;
+    }
+    if (folders.empty())
+        folders.push_back(kDefaultConfigDirs);
+    for (const std::string& folder : folders) {
+        const std::string path = folder + "/" + kFolderName + "/" + kFileName;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && CanAccess(path, R_OK))
+            return path;
+    }
+    return {};
+}
+
+SettingsLocation ChooseInstalledSettingsFile(bool prepare)
+{
+    const std::string perUser = PerUserSettingsFile();
+    const std::string shared = SharedDefaultsFile();
+    if (!prepare) {
+        if ((perUser.empty() || !Exists(perUser)) && !shared.empty())
+            return {shared, false};
+        return {perUser, true};
+    }
+    // Without a home folder there is nowhere to keep anything; the shared
+    // file is never written, not even by root.
+    if (perUser.empty())
+        return {perUser, true};
+    if (MakeFolders(FolderOf(perUser)) && !shared.empty() && !Exists(perUser))
+        CopyIntoNewFile(shared, perUser);
+    return {perUser, true};
+}
+
+SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare, SettingsRule rule)
+{
+    return rule == SettingsRule::PerUser ? ChooseInstalledSettingsFile(prepare)
+                                         : ChooseSettingsFile(programPath, prepare);
 }
 
 SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare)

@@ -37,6 +37,11 @@ SIM_EXPORT int AddDevice(const std::string& description, const std::string& seri
 SIM_EXPORT void SetOpenFails(int device, bool fails);
 SIM_EXPORT void SetDescriptionFails(int device, bool fails);
 SIM_EXPORT void SetSerialFails(int device, bool fails);
+// The system refuses this user the converter, as without the udev rule: it
+// is counted, its strings and the open fail with FT_DEVICE_NOT_OPENED, and
+// Tirevo_GetRefusedDevices names it (0403:6001, bus 1, device 2 + its number)
+// once a listing has met it.
+SIM_EXPORT void SetNoPermission(int device, bool refused);
 // Unplugged: no longer listed; calls on its open handle fail with FT_IO_ERROR.
 SIM_EXPORT void Unplug(int device);
 // Plugged back in; the old handle stays dead, a new open works.

@@ -25,7 +25,16 @@ struct Device {
     bool descriptionFails = false;
     bool serialFails = false;
     bool silent = false;
+    // The system would not let this user open it: counted, never read.
+    bool noPermission = false;
 };
+
+// Where a simulated converter sits: all on bus 1, device numbers from 2 up
+// (1 is the root hub), in the order they were added.
+constexpr int kSimBus = 1;
+constexpr int kFirstAddress = 2;
+constexpr uint16_t kSimVendor = 0x0403;
+constexpr uint16_t kSimProduct = 0x6001;
 
 struct Handle {
     int device = -1;
@@ -53,6 +62,8 @@ struct State {
     std::string written;
     std::vector<sim::Call> calls;
     std::map<std::string, Failure> failures;
+    // Devices refused for lack of permission since the last count.
+    std::vector<int> refused;
     bool autoReply = true;
     double replyDelayMs = 20;
     uint32_t readChunkLimit = 0;
@@ -96,6 +107,11 @@ void EnvironmentKnobs(State& s)
     // plugs it back that long afterwards (never when unset).
     s.unplugAfterPolls = EnvInt("TIREVO_SIM_UNPLUG_AFTER_POLLS", -1);
     s.replugAfterMs = EnvInt("TIREVO_SIM_REPLUG_AFTER_MS", -1);
+    // TIREVO_SIM_NO_PERMISSION: that many of the converters, from the first,
+    // are counted but cannot be opened by this user.
+    const int refused = std::clamp(EnvInt("TIREVO_SIM_NO_PERMISSION", 0), 0, 99);
+    for (int i = 0; i < refused && i < static_cast<int>(s.devices.size()); ++i)
+        s.devices[i].noPermission = true;
     // TIREVO_SIM_WIRE_LOG: a file that receives every byte that reaches the
     // line, in order.
     if (const char* env = std::getenv("TIREVO_SIM_WIRE_LOG"))
@@ -293,6 +309,7 @@ FT_EXPORT FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, DWORD Flags)
         if (!pArg1)
             return Record("FT_ListDevices", {Flags}, "", FT_INVALID_PARAMETER);
         *static_cast<DWORD*>(pArg1) = static_cast<DWORD>(devices.size());
+        S().refused.clear();
         return Record("FT_ListDevices", {Flags, devices.size()}, "", FT_OK);
     }
     if (Flags & FT_LIST_BY_INDEX) {
@@ -302,6 +319,12 @@ FT_EXPORT FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, DWORD Flags)
         if (index >= devices.size())
             return Record("FT_ListDevices", {Flags, index}, "", FT_DEVICE_NOT_FOUND);
         const Device& d = S().devices[devices[index]];
+        if (d.noPermission) {
+            auto& refused = S().refused;
+            if (std::find(refused.begin(), refused.end(), devices[index]) == refused.end())
+                refused.push_back(devices[index]);
+            return Record("FT_ListDevices", {Flags, index}, "", FT_DEVICE_NOT_OPENED);
+        }
         const bool bySerial = (Flags & 0xff) == FT_OPEN_BY_SERIAL_NUMBER;
         if (bySerial ? d.serialFails : d.descriptionFails)
             return Record("FT_ListDevices", {Flags, index}, "", FT_DEVICE_NOT_FOUND);
@@ -326,9 +349,12 @@ FT_EXPORT FT_STATUS FT_OpenEx(void* pArg1, DWORD Flags, FT_HANDLE* pHandle)
     FT_STATUS status = FT_OK;
     if (Injected("FT_OpenEx", status))
         return Record("FT_OpenEx", {Flags}, name, status);
+    bool unreadable = false;
     for (int i : Listed()) {
         const Device& d = s.devices[i];
-        if (d.serial != name)
+        // Its serial number cannot even be read: it may be the one asked for.
+        unreadable = unreadable || d.noPermission;
+        if (d.noPermission || d.serial != name)
             continue;
         if (d.openFails || s.current)
             return Record("FT_OpenEx", {Flags}, name, FT_DEVICE_NOT_OPENED);
@@ -340,7 +366,20 @@ FT_EXPORT FT_STATUS FT_OpenEx(void* pArg1, DWORD Flags, FT_HANDLE* pHandle)
         AppendTo(s.eventLogPath, "open " + name + "\n");
         return Record("FT_OpenEx", {Flags}, name, FT_OK);
     }
-    return Record("FT_OpenEx", {Flags}, name, FT_DEVICE_NOT_FOUND);
+    return Record("FT_OpenEx", {Flags}, name, unreadable ? FT_DEVICE_NOT_OPENED : FT_DEVICE_NOT_FOUND);
+}
+
+FT_EXPORT DWORD Tirevo_GetRefusedDevices(TIREVO_REFUSED_DEVICE* devices, DWORD max)
+{
+    const auto& refused = S().refused;
+    for (DWORD i = 0; devices && i < max && i < refused.size(); ++i) {
+        devices[i].VendorId = kSimVendor;
+        devices[i].ProductId = kSimProduct;
+        devices[i].Bus = kSimBus;
+        devices[i].Address = static_cast<UCHAR>(kFirstAddress + refused[i]);
+        devices[i].Cause = TIREVO_REFUSED_NO_PERMISSION;
+    }
+    return static_cast<DWORD>(refused.size());
 }
 
 FT_EXPORT FT_STATUS FT_Close(FT_HANDLE h)
@@ -492,6 +531,7 @@ int AddDevice(const std::string& description, const std::string& serial)
 void SetOpenFails(int device, bool fails) { S().devices.at(device).openFails = fails; }
 void SetDescriptionFails(int device, bool fails) { S().devices.at(device).descriptionFails = fails; }
 void SetSerialFails(int device, bool fails) { S().devices.at(device).serialFails = fails; }
+void SetNoPermission(int device, bool refused) { S().devices.at(device).noPermission = refused; }
 void Unplug(int device)
 {
     S().devices.at(device).plugged = false;

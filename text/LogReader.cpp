@@ -1,9 +1,12 @@
 #include "LogReader.h"
 
-#include <charconv>
+#include "ReadingText.h"
+
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <ctime>
 #include <optional>
-#include <system_error>
 
 namespace tirevo {
 
@@ -17,6 +20,7 @@ constexpr std::size_t kStampLength = 20;
 constexpr std::size_t kFirstSeparator = 10;
 constexpr std::size_t kSecondSeparator = 19;
 constexpr long long kSecondsPerDay = 86400;
+constexpr double kMillisPerSecond = 1000.0;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -39,9 +43,11 @@ int DaysInMonth(int year, int month)
     return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
+long long FloorDivide(long long a, long long b) { return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0); }
+
 // The civil seconds of a row's time stamp, or nothing when the stamp is not
 // one the log writes (a real date, a time of day, equal time separators).
-std::optional<double> StampSeconds(std::string_view row, char separator)
+std::optional<long long> StampSeconds(std::string_view row, char separator)
 {
     if (row.size() < kStampLength || row[kFirstSeparator] != separator || row[kSecondSeparator] != separator)
         return std::nullopt;
@@ -59,8 +65,94 @@ std::optional<double> StampSeconds(std::string_view row, char separator)
         *minute > 59 || *second > 59)
         return std::nullopt;
     const long long days = DaysFromCivil(*year, *month, *day);
-    return static_cast<double>(days * kSecondsPerDay + *hour * 3600LL + *minute * 60LL + *second);
+    return days * kSecondsPerDay + *hour * 3600LL + *minute * 60LL + *second;
 }
+
+// A reading as the log writes it: the number form the meter sends, with the
+// decimal separator of the locale the log was written in, "." or ",".
+std::optional<double> LogReadingValue(std::string_view text)
+{
+    const std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos)
+        return ParseReadingField(text);
+    std::string point(text);
+    point[comma] = '.';
+    return ParseReadingField(point);
+}
+
+// The local time zone's rules (TZ, or the system's zone), as the C library
+// knows them: the instants at which the wall clock showed a civil time.
+class LocalZone {
+public:
+    // Seconds since the epoch, earliest first: one as a rule, two in the hour
+    // that repeats at the end of summer time. A time the clocks skipped gets
+    // the instant the C library makes of it.
+    const std::vector<long long>& Instants(long long civil)
+    {
+        // Zones change their offset on whole minutes: the offsets found for
+        // one second hold for the whole minute, and rows a second apart ask
+        // the C library once a minute.
+        const long long minute = FloorDivide(civil, 60);
+        if (!cached_ || minute != minute_) {
+            offsets_ = Offsets(civil);
+            minute_ = minute;
+            cached_ = true;
+        }
+        instants_.clear();
+        for (const long long offset : offsets_)
+            instants_.push_back(civil - offset);
+        return instants_;
+    }
+
+private:
+    // Civil minus UTC seconds, largest (earliest instant) first.
+    static std::vector<long long> Offsets(long long civil)
+    {
+        const long long days = FloorDivide(civil, kSecondsPerDay);
+        const long long ofDay = civil - days * kSecondsPerDay;
+        int year = 0;
+        int month = 0;
+        int day = 0;
+        CivilFromDays(days, year, month, day);
+        std::tm wanted{};
+        wanted.tm_year = year - 1900;
+        wanted.tm_mon = month - 1;
+        wanted.tm_mday = day;
+        wanted.tm_hour = static_cast<int>(ofDay / 3600);
+        wanted.tm_min = static_cast<int>(ofDay / 60 % 60);
+        wanted.tm_sec = static_cast<int>(ofDay % 60);
+        std::vector<long long> out;
+        std::optional<long long> fallback;
+        // Asked once as standard and once as summer time: each answer that
+        // shows the same wall clock time again is an instant it stood for.
+        for (const int dst : {0, 1, -1}) {
+            std::tm fields = wanted;
+            fields.tm_isdst = dst;
+            const std::time_t when = std::mktime(&fields);
+            std::tm back{};
+            if (!localtime_r(&when, &back))
+                continue;
+            if (back.tm_year == wanted.tm_year && back.tm_mon == wanted.tm_mon &&
+                back.tm_mday == wanted.tm_mday && back.tm_hour == wanted.tm_hour &&
+                back.tm_min == wanted.tm_min && back.tm_sec == wanted.tm_sec) {
+                const long long offset = civil - static_cast<long long>(when);
+                if (std::find(out.begin(), out.end(), offset) == out.end())
+                    out.push_back(offset);
+            } else if (dst < 0) {
+                fallback = civil - static_cast<long long>(when);
+            }
+        }
+        if (out.empty())
+            out.push_back(fallback.value_or(0));
+        std::sort(out.begin(), out.end(), [](long long a, long long b) { return a > b; });
+        return out;
+    }
+
+    std::vector<long long> offsets_;
+    std::vector<long long> instants_;
+    long long minute_ = 0;
+    bool cached_ = false;
+};
 
 // "DATE" S "TIME" S "pH"; gives the separator S.
 std::optional<char> ColumnLineSeparator(std::string_view line)
@@ -124,21 +216,42 @@ private:
         double key = static_cast<double>(rowNumber_);
         std::string_view reading = row;
         if (out_.timeStamped) {
-            const std::optional<double> seconds = StampSeconds(row, separator_);
-            if (!seconds) {
+            const std::optional<long long> civil = StampSeconds(row, separator_);
+            if (!civil) {
                 ++out_.skipped;
                 return;
             }
-            key = *seconds;
+            key = static_cast<double>(Instant(*civil)) * kMillisPerSecond;
             reading = row.substr(kStampLength);
         }
-        double value = 0;
-        if (!ParseLogReading(reading, value)) {
+        const std::optional<double> value = LogReadingValue(reading);
+        if (!value) {
             ++out_.skipped;
             return;
         }
         out_.keys.push_back(key);
-        out_.values.push_back(value);
+        out_.values.push_back(*value);
+    }
+
+    // The instant of a row's local time. Of the two that a repeated hour
+    // gives, the first that does not lie before the row above: the log was
+    // written in time order, so the second pass through the hour is the
+    // second instant. A clock set back while logging leaves no instant at or
+    // after the row above; the latest is taken then.
+    long long Instant(long long civil)
+    {
+        const std::vector<long long>& instants = zone_.Instants(civil);
+        long long chosen = instants.back();
+        if (!previous_) {
+            chosen = instants.front();
+        } else {
+            const auto later = std::find_if(instants.begin(), instants.end(),
+                                            [&](long long instant) { return instant >= *previous_; });
+            if (later != instants.end())
+                chosen = *later;
+        }
+        previous_ = chosen;
+        return chosen;
     }
 
     LogSeries& out_;
@@ -146,6 +259,8 @@ private:
     std::size_t rowNumber_ = 0;
     int headerLeft_ = 0;
     bool modeKnown_ = false;
+    LocalZone zone_;
+    std::optional<long long> previous_;
     char separator_ = '\t';
 };
 
@@ -175,45 +290,6 @@ LogSeries ReadLogSeries(std::string_view bytes)
         reader.Tail(tail);
     }
     return out;
-}
-
-bool ParseLogReading(std::string_view text, double& value)
-{
-    // Checked by hand first: from_chars would also take "inf", "nan" and hex.
-    char buffer[64];
-    if (text.empty() || text.size() >= sizeof buffer)
-        return false;
-    std::size_t i = 0;
-    if (text[i] == '-')
-        ++i;
-    const std::size_t intStart = i;
-    while (i < text.size() && IsDigit(text[i]))
-        ++i;
-    if (i == intStart)
-        return false;
-    if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
-        const std::size_t fracStart = ++i;
-        while (i < text.size() && IsDigit(text[i]))
-            ++i;
-        if (i == fracStart)
-            return false;
-    }
-    if (i < text.size() && text[i] == 'E') {
-        ++i;
-        if (i < text.size() && text[i] == '-')
-            ++i;
-        const std::size_t expStart = i;
-        while (i < text.size() && IsDigit(text[i]))
-            ++i;
-        if (i == expStart)
-            return false;
-    }
-    if (i != text.size())
-        return false;
-    for (std::size_t k = 0; k < text.size(); ++k)
-        buffer[k] = text[k] == ',' ? '.' : text[k];
-    const auto result = std::from_chars(buffer, buffer + text.size(), value);
-    return result.ec == std::errc() && std::isfinite(value);
 }
 
 // Howard Hinnant's days-from-civil algorithm over eras of 400 years.
@@ -284,6 +360,26 @@ std::string CivilIsoText(double civilSeconds)
         length = 23;
     }
     return std::string(text, length);
+}
+
+std::string LocalIsoText(double utcMillis)
+{
+    const long long millis = std::llround(utcMillis);
+    const long long seconds = FloorDivide(millis, 1000);
+    const long long fraction = millis - seconds * 1000;
+    const std::time_t when = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    long long offset = 0;
+    if (localtime_r(&when, &local))
+        offset = local.tm_gmtoff;
+    std::string out =
+        CivilIsoText(static_cast<double>(seconds + offset) + static_cast<double>(fraction) / 1000.0);
+    const long long minutes = (offset < 0 ? -offset : offset) / 60;
+    char zone[16];
+    const int length = std::snprintf(zone, sizeof zone, "%c%02lld:%02lld", offset < 0 ? '-' : '+',
+                                     minutes / 60, minutes % 60);
+    out.append(zone, static_cast<std::size_t>(length));
+    return out;
 }
 
 }  // namespace tirevo

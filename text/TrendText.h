@@ -68,13 +68,18 @@ TrendFigures ComputeTrendFigures(Iterator begin, Iterator end, KeyOf key, ValueO
 // A number with two decimals and the given separator, no "-0.00".
 std::string TwoDecimals(double value, char decimalSeparator);
 
-// "n 3600   min 6.50   max 7.50   mean 7.00   sd 0.35   drift +0.01 pH/min":
-// slopePerUnit scales the slope to the unit named (60 for keys in seconds and
-// a drift per minute). Without points the numbers read "--".
+// A drift with its sign: two decimals, more for a slow one up to six, so
+// that it shows at least two significant digits ("+0.0042"); no "-0".
+std::string DriftText(double value, char decimalSeparator);
+
+// "n 3600   min 6.50   max 7.50   mean 7.00   sd 0.35   drift +0.0042 pH/min":
+// slopePerUnit scales the slope to the unit named (60000 for keys in
+// milliseconds and a drift per minute). Without points the numbers read "--".
 std::string TrendFiguresLine(const TrendFigures& figures, char decimalSeparator, double slopePerUnit,
                              std::string_view unit);
 
-// The CSV of the points in view: "time,ph" with ISO 8601 local times, or
+// The CSV of the points in view: "time,ph" with ISO 8601 local times and
+// their UTC offsets (keys in UTC milliseconds), or
 // "row,ph" with row numbers for a log without time stamps; "." decimals and
 // the shortest text that reads back as the same double.
 std::string TrendCsvHeader(bool timeKeys);

@@ -87,13 +87,11 @@ TrendHost::~TrendHost()
         delete view_->Window();
 }
 
-void TrendHost::AddReading(double ph, const QDateTime& shownAt)
+void TrendHost::AddReading(double ph, const QDateTime& takenAt)
 {
-    series_.Add(CivilSeconds(shownAt), ph);
-    if (view_ && live_) {
-        const TrendPoint& last = series_.At(series_.Size() - 1);
-        view_->AddLive(last.key, last.value, series_.OldestKey());
-    }
+    const std::optional<TrendPoint> dropped = series_.Add(TimeKey(takenAt), ph);
+    if (view_ && live_)
+        view_->AddLive(series_.At(series_.Size() - 1), dropped);
 }
 
 std::optional<QString> TrendHost::Show()

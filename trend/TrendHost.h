@@ -26,8 +26,9 @@ public:
     explicit TrendHost(QWidget* owner);
     ~TrendHost() override;
 
-    // A reading as it is shown, with the local time it was shown at.
-    void AddReading(double ph, const QDateTime& shownAt);
+    // A reading with the time it was taken at; any time zone, and earlier
+    // than the reading before when the clock was set back.
+    void AddReading(double ph, const QDateTime& takenAt);
     // The local time now, from Clock when set (tests drive a virtual clock).
     QDateTime Now() const { return Clock ? Clock() : QDateTime::currentDateTime(); }
     std::function<QDateTime()> Clock;

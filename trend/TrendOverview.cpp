@@ -4,6 +4,13 @@
 
 namespace tirevo {
 
+void TrendOverview::Clear()
+{
+    buckets_.clear();
+    droppedFromFirst_ = 0;
+    ordered_ = true;
+}
+
 void TrendOverview::Add(double key, double value)
 {
     const TrendPoint point{key, value};
@@ -22,10 +29,14 @@ void TrendOverview::Add(double key, double value)
     ++last.count;
 }
 
-void TrendOverview::DropBefore(double key)
+void TrendOverview::DropOldest()
 {
-    while (!buckets_.empty() && buckets_.front().lastKey < key)
-        buckets_.pop_front();
+    if (buckets_.empty())
+        return;
+    if (++droppedFromFirst_ < buckets_.front().count)
+        return;
+    buckets_.pop_front();
+    droppedFromFirst_ = 0;
     if (buckets_.empty())
         ordered_ = true;
 }

@@ -17,12 +17,13 @@ class TrendOverview {
 public:
     static constexpr std::size_t kPointsPerBucket = 32;
 
-    void Clear() { buckets_.clear(); }
+    void Clear();
     // Points come in key order; one that does not still goes in the last
     // bucket, and Ordered() turns false.
     void Add(double key, double value);
-    // Drops the buckets whose points all lie before key.
-    void DropBefore(double key);
+    // The oldest point added has gone from the series: its bucket goes once
+    // every point of it has gone.
+    void DropOldest();
     // The buckets' lowest and highest points, one when they are the same.
     std::vector<TrendPoint> Points() const;
     std::size_t Buckets() const { return buckets_.size(); }
@@ -36,6 +37,7 @@ private:
         std::size_t count = 0;
     };
     std::deque<Bucket> buckets_;
+    std::size_t droppedFromFirst_ = 0;
     bool ordered_ = true;
 };
 

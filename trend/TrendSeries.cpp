@@ -2,12 +2,14 @@
 
 namespace tirevo {
 
-void TrendSeries::Add(double key, double value)
+std::optional<TrendPoint> TrendSeries::Add(double key, double value)
 {
     points_.push_back({key, value});
-    const double oldestKept = key - kMaxAgeSeconds;
-    while (points_.size() > kMaxPoints || points_.front().key < oldestKept)
-        points_.pop_front();
+    if (points_.size() <= kMaxPoints)
+        return std::nullopt;
+    const TrendPoint dropped = points_.front();
+    points_.pop_front();
+    return dropped;
 }
 
 }  // namespace tirevo

@@ -4,14 +4,16 @@
 // plotting library costs nothing until then.
 #pragma once
 
+#include "TrendSeries.h"
+
 #include <QDateTime>
 #include <QString>
+
+#include <optional>
 
 class QWidget;
 
 namespace tirevo {
-
-class TrendSeries;
 
 class TrendView {
 public:
@@ -20,8 +22,9 @@ public:
     virtual QWidget* Window() = 0;
     // Shows these live points (copied) and follows further ones.
     virtual void ShowLive(const TrendSeries& series) = 0;
-    // One more live point; points before oldestKey are gone from the series.
-    virtual void AddLive(double key, double value, double oldestKey) = 0;
+    // One more live point, and the one that went from the series to make
+    // room for it, if any.
+    virtual void AddLive(const TrendPoint& point, const std::optional<TrendPoint>& dropped) = 0;
     // Loads a log file into the window; a file that cannot be read is
     // reported in the window's own message box.
     virtual void OpenLog(const QString& path) = 0;
@@ -29,16 +32,12 @@ public:
 
 // Bumped whenever the calls above change, so that a stale module installed
 // beside a newer program is refused instead of called wrongly.
-inline constexpr int kTrendViewVersion = 1;
+inline constexpr int kTrendViewVersion = 2;
 
-// Local civil seconds of a moment: its wall-clock time counted as if it were
-// UTC, so live points and log rows (which carry wall-clock times) share one
-// time axis, drawn in UTC to show those times unchanged.
-inline double CivilSeconds(const QDateTime& moment)
-{
-    constexpr double kMillisPerSecond = 1000.0;
-    return static_cast<double>(moment.toMSecsSinceEpoch()) / kMillisPerSecond + moment.offsetFromUtc();
-}
+// The key of a moment on the time axis: UTC milliseconds since the epoch, so
+// that the end of summer time or a clock set back moves no point onto another
+// one's place by its label. The axis labels the keys in local time.
+inline double TimeKey(const QDateTime& moment) { return static_cast<double>(moment.toMSecsSinceEpoch()); }
 
 }  // namespace tirevo
 

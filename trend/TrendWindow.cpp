@@ -1,7 +1,9 @@
 #include "TrendWindow.h"
 
+#include "LocaleSeparators.h"
 #include "LogReader.h"
 #include "TrendSeries.h"
+#include "TrendTimeTicker.h"
 
 #include <QApplication>
 #include <QFile>
@@ -27,20 +29,36 @@ constexpr int kDefaultHeight = 400;
 // The pH axis never spans less, so the meter's noise is not blown up.
 constexpr double kMinimumPhSpan = 0.2;
 constexpr double kPhMargin = 0.05;  // of the span, above and below
+// Time keys are milliseconds.
+constexpr double kMillisPerMinute = 60'000.0;
+constexpr double kMillisPerDay = 86'400'000.0;
 // A view of a single point still spans a minute (or a few rows).
-constexpr double kMinimumTimeSpan = 60.0;
+constexpr double kMinimumTimeSpan = kMillisPerMinute;
 constexpr double kMinimumRowSpan = 4.0;
-constexpr double kSecondsPerMinute = 60.0;
-constexpr double kSecondsPerDay = 86400.0;
 constexpr double kZoomFactor = 0.85;
 // Beyond this many points in view per pixel of the chart's width, the thinned
 // copy is drawn instead (see TrendOverview).
 constexpr int kDensePointsPerPixel = 16;
 
-char LocaleDecimal()
+// Of the one point with this key and value, when several share the key.
+void RemovePoint(QCPGraphDataContainer& data, const TrendPoint& point)
 {
-    const QString point = QLocale().decimalPoint();
-    return point.size() == 1 && point.at(0).unicode() < 0x80 ? static_cast<char>(point.at(0).unicode()) : '.';
+    QVector<QCPGraphData> others;
+    bool found = false;
+    int sameKey = 0;
+    for (auto it = data.findBegin(point.key, false); it != data.constEnd() && it->key == point.key; ++it) {
+        ++sameKey;
+        if (!found && it->value == point.value)
+            found = true;
+        else
+            others.append(*it);
+    }
+    if (!found)
+        return;
+    for (int i = 0; i < sameKey; ++i)
+        data.remove(point.key);
+    if (!others.isEmpty())
+        data.add(others, true);
 }
 
 QString Local(const std::string& text) { return QString::fromLocal8Bit(text.data(), qsizetype(text.size())); }
@@ -49,7 +67,7 @@ QString Local(const std::string& text) { return QString::fromLocal8Bit(text.data
 
 TrendWindow::TrendWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
-    decimal_ = LocaleDecimal();
+    decimal_ = ReadLocaleSeparators().decimal;
     buildControls();
     showSource(live_);
 }
@@ -130,13 +148,15 @@ void TrendWindow::ShowLive(const TrendSeries& series)
     showLiveSource();
 }
 
-void TrendWindow::AddLive(double key, double value, double oldestKey)
+void TrendWindow::AddLive(const TrendPoint& point, const std::optional<TrendPoint>& dropped)
 {
-    live_.data->add(QCPGraphData(key, value));
-    live_.overview.Add(key, value);
-    if (!live_.data->isEmpty() && live_.data->constBegin()->key < oldestKey) {
-        live_.data->removeBefore(oldestKey);
-        live_.overview.DropBefore(oldestKey);
+    // Kept in key order even when the clock was set back: the point goes
+    // in among the earlier ones at its own time.
+    live_.data->add(QCPGraphData(point.key, point.value));
+    live_.overview.Add(point.key, point.value);
+    if (dropped) {
+        RemovePoint(*live_.data, *dropped);
+        live_.overview.DropOldest();
     }
     live_.overviewStale = true;
     // A hidden window only stores the point: showing it fits the view again.
@@ -190,9 +210,8 @@ void TrendWindow::showSource(Source& source)
     graph_->setData(source.data);
     sourceLabel_->setText(source.label);
     if (source.timeKeys) {
-        auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
-        // Keys are the wall-clock times themselves (local civil seconds).
-        ticker->setDateTimeSpec(Qt::UTC);
+        auto ticker = QSharedPointer<TrendTimeTicker>::create();
+        ticker->setDateTimeSpec(Qt::LocalTime);
         plot_->xAxis->setTicker(ticker);
         plot_->xAxis->setLabel(QString());
     } else {
@@ -237,7 +256,7 @@ void TrendWindow::Fit()
             upper = middle + minimumSpan / 2;
         }
     } else if (shown_->timeKeys) {
-        lower = CivilSeconds(QDateTime::currentDateTime());
+        lower = TimeKey(QDateTime::currentDateTime());
         upper = lower + minimumSpan;
     }
     const QCPRange wanted(lower, upper);
@@ -274,7 +293,7 @@ void TrendWindow::viewChanged()
     updateTimeFormat(view.size());
 
     const bool timeKeys = shown_->timeKeys;
-    figuresLabel_->setText(Local(TrendFiguresLine(figures_, decimal_, timeKeys ? kSecondsPerMinute : 1.0,
+    figuresLabel_->setText(Local(TrendFiguresLine(figures_, decimal_, timeKeys ? kMillisPerMinute : 1.0,
                                                   timeKeys ? "pH/min" : "pH/row")));
     // Several changes in one event loop pass draw once.
     if (isVisible())
@@ -286,9 +305,9 @@ void TrendWindow::updateTimeFormat(double span)
     auto ticker = plot_->xAxis->ticker().dynamicCast<QCPAxisTickerDateTime>();
     if (!ticker)
         return;
-    if (span < 10 * kSecondsPerMinute)
+    if (span < 10 * kMillisPerMinute)
         ticker->setDateTimeFormat(QStringLiteral("HH:mm:ss"));
-    else if (span < 2 * kSecondsPerDay)
+    else if (span < 2 * kMillisPerDay)
         ticker->setDateTimeFormat(QStringLiteral("HH:mm"));
     else
         ticker->setDateTimeFormat(QStringLiteral("dd.MM.\nHH:mm"));
@@ -383,7 +402,7 @@ void TrendWindow::showEvent(QShowEvent* event)
 void TrendWindow::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LocaleChange) {
-        decimal_ = LocaleDecimal();
+        decimal_ = ReadLocaleSeparators().decimal;
         plot_->setLocale(QLocale());
         viewChanged();
     }

@@ -27,7 +27,7 @@ public:
     // TrendView
     QWidget* Window() override { return this; }
     void ShowLive(const TrendSeries& series) override;
-    void AddLive(double key, double value, double oldestKey) override;
+    void AddLive(const TrendPoint& point, const std::optional<TrendPoint>& dropped) override;
     void OpenLog(const QString& path) override;
 
     // What the user can press, for the tests.

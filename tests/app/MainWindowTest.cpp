@@ -200,6 +200,38 @@ private slots:
         QVERIFY(sim::WrittenBytes().empty());
     }
 
+    // A meter the system will not let this user open (no udev rule) is
+    // named in the status bar, not just missing from an empty list; once
+    // the permission is there, a refresh lists it and the bar says so.
+    void aConverterWithoutPermissionIsNamedInTheStatusBar()
+    {
+        sim::SetNoPermission(0, true);
+        const int other = sim::AddDevice("QUVA USB pH Meter", "QP000002");
+        sim::SetNoPermission(other, true);
+        MessageBoxWatcher boxes;
+        auto form = StartForm();
+        QCOMPARE(form->lb1->count(), 0);
+        QVERIFY(!form->Meter().Connected());
+        const QString full =
+            QStringLiteral("USB converter 0403:6001 at bus 1 device 2: no permission (install "
+                           "the package, or see README: USB permissions) (and 1 more)");
+        // The whole line is longer than the window is wide: cut with "…",
+        // whole in the tooltip.
+        QCOMPARE(form->sb1Panel->toolTip(), full);
+        const QString shown = form->sb1Panel->text();
+        QVERIFY2(shown.endsWith(QChar(0x2026)) && full.startsWith(shown.chopped(1)), qPrintable(shown));
+        QVERIFY2(shown.startsWith(QStringLiteral("USB converter 0403:6001 at bus 1 device 2: no permission")),
+                 qPrintable(shown));
+        QVERIFY(boxes.seen.empty());
+
+        sim::SetNoPermission(0, false);
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(form->pc1->currentIndex(), 1);
+        QCOMPARE(Rows(form->lb2), QStringList{QStringLiteral("QP000001")});
+        QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH Meter not connected"));
+        QCOMPARE(form->sb1Panel->toolTip(), QString());
+    }
+
     void noMeterConnectShowsAnEmptySelectionPage()
     {
         sim::ClearDevices();

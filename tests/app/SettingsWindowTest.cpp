@@ -52,6 +52,7 @@ private slots:
 
     void cleanup()
     {
+        qunsetenv("XDG_CONFIG_DIRS");
         QVERIFY(SetFileOverride(true));
         for (const QString& folder : {QStringLiteral("/usr/bin"), QString()})
             QFile::setPermissions(dir->path() + folder,
@@ -235,6 +236,50 @@ private slots:
         QCOMPARE(again.pos(), QPoint(-874, 280));
         QVERIFY(again.close());
         QCOMPARE(boxes.Texts(), QStringList());
+    }
+
+    // An installed copy run by root: the program's folder can be written,
+    // yet nothing is kept there; the user's file starts from the lab's shared
+    // defaults in $XDG_CONFIG_DIRS, not from a file beside the program.
+    void anInstalledCopyNeverKeepsItsSettingsBesideItself_data()
+    {
+        QTest::addColumn<bool>("fileBeside");
+        QTest::newRow("writable folder") << false;
+        QTest::newRow("writable folder, root's old file beside") << true;
+    }
+
+    void anInstalledCopyNeverKeepsItsSettingsBesideItself()
+    {
+        QFETCH(bool, fileBeside);
+        const QByteArray besideText("[Window]\nMFTop=1\nMFLeft=2\n");
+        if (fileBeside)
+            WriteIni(besideText);
+        const QString shared = dir->path() + QStringLiteral("/xdg/tirevo/tirevo.INI");
+        QVERIFY(QDir().mkpath(dir->path() + QStringLiteral("/xdg/tirevo")));
+        {
+            QFile f(shared);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[Window]\nMFTop=33\nMFLeft=44\n[System]\nSeparator=;\n");
+        }
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(dir->path() + QStringLiteral("/xdg")));
+        const QString userFile = ConfigHome() + QStringLiteral("/tirevo/tirevo.INI");
+
+        MessageBoxWatcher boxes(10);
+        {
+            TMainForm form(Program(), nullptr, nullptr, SettingsRule::PerUser);
+            QCOMPARE(form.Settings.Separator, ';');
+            form.show();
+            QCOMPARE(form.pos(), QPoint(44, 33));
+            form.move(120, 90);
+            QVERIFY(form.close());
+        }
+        QCOMPARE(boxes.Texts(), QStringList());
+        QCOMPARE(QFile::exists(IniPath()), fileBeside);
+        if (fileBeside)
+            QCOMPARE(ReadIni(), besideText);
+        QFile saved(userFile);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("[Window]\nMFTop=90\nMFLeft=120\n[System]\nSeparator=;\n"));
     }
 
     // With neither the program's folder nor the user's configuration folder

@@ -71,6 +71,14 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"log --separator ab", "invalid --separator 'ab'"},
                     RefusedCase{"log --separator #", "invalid --separator '#'"},
                     RefusedCase{"log --separator #x", "invalid --separator '#x'"},
+                    RefusedCase{"log --separator #10", "invalid --separator '#10': a line end"},
+                    RefusedCase{"log --separator #13", "invalid --separator '#13': a line end"},
+                    RefusedCase{"log --separator #266", "invalid --separator '#266': a line end"},
+                    RefusedCase{"read --serial --help", "--serial needs a value"},
+                    RefusedCase{"read --serial -h", "--serial needs a value"},
+                    RefusedCase{"read --count --interval 20", "--count needs a value"},
+                    RefusedCase{"calibrate --point 1 --serial QP1",
+                                "--point needs a point (1 or 2) and a value"},
                     RefusedCase{"calibrate", "calibrate needs --point"},
                     RefusedCase{"calibrate --point 3 7.00", "invalid --point '3': 1 or 2"},
                     RefusedCase{"calibrate --point 1", "--point needs a point (1 or 2) and a value"},
@@ -83,6 +91,17 @@ TEST(CliOptions, HelpWinsAnywhere)
         EXPECT_FALSE(result.error) << line;
         EXPECT_EQ(result.options.command, CliCommand::Help) << line;
     }
+}
+
+TEST(CliOptions, ValuesThatBeginWithADashAreValues)
+{
+    const auto log = tirevo::ParseCliOptions({"log", "--separator", "-", "--dir", "--"});
+    ASSERT_FALSE(log.error) << *log.error;
+    EXPECT_EQ(log.options.separator, '-');
+    EXPECT_EQ(log.options.dir, "--");
+    const auto read = tirevo::ParseCliOptions({"read", "--give-up", "-1"});
+    ASSERT_TRUE(read.error);
+    EXPECT_NE(read.error->find("invalid --give-up '-1'"), std::string::npos) << *read.error;
 }
 
 TEST(CliOptions, ReadTakesEveryOptionInBothSpellings)

@@ -20,6 +20,7 @@
 #include <pty.h>
 #include <sstream>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -40,6 +41,7 @@ enum class Console {
     Pipes,        // stdout and stderr each a pipe: a script or a cron job
     Terminal,     // both on one pseudo-terminal: someone watching
     TerminalOut,  // stdout on a terminal, stderr a pipe
+    Closed,       // stdout and stderr closed (`>&- 2>&-`), as some service managers start programs
 };
 
 struct Finished {
@@ -103,8 +105,16 @@ public:
         Console console = Console::Pipes;
         std::string program = TIREVO_CLI_PROGRAM;
         // Largest file the child may write (0: no limit); writes beyond it
-        // fail with EFBIG, as on a full disk.
+        // fail with EFBIG, as on a full disk. SIGXFSZ keeps its default (it
+        // kills), so the program must ignore it itself.
         long fileSizeLimit = 0;
+        // With Pipes: stdout goes to this file instead (created or emptied),
+        // such as /dev/full.
+        fs::path stdoutFile;
+        // With Closed: stdin is closed too.
+        bool closeStdin = false;
+        // With a terminal: its width in characters (0: the size is unknown).
+        unsigned short columns = 0;
     };
 
     explicit CliProcess(const Setup& setup) { Start(setup); }
@@ -133,6 +143,25 @@ public:
     }
 
     void Signal(int signal) { ::kill(pid_, signal); }
+    pid_t Pid() const { return pid_; }
+
+    // Reads until done() holds (or the child ends). True when it holds.
+    bool WaitFor(const std::function<bool()>& done) { return Pump(done); }
+
+    // The reader of stdout goes away, as `| head -1` does.
+    void CloseStdout()
+    {
+        if (outFd_ >= 0)
+            ::close(outFd_);
+        outFd_ = -1;
+    }
+
+    // The terminal gets a new width; the kernel sends SIGWINCH.
+    void Resize(unsigned short columns)
+    {
+        const winsize size{24, columns, 0, 0};
+        ::ioctl(outFd_, TIOCSWINSZ, &size);
+    }
 
     // Reads to the end and reaps the child.
     Finished Wait()
@@ -197,32 +226,44 @@ private:
 
         int errPipe[2] = {-1, -1};
         int outPipe[2] = {-1, -1};
-        if (setup.console != Console::Terminal) {
+        if (setup.console == Console::Pipes || setup.console == Console::TerminalOut) {
             EXPECT_EQ(::pipe(errPipe), 0);
         }
         if (setup.console == Console::Pipes) {
             EXPECT_EQ(::pipe(outPipe), 0);
         }
 
-        if (setup.console == Console::Pipes) {
+        if (setup.console == Console::Pipes || setup.console == Console::Closed) {
             pid_ = ::fork();
         } else {
             termios raw{};
             ::cfmakeraw(&raw);
+            const winsize size{24, setup.columns, 0, 0};
             // No translation of "\n", so the test sees the bytes written.
-            pid_ = ::forkpty(&outFd_, nullptr, &raw, nullptr);
+            pid_ = ::forkpty(&outFd_, nullptr, &raw, &size);
         }
         if (pid_ == 0) {
-            if (setup.console == Console::Pipes)
-                ::dup2(outPipe[1], 1);
-            if (setup.console != Console::Terminal)
+            if (setup.console == Console::Closed) {
+                for (int fd = setup.closeStdin ? 0 : 1; fd <= 2; ++fd)
+                    ::close(fd);
+            }
+            if (setup.console == Console::Pipes) {
+                if (setup.stdoutFile.empty())
+                    ::dup2(outPipe[1], 1);
+                else
+                    ::dup2(::open(setup.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+            }
+            if (setup.console == Console::Pipes || setup.console == Console::TerminalOut)
                 ::dup2(errPipe[1], 2);
+            // Only the test holds the reading ends: a reader that goes away
+            // is then gone for the child too.
+            for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
+                if (fd > 2)
+                    ::close(fd);
             if (!setup.cwd.empty() && ::chdir(setup.cwd.c_str()) != 0)
                 ::_exit(126);
             if (setup.fileSizeLimit > 0) {
-                // Ignored signals stay ignored across exec: the failed write
-                // reaches the program as an error instead of killing it.
-                ::signal(SIGXFSZ, SIG_IGN);
+                ::signal(SIGXFSZ, SIG_DFL);
                 const rlimit limit{static_cast<rlim_t>(setup.fileSizeLimit),
                                    static_cast<rlim_t>(setup.fileSizeLimit)};
                 ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -234,7 +275,7 @@ private:
             ::close(outPipe[1]);
             outFd_ = outPipe[0];
         }
-        if (setup.console != Console::Terminal) {
+        if (setup.console == Console::Pipes || setup.console == Console::TerminalOut) {
             ::close(errPipe[1]);
             errFd_ = errPipe[0];
         }
@@ -279,8 +320,18 @@ private:
 
     void ReapIfEnded()
     {
-        // Both streams closed: the child is gone or about to be.
-        exited_ = true;
+        // Both streams closed: the child is gone or about to be. A child
+        // started without them is looked at until it has ended.
+        while (!Exited() && std::chrono::steady_clock::now() < deadline_)
+            ::usleep(10000);
+        exited_ = Exited();
+    }
+
+    bool Exited() const
+    {
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid == pid_;
     }
 
     pid_t pid_ = -1;

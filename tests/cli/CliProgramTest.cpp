@@ -148,6 +148,62 @@ TEST_F(CliProgram, ASerialNotAttachedIsExitOne)
     EXPECT_EQ(Events(), "");
 }
 
+// A converter present but refused to this user (no udev rule): named on
+// stderr, by list and by the commands that choose a meter.
+struct RefusedCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* meters;
+    int exitCode;
+    const char* out;
+    const char* err;
+};
+
+class RefusedConverter : public CliProgram, public testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedConverter, IsNamedOnStderr)
+{
+    const RefusedCase& c = GetParam();
+    const Finished done = Run(c.args, {{"TIREVO_SIM_METERS", c.meters}, {"TIREVO_SIM_NO_PERMISSION", "1"}});
+    EXPECT_EQ(done.exitCode, c.exitCode);
+    EXPECT_EQ(done.out, c.out);
+    EXPECT_EQ(done.err, c.err);
+    EXPECT_EQ(Events(), "") << "nothing is opened";
+}
+
+#define TIREVO_REFUSED_LINE                                                                                  \
+    "tirevo-cli: USB converter 0403:6001 at bus 1 device 2: no permission (install the package, or see "     \
+    "README: "                                                                                               \
+    "USB permissions)\n"
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, RefusedConverter,
+    testing::Values(
+        RefusedCase{"List", {"list"}, "1", 0, "", TIREVO_REFUSED_LINE},
+        RefusedCase{
+            "ListShowsTheOthers", {"list"}, "2", 0, "QP000002\tQUVA USB pH Meter\n", TIREVO_REFUSED_LINE},
+        RefusedCase{"Read",
+                    {"read", "--count", "1"},
+                    "1",
+                    1,
+                    "",
+                    "tirevo-cli: no pH meter attached\n" TIREVO_REFUSED_LINE},
+        RefusedCase{"LogBySerial",
+                    {"log", "--count", "1", "--serial", "QP000001"},
+                    "1",
+                    1,
+                    "",
+                    "tirevo-cli: no meter with serial number QP000001 is attached\n" TIREVO_REFUSED_LINE},
+        RefusedCase{"Calibrate",
+                    {"calibrate", "--point", "1", "4.01"},
+                    "1",
+                    1,
+                    "",
+                    "tirevo-cli: no pH meter attached\n" TIREVO_REFUSED_LINE}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+#undef TIREVO_REFUSED_LINE
+
 // ---------------------------------------------------------------- read: formats, count, duration
 
 struct FormatCase {
@@ -322,7 +378,8 @@ TEST_P(LogFolderFails, ExitThreeWithTheSystemsText)
     const Finished done = Run({"log", "--count", "1", "--dir", GetParam().dir});
     EXPECT_EQ(done.exitCode, 3);
     EXPECT_NE(done.err.find(GetParam().reason), std::string::npos) << done.err;
-    EXPECT_EQ(Events(), "open QP000001\nclose\n") << "the meter is released";
+    EXPECT_EQ(Events(), "") << "the folder is looked at before the meter is opened";
+    EXPECT_EQ(Wire(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, LogFolderFails,
@@ -349,6 +406,139 @@ TEST_F(CliProgram, ARowThatCannotBeWrittenIsExitThree)
     ExpectRows(text.substr(header.size()), 2, true, '\t', LocalReading("7.02"));
 }
 
+TEST_F(CliProgram, AHeaderThatCannotBeWrittenLeavesNoFile)
+{
+    CliProcess::Setup setup = ChildSetup({"log", "--count", "1", "--interval", "20"});
+    // Less than the header, more than the simulator's own records.
+    setup.fileSizeLimit = static_cast<long>(Header("QP000001", true, '\t').size()) - 20;
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 3) << done.err;
+    EXPECT_NE(done.err.find(": File too large\n"), std::string::npos) << done.err;
+    EXPECT_TRUE(LogFiles().empty()) << "no empty file is left behind";
+    EXPECT_EQ(Events(), "open QP000001\nclose\n") << "the meter is released";
+}
+
+// ---------------------------------------------------------------- stdout that cannot be written
+
+struct FullOutputCase {
+    const char* name;
+    std::vector<std::string> args;
+    bool opensMeter;
+};
+
+class FullOutput : public CliProgram, public testing::WithParamInterface<FullOutputCase> {};
+
+TEST_P(FullOutput, IsExitThreeWithTheSystemsReason)
+{
+    CliProcess::Setup setup = ChildSetup(GetParam().args);
+    setup.stdoutFile = "/dev/full";
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 3) << done.err;
+    EXPECT_NE(done.err.find("tirevo-cli: cannot write to standard output: No space left on device\n"),
+              std::string::npos)
+        << done.err;
+    EXPECT_EQ(Events(), GetParam().opensMeter ? "open QP000001\nclose\n" : "") << "the meter is released";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, FullOutput,
+    testing::Values(
+        FullOutputCase{"List", {"list"}, false}, FullOutputCase{"Help", {"--help"}, false},
+        FullOutputCase{"Version", {"--version"}, false},
+        FullOutputCase{"ReadText", {"read", "--count", "3", "--interval", "20"}, true},
+        FullOutputCase{"ReadCsv", {"read", "--count", "3", "--interval", "20", "--format", "csv"}, true},
+        FullOutputCase{"ReadJson", {"read", "--count", "3", "--interval", "20", "--format", "json"}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliProgram, AFileOfOutputThatReachesItsLimitIsExitThree)
+{
+    // As `read --format csv --duration 3600 > hour.csv` on a disk that
+    // fills up: SIGXFSZ at its default must not kill the program.
+    CliProcess::Setup setup =
+        ChildSetup({"read", "--duration", "3600", "--interval", "20", "--format", "csv"});
+    setup.stdoutFile = dir_ / "hour.csv";
+    setup.fileSizeLimit = 200;
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.signal, 0);
+    EXPECT_EQ(done.exitCode, 3) << done.err;
+    EXPECT_NE(done.err.find("cannot write to standard output: File too large\n"), std::string::npos)
+        << done.err;
+    EXPECT_EQ(Events(), "open QP000001\nclose\n") << "the meter is released";
+}
+
+TEST_F(CliProgram, AReaderThatGoesAwayIsAQuietEnd)
+{
+    CliProcess child(ChildSetup({"read", "--interval", "20", "--format", "csv"}));
+    ASSERT_TRUE(child.WaitForOutput(",7.02\n")) << child.Err();
+    child.CloseStdout();
+    const Finished done = child.Wait();
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_EQ(done.err.find("standard output"), std::string::npos) << done.err;
+    EXPECT_EQ(Events(), "open QP000001\nclose\n");
+}
+
+// ---------------------------------------------------------------- started with descriptors closed
+
+class ClosedDescriptors : public CliProgram, public testing::WithParamInterface<bool> {};
+
+TEST_P(ClosedDescriptors, KeepMessagesOutOfTheLog)
+{
+    CliProcess::Setup setup = ChildSetup({"log", "--count", "2", "--interval", "20"}, Console::Closed);
+    setup.closeStdin = GetParam();
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 0);
+    const std::vector<fs::path> files = LogFiles();
+    ASSERT_EQ(files.size(), 1u);
+    const std::string text = ReadFile(files[0]);
+    EXPECT_EQ(text.find("tirevo-cli"), std::string::npos) << text;
+    const std::string header = Header("QP000001", true, '\t');
+    ASSERT_EQ(text.substr(0, header.size()), header);
+    ExpectRows(text.substr(header.size()), 2, true, '\t', LocalReading("7.02"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, ClosedDescriptors, testing::Values(false, true),
+                         [](const auto& info) { return std::string(info.param ? "AllThree" : "OutAndErr"); });
+
+TEST_F(CliProgram, TheWindowStartedWithDescriptorsClosedGivesThemToDevNull)
+{
+    // A copy, so that its settings file is this test's.
+    const fs::path copy = dir_ / "bin" / "tirevo";
+    fs::create_directories(copy.parent_path());
+    fs::copy_file(TIREVO_WINDOW_PROGRAM, copy);
+    CliProcess::Setup setup = ChildSetup({}, Console::Closed);
+    setup.closeStdin = true;
+    setup.program = copy.string();
+    setup.env["QT_QPA_PLATFORM"] = "offscreen";
+    CliProcess window(setup);
+    // Once the program runs (not the test's fork before it) and all three
+    // numbers are taken, each must be /dev/null, not some file the program
+    // opened.
+    const fs::path proc = fs::path("/proc") / std::to_string(window.Pid());
+    const fs::path fds = proc / "fd";
+    const fs::path program = fs::canonical(copy);
+    const auto deadline = std::chrono::steady_clock::now() + clitest::kSafetyNet;
+    std::vector<std::string> targets;
+    while (std::chrono::steady_clock::now() < deadline) {
+        targets.clear();
+        std::error_code error;
+        if (fs::read_symlink(proc / "exe", error) != program || error) {
+            ::usleep(10000);
+            continue;
+        }
+        for (const char* fd : {"0", "1", "2"}) {
+            const fs::path target = fs::read_symlink(fds / fd, error);
+            if (!error)
+                targets.push_back(target.string());
+        }
+        if (targets.size() == 3)
+            break;
+        ::usleep(10000);
+    }
+    EXPECT_EQ(targets, (std::vector<std::string>{"/dev/null", "/dev/null", "/dev/null"}));
+    window.Signal(SIGKILL);
+    window.Wait();
+}
+
 TEST_F(CliProgram, LogOnATerminalShowsReadingsAndAStatusLine)
 {
     CliProcess child(ChildSetup({"log", "--count", "2", "--interval", "20"}, Console::Terminal));
@@ -357,6 +547,51 @@ TEST_F(CliProgram, LogOnATerminalShowsReadingsAndAStatusLine)
     EXPECT_EQ(CliProcess::Occurrences(done.out, "  7.02\n"), 2) << done.out;
     EXPECT_NE(done.out.find("\r\x1b[KQP000001  pH 7.02  2 readings  "), std::string::npos) << done.out;
     EXPECT_NE(done.out.find("USB_PH_"), std::string::npos);
+}
+
+// The status lines in a terminal's output: what follows each rewind up to
+// the next carriage return or line end.
+std::vector<std::string> StatusLines(const std::string& shown)
+{
+    std::vector<std::string> out;
+    const std::string rewind = "\r\x1b[K";
+    for (std::size_t at = shown.find(rewind); at != std::string::npos; at = shown.find(rewind, at + 1)) {
+        const std::size_t start = at + rewind.size();
+        const std::size_t end = shown.find_first_of("\r\n", start);
+        out.push_back(shown.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    }
+    return out;
+}
+
+TEST_F(CliProgram, TheStatusLineFitsTheTerminalAndFollowsItsWidth)
+{
+    const std::string folder = "a-folder-with-a-name-long-enough-to-need-more-than-one-narrow-terminal-line";
+    fs::create_directory(dir_ / folder);
+    CliProcess::Setup setup = ChildSetup({"log", "--interval", "20", "--dir", folder}, Console::Terminal);
+    setup.columns = 200;
+    CliProcess child(setup);
+    const auto lastStatus = [&] {
+        const std::vector<std::string> lines = StatusLines(child.Out());
+        return lines.empty() ? std::string() : lines.back();
+    };
+    ASSERT_TRUE(child.WaitFor([&] { return lastStatus().find(folder + "/USB_PH_") != std::string::npos; }))
+        << child.Out();
+    child.Resize(70);
+    ASSERT_TRUE(child.WaitFor([&] { return lastStatus().find("...") != std::string::npos; })) << child.Out();
+    const std::size_t narrowFrom = StatusLines(child.Out()).size() - 1;
+    child.Signal(SIGINT);
+    const Finished done = child.Wait();
+    EXPECT_EQ(done.exitCode, 0) << done.out;
+    const std::vector<std::string> lines = StatusLines(done.out);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_LT(lines[i].size(), i < narrowFrom ? 200u : 70u) << lines[i];
+        EXPECT_EQ(lines[i].find('\n'), std::string::npos);
+    }
+    // Shortened in the middle: the start of the folder and the file's own
+    // name are still there.
+    EXPECT_EQ(lines.back().rfind("QP000001  pH ", 0), 0u) << lines.back();
+    EXPECT_NE(lines.back().find("  a-folder-"), std::string::npos) << lines.back();
+    EXPECT_TRUE(std::regex_search(lines.back(), std::regex(R"(\.\.\..*_\d{6}\.txt$)"))) << lines.back();
 }
 
 TEST_F(CliProgram, AShortReadOnATerminalHasNoStatusLine)
@@ -498,6 +733,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"BadSeparator",
                 {"log", "--separator", "#x"},
                 "invalid --separator '#x': one character, or # and its code (#9 is TAB)"},
+        BadCase{"LineFeedSeparator",
+                {"log", "--separator", "#10"},
+                "invalid --separator '#10': a line end cannot separate the columns of a row"},
+        BadCase{"CarriageReturnSeparator",
+                {"log", "--separator", "#13"},
+                "invalid --separator '#13': a line end cannot separate the columns of a row"},
+        BadCase{"SerialMissingBeforeHelp", {"read", "--serial", "--help"}, "--serial needs a value"},
+        BadCase{"DirMissingBeforeAnOption", {"log", "--dir", "--count", "1"}, "--dir needs a value"},
         BadCase{"NegativeCalibration",
                 {"calibrate", "--point", "1", "-0.05"},
                 "Calibration value must not be negative"},
@@ -569,6 +812,8 @@ TEST_F(CliProgram, CalibrateWithSeveralMetersNeedsSerial)
 
 TEST_F(CliProgram, ACopyReadsTheSettingsBesideItAndNeverWritesThem)
 {
+    if (TIREVO_INSTALLED)
+        GTEST_SKIP() << "an installed copy never reads a file beside itself";
     const fs::path copy = dir_ / "bin" / "tirevo-cli";
     fs::create_directories(copy.parent_path());
     fs::copy_file(TIREVO_CLI_PROGRAM, copy);
@@ -589,6 +834,8 @@ TEST_F(CliProgram, ACopyReadsTheSettingsBesideItAndNeverWritesThem)
 
 TEST_F(CliProgram, ASettingsErrorIsAWarningAndTheRunGoesOn)
 {
+    if (TIREVO_INSTALLED)
+        GTEST_SKIP() << "an installed copy never reads a file beside itself";
     const fs::path copy = dir_ / "bin" / "tirevo-cli";
     fs::create_directories(copy.parent_path());
     fs::copy_file(TIREVO_CLI_PROGRAM, copy);
@@ -605,5 +852,41 @@ TEST_F(CliProgram, ASettingsErrorIsAWarningAndTheRunGoesOn)
     ASSERT_EQ(text.substr(0, header.size()), header);
     ExpectRows(text.substr(header.size()), 1, true, ',', LocalReading("7.02"));
 }
+
+struct ZeroIntervalCase {
+    const char* name;
+    std::vector<std::string> args;
+    int exitCode;
+};
+
+class ZeroIntervalInTheFile : public CliProgram, public testing::WithParamInterface<ZeroIntervalCase> {};
+
+TEST_P(ZeroIntervalInTheFile, IsRefusedUnlessAnIntervalIsGiven)
+{
+    const fs::path copy = dir_ / "bin" / "tirevo-cli";
+    fs::create_directories(copy.parent_path());
+    fs::copy_file(TIREVO_CLI_PROGRAM, copy);
+    clitest::WriteFile(copy.parent_path() / "tirevo.INI", "[System]\r\nInterval=0\r\n");
+    CliProcess::Setup setup = ChildSetup(GetParam().args);
+    setup.program = copy.string();
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, GetParam().exitCode) << done.err;
+    if (GetParam().exitCode == 2) {
+        EXPECT_NE(done.err.find("tirevo.INI: Interval=0"), std::string::npos) << done.err;
+        EXPECT_NE(done.err.find("--interval"), std::string::npos) << done.err;
+        EXPECT_EQ(Events(), "") << "nothing is opened";
+        EXPECT_TRUE(LogFiles().empty());
+    } else {
+        EXPECT_EQ(Events(), "open QP000001\nclose\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, ZeroIntervalInTheFile,
+    testing::Values(ZeroIntervalCase{"Read", {"read", "--count", "1"}, 2},
+                    ZeroIntervalCase{"Log", {"log", "--count", "1"}, 2},
+                    ZeroIntervalCase{"OptionWinsForRead", {"read", "--count", "1", "--interval", "20"}, 0},
+                    ZeroIntervalCase{"OptionWinsForLog", {"log", "--count", "1", "--interval", "20"}, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -281,16 +281,102 @@ TEST(ResolveRunSettings, AFileErrorIsOneWarningAndTheValuesReadStay)
     EXPECT_EQ(fixed.warning->find("--separator"), std::string::npos);
 }
 
-TEST(ResolveRunSettings, AMeterNeverPolledIsSaid)
+struct RefusedSettingsCase {
+    const char* name;
+    tirevo::CliCommand command;
+    uint32_t interval;  // in the file
+    char separator;     // in the file
+    std::optional<uint32_t> intervalOption;
+    std::optional<char> separatorOption;
+    const char* refusal;  // a part of it; "" when the run goes on
+};
+
+class RefusedSettings : public testing::TestWithParam<RefusedSettingsCase> {};
+
+TEST_P(RefusedSettings, NameTheSettingAndTheOption)
+{
+    const RefusedSettingsCase& c = GetParam();
+    tirevo::SettingsLoadResult loaded;
+    loaded.settings.interval = c.interval;
+    loaded.settings.Separator = c.separator;
+    tirevo::CliOptions options = Options(c.command);
+    options.intervalMs = c.intervalOption;
+    options.separator = c.separatorOption;
+    const tirevo::RunSettings run = tirevo::ResolveRunSettings(options, loaded, "/x/tirevo.INI");
+    if (!*c.refusal) {
+        EXPECT_FALSE(run.refusal) << *run.refusal;
+        return;
+    }
+    ASSERT_TRUE(run.refusal);
+    EXPECT_NE(run.refusal->find(std::string("/x/tirevo.INI: ") + c.refusal), std::string::npos)
+        << *run.refusal;
+    EXPECT_EQ(run.refusal->find('\n'), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, RefusedSettings,
+    testing::Values(
+        RefusedSettingsCase{"ReadNeverPolled", tirevo::CliCommand::Read, 0, '\t', {}, {}, "Interval=0"},
+        RefusedSettingsCase{"LogNeverPolled", tirevo::CliCommand::Log, 0, '\t', {}, {}, "Interval=0"},
+        RefusedSettingsCase{"IntervalGiven", tirevo::CliCommand::Read, 0, '\t', 500u, {}, ""},
+        RefusedSettingsCase{
+            "LineFeedSeparator", tirevo::CliCommand::Log, 1000, '\n', {}, {}, "Separator=#10"},
+        RefusedSettingsCase{
+            "CarriageReturnSeparator", tirevo::CliCommand::Log, 1000, '\r', {}, {}, "Separator=#13"},
+        RefusedSettingsCase{"SeparatorGiven", tirevo::CliCommand::Log, 1000, '\n', {}, ';', ""},
+        RefusedSettingsCase{"ReadHasNoColumns", tirevo::CliCommand::Read, 1000, '\n', {}, {}, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ResolveRunSettings, AnIntervalOptionNamesBothInTheRefusal)
 {
     tirevo::SettingsLoadResult loaded;
     loaded.settings.interval = 0;
     const tirevo::RunSettings run =
         tirevo::ResolveRunSettings(Options(tirevo::CliCommand::Read), loaded, "/x/tirevo.INI");
-    EXPECT_EQ(run.intervalMs, 0u);
-    ASSERT_TRUE(run.warning);
-    EXPECT_NE(run.warning->find("--interval"), std::string::npos);
+    ASSERT_TRUE(run.refusal);
+    EXPECT_NE(run.refusal->find("--interval"), std::string::npos) << *run.refusal;
 }
+
+struct FitCase {
+    const char* name;
+    int columns;
+    const char* fileName;
+    const char* shown;
+};
+
+class StatusFit : public testing::TestWithParam<FitCase> {};
+
+TEST_P(StatusFit, CutToTheTerminalsWidth)
+{
+    tirevo::RunProgress progress;
+    progress.serial = "QP000001";
+    progress.lastReading = "7.02";
+    progress.readings = 12;
+    progress.elapsedMs = 65000;
+    progress.fileName = GetParam().fileName;
+    EXPECT_EQ(tirevo::StatusText(progress, GetParam().columns), GetParam().shown);
+}
+
+// "QP000001  pH 7.02  12 readings  0:01:05" is 39 characters.
+INSTANTIATE_TEST_SUITE_P(
+    Cli, StatusFit,
+    testing::Values(
+        FitCase{"UnknownWidth", 0, "logs/USB_PH_261208_140301.txt",
+                "QP000001  pH 7.02  12 readings  0:01:05  logs/USB_PH_261208_140301.txt"},
+        FitCase{"Fits", 71, "logs/USB_PH_261208_140301.txt",
+                "QP000001  pH 7.02  12 readings  0:01:05  logs/USB_PH_261208_140301.txt"},
+        FitCase{"OneTooMany", 70, "logs/USB_PH_261208_140301.txt",
+                "QP000001  pH 7.02  12 readings  0:01:05  logs/USB_PH_...08_140301.txt"},
+        FitCase{"ShortestPath", 54, "logs/USB_PH_261208_140301.txt",
+                "QP000001  pH 7.02  12 readings  0:01:05  logs...1.txt"},
+        FitCase{"NoRoomForAPath", 53, "logs/USB_PH_261208_140301.txt",
+                "QP000001  pH 7.02  12 readings  0:01:05"},
+        FitCase{"LineCut", 20, "", "QP000001  pH 7.02  "},
+        FitCase{
+            "WholeCharacters", 56,
+            "d/\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC.txt",
+            "QP000001  pH 7.02  12 readings  0:01:05  d/\xC3\xA4\xC3\xB6\xC3\xBC...\xC3\xB6\xC3\xBC.txt"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct CalibrationCase {
     int point;

@@ -206,6 +206,97 @@ INSTANTIATE_TEST_SUITE_P(
                      Chosen::BesideFile, kUserSettings, true}),
     [](const ::testing::TestParamInfo<LocationCase>& info) { return std::string(info.param.name); });
 
+// An installed copy: never beside the program, even where the program's
+// folder can be written (root running /usr/bin/tirevo); the per-user file is
+// seeded from the first readable tirevo/tirevo.INI of $XDG_CONFIG_DIRS.
+enum class Shared { None, First, Second, FirstUnreadable };
+
+struct InstalledCase {
+    const char* name;
+    bool besideFile;  // a writable tirevo.INI beside the program already
+    Shared shared;
+    bool userFileBefore;
+    bool prepare;
+    Chosen chosen;              // BesideFile here means the shared defaults
+    const char* userFileAfter;  // nullptr: there is none
+};
+
+std::ostream& operator<<(std::ostream& out, const InstalledCase& c) { return out << c.name; }
+
+class InstalledSettingsFileTest : public ScratchFolder,
+                                  public ::testing::WithParamInterface<InstalledCase> {};
+
+constexpr const char* kSecondDefaults = "[System]\nSeparator=,\n";
+
+TEST_P(InstalledSettingsFileTest, NeverBesideTheProgram)
+{
+    const InstalledCase& c = GetParam();
+    const fs::path programFolder = root_ / "bin";
+    const fs::path program = programFolder / "tirevo";
+    const fs::path config = root_ / "config";
+    const fs::path userFile = config / "tirevo" / "tirevo.INI";
+    const fs::path first = root_ / "site" / "tirevo" / "tirevo.INI";
+    const fs::path second = root_ / "xdg" / "tirevo" / "tirevo.INI";
+    fs::create_directories(programFolder);
+    fs::create_directories(first.parent_path());
+    fs::create_directories(second.parent_path());
+    if (c.besideFile)
+        WriteAll(programFolder / "tirevo.INI", kUserSettings);
+    if (c.shared == Shared::First || c.shared == Shared::FirstUnreadable)
+        WriteAll(first, kSharedDefaults);
+    if (c.shared != Shared::None && c.shared != Shared::First)
+        WriteAll(second, kSecondDefaults);
+    if (c.shared == Shared::FirstUnreadable) {
+        ASSERT_EQ(::chmod(first.c_str(), 0200), 0);
+    }
+    if (c.userFileBefore) {
+        fs::create_directories(userFile.parent_path());
+        WriteAll(userFile, kUserSettings);
+    }
+
+    // This user can write the program's folder, as root can write /usr/bin.
+    const std::string result = InChildAsUser([&] {
+        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        // A relative entry is skipped; an empty one as well.
+        const std::string dirs = "relative::" + (root_ / "site").string() + ":" + (root_ / "xdg").string();
+        ::setenv("XDG_CONFIG_DIRS", dirs.c_str(), 1);
+        const SettingsLocation location =
+            ChooseSettingsFile(program.string(), c.prepare, SettingsRule::PerUser);
+        return location.path + (location.perUser ? " per-user" : " shared");
+    });
+
+    const fs::path shared = c.shared == Shared::First ? first : second;
+    EXPECT_EQ(result,
+              c.chosen == Chosen::BesideFile ? shared.string() + " shared" : userFile.string() + " per-user");
+    if (c.userFileAfter) {
+        EXPECT_EQ(ReadAll(userFile), c.userFileAfter);
+    } else {
+        EXPECT_FALSE(fs::exists(userFile));
+    }
+    // Nothing new beside the program, and what was there is untouched.
+    EXPECT_EQ(std::distance(fs::directory_iterator(programFolder), fs::directory_iterator()),
+              c.besideFile ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Branches, InstalledSettingsFileTest,
+    ::testing::Values(
+        // name, beside file, shared, user file before, prepare, chosen, user file after
+        InstalledCase{"WritableFolderIsNotUsed", false, Shared::None, false, true, Chosen::PerUserFile,
+                      nullptr},
+        InstalledCase{"FileBesideIsIgnored", true, Shared::None, false, true, Chosen::PerUserFile, nullptr},
+        InstalledCase{"FirstSharedSeeds", true, Shared::First, false, true, Chosen::PerUserFile,
+                      kSharedDefaults},
+        InstalledCase{"UnreadableSharedIsSkipped", false, Shared::FirstUnreadable, false, true,
+                      Chosen::PerUserFile, kSecondDefaults},
+        InstalledCase{"UserFileIsKept", false, Shared::First, true, true, Chosen::PerUserFile, kUserSettings},
+        InstalledCase{"ReaderTakesSharedDefaults", true, Shared::Second, false, false, Chosen::BesideFile,
+                      nullptr},
+        InstalledCase{"ReaderTakesUserFile", false, Shared::First, true, false, Chosen::PerUserFile,
+                      kUserSettings},
+        InstalledCase{"ReaderWithNothing", true, Shared::None, false, false, Chosen::PerUserFile, nullptr}),
+    [](const ::testing::TestParamInfo<InstalledCase>& info) { return std::string(info.param.name); });
+
 // The per-user file's folder follows the XDG rule; a relative setting is no
 // setting at all.
 struct ConfigHomeCase {

@@ -3,10 +3,13 @@
 #include "LogReader.h"
 #include "CaseName.h"
 #include "LogText.h"
+#include "TimeZone.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,8 +21,11 @@ using tirevo::LogSeries;
 
 namespace {
 
-// 08.12.2026 06:20:00 as civil seconds.
-constexpr double kStart = 20795.0 * 86400 + 6 * 3600 + 20 * 60;
+// Local times are read by Berlin's rules.
+[[maybe_unused]] const bool kInBerlin = tirevo::test::UseTimeZone(tirevo::test::kBerlin);
+
+// 08.12.2026 06:20:00 CET in UTC milliseconds.
+constexpr double kStart = (20795.0 * 86400 + 5 * 3600 + 20 * 60) * 1000;
 
 struct Format {
     bool stamps = true;
@@ -80,7 +86,7 @@ TEST_P(ReadLog, GivesEveryReadableRowAndCountsTheRest)
     EXPECT_EQ(series.skipped, c.skipped);
 }
 
-const std::vector<double> kThreeSeconds{kStart, kStart + 1, kStart + 2};
+const std::vector<double> kThreeSeconds{kStart, kStart + 1000, kStart + 2000};
 const std::vector<double> kThreeRows{1, 2, 3};
 const std::vector<double> kThreeValues{7.02, 6.98, 14.0};
 const std::vector<const char*> kThree{"7.02", "6.98", "14.00"};
@@ -119,17 +125,17 @@ const std::string kTwoPlain = Log({false}, {"7.02", "6.98"});
 INSTANTIATE_TEST_SUITE_P(
     Damaged, ReadLog,
     testing::Values(
-        ReadCase{"cut mid-row", kTwo + "08.12.2026\t06:20:0", true, {kStart, kStart + 1}, {7.02, 6.98}, 1},
+        ReadCase{"cut mid-row", kTwo + "08.12.2026\t06:20:0", true, {kStart, kStart + 1000}, {7.02, 6.98}, 1},
         ReadCase{"cut mid-reading",
                  kTwo + "08.12.2026\t06:20:02\t7.0",
                  true,
-                 {kStart, kStart + 1},
+                 {kStart, kStart + 1000},
                  {7.02, 6.98},
                  1},
         ReadCase{"cut before the line feed",
                  kTwo + "08.12.2026\t06:20:02\t7.05\r",
                  true,
-                 {kStart, kStart + 1, kStart + 2},
+                 {kStart, kStart + 1000, kStart + 2000},
                  {7.02, 6.98, 7.05},
                  0},
         ReadCase{"cut mid-reading, no time stamps", kTwoPlain + "7.0", false, {1, 2}, {7.02, 6.98}, 1},
@@ -140,15 +146,15 @@ INSTANTIATE_TEST_SUITE_P(
                      "08.12.2026;06:20:04;7.00\r\n" + "08.12.2026\t06:20:05\t7.0x\r\n" +
                      "08.12.2026\t06:20:06\t\r\n" + "08.12.2026\t06:20:07\t7.00\r\n",
                  true,
-                 {kStart, kStart + 1, kStart + 7},
+                 {kStart, kStart + 1000, kStart + 7000},
                  {7.02, 6.98, 7.0},
                  5},
         ReadCase{"readings that are not numbers",
                  kTwoPlain + "---\r\nNAN\r\ninf\r\n0x10\r\n 7.00\r\n7.00 \r\n7.\r\n.5\r\n1e5\r\n7.5\r\n",
                  false,
-                 {1, 2, 12},
-                 {7.02, 6.98, 7.5},
-                 9},
+                 {1, 2, 7, 9, 10, 11, 12},
+                 {7.02, 6.98, 7.0, 7.0, 0.5, 1e5, 7.5},
+                 5},
         ReadCase{"row numbers keep their place past skipped rows",
                  kTwoPlain + "oops\r\n7.10\r\n",
                  false,
@@ -164,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"no header, time-stamped rows",
                  "08.12.2026\t06:20:00\t7.02\r\n08.12.2026\t06:20:01\t6.98\r\n",
                  true,
-                 {kStart, kStart + 1},
+                 {kStart, kStart + 1000},
                  {7.02, 6.98},
                  0},
         ReadCase{"no header, readings alone", "7.02\r\n6.98\r\n", false, {1, 2}, {7.02, 6.98}, 0},
@@ -176,14 +182,15 @@ TEST(ReadLog, LeapDayAndYearEnd)
     const LogSeries series = tirevo::ReadLogSeries(
         "29.02.2024\t23:59:59\t7.00\r\n01.01.2025\t00:00:00\t7.01\r\n29.02.2025\t00:00:00\t7.02\r\n");
     ASSERT_EQ(series.keys.size(), 2u);
-    EXPECT_EQ(series.keys[0], tirevo::DaysFromCivil(2024, 2, 29) * 86400.0 + 86399);
-    EXPECT_EQ(series.keys[1], tirevo::DaysFromCivil(2025, 1, 1) * 86400.0);
+    EXPECT_EQ(series.keys[0], (tirevo::DaysFromCivil(2024, 2, 29) * 86400.0 + 86399 - 3600) * 1000);
+    EXPECT_EQ(series.keys[1], (tirevo::DaysFromCivil(2025, 1, 1) * 86400.0 - 3600) * 1000);
     EXPECT_EQ(series.skipped, 1u);
 }
 
 // ---------------------------------------------------------------- readings
 
 struct NumberCase {
+    const char* what;
     const char* text;
     bool ok;
     double value;
@@ -191,24 +198,94 @@ struct NumberCase {
 
 class LogReading : public testing::TestWithParam<NumberCase> {};
 
-TEST_P(LogReading, TakesOnlyWhatTheLogWrites)
+// The meter's number form, with "." or the "," of the locale the log was
+// written in; one row with a time stamp before it.
+TEST_P(LogReading, TakesTheReadingFieldsFormWithEitherSeparator)
 {
-    double value = -1;
-    EXPECT_EQ(tirevo::ParseLogReading(GetParam().text, value), GetParam().ok) << GetParam().text;
+    const LogSeries series = tirevo::ReadLogSeries("08.12.2026\t06:20:00\t"s + GetParam().text + "\r\n");
+    ASSERT_EQ(series.values.size(), GetParam().ok ? 1u : 0u) << GetParam().text;
+    EXPECT_EQ(series.skipped, GetParam().ok ? 0u : 1u);
     if (GetParam().ok) {
-        EXPECT_EQ(value, GetParam().value);
+        EXPECT_EQ(series.values[0], GetParam().value);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, LogReading,
-    testing::Values(NumberCase{"7.02", true, 7.02}, NumberCase{"7,02", true, 7.02},
-                    NumberCase{"-0.50", true, -0.5}, NumberCase{"14", true, 14}, NumberCase{"1E5", true, 1e5},
-                    NumberCase{"-1,2346E5", true, -1.2346e5}, NumberCase{"1E-5", true, 1e-5},
-                    NumberCase{"", false, 0}, NumberCase{"-", false, 0}, NumberCase{"+7.02", false, 0},
-                    NumberCase{"7.", false, 0}, NumberCase{",5", false, 0}, NumberCase{"7.0.2", false, 0},
-                    NumberCase{"1E", false, 0}, NumberCase{"1e5", false, 0}, NumberCase{"1E999", false, 0},
-                    NumberCase{"nan", false, 0}, NumberCase{"7.02\t", false, 0}));
+    testing::Values(NumberCase{"point", "7.02", true, 7.02}, NumberCase{"comma", "7,02", true, 7.02},
+                    NumberCase{"negative", "-0.50", true, -0.5}, NumberCase{"whole", "14", true, 14},
+                    NumberCase{"general", "1E5", true, 1e5},
+                    NumberCase{"general comma", "-1,2346E5", true, -1.2346e5},
+                    NumberCase{"small", "1E-5", true, 1e-5}, NumberCase{"plus", "+7.02", true, 7.02},
+                    NumberCase{"no fraction", "7.", true, 7}, NumberCase{"comma first", ",5", true, 0.5},
+                    NumberCase{"lower e", "1e5", true, 1e5}, NumberCase{"empty", "", false, 0},
+                    NumberCase{"minus alone", "-", false, 0}, NumberCase{"two points", "7.0.2", false, 0},
+                    NumberCase{"two commas", "7,0,2", false, 0},
+                    NumberCase{"point and comma", "7.0,2", false, 0},
+                    NumberCase{"no exponent", "1E", false, 0}, NumberCase{"too large", "1E999", false, 0},
+                    NumberCase{"nan", "nan", false, 0}, NumberCase{"tab after", "7.02\t", false, 0}),
+    CaseName());
+
+// ------------------------------------------------------- time zone rules
+
+// Rows every ten minutes from local start, as "dd.mm.yyyy\thh:mm:ss\t7.00".
+std::string Rows(int day, int month, const std::vector<const char*>& times)
+{
+    std::string out;
+    for (const char* time : times) {
+        char row[64];
+        std::snprintf(row, sizeof row, "%02d.%02d.2026\t%s\t7.00\r\n", day, month, time);
+        out += row;
+    }
+    return out;
+}
+
+TEST(ReadLog, TheRepeatedHourAtTheEndOfSummerTimeIsTakenInFileOrder)
+{
+    // 02:00 to 03:00 comes twice on 25.10.2026: first as summer time.
+    const LogSeries series =
+        tirevo::ReadLogSeries(Rows(25, 10,
+                                   {"01:50:00", "02:00:00", "02:20:00", "02:50:00", "02:00:00", "02:20:00",
+                                    "02:50:00", "03:00:00", "03:10:00"}));
+    const double t0 = tirevo::test::kMillisAt20261025Utc;
+    constexpr double kMinute = 60000;
+    const std::vector<double> expected{t0 - 10 * kMinute,  t0,
+                                       t0 + 20 * kMinute,  t0 + 50 * kMinute,
+                                       t0 + 60 * kMinute,  t0 + 80 * kMinute,
+                                       t0 + 110 * kMinute, t0 + 120 * kMinute,
+                                       t0 + 130 * kMinute};
+    EXPECT_EQ(series.keys, expected);
+    EXPECT_EQ(series.skipped, 0u);
+}
+
+TEST(ReadLog, ALogStartedInTheSecondPassKeepsItsOrder)
+{
+    // Only the second pass in the file: the first row can only be taken as
+    // summer time, the rows after it still rise.
+    const LogSeries series = tirevo::ReadLogSeries(Rows(25, 10, {"02:50:00", "03:00:00", "03:10:00"}));
+    ASSERT_EQ(series.keys.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(series.keys.begin(), series.keys.end()));
+}
+
+TEST(ReadLog, AClockSetBackKeepsEveryRowAtItsTime)
+{
+    // December: no summer time; the clock went back ten minutes at 06:30.
+    const LogSeries series =
+        tirevo::ReadLogSeries(Rows(8, 12, {"06:20:00", "06:30:00", "06:20:10", "06:30:10"}));
+    const std::vector<double> expected{kStart, kStart + 600000, kStart + 10000, kStart + 610000};
+    EXPECT_EQ(series.keys, expected);
+    EXPECT_EQ(series.skipped, 0u);
+}
+
+TEST(ReadLog, SummerTimeIsTwoHoursAheadOfUtc)
+{
+    const LogSeries series =
+        tirevo::ReadLogSeries(Rows(1, 7, {"12:00:00"}) + Rows(29, 3, {"01:59:59", "03:00:00"}));
+    const double july1 = 20635.0 * 86400 * 1000;
+    const double march29 = 20541.0 * 86400 * 1000;
+    const std::vector<double> expected{july1 + 10 * 3600e3, march29 + 3599e3, march29 + 3600e3};
+    EXPECT_EQ(series.keys, expected);
+}
 
 // ------------------------------------------------------------- civil times
 
@@ -236,11 +313,14 @@ TEST_P(CivilIso, WritesLocalTimeWithoutZone)
     EXPECT_EQ(tirevo::CivilIsoText(GetParam().seconds), GetParam().text);
 }
 
+// 08.12.2026 06:20:00 as civil seconds.
+constexpr double kCivil = 20795.0 * 86400 + 6 * 3600 + 20 * 60;
+
 INSTANTIATE_TEST_SUITE_P(
     Times, CivilIso,
-    testing::Values(IsoCase{kStart, "2026-12-08T06:20:00"}, IsoCase{kStart + 0.25, "2026-12-08T06:20:00.250"},
-                    IsoCase{kStart + 0.0004, "2026-12-08T06:20:00"},
-                    IsoCase{kStart - 0.001, "2026-12-08T06:19:59.999"}, IsoCase{0, "1970-01-01T00:00:00"},
+    testing::Values(IsoCase{kCivil, "2026-12-08T06:20:00"}, IsoCase{kCivil + 0.25, "2026-12-08T06:20:00.250"},
+                    IsoCase{kCivil + 0.0004, "2026-12-08T06:20:00"},
+                    IsoCase{kCivil - 0.001, "2026-12-08T06:19:59.999"}, IsoCase{0, "1970-01-01T00:00:00"},
                     IsoCase{-1, "1969-12-31T23:59:59"}, IsoCase{951782400 + 86399, "2000-02-29T23:59:59"}));
 
 }  // namespace

@@ -150,13 +150,13 @@ void TrendButtonTest::readingsShownReachTheTrend()
     QTest::mouseClick(form->sbTrend, Qt::LeftButton);
     QWidget* trend = form->Trend->Window();
     QCOMPARE(Figures(trend),
-             LocalNumber("n 2   min 7.00   max 7.02   mean 7.01   sd 0.01   drift +0.02 pH/min"));
+             LocalNumber("n 2   min 7.00   max 7.02   mean 7.01   sd 0.01   drift +0.020 pH/min"));
     for (const char* reading : {"7.04", "7.06"}) {
         Receive(*form, reading);
         clock.Advance(60000);
     }
     QCOMPARE(Figures(trend),
-             LocalNumber("n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +0.02 pH/min"));
+             LocalNumber("n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +0.020 pH/min"));
     // A line that is not a reading adds nothing.
     sim::InjectRx("V1.0\r");
     form->Timer2Timer();
@@ -179,7 +179,7 @@ void TrendButtonTest::anHourOfReadingsOnAVirtualClock()
         clock.Advance(1000);
     }
     QCOMPARE(Figures(form->Trend->Window()),
-             LocalNumber("n 3600   min 7.00   max 7.60   mean 7.30   sd 0.17   drift +0.01 pH/min"));
+             LocalNumber("n 3600   min 7.00   max 7.60   mean 7.30   sd 0.17   drift +0.010 pH/min"));
 }
 
 void TrendButtonTest::closesWithTheMainWindow()

@@ -238,7 +238,48 @@ TEST_F(TrendOnly, TheUsualStartIsSeenByTheSameChecks)
     ASSERT_TRUE(WaitFor([&] { return (status = Reap(child_, false)).has_value(); }));
     child_ = -1;
     EXPECT_EQ(*status, 0);
-    EXPECT_TRUE(fs::exists(folder_ / "tirevo.INI"));
+    // An installed copy keeps its settings in the user's own folder.
+    EXPECT_EQ(fs::exists(folder_ / "tirevo.INI"), !TIREVO_INSTALLED);
 }
+
+// SIGTERM, SIGINT and SIGHUP (the session ends, Ctrl-C in the terminal)
+// close the window as its close box does: the settings are saved and the
+// program ends normally; in trend-only mode it just ends.
+class EndingSignal : public TrendOnly, public testing::WithParamInterface<int> {};
+
+TEST_P(EndingSignal, ClosesTheWindowAsTheCloseBoxDoes)
+{
+    XDisplay display;
+    ASSERT_TRUE(display.Ok());
+    Start({});
+    ASSERT_TRUE(WaitFor([&] { return !display.ShownWindows().empty() || Reap(child_, false); }));
+    ASSERT_TRUE(WaitFor([&] {
+        return ReadText("/proc/" + std::to_string(child_) + "/maps").find("libftd2xx") != std::string::npos;
+    }));
+    kill(child_, GetParam());
+    std::optional<int> status;
+    ASSERT_TRUE(WaitFor([&] { return (status = Reap(child_, false)).has_value(); }));
+    child_ = -1;
+    EXPECT_EQ(*status, 0);
+    EXPECT_EQ(fs::exists(folder_ / "tirevo.INI"), !TIREVO_INSTALLED);
+}
+
+TEST_P(EndingSignal, EndsTheTrendOnlyWindow)
+{
+    XDisplay display;
+    ASSERT_TRUE(display.Ok());
+    Start({"--trend", (folder_ / "USB_PH_261208_062000.txt").string()});
+    ASSERT_TRUE(WaitFor([&] { return !display.ShownWindows().empty() || Reap(child_, false); }));
+    kill(child_, GetParam());
+    std::optional<int> status;
+    ASSERT_TRUE(WaitFor([&] { return (status = Reap(child_, false)).has_value(); }));
+    child_ = -1;
+    EXPECT_EQ(*status, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Window, EndingSignal, testing::Values(SIGTERM, SIGINT, SIGHUP), [](const auto& info) {
+        return std::string(info.param == SIGTERM ? "Term" : info.param == SIGINT ? "Int" : "Hup");
+    });
 
 }  // namespace

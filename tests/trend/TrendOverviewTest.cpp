@@ -98,24 +98,34 @@ TEST(Overview, DropsOnlyBucketsThatAreWhollyOld)
     TrendOverview overview;
     for (std::size_t i = 0; i < 3 * kBucket; ++i)
         overview.Add(double(i), 7.0);
-    overview.DropBefore(double(kBucket));  // exactly the first bucket
+    for (std::size_t i = 0; i < kBucket; ++i)
+        overview.DropOldest();  // exactly the first bucket
     EXPECT_EQ(overview.Buckets(), 2u);
-    overview.DropBefore(double(kBucket + 5));  // part of the second: it stays
+    for (std::size_t i = 0; i < 5; ++i)
+        overview.DropOldest();  // part of the second: it stays
     EXPECT_EQ(overview.Buckets(), 2u);
     EXPECT_EQ(overview.Points().front().key, double(kBucket));
-    overview.DropBefore(1e9);
+    for (std::size_t i = 0; i < 3 * kBucket; ++i)
+        overview.DropOldest();
     EXPECT_EQ(overview.Buckets(), 0u);
 }
 
-TEST(Overview, AClockSetBackIsNotedAsOutOfOrder)
+TEST(Overview, AClockSetBackIsNotedAsOutOfOrderAndDropsInArrivalOrder)
 {
     TrendOverview overview;
-    overview.Add(100, 7.0);
-    overview.Add(101, 7.1);
+    for (std::size_t i = 0; i < kBucket; ++i)
+        overview.Add(1000 + double(i), 7.0);
     EXPECT_TRUE(overview.Ordered());
+    // Set back before every point so far: the new bucket's keys are the
+    // smallest, but its points are the newest and go last.
     overview.Add(50, 7.2);
     EXPECT_FALSE(overview.Ordered());
-    overview.DropBefore(1e9);
+    for (std::size_t i = 0; i < kBucket; ++i)
+        overview.DropOldest();
+    ASSERT_EQ(overview.Buckets(), 1u);
+    EXPECT_EQ(overview.Points().front().key, 50);
+    overview.DropOldest();
+    EXPECT_EQ(overview.Buckets(), 0u);
     EXPECT_TRUE(overview.Ordered());
 }
 

@@ -1,6 +1,8 @@
 // The figures under the chart against values worked out by hand, the line
 // that shows them, and the CSV of the points in view.
 #include "TrendText.h"
+#include "CaseName.h"
+#include "TimeZone.h"
 #include "TrendSeries.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,8 @@ using namespace tirevo;
 using tirevo::TrendFigures;
 
 namespace {
+
+[[maybe_unused]] const bool kInBerlin = tirevo::test::UseTimeZone(tirevo::test::kBerlin);
 
 TrendFigures Figures(const std::vector<double>& keys, const std::vector<double>& values)
 {
@@ -57,14 +61,14 @@ INSTANTIATE_TEST_SUITE_P(
                    60,
                    "pH/min",
                    '.',
-                   "n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +0.02 pH/min"},
+                   "n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +0.020 pH/min"},
         FigureCase{"rising, comma",
                    {0, 60, 120, 180},
                    {7.00, 7.02, 7.04, 7.06},
                    60,
                    "pH/min",
                    ',',
-                   "n 4   min 7,00   max 7,06   mean 7,03   sd 0,03   drift +0,02 pH/min"},
+                   "n 4   min 7,00   max 7,06   mean 7,03   sd 0,03   drift +0,020 pH/min"},
         FigureCase{"rows",
                    {1, 2, 3, 4},
                    {7, 8, 6, 7},
@@ -78,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                    60,
                    "pH/min",
                    ',',
-                   "n 2   min 6,50   max 7,50   mean 7,00   sd 0,71   drift +0,02 pH/min"},
+                   "n 2   min 6,50   max 7,50   mean 7,00   sd 0,71   drift +0,017 pH/min"},
         FigureCase{"one point",
                    {1.8e9},
                    {6.98},
@@ -99,9 +103,51 @@ INSTANTIATE_TEST_SUITE_P(
                    60,
                    "pH/min",
                    '.',
-                   "n 2   min 0.00   max 0.00   mean 0.00   sd 0.01   drift -0.01 pH/min"},
+                   "n 2   min 0.00   max 0.00   mean 0.00   sd 0.01   drift -0.0080 pH/min"},
+        // A slow drift keeps two significant digits: 0.0042 pH a minute
+        // over keys in milliseconds, as the live trend has them.
+        FigureCase{"slow, milliseconds",
+                   {1.8e12, 1.8e12 + 600000},
+                   {7.0, 7.042},
+                   60000,
+                   "pH/min",
+                   '.',
+                   "n 2   min 7.00   max 7.04   mean 7.02   sd 0.03   drift +0.0042 pH/min"},
+        FigureCase{"slow rows",
+                   {1, 2, 3},
+                   {7.0, 7.0003, 7.0006},
+                   1,
+                   "pH/row",
+                   ',',
+                   "n 3   min 7,00   max 7,00   mean 7,00   sd 0,00   drift +0,00030 pH/row"},
         FigureCase{
             "none", {}, {}, 60, "pH/min", '.', "n 0   min --   max --   mean --   sd --   drift -- pH/min"}));
+
+struct DriftCase {
+    const char* what;
+    double value;
+    const char* text;
+};
+
+class Drift : public testing::TestWithParam<DriftCase> {};
+
+TEST_P(Drift, ShowsTwoSignificantDigitsUpToSixDecimals)
+{
+    EXPECT_EQ(tirevo::DriftText(GetParam().value, '.'), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, Drift,
+                         testing::Values(DriftCase{"zero", 0, "+0.00"}, DriftCase{"fast", 1.2, "+1.20"},
+                                         DriftCase{"faster", -12.5, "-12.50"},
+                                         DriftCase{"tenths", 0.42, "+0.42"},
+                                         DriftCase{"hundredths", -0.042, "-0.042"},
+                                         DriftCase{"thousandths", 0.0042, "+0.0042"},
+                                         DriftCase{"rounds up a place", 0.00996, "+0.010"},
+                                         DriftCase{"rounds to tenths", 0.0999, "+0.10"},
+                                         DriftCase{"millionths", 0.0000042, "+0.000004"},
+                                         DriftCase{"six decimals at most", 1.2e-6, "+0.000001"},
+                                         DriftCase{"below them, no minus", -4e-8, "+0.000000"}),
+                         CaseName());
 
 TEST(Figures, KeepPrecisionWithKeysOfToday)
 {
@@ -124,13 +170,24 @@ TEST(Figures, KeepPrecisionWithKeysOfToday)
 
 // ---------------------------------------------------------------------- CSV
 
-TEST(TrendCsv, TimeRowsAreIsoLocalTimeWithPointDecimals)
+TEST(TrendCsv, TimeRowsAreIsoLocalTimeWithOffsetAndPointDecimals)
 {
     std::string csv = tirevo::TrendCsvHeader(true);
-    const double start = 20795.0 * 86400 + 6 * 3600 + 20 * 60;  // 08.12.2026 06:20:00
+    const double start = (20795.0 * 86400 + 5 * 3600 + 20 * 60) * 1000;  // 08.12.2026 06:20:00 CET
     tirevo::AppendTrendCsvRow(csv, start, 7.02, true);
-    tirevo::AppendTrendCsvRow(csv, start + 1.5, -0.5, true);
-    EXPECT_EQ(csv, "time,ph\n2026-12-08T06:20:00,7.02\n2026-12-08T06:20:01.500,-0.5\n");
+    tirevo::AppendTrendCsvRow(csv, start + 1500, -0.5, true);
+    EXPECT_EQ(csv, "time,ph\n2026-12-08T06:20:00+01:00,7.02\n2026-12-08T06:20:01.500+01:00,-0.5\n");
+}
+
+TEST(TrendCsv, TheRepeatedHourIsToldApartByItsOffset)
+{
+    const double utc0030 = tirevo::test::kMillisAt20261025Utc + 30 * 60000;
+    std::string csv;
+    tirevo::AppendTrendCsvRow(csv, utc0030, 7.0, true);
+    tirevo::AppendTrendCsvRow(csv, utc0030 + 3600000, 7.1, true);
+    tirevo::AppendTrendCsvRow(csv, utc0030 + 2 * 3600000, 7.2, true);
+    EXPECT_EQ(csv,
+              "2026-10-25T02:30:00+02:00,7\n2026-10-25T02:30:00+01:00,7.1\n2026-10-25T03:30:00+01:00,7.2\n");
 }
 
 TEST(TrendCsv, RowNumbersWithoutTimeStamps)
@@ -145,42 +202,57 @@ TEST(TrendCsv, RowNumbersWithoutTimeStamps)
 
 struct BoundCase {
     const char* what;
-    double step;  // seconds between readings
+    double step;  // milliseconds between readings
     std::size_t count;
     std::size_t kept;
-    double oldest;
 };
 
 class LiveBound : public testing::TestWithParam<BoundCase> {};
 
-TEST_P(LiveBound, KeepsSevenDaysAtMostOneReadingASecond)
+TEST_P(LiveBound, KeepsTheLast604800Readings)
 {
     const BoundCase& c = GetParam();
     tirevo::TrendSeries series;
+    std::size_t dropped = 0;
     for (std::size_t i = 0; i < c.count; ++i)
-        series.Add(1.8e9 + c.step * double(i), 7.0);
+        dropped += series.Add(1.8e12 + c.step * double(i), 7.0) ? 1 : 0;
     EXPECT_EQ(series.Size(), c.kept);
-    EXPECT_EQ(series.OldestKey(), 1.8e9 + c.oldest);
-    EXPECT_EQ(series.At(series.Size() - 1).key, 1.8e9 + c.step * double(c.count - 1));
+    EXPECT_EQ(dropped, c.count - c.kept);
+    EXPECT_EQ(series.At(0).key, 1.8e12 + c.step * double(c.count - c.kept));
+    EXPECT_EQ(series.At(series.Size() - 1).key, 1.8e12 + c.step * double(c.count - 1));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, LiveBound,
-                         testing::Values(BoundCase{"1 Hz, just full", 1, 604800, 604800, 0},
-                                         BoundCase{"1 Hz, 10 past full", 1, 604810, 604800, 10},
+                         testing::Values(BoundCase{"1 Hz, just full", 1000, 604800, 604800},
+                                         BoundCase{"1 Hz, 10 past full", 1000, 604810, 604800},
                                          // Faster polling: the count bounds the memory, the span shrinks.
-                                         BoundCase{"10 Hz", 0.1, 700000, 604800, 0.1 * 95200},
-                                         // Slower polling: points older than 7 days go although few.
-                                         BoundCase{"every 10 s, 8 days", 10, 8 * 8640, 7 * 8640 + 1,
-                                                   10.0 * (8640 - 1)}));
+                                         BoundCase{"10 Hz", 100, 700000, 604800},
+                                         // Slower polling: eight days of readings are all kept.
+                                         BoundCase{"every 10 s, 8 days", 10000, 8 * 8640, 8 * 8640}),
+                         CaseName());
 
-TEST(LiveBound, AClockJumpAheadOfAWeekLeavesOnlyTheNewPoint)
+struct JumpCase {
+    const char* what;
+    double jump;  // milliseconds the clock moved between the second and third reading
+};
+
+class ClockJump : public testing::TestWithParam<JumpCase> {};
+
+TEST_P(ClockJump, DropsNoReading)
 {
     tirevo::TrendSeries series;
-    series.Add(1000, 7.0);
-    series.Add(1001, 7.1);
-    series.Add(1001 + 8 * 86400, 7.2);
-    ASSERT_EQ(series.Size(), 1u);
-    EXPECT_EQ(series.At(0).value, 7.2);
+    EXPECT_FALSE(series.Add(1.8e12, 7.0));
+    EXPECT_FALSE(series.Add(1.8e12 + 1000, 7.1));
+    EXPECT_FALSE(series.Add(1.8e12 + 2000 + GetParam().jump, 7.2));
+    ASSERT_EQ(series.Size(), 3u);
+    EXPECT_EQ(series.At(2).key, 1.8e12 + 2000 + GetParam().jump);
+    EXPECT_EQ(series.At(2).value, 7.2);
 }
+
+INSTANTIATE_TEST_SUITE_P(Jumps, ClockJump,
+                         testing::Values(JumpCase{"ahead 8 days", 8 * 86400e3},
+                                         JumpCase{"back 10 minutes", -600e3},
+                                         JumpCase{"back a year", -365 * 86400e3}),
+                         CaseName());
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "LocalNumber.h"
 #include "LogText.h"
 #include "MessageBoxWatcher.h"
+#include "TimeZone.h"
 #include "TrendSeries.h"
 
 #include <QFile>
@@ -24,8 +25,10 @@ using tirevo::TrendWindow;
 
 namespace {
 
-// 08.12.2026 06:20:00 as local civil seconds.
-constexpr double kStart = 20795.0 * 86400 + 6 * 3600 + 20 * 60;
+[[maybe_unused]] const bool kInBerlin = tirevo::test::UseTimeZone(tirevo::test::kBerlin);
+
+// 08.12.2026 06:20:00 CET in UTC milliseconds.
+constexpr double kStart = (20795.0 * 86400 + 5 * 3600 + 20 * 60) * 1000;
 
 // A log as the program writes it: readings a second apart from 06:20:00.
 QByteArray LogBytes(const std::vector<const char*>& readings, bool stamps = true, char separator = '\t')
@@ -71,6 +74,8 @@ private slots:
     void savesTheChartAsPng();
     void followsLivePointsAndDropsOldOnes();
     void liveButtonReturnsFromALog();
+    void livePointsBeforeAllOthersStay();
+    void dropsTheOldestPointWhereverItsKey();
     void denseViewsDrawTheThinnedCopyButCountEveryPoint();
 };
 
@@ -164,7 +169,7 @@ void TrendWindowTest::wheelZoomsTimeAndFitShowsAllAgain()
     QCOMPARE(window.Figures().n, size_t(600));
     const QCPRange all = window.Plot()->xAxis->range();
     QCOMPARE(all.lower, kStart);
-    QCOMPARE(all.upper, kStart + 599);
+    QCOMPARE(all.upper, kStart + 599000);
 
     Wheel(window.Plot(), 5);  // towards the user: zoom in
     const QCPRange zoomed = window.Plot()->xAxis->range();
@@ -185,7 +190,7 @@ void TrendWindowTest::wheelZoomsTimeAndFitShowsAllAgain()
     QVERIFY(qAbs(dragged.size() - beforeDrag.size()) < 1e-6);
 
     // Panned to the first half only: the figures and the pH axis follow.
-    window.Plot()->xAxis->setRange(kStart, kStart + 100);
+    window.Plot()->xAxis->setRange(kStart, kStart + 100000);
     QCOMPARE(window.Figures().n, size_t(101));
     QCOMPARE(window.Figures().max, 7.0);
     QVERIFY(window.Plot()->yAxis->range().upper < 7.2);
@@ -203,13 +208,14 @@ void TrendWindowTest::savesThePointsInViewAsCsv()
     TrendWindow window(nullptr);
     window.show();
     window.OpenLog(WriteFile(dir, QStringLiteral("log.txt"), LogBytes({"7,00", "7,02", "7,04", "7,06"})));
-    window.Plot()->xAxis->setRange(kStart + 1, kStart + 2);
+    window.Plot()->xAxis->setRange(kStart + 1000, kStart + 2000);
     QString error;
     const QString csv = dir.filePath(QStringLiteral("view.csv"));
     QVERIFY2(window.SaveData(csv, error), qPrintable(error));
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("time,ph\n2026-12-08T06:20:01,7.02\n2026-12-08T06:20:02,7.04\n"));
+    QCOMPARE(file.readAll(),
+             QByteArray("time,ph\n2026-12-08T06:20:01+01:00,7.02\n2026-12-08T06:20:02+01:00,7.04\n"));
 
     window.OpenLog(WriteFile(dir, QStringLiteral("rows.txt"), LogBytes({"7,00", "7,5"}, false)));
     QVERIFY2(window.SaveData(csv, error), qPrintable(error));
@@ -241,27 +247,27 @@ void TrendWindowTest::followsLivePointsAndDropsOldOnes()
     TrendWindow window(nullptr);
     tirevo::TrendSeries series;
     series.Add(kStart, 7.00);
-    series.Add(kStart + 1, 7.02);
+    series.Add(kStart + 1000, 7.02);
     window.ShowLive(series);
     window.show();
     QCOMPARE(window.SourceText(), QStringLiteral("Live readings"));
     QCOMPARE(window.Figures().n, size_t(2));
-    window.AddLive(kStart + 2, 7.04, kStart);
-    window.AddLive(kStart + 3, 7.06, kStart);
+    window.AddLive({kStart + 2000, 7.04}, std::nullopt);
+    window.AddLive({kStart + 3000, 7.06}, std::nullopt);
     QCOMPARE(window.FiguresText(),
              LocalNumber("n 4   min 7.00   max 7.06   mean 7.03   sd 0.03   drift +1.20 pH/min"));
     QVERIFY(window.Following());
-    QVERIFY(window.Plot()->xAxis->range().contains(kStart + 3));
-    // The series dropped its two oldest points; the window drops them too.
-    window.AddLive(kStart + 4, 7.08, kStart + 2);
-    QCOMPARE(window.Plot()->graph(0)->dataCount(), 3);
-    QCOMPARE(window.Figures().min, 7.04);
+    QVERIFY(window.Plot()->xAxis->range().contains(kStart + 3000));
+    // The series dropped its oldest point; the window drops it too.
+    window.AddLive({kStart + 4000, 7.08}, TrendPoint{kStart, 7.00});
+    QCOMPARE(window.Plot()->graph(0)->dataCount(), 4);
+    QCOMPARE(window.Figures().min, 7.02);
 
     // Zoomed by the user: the view stays where it is, new points beyond it do
     // not move it.
     Wheel(window.Plot(), 2);
     const QCPRange held = window.Plot()->xAxis->range();
-    window.AddLive(kStart + 60, 7.10, kStart + 2);
+    window.AddLive({kStart + 60000, 7.10}, std::nullopt);
     QCOMPARE(window.Plot()->xAxis->range().lower, held.lower);
     QCOMPARE(window.Plot()->xAxis->range().upper, held.upper);
 }
@@ -278,7 +284,7 @@ void TrendWindowTest::liveButtonReturnsFromALog()
     window.OpenLog(WriteFile(dir, QStringLiteral("log.txt"), LogBytes({"7.00", "7.10"})));
     QVERIFY(!window.LiveButton()->isHidden());
     // Live points go on arriving while the log is shown, and are there on return.
-    window.AddLive(kStart + 1, 6.60, kStart);
+    window.AddLive({kStart + 1000, 6.60}, std::nullopt);
     QCOMPARE(window.Figures().n, size_t(2));
     QCOMPARE(window.Figures().min, 7.00);
     QTest::mouseClick(window.LiveButton(), Qt::LeftButton);
@@ -286,6 +292,51 @@ void TrendWindowTest::liveButtonReturnsFromALog()
     QCOMPARE(window.Figures().n, size_t(2));
     QCOMPARE(window.Figures().max, 6.60);
     QVERIFY(window.LiveButton()->isHidden());
+}
+
+void TrendWindowTest::livePointsBeforeAllOthersStay()
+{
+    // Five minutes of readings, then the clock set back ten minutes: every
+    // new point lies before all the earlier ones, and each is drawn, counted
+    // and in view.
+    TrendWindow window(nullptr);
+    tirevo::TrendSeries series;
+    for (int i = 0; i < 30; ++i)
+        series.Add(kStart + i * 10000, 7.00);
+    window.ShowLive(series);
+    window.show();
+    const double back = kStart + 300000 - 600000;
+    for (int i = 0; i < 30; ++i) {
+        const double key = back + i * 10000;
+        window.AddLive({key, 7.10}, std::nullopt);
+        QCOMPARE(window.Figures().n, size_t(31 + i));
+        QCOMPARE(window.Plot()->graph(0)->dataCount(), 31 + i);
+        QVERIFY(window.Plot()->xAxis->range().contains(key));
+    }
+    QVERIFY(window.Following());
+    QCOMPARE(window.Figures().max, 7.10);
+    QVERIFY(qAbs(window.Figures().mean - 7.05) < 1e-9);
+}
+
+void TrendWindowTest::dropsTheOldestPointWhereverItsKey()
+{
+    TrendWindow window(nullptr);
+    tirevo::TrendSeries series;
+    series.Add(kStart + 100000, 7.00);
+    series.Add(kStart + 200000, 7.10);
+    window.ShowLive(series);
+    window.show();
+    // Set back before both: the oldest reading goes, not the earliest key.
+    window.AddLive({kStart + 50000, 7.20}, TrendPoint{kStart + 100000, 7.00});
+    window.AddLive({kStart + 50000, 7.30}, TrendPoint{kStart + 200000, 7.10});
+    // Two readings at one key: the one that goes is the one with its value.
+    window.AddLive({kStart + 60000, 7.40}, TrendPoint{kStart + 50000, 7.20});
+    const QCPGraphDataContainer& data = *window.Plot()->graph(0)->data();
+    QCOMPARE(data.size(), 2);
+    QCOMPARE(data.at(0)->key, kStart + 50000);
+    QCOMPARE(data.at(0)->value, 7.30);
+    QCOMPARE(data.at(1)->key, kStart + 60000);
+    QCOMPARE(window.Figures().n, size_t(2));
 }
 
 void TrendWindowTest::denseViewsDrawTheThinnedCopyButCountEveryPoint()
@@ -316,8 +367,8 @@ void TrendWindowTest::denseViewsDrawTheThinnedCopyButCountEveryPoint()
     QCOMPARE(file.readAll().count('\n'), qsizetype(kRows + 1));
 
     // Zoomed in to a few minutes: every point is drawn again.
-    const double start = 20795.0 * 86400 + 6 * 3600;
-    window.Plot()->xAxis->setRange(start + 12300, start + 12400);
+    const double start = (20795.0 * 86400 + 5 * 3600) * 1000;
+    window.Plot()->xAxis->setRange(start + 12300e3, start + 12400e3);
     QVERIFY(!window.DrawingOverview());
     QCOMPARE(window.Figures().n, size_t(101));
     QCOMPARE(window.Figures().max, 9.99);
