@@ -37,7 +37,13 @@ const std::map<std::string_view, CommandInfo>& Commands()
         {"log",
          {CliCommand::Log,
           WithAlarmOptions({"--serial", "--interval", "--count", "--duration", "--dir", "--separator",
-                            "--no-timestamp", "--give-up"})}},
+                            "--no-timestamp", "--give-up", "--mqtt", "--topic", "--ha-discovery",
+                            "--client-id", "--username", "--password-file", "--cafile"})}},
+        {"publish",
+         {CliCommand::Publish,
+          WithAlarmOptions({"--serial", "--interval", "--count", "--duration", "--give-up", "--stable-window",
+                            "--stable-band", "--topic", "--ha-discovery", "--client-id", "--username",
+                            "--password-file", "--cafile", "--all"})}},
         {"calibrate", {CliCommand::Calibrate, {"--serial", "--point"}}},
         {"measure",
          {CliCommand::Measure,
@@ -49,7 +55,15 @@ const std::map<std::string_view, CommandInfo>& Commands()
 
 bool TakesValue(std::string_view option)
 {
-    return option != "--all" && option != "--no-timestamp" && option != "--now" && option != "--no-record";
+    return option != "--all" && option != "--no-timestamp" && option != "--now" && option != "--no-record" &&
+        option != "--ha-discovery";
+}
+
+// Options that only mean something with a broker.
+bool BrokerOption(std::string_view option)
+{
+    return option == "--topic" || option == "--ha-discovery" || option == "--client-id" ||
+        option == "--username" || option == "--password-file" || option == "--cafile";
 }
 
 bool IsHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
@@ -119,6 +133,12 @@ public:
                 value = option.substr(eq + 1);
                 option.resize(eq);
             }
+            // publish URL: the one argument that is no option.
+            if (result_.options.command == CliCommand::Publish && option.rfind("-", 0) != 0 &&
+                !result_.options.mqtt.url) {
+                result_.options.mqtt.url = option;
+                continue;
+            }
             if (!found->second.options.count(option)) {
                 if (!refusal)
                     refusal = option.rfind("-", 0) == 0 ? "unknown option '" + option + "' for " + args_[0]
@@ -150,6 +170,20 @@ public:
             return Fail(*refusal);
         if (result_.options.command == CliCommand::Calibrate && result_.options.point == 0)
             return Fail("calibrate needs --point 1|2 VALUE");
+        const CliOptions& o = result_.options;
+        if (o.command == CliCommand::Publish) {
+            if (o.all)
+                return Fail("publish --all is not yet there: one meter per process, chosen with --serial");
+            if (!o.mqtt.url)
+                return Fail("publish needs the broker's URL (mqtt://host[:port] or mqtts://host[:port])");
+        }
+        if (o.command == CliCommand::Log && !o.mqtt.url) {
+            for (std::size_t i = 1; i < args_.size(); ++i)
+                if (BrokerOption(args_[i].substr(0, args_[i].find('='))))
+                    return Fail(args_[i].substr(0, args_[i].find('=')) + " needs --mqtt URL");
+        }
+        if (o.mqtt.passwordFile && !o.mqtt.username)
+            return Fail("--password-file needs --username");
         return result_;
     }
 
@@ -255,6 +289,28 @@ private:
                 return Invalid(option, value, "one character, or # and its code (#9 is TAB)");
             if (IsLineEnd(*o.separator))
                 return Invalid(option, value, "a line end cannot separate the columns of a row");
+        } else if (option == "--mqtt") {
+            o.mqtt.url = value;
+        } else if (option == "--topic") {
+            o.mqtt.topic = value;
+        } else if (option == "--ha-discovery") {
+            o.mqtt.haDiscovery = true;
+        } else if (option == "--client-id") {
+            if (value.empty())
+                return Invalid(option, value, "a client id is needed");
+            o.mqtt.clientId = value;
+        } else if (option == "--username") {
+            if (value.empty())
+                return Invalid(option, value, "a user name is needed");
+            o.mqtt.username = value;
+        } else if (option == "--password-file") {
+            if (value.empty())
+                return Invalid(option, value, "a file is needed");
+            o.mqtt.passwordFile = value;
+        } else if (option == "--cafile") {
+            if (value.empty())
+                return Invalid(option, value, "a file is needed");
+            o.mqtt.caFile = value;
         } else if (option == "--point") {
             if (value != "1" && value != "2")
                 return Invalid(option, value, "1 or 2");
@@ -342,13 +398,21 @@ std::string UsageText()
         AlarmUsageText() +
         "  tirevo-cli log       [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
         "                       [--dir DIR] [--separator CHAR|#CODE] [--no-timestamp]\n"
-        "                       [--give-up SECONDS]\n" +
+        "                       [--give-up SECONDS] [--mqtt URL BROKER-OPTIONS]\n" +
+        AlarmUsageText() +
+        "  tirevo-cli publish URL [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
+        "                       [--give-up SECONDS] [--stable-window S] [--stable-band PH]\n"
+        "                       BROKER-OPTIONS\n" +
         AlarmUsageText() +
         "  tirevo-cli calibrate [--serial S] --point 1|2 VALUE\n"
         "  tirevo-cli measure   [--serial S] [--sample NAME] [--timeout SECONDS] [--now]\n"
         "                       [--format text|csv|json] [--records DIR] [--no-record]\n"
         "                       [--interval MS] [--stable-window S] [--stable-band PH]\n" +
-        AlarmUsageText() + "  tirevo-cli --help | --version\n";
+        AlarmUsageText() +
+        "  tirevo-cli --help | --version\n"
+        "URL is mqtt://host[:port] or mqtts://host[:port]; BROKER-OPTIONS are\n"
+        "  [--topic PREFIX] [--ha-discovery] [--client-id ID]\n"
+        "  [--username U --password-file FILE] [--cafile FILE]\n";
 }
 
 }  // namespace tirevo

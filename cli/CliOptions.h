@@ -12,9 +12,21 @@
 
 namespace tirevo {
 
-enum class CliCommand { Help, Version, List, Read, Log, Calibrate, Measure };
+enum class CliCommand { Help, Version, List, Read, Log, Calibrate, Measure, Publish };
 
 enum class OutputFormat { Text, Csv, Json };
+
+// The broker to publish to (publish URL, log --mqtt URL), as typed; the URL
+// and the files are checked before the meter is opened.
+struct MqttOptions {
+    std::optional<std::string> url;
+    std::optional<std::string> topic;
+    bool haDiscovery = false;
+    std::optional<std::string> clientId;
+    std::optional<std::string> username;
+    std::optional<std::string> passwordFile;
+    std::optional<std::string> caFile;
+};
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
@@ -39,7 +51,8 @@ struct CliOptions {
     bool noRecord = false;
     int point = 0;          // calibrate: 1 or 2
     std::string value;      // calibrate: the value as typed
-    AlarmCliOptions alarm;  // read, log, measure
+    AlarmCliOptions alarm;  // read, log, measure, publish
+    MqttOptions mqtt;       // publish, log --mqtt
 };
 
 struct CliParseResult {

@@ -5,10 +5,13 @@ namespace tirevo {
 
 enum ExitCode : int {
     kExitDone = 0,
-    kExitNoMeter = 1,    // no meter, not the one asked for, or it cannot be opened
-    kExitUsage = 2,      // usage or an invalid value
-    kExitLogFile = 3,    // the log file cannot be created or written
-    kExitOutput = 3,     // stdout cannot be written (other than a reader gone away)
+    kExitNoMeter = 1,  // no meter, not the one asked for, or it cannot be opened
+    kExitUsage = 2,    // usage or an invalid value
+    kExitLogFile = 3,  // the log file cannot be created or written
+    kExitOutput = 3,   // stdout cannot be written (other than a reader gone away)
+    // The broker refuses the login: as with a log file, the readings have
+    // nowhere to go.
+    kExitBroker = 3,
     kExitGaveUp = 4,     // a lost meter did not come back in time
     kExitNotStable = 5,  // measure: no stable reading in time
 };

@@ -41,8 +41,8 @@ bool WantsStatusLine(const CliOptions& options, int errFd)
 {
     if (!IsTerminal(errFd))
         return false;
-    return options.command == CliCommand::Log || options.command == CliCommand::Measure || !options.count ||
-        *options.count > kShortRunReadings;
+    return options.command == CliCommand::Log || options.command == CliCommand::Measure ||
+        options.command == CliCommand::Publish || !options.count || *options.count > kShortRunReadings;
 }
 
 }  // namespace
@@ -60,14 +60,18 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
 {
     // A log kept on a machine nobody watches is read from its file; readings
     // go to stdout only when someone sees them there.
-    printReadings_ = !Logging() || IsTerminal(setup_.outFd);
+    printReadings_ = !Keeping() || IsTerminal(setup_.outFd);
     session_.AddListener(this);
     // After this run's own listener: the reading is printed before its alarm.
     session_.AddListener(&alarm_);
+    if (setup_.publisher)
+        setup_.publisher->SetSay([this](const std::string& line) { Say(line); });
 }
 
 MeterRun::~MeterRun()
 {
+    if (setup_.publisher)
+        setup_.publisher->SetSay(nullptr);
     session_.RemoveListener(&alarm_);
     session_.RemoveListener(this);
 }
@@ -90,7 +94,7 @@ void MeterRun::Print(const std::string& text)
     if (error == EPIPE) {
         // The reader has gone (read | head -3): a read run has nobody left
         // to read to; a log run goes on into its file.
-        if (!Logging())
+        if (!Keeping())
             endCode_ = kExitDone;
         return;
     }
@@ -130,8 +134,11 @@ int MeterRun::Run()
         return kExitNoMeter;
     }
     // A converter gone during the setup has been reported lost already.
-    if (session_.Status() == LinkStatus::Connected)
+    if (session_.Status() == LinkStatus::Connected) {
         Say(LinkStatusText(setup_.serial, true));
+        if (setup_.publisher)
+            setup_.publisher->MeterAvailable(true);
+    }
 
     if (Logging()) {
         DataLogOptions log;
@@ -145,7 +152,7 @@ int MeterRun::Run()
             return kExitLogFile;
         }
         Say("logging to " + dataLog_.FileName());
-    } else if (!Measuring()) {
+    } else if (!Measuring() && !setup_.publisher) {
         Print(OutputHeader(setup_.options.format));
     }
 
@@ -167,6 +174,12 @@ int MeterRun::Run()
         if (lostSinceMs_ && setup_.options.giveUpMs && now - *lostSinceMs_ >= *setup_.options.giveUpMs) {
             Say("gave up: the meter " + setup_.serial + " did not come back");
             return Finish(kExitGaveUp);
+        }
+        if (setup_.publisher) {
+            if (const std::optional<std::string> failure = setup_.publisher->Failure()) {
+                Say(*failure);
+                return Finish(kExitBroker);
+            }
         }
         if (wait_.Wait(NextWakeMs(now) - now))
             break;
@@ -220,6 +233,8 @@ void MeterRun::ShowStatus(int64_t nowMs)
 int MeterRun::Finish(int exitCode)
 {
     session_.Close();
+    if (setup_.publisher)
+        setup_.publisher->End();
     if (Logging() && dataLog_.Logging()) {
         if (const int error = dataLog_.Stop()) {
             Say("cannot finish " + dataLog_.FileName() + ": " + std::strerror(error));
@@ -286,10 +301,12 @@ void MeterRun::ReadingReceived(const Reading& reading)
         }
     }
     ++readings_;
+    if (setup_.publisher)
+        setup_.publisher->ReadingTaken(reading, stable);
     lastReading_ = FormatReading(reading.value, '.');
     // The row and the line carry the reading's one stamp, never a second
     // look at the clock.
-    Print(OutputLine(Logging() ? OutputFormat::Text : setup_.options.format, ReadingWallTime(reading),
+    Print(OutputLine(Keeping() ? OutputFormat::Text : setup_.options.format, ReadingWallTime(reading),
                      lastReading_, setup_.serial, stable));
 }
 
@@ -301,6 +318,8 @@ void MeterRun::StatusChanged(LinkStatus status)
         lostSinceMs_.reset();
         if (!responding_) {
             responding_ = true;
+            if (setup_.publisher)
+                setup_.publisher->MeterAvailable(true);
             Say(LinkStatusText(setup_.serial, true));
         }
     } else if (status == LinkStatus::Lost || status == LinkStatus::Reopening) {
@@ -308,6 +327,8 @@ void MeterRun::StatusChanged(LinkStatus status)
             lostSinceMs_ = clock_.NowMs();
         if (responding_) {
             responding_ = false;
+            if (setup_.publisher)
+                setup_.publisher->MeterAvailable(false);
             Say(LinkStatusText(setup_.serial, false));
         }
     }

@@ -10,6 +10,7 @@
 #include "ExitCode.h"
 #include "MeterClock.h"
 #include "MeterSession.h"
+#include "ReadingPublisher.h"
 #include "RunSettings.h"
 #include "RunWait.h"
 #include "StabilityRule.h"
@@ -33,7 +34,8 @@ struct MeterRunSetup {
     char timeSeparator = ':';
     int outFd = 1;
     int errFd = 2;
-    RecordsChoice records;  // measure
+    RecordsChoice records;                  // measure
+    ReadingPublisher* publisher = nullptr;  // publish, log --mqtt
 };
 
 class MeterRun final : public MeterListener {
@@ -55,6 +57,12 @@ private:
     int64_t MeasureTimeoutMs() const;
     // Prints and records the last reading; the exit code.
     int Measured(int codeWhenRecorded);
+    // A run that keeps its readings somewhere (file, broker) shows them
+    // only to someone watching.
+    bool Keeping() const
+    {
+        return setup_.options.command == CliCommand::Log || setup_.options.command == CliCommand::Publish;
+    }
     bool Finished(int64_t nowMs) const;
     int64_t NextWakeMs(int64_t nowMs) const;
     void Say(const std::string& line);

@@ -25,6 +25,8 @@ public:
     bool TakeResized() override;
     // The signal that arrived, or 0.
     int Received() const { return received_; }
+    // Readable once a signal is waiting, for a loop that waits on more.
+    int Fd() const { return fd_; }
 
 private:
     int fd_ = -1;

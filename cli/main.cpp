@@ -10,6 +10,7 @@
 #include "MeterChoice.h"
 #include "MeterList.h"
 #include "MeterRun.h"
+#include "MqttRun.h"
 #include "RunSettings.h"
 #include "SignalWatch.h"
 #include "StandardDescriptors.h"
@@ -20,6 +21,7 @@
 #include <csignal>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -100,6 +102,15 @@ int Calibrate(const CliOptions& options)
     return SendCalibration(clock, serial, calibration.command, kErr);
 }
 
+// The converter's USB description, the model a broker's subscribers see.
+std::string MeterModel(const std::string& serial)
+{
+    for (const ListedDevice& device : ListDevices(false))
+        if (device.serial == serial)
+            return device.description;
+    return std::string();
+}
+
 int ReadOrLog(const CliOptions& options, SignalWatch& endings)
 {
     const LocaleSeparators separators = ReadLocaleSeparators();
@@ -142,7 +153,20 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     setup.outFd = kOut;
     setup.errFd = kErr;
     SystemMeterClock clock;
-    MeterRun run(std::move(setup), clock, endings);
+    std::unique_ptr<MqttRun> broker;
+    if (options.mqtt.url) {
+        MqttRunConfig config = MqttRunConfigFor(options.mqtt, setup.serial, setup.appVersion);
+        if (!config.error.empty())
+            return UsageError(config.error);
+        broker = std::make_unique<MqttRun>(std::move(config.gateway),
+                                           MeterIdentity{setup.serial, MeterModel(setup.serial)}, clock,
+                                           endings, kErr);
+        setup.publisher = broker.get();
+        // The broker's first attempt goes out before the meter is opened;
+        // its answer is handled in the run's loop.
+        broker->Start();
+    }
+    MeterRun run(std::move(setup), clock, broker ? static_cast<RunWait&>(*broker) : endings);
     return run.Run();
 }
 

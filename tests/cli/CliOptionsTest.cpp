@@ -58,6 +58,15 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"read --format xml", "invalid --format 'xml': text, csv or json"},
                     RefusedCase{"read --serial=", "invalid --serial ''"},
                     RefusedCase{"read --all=1", "unknown option '--all'"},
+                    RefusedCase{"publish", "publish needs the broker's URL"},
+                    RefusedCase{"publish mqtt://a mqtt://b", "unexpected argument 'mqtt://b'"},
+                    RefusedCase{"publish mqtt://a --all", "publish --all is not yet there"},
+                    RefusedCase{"publish mqtt://a --password-file pw", "--password-file needs --username"},
+                    RefusedCase{"publish mqtt://a --password secret", "unknown option '--password'"},
+                    RefusedCase{"publish mqtt://a --dir /tmp", "unknown option '--dir' for publish"},
+                    RefusedCase{"log --ha-discovery", "--ha-discovery needs --mqtt URL"},
+                    RefusedCase{"log --topic=lab", "--topic needs --mqtt URL"},
+                    RefusedCase{"read --mqtt mqtt://a", "unknown option '--mqtt' for read"},
                     RefusedCase{"log --no-timestamp=1", "--no-timestamp takes no value"},
                     RefusedCase{"log --separator ab", "invalid --separator 'ab'"},
                     RefusedCase{"log --separator #", "invalid --separator '#'"},
@@ -171,6 +180,32 @@ TEST(CliOptions, LogOptions)
     EXPECT_EQ(result.options.dir, "/data/ph logs");
     EXPECT_EQ(result.options.separator, ';');
     EXPECT_TRUE(result.options.noTimestamp);
+}
+
+TEST(CliOptions, PublishTakesTheUrlAnywhereAndTheBrokerOptions)
+{
+    const tirevo::CliParseResult result = tirevo::ParseCliOptions(
+        Split("publish --serial QP1 mqtts://broker:8884 --topic lab/ph --ha-discovery --client-id bench "
+              "--username u --password-file /etc/pw --cafile /etc/ca.crt --count 5"));
+    ASSERT_FALSE(result.error) << *result.error;
+    const tirevo::CliOptions& o = result.options;
+    EXPECT_EQ(o.command, CliCommand::Publish);
+    EXPECT_EQ(o.mqtt.url, "mqtts://broker:8884");
+    EXPECT_EQ(o.mqtt.topic, "lab/ph");
+    EXPECT_TRUE(o.mqtt.haDiscovery);
+    EXPECT_EQ(o.mqtt.clientId, "bench");
+    EXPECT_EQ(o.mqtt.username, "u");
+    EXPECT_EQ(o.mqtt.passwordFile, "/etc/pw");
+    EXPECT_EQ(o.mqtt.caFile, "/etc/ca.crt");
+    EXPECT_EQ(o.serial, "QP1");
+    EXPECT_EQ(o.count, 5u);
+
+    const tirevo::CliParseResult log =
+        tirevo::ParseCliOptions(Split("log --mqtt=mqtt://broker --ha-discovery"));
+    ASSERT_FALSE(log.error) << *log.error;
+    EXPECT_EQ(log.options.command, CliCommand::Log);
+    EXPECT_EQ(log.options.mqtt.url, "mqtt://broker");
+    EXPECT_TRUE(log.options.mqtt.haDiscovery);
 }
 
 TEST(CliOptions, CalibrationValueIsTakenAsItStands)

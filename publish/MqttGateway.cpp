@@ -1,0 +1,227 @@
+#include "MqttGateway.h"
+
+namespace tirevo {
+
+MqttGateway::MqttGateway(MqttGatewaySetup setup, MqttLink& link, const MeterClock& clock, Say say)
+    : setup_(std::move(setup)), link_(link), clock_(clock), say_(std::move(say)), topics_(setup_.prefix)
+{
+    // A process that is killed or loses its network shows as offline.
+    setup_.connect.will = {topics_.Gateway(), kOffline, 1, true};
+    link_.SetEvents(this);
+}
+
+MqttGateway::~MqttGateway() { link_.SetEvents(nullptr); }
+
+std::string MqttGateway::Where() const
+{
+    return "the broker at " + setup_.connect.host + ":" + std::to_string(setup_.connect.port);
+}
+
+void MqttGateway::AddMeter(const MeterIdentity& meter)
+{
+    Meter& added =
+        meters_.try_emplace(meter.serial, Meter{meter, false, {}, {}, ReadingQueue(setup_.queueCapacity)})
+            .first->second;
+    if (connected_)
+        SendDiscovery(added);
+}
+
+void MqttGateway::Start() { Attempt(); }
+
+void MqttGateway::Attempt()
+{
+    nextAttemptMs_.reset();
+    connecting_ = true;
+    link_.Connect(setup_.connect);
+}
+
+void MqttGateway::Tick()
+{
+    if (!fatal_ && !ended_ && nextAttemptMs_ && clock_.NowMs() >= *nextAttemptMs_)
+        Attempt();
+}
+
+std::optional<int64_t> MqttGateway::NextDueMs() const { return nextAttemptMs_; }
+
+void MqttGateway::Send(const std::string& topic, const std::string& payload)
+{
+    if (const std::optional<int> id = link_.Publish({topic, payload, 1, true}))
+        inFlight_[*id] = {std::string(), 0};
+}
+
+void MqttGateway::SendDiscovery(const Meter& meter)
+{
+    if (!setup_.discovery)
+        return;
+    const MeterIdentity& id = meter.identity;
+    Send(MqttTopics::SensorConfig(id.serial), topics_.SensorDiscovery(id, setup_.appVersion));
+    Send(MqttTopics::StableConfig(id.serial), topics_.StableDiscovery(id, setup_.appVersion));
+}
+
+void MqttGateway::SendState(const Meter& meter)
+{
+    const std::string& serial = meter.identity.serial;
+    Send(topics_.Availability(serial), meter.available ? kOnline : kOffline);
+    if (meter.stable)
+        Send(topics_.Stable(serial), *meter.stable ? "true" : "false");
+    if (meter.alarm)
+        Send(topics_.Alarm(serial), *meter.alarm);
+}
+
+void MqttGateway::SendQueued(Meter& meter)
+{
+    while (ReadingQueue::Entry* entry = meter.queue.NextUnsent()) {
+        const std::optional<int> id =
+            link_.Publish({topics_.Ph(meter.identity.serial), entry->payload, 1, true});
+        if (!id)
+            return;
+        entry->sent = true;
+        inFlight_[*id] = {meter.identity.serial, entry->id};
+    }
+}
+
+void MqttGateway::TellDropped(Meter& meter)
+{
+    if (const uint64_t dropped = meter.queue.TakeDropped())
+        say_(std::to_string(dropped) + " readings of " + meter.identity.serial +
+             " were dropped while the broker was away (the last " + std::to_string(setup_.queueCapacity) +
+             " are kept)");
+}
+
+void MqttGateway::MeterAvailable(const std::string& serial, bool available)
+{
+    const auto found = meters_.find(serial);
+    if (found == meters_.end() || found->second.available == available)
+        return;
+    found->second.available = available;
+    if (connected_)
+        Send(topics_.Availability(serial), available ? kOnline : kOffline);
+}
+
+void MqttGateway::ReadingTaken(const std::string& serial, double value, std::optional<bool> stable)
+{
+    const auto found = meters_.find(serial);
+    if (found == meters_.end())
+        return;
+    Meter& meter = found->second;
+    meter.queue.Push(PhPayload(value));
+    if (connected_)
+        SendQueued(meter);
+    if (stable && stable != meter.stable) {
+        meter.stable = stable;
+        if (connected_)
+            Send(topics_.Stable(serial), *stable ? "true" : "false");
+    }
+}
+
+void MqttGateway::AlarmChanged(const std::string& serial, const std::string& state)
+{
+    const auto found = meters_.find(serial);
+    if (found == meters_.end() || found->second.alarm == state)
+        return;
+    found->second.alarm = state;
+    if (connected_)
+        Send(topics_.Alarm(serial), state);
+}
+
+void MqttGateway::End()
+{
+    ended_ = true;
+    nextAttemptMs_.reset();
+    for (auto& [serial, meter] : meters_) {
+        meter.available = false;
+        if (connected_)
+            Send(topics_.Availability(serial), kOffline);
+        TellDropped(meter);
+        if (!meter.queue.Empty() && !connected_ && !fatal_)
+            say_(std::to_string(meter.queue.Size()) + " readings of " + serial +
+                 " could not be published: the broker is away");
+    }
+    if (connected_)
+        Send(topics_.Gateway(), kOffline);
+}
+
+bool MqttGateway::Drained() const { return !connected_ || inFlight_.empty(); }
+
+void MqttGateway::Close()
+{
+    if (connected_)
+        link_.Disconnect();
+    connected_ = false;
+    connecting_ = false;
+}
+
+void MqttGateway::LinkConnected()
+{
+    connecting_ = false;
+    connected_ = true;
+    backoff_.Reset();
+    say_((toldAway_ ? "reconnected to " : "connected to ") + Where());
+    toldAway_ = false;
+    Send(topics_.Gateway(), ended_ ? kOffline : kOnline);
+    if (setup_.discovery)
+        link_.Subscribe(kHomeAssistantStatus);
+    for (auto& [serial, meter] : meters_) {
+        SendDiscovery(meter);
+        SendState(meter);
+        TellDropped(meter);
+        SendQueued(meter);
+    }
+}
+
+void MqttGateway::LinkRefused(MqttRefusal refusal)
+{
+    connecting_ = false;
+    switch (refusal) {
+    case MqttRefusal::BadLogin:
+        fatal_ = Where() + " refused the login: wrong user name or password";
+        return;
+    case MqttRefusal::NotAuthorised:
+        fatal_ = Where() + " refused the login: not authorised";
+        return;
+    case MqttRefusal::ClientId:
+        fatal_ = Where() + " refused the client id '" + setup_.connect.clientId + "'";
+        return;
+    default:
+        LinkLost("the broker refused the connection");
+    }
+}
+
+void MqttGateway::LinkLost(const std::string& reason)
+{
+    const bool wasConnected = connected_;
+    connected_ = false;
+    connecting_ = false;
+    inFlight_.clear();
+    for (auto& [serial, meter] : meters_)
+        meter.queue.ConnectionLost();
+    if (ended_ || fatal_)
+        return;
+    const int64_t delay = backoff_.NextDelayMs();
+    nextAttemptMs_ = clock_.NowMs() + delay;
+    if (wasConnected || !toldAway_) {
+        say_(Where() + " is away (" + reason + "); readings are kept until it is back");
+        toldAway_ = true;
+    }
+}
+
+void MqttGateway::LinkAcknowledged(int messageId)
+{
+    const auto found = inFlight_.find(messageId);
+    if (found == inFlight_.end())
+        return;
+    const auto [serial, id] = found->second;
+    inFlight_.erase(found);
+    if (const auto meter = meters_.find(serial); meter != meters_.end())
+        meter->second.queue.Acknowledged(id);
+}
+
+void MqttGateway::LinkMessage(const std::string& topic, const std::string& payload)
+{
+    // Home Assistant started again and forgot what it was told.
+    if (topic == kHomeAssistantStatus && payload == kOnline && connected_ && !ended_)
+        for (const auto& [serial, meter] : meters_)
+            SendDiscovery(meter);
+}
+
+}  // namespace tirevo

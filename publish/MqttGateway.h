@@ -1,0 +1,104 @@
+// The gateway's side of the broker: what it publishes for each meter and
+// when, the readings kept while the broker is away, and the attempts to
+// reach it again. The connection itself is an MqttLink; time comes from the
+// session's clock, so tests run it on virtual time against a stand-in link.
+#pragma once
+
+#include "MeterClock.h"
+#include "MqttLink.h"
+#include "MqttTopics.h"
+#include "ReadingQueue.h"
+#include "ReconnectBackoff.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace tirevo {
+
+struct MqttGatewaySetup {
+    MqttConnectSettings connect;  // the last will is filled in by the gateway
+    std::string prefix = kDefaultTopicPrefix;
+    bool discovery = false;  // Home Assistant discovery
+    std::string appVersion;
+    std::size_t queueCapacity = ReadingQueue::kCapacity;
+};
+
+class MqttGateway final : public MqttLinkEvents {
+public:
+    using Say = std::function<void(const std::string&)>;
+
+    MqttGateway(MqttGatewaySetup setup, MqttLink& link, const MeterClock& clock, Say say);
+    ~MqttGateway() override;
+    MqttGateway(const MqttGateway&) = delete;
+    MqttGateway& operator=(const MqttGateway&) = delete;
+
+    void AddMeter(const MeterIdentity& meter);
+    // The first attempt to connect.
+    void Start();
+    // Tries again when an attempt is due.
+    void Tick();
+    // When Tick has something to do; nothing while connected or connecting.
+    std::optional<int64_t> NextDueMs() const;
+
+    void MeterAvailable(const std::string& serial, bool available);
+    // stable: nothing while no stability judgement is made for the meter.
+    void ReadingTaken(const std::string& serial, double value, std::optional<bool> stable = std::nullopt);
+    // "none", "high", "low" or "lost", once alarms are set for the meter.
+    void AlarmChanged(const std::string& serial, const std::string& state);
+
+    // The run ends: every meter and the gateway go offline. Then wait for
+    // Drained() (within a limit) and call Close().
+    void End();
+    bool Drained() const;
+    void Close();
+
+    bool Connected() const { return connected_; }
+    // Set when the broker refused the login: the run cannot go on.
+    const std::optional<std::string>& Fatal() const { return fatal_; }
+
+    void LinkConnected() override;
+    void LinkRefused(MqttRefusal refusal) override;
+    void LinkLost(const std::string& reason) override;
+    void LinkAcknowledged(int messageId) override;
+    void LinkMessage(const std::string& topic, const std::string& payload) override;
+
+private:
+    struct Meter {
+        MeterIdentity identity;
+        bool available = false;
+        std::optional<bool> stable;
+        std::optional<std::string> alarm;
+        ReadingQueue queue;
+    };
+
+    void Attempt();
+    void Send(const std::string& topic, const std::string& payload);
+    void SendDiscovery(const Meter& meter);
+    void SendState(const Meter& meter);
+    void SendQueued(Meter& meter);
+    void TellDropped(Meter& meter);
+    std::string Where() const;
+
+    MqttGatewaySetup setup_;
+    MqttLink& link_;
+    const MeterClock& clock_;
+    Say say_;
+    MqttTopics topics_;
+    ReconnectBackoff backoff_;
+    std::map<std::string, Meter> meters_;
+    bool connecting_ = false;
+    bool connected_ = false;
+    bool ended_ = false;
+    bool toldAway_ = false;
+    std::optional<int64_t> nextAttemptMs_;
+    // Message id -> the reading it carries (serial, queue id); state messages
+    // map to an empty serial.
+    std::map<int, std::pair<std::string, uint64_t>> inFlight_;
+    std::optional<std::string> fatal_;
+};
+
+}  // namespace tirevo

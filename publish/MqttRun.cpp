@@ -1,0 +1,161 @@
+#include "MqttRun.h"
+
+#include "FdOutput.h"
+#include "MqttUrl.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fstream>
+#include <poll.h>
+#include <unistd.h>
+
+namespace tirevo {
+
+namespace {
+
+// The broker's own keep-alive and the gateway's attempts are checked at
+// least this often while a connection is open or opening.
+constexpr int64_t kServiceMs = 1000;
+// How long the last words of a run may take to reach the broker.
+constexpr int64_t kGoodbyeMs = 3000;
+
+}  // namespace
+
+std::string DefaultClientId(const std::string& serial)
+{
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0')
+        std::strcpy(host, "localhost");
+    return "tirevo-" + std::string(host) + "-" + serial;
+}
+
+MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& serial,
+                               const std::string& appVersion)
+{
+    MqttRunConfig config;
+    const MqttUrlResult parsed = ParseMqttUrl(options.url.value_or(std::string()));
+    if (!parsed.url) {
+        config.error = "invalid broker URL '" + options.url.value_or(std::string()) + "': " + parsed.error;
+        return config;
+    }
+    MqttGatewaySetup& g = config.gateway;
+    g.connect.host = parsed.url->host;
+    g.connect.port = parsed.url->port;
+    g.connect.tls = parsed.url->tls;
+    if (options.caFile) {
+        if (!parsed.url->tls) {
+            config.error = "--cafile needs an mqtts:// URL";
+            return config;
+        }
+        if (::access(options.caFile->c_str(), R_OK) != 0) {
+            config.error = "cannot read the CA file " + *options.caFile + ": " + std::strerror(errno);
+            return config;
+        }
+        g.connect.caFile = *options.caFile;
+    }
+    g.connect.clientId = options.clientId.value_or(DefaultClientId(serial));
+    if (options.username) {
+        g.connect.username = *options.username;
+        if (options.passwordFile) {
+            std::ifstream in(*options.passwordFile, std::ios::binary);
+            if (!in) {
+                config.error =
+                    "cannot read the password file " + *options.passwordFile + ": " + std::strerror(errno);
+                return config;
+            }
+            // The first line, without its end: an editor's final newline is
+            // no part of the password.
+            std::getline(in, g.connect.password);
+            if (!g.connect.password.empty() && g.connect.password.back() == '\r')
+                g.connect.password.pop_back();
+        }
+    }
+    g.prefix = options.topic.value_or(kDefaultTopicPrefix);
+    if (!ValidTopicPrefix(g.prefix)) {
+        config.error = "invalid --topic '" + g.prefix + "': not empty, no '+' or '#', no '/' at either end";
+        return config;
+    }
+    g.discovery = options.haDiscovery;
+    g.appVersion = appVersion;
+    return config;
+}
+
+MqttRun::MqttRun(MqttGatewaySetup setup, const MeterIdentity& meter, MeterClock& clock, SignalWatch& endings,
+                 int errFd)
+    : clock_(clock),
+      endings_(endings),
+      errFd_(errFd),
+      serial_(meter.serial),
+      gateway_(std::move(setup), link_, clock, [this](const std::string& line) {
+          if (say_)
+              say_(line);
+          else
+              WriteAll(errFd_, "tirevo-cli: " + line + "\n");
+      })
+{
+    gateway_.AddMeter(meter);
+}
+
+void MqttRun::Start() { gateway_.Start(); }
+
+void MqttRun::MeterAvailable(bool available) { gateway_.MeterAvailable(serial_, available); }
+
+void MqttRun::ReadingTaken(const Reading& reading, bool stable)
+{
+    gateway_.ReadingTaken(serial_, reading.value, stable);
+}
+
+std::optional<std::string> MqttRun::Failure() const { return gateway_.Fatal(); }
+
+void MqttRun::End()
+{
+    gateway_.End();
+    const int64_t until = clock_.NowMs() + kGoodbyeMs;
+    while (!gateway_.Drained() && gateway_.Connected()) {
+        const int64_t left = until - clock_.NowMs();
+        if (left <= 0)
+            break;
+        // A second signal does not cut the goodbye short; the limit does.
+        WaitOnce(std::min(left, kServiceMs), false);
+    }
+    gateway_.Close();
+}
+
+bool MqttRun::WaitOnce(int64_t timeoutMs, bool watchSignals)
+{
+    pollfd fds[2] = {{-1, 0, 0}, {-1, 0, 0}};
+    // A negative descriptor is left out by poll.
+    fds[0] = {watchSignals ? endings_.Fd() : -1, POLLIN, 0};
+    const int socket = link_.Socket();
+    int count = 1;
+    if (socket >= 0) {
+        fds[1] = {socket, static_cast<short>(POLLIN | (link_.WantsWrite() ? POLLOUT : 0)), 0};
+        count = 2;
+    }
+    const int timeout = static_cast<int>(std::clamp<int64_t>(timeoutMs, 0, INT_MAX));
+    const int ready = ::poll(fds, static_cast<nfds_t>(count), timeout);
+    if (count == 2)
+        link_.Service();
+    gateway_.Tick();
+    return ready > 0 && (fds[0].revents & POLLIN);
+}
+
+bool MqttRun::Wait(int64_t timeoutMs)
+{
+    gateway_.Tick();
+    if (endings_.Wait(0))
+        return true;
+    int64_t timeout = timeoutMs;
+    if (link_.Socket() >= 0)
+        timeout = std::min(timeout, kServiceMs);
+    if (const std::optional<int64_t> due = gateway_.NextDueMs())
+        timeout = std::min(timeout, std::max<int64_t>(*due - clock_.NowMs(), 0));
+    if (WaitOnce(timeout, true))
+        return endings_.Wait(0);
+    // The run's loop checks the gateway's failure before its next wait.
+    return false;
+}
+
+}  // namespace tirevo

@@ -1,0 +1,347 @@
+// tirevo-cli against a real broker: Debian's mosquitto, started by the test
+// on 127.0.0.1 with a free port and a configuration of its own, and
+// mosquitto_sub as the subscriber. The program runs on the simulated meter.
+#include "CliProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <thread>
+
+using namespace clitest;
+
+namespace {
+
+constexpr const char* kMosquitto = "/usr/sbin/mosquitto";
+constexpr const char* kSub = "/usr/bin/mosquitto_sub";
+constexpr const char* kPub = "/usr/bin/mosquitto_pub";
+constexpr const char* kSerial = "QP000001";
+
+int FreePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+CliProcess::Setup Program(const std::string& program, std::vector<std::string> args)
+{
+    CliProcess::Setup setup;
+    setup.program = program;
+    setup.args = std::move(args);
+    return setup;
+}
+
+// One broker process with its own configuration in the test's folder.
+class Broker {
+public:
+    Broker(const TempDir& dir, std::string extra, int port = FreePort())
+        : dir_(dir), extra_(std::move(extra)), port_(port)
+    {
+        Start();
+    }
+    ~Broker() { Stop(); }
+
+    void Start()
+    {
+        WriteFile(dir_ / "mosquitto.conf",
+                  "listener " + std::to_string(port_) +
+                      " 127.0.0.1\n"
+                      "log_dest stderr\n"
+                      "log_type all\n" +
+                      // Started as root it would read the test's
+                      // files as the mosquitto user.
+                      std::string(::geteuid() == 0 ? "user root\n" : "") + extra_);
+        process_ =
+            std::make_unique<CliProcess>(Program(kMosquitto, {"-c", (dir_ / "mosquitto.conf").string()}));
+        ASSERT_TRUE(process_->WaitForError(" running")) << process_->Err();
+    }
+    void Stop()
+    {
+        if (!process_)
+            return;
+        process_->Signal(SIGTERM);
+        process_->Wait();
+        process_.reset();
+    }
+    int Port() const { return port_; }
+    std::string Url(const std::string& scheme = "mqtt") const
+    {
+        return scheme + "://127.0.0.1:" + std::to_string(port_);
+    }
+
+private:
+    const TempDir& dir_;
+    std::string extra_;
+    int port_;
+    std::unique_ptr<CliProcess> process_;
+};
+
+struct Message {
+    bool retained = false;
+    std::string topic;
+    std::string payload;
+};
+
+std::vector<Message> Messages(const std::string& out)
+{
+    std::vector<Message> messages;
+    for (const std::string& line : Lines(out)) {
+        const std::size_t first = line.find('|');
+        const std::size_t second = line.find('|', first + 1);
+        if (first == std::string::npos || second == std::string::npos)
+            continue;
+        messages.push_back({line.substr(0, first) == "1", line.substr(first + 1, second - first - 1),
+                            line.substr(second + 1)});
+    }
+    return messages;
+}
+
+std::vector<std::string> Payloads(const std::vector<Message>& messages, const std::string& topic)
+{
+    std::vector<std::string> out;
+    for (const Message& m : messages)
+        if (m.topic == topic)
+            out.push_back(m.payload);
+    return out;
+}
+
+// A subscriber to everything, ready once it has seen a marker published
+// before it started: from then on it misses nothing.
+std::unique_ptr<CliProcess> Subscribe(const Broker& broker, std::vector<std::string> extra = {})
+{
+    const std::string port = std::to_string(broker.Port());
+    const Finished marker = RunCli(
+        Program(kPub, {"-h", "127.0.0.1", "-p", port, "-r", "-q", "1", "-t", "test/ready", "-m", "1"}));
+    EXPECT_EQ(marker.exitCode, 0) << marker.err;
+    std::vector<std::string> args = {"-h", "127.0.0.1", "-p", port, "-t", "#", "-q", "1", "-F", "%r|%t|%p"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    auto sub = std::make_unique<CliProcess>(Program(kSub, args));
+    EXPECT_TRUE(sub->WaitForOutput("|test/ready|1")) << sub->Err();
+    return sub;
+}
+
+// What the broker keeps for a newcomer, with its retained flags.
+std::vector<Message> Retained(const Broker& broker, const std::string& lastTopic)
+{
+    CliProcess sub(Program(kSub,
+                           {"-h", "127.0.0.1", "-p", std::to_string(broker.Port()), "-t", "#", "-F",
+                            "%r|%t|%p", "--retained-only"}));
+    EXPECT_TRUE(sub.WaitForOutput("|" + lastTopic + "|")) << sub.Err();
+    return Messages(sub.Out());
+}
+
+std::optional<Message> Find(const std::vector<Message>& messages, const std::string& topic)
+{
+    std::optional<Message> found;
+    for (const Message& m : messages)
+        if (m.topic == topic)
+            found = m;
+    return found;
+}
+
+// The readings of a log file, as published: with a "." whatever the locale.
+std::vector<std::string> LogReadings(const fs::path& folder)
+{
+    std::vector<std::string> readings;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename().string().rfind("USB_PH_", 0) != 0)
+            continue;
+        bool rows = false;
+        for (std::string line : Lines(ReadFile(entry.path()))) {
+            if (rows && !line.empty()) {
+                std::string value = line.substr(line.rfind('\t') + 1);
+                std::replace(value.begin(), value.end(), ',', '.');
+                readings.push_back(value);
+            }
+            rows = rows || line.rfind("DATE", 0) == 0;
+        }
+    }
+    return readings;
+}
+
+bool InOrderWithin(const std::vector<std::string>& wanted, const std::vector<std::string>& got)
+{
+    std::size_t at = 0;
+    for (const std::string& value : got)
+        if (at < wanted.size() && value == wanted[at])
+            ++at;
+    return at == wanted.size();
+}
+
+class MqttBrokerTest : public ::testing::Test {
+protected:
+    CliProcess::Setup Cli(std::vector<std::string> args) const
+    {
+        CliProcess::Setup setup;
+        setup.args = std::move(args);
+        setup.cwd = dir.Path();
+        return setup;
+    }
+
+    TempDir dir;
+    const std::string ph = std::string("tirevo/") + kSerial + "/ph";
+    const std::string meterAvailability = std::string("tirevo/") + kSerial + "/availability";
+    const std::string sensorConfig = std::string("homeassistant/sensor/tirevo_") + kSerial + "_ph/config";
+    const std::string stableConfig =
+        std::string("homeassistant/binary_sensor/tirevo_") + kSerial + "_stable/config";
+};
+
+TEST_F(MqttBrokerTest, LogPublishesEveryRowInOrderAndEndsOfflineWithDiscoveryRetained)
+{
+    Broker broker(dir, "allow_anonymous true\npersistence false\n");
+    auto sub = Subscribe(broker);
+    const Finished done = RunCli(Cli({"log", "--mqtt", broker.Url(), "--ha-discovery", "--count", "8",
+                                      "--interval", "100", "--dir", dir.Path().string()}));
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+    ASSERT_TRUE(sub->WaitForOutput("|tirevo/availability|offline")) << sub->Out();
+
+    const std::vector<Message> live = Messages(sub->Out());
+    const std::vector<std::string> rows = LogReadings(dir.Path());
+    ASSERT_EQ(rows.size(), 8u);
+    EXPECT_EQ(Payloads(live, ph), rows);
+    EXPECT_EQ(Payloads(live, "tirevo/availability"), (std::vector<std::string>{"online", "offline"}));
+    EXPECT_EQ(Payloads(live, meterAvailability), (std::vector<std::string>{"online", "offline"}));
+
+    const std::vector<Message> kept = Retained(broker, stableConfig);
+    for (const std::string& topic :
+         {sensorConfig, stableConfig, ph, meterAvailability, std::string("tirevo/availability")}) {
+        const std::optional<Message> m = Find(kept, topic);
+        ASSERT_TRUE(m) << topic;
+        EXPECT_TRUE(m->retained) << topic;
+    }
+    EXPECT_EQ(Find(kept, "tirevo/availability")->payload, "offline");
+    EXPECT_EQ(Find(kept, meterAvailability)->payload, "offline");
+    EXPECT_EQ(Find(kept, ph)->payload, rows.back());
+    const QJsonObject config =
+        QJsonDocument::fromJson(QByteArray::fromStdString(Find(kept, sensorConfig)->payload)).object();
+    EXPECT_EQ(config["unique_id"].toString().toStdString(), std::string("tirevo_") + kSerial + "_ph");
+    EXPECT_EQ(config["state_topic"].toString().toStdString(), ph);
+    EXPECT_EQ(config["device_class"].toString(), "ph");
+    EXPECT_EQ(config["unit_of_measurement"].toString(), "pH");
+    EXPECT_EQ(config["device"].toObject()["model"].toString(), "QUVA USB pH Meter");
+}
+
+TEST_F(MqttBrokerTest, AKilledGatewayIsMarkedOfflineByItsLastWill)
+{
+    Broker broker(dir, "allow_anonymous true\npersistence false\n");
+    auto sub = Subscribe(broker);
+    CliProcess child(Cli({"publish", broker.Url(), "--interval", "100"}));
+    ASSERT_TRUE(sub->WaitForOutput("|" + ph + "|", 2)) << sub->Out() << child.Err();
+    child.Signal(SIGKILL);
+    EXPECT_EQ(child.Wait().signal, SIGKILL);
+    ASSERT_TRUE(sub->WaitForOutput("|tirevo/availability|offline")) << sub->Out();
+    EXPECT_EQ(Find(Retained(broker, "tirevo/availability"), "tirevo/availability")->payload, "offline");
+}
+
+TEST_F(MqttBrokerTest, AfterABrokerRestartOnlineAndDiscoveryComeAgainAndQueuedReadingsInOrder)
+{
+    // The subscriber keeps its session across the restart, so it receives
+    // what was published while it was reconnecting.
+    const std::string persistence =
+        "allow_anonymous true\npersistence true\npersistence_location " + dir.Path().string() + "/\n";
+    Broker broker(dir, persistence);
+    auto sub = Subscribe(broker, {"-c", "-i", "tirevo-test-subscriber"});
+    CliProcess child(Cli({"log", "--mqtt", broker.Url(), "--ha-discovery", "--count", "30", "--interval",
+                          "200", "--dir", dir.Path().string()}));
+    ASSERT_TRUE(sub->WaitForOutput("|" + ph + "|", 3)) << sub->Out() << child.Err();
+    broker.Stop();
+    ASSERT_TRUE(child.WaitForError("is away")) << child.Err();
+    // Readings go on into the log file and the queue meanwhile.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const std::size_t before = sub->Out().size();
+    broker.Start();
+    ASSERT_TRUE(child.WaitForError("reconnected")) << child.Err();
+    const Finished done = child.Wait();
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+    ASSERT_TRUE(sub->WaitForOutput("|tirevo/availability|offline")) << sub->Out();
+
+    const std::vector<Message> after = Messages(sub->Out().substr(before));
+    EXPECT_FALSE(Payloads(after, sensorConfig).empty());
+    EXPECT_FALSE(Payloads(after, stableConfig).empty());
+    const std::vector<std::string> gateway = Payloads(after, "tirevo/availability");
+    // Whatever the broker said for it at its shutdown, the gateway is back.
+    EXPECT_NE(std::find(gateway.begin(), gateway.end(), "online"), gateway.end());
+    const std::vector<std::string> rows = LogReadings(dir.Path());
+    ASSERT_EQ(rows.size(), 30u);
+    const std::vector<std::string> got = Payloads(Messages(sub->Out()), ph);
+    EXPECT_TRUE(InOrderWithin(rows, got)) << "rows and published readings differ";
+    // Resent at most what the broker had not acknowledged when it stopped.
+    EXPECT_LE(got.size(), rows.size() + 20);
+}
+
+TEST_F(MqttBrokerTest, TlsWithACertificateMadeForTheTest)
+{
+    const std::string make = "cd '" + dir.Path().string() +
+        "' && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout ca.key -out "
+        "ca.crt"
+        " -days 2 -subj '/CN=tirevo test CA' 2>/dev/null"
+        " && openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout server.key"
+        " -out server.csr -subj '/CN=127.0.0.1' 2>/dev/null"
+        " && printf 'subjectAltName=IP:127.0.0.1\\n' > ext"
+        " && openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out server.crt -days "
+        "2"
+        " -extfile ext 2>/dev/null";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    const std::string d = dir.Path().string() + "/";
+    // One plain listener for the test's subscriber, and the TLS one.
+    const int tlsPort = FreePort();
+    Broker broker(dir,
+                  "allow_anonymous true\npersistence false\nlistener " + std::to_string(tlsPort) +
+                      " 127.0.0.1\ncafile " + d + "ca.crt\ncertfile " + d + "server.crt\nkeyfile " + d +
+                      "server.key\n");
+    auto sub = Subscribe(broker);
+    const std::string url = "mqtts://127.0.0.1:" + std::to_string(tlsPort);
+    const Finished done =
+        RunCli(Cli({"publish", url, "--cafile", d + "ca.crt", "--count", "3", "--interval", "100"}));
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+    ASSERT_TRUE(sub->WaitForOutput("|tirevo/availability|offline")) << sub->Out();
+    EXPECT_EQ(Payloads(Messages(sub->Out()), ph).size(), 3u);
+
+    // A certificate the CA did not sign is never trusted: the run goes on
+    // without the broker.
+    ASSERT_EQ(std::system(("cd '" + d +
+                           "' && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
+                           " -keyout other.key -out other.crt -days 2 -subj '/CN=other' 2>/dev/null")
+                              .c_str()),
+              0);
+    const Finished untrusted =
+        RunCli(Cli({"publish", url, "--cafile", d + "other.crt", "--count", "3", "--interval", "100"}));
+    EXPECT_EQ(untrusted.exitCode, 0) << untrusted.err;
+    EXPECT_NE(untrusted.err.find("is away"), std::string::npos) << untrusted.err;
+}
+
+TEST_F(MqttBrokerTest, AWrongPasswordEndsTheRunWithExitThree)
+{
+    ASSERT_EQ(
+        std::system(("mosquitto_passwd -b -c '" + (dir / "passwords").string() + "' lab s3cret").c_str()), 0);
+    Broker broker(dir,
+                  "allow_anonymous false\npersistence false\npassword_file " + (dir / "passwords").string() +
+                      "\n");
+    WriteFile(dir / "good", "s3cret\n");
+    WriteFile(dir / "bad", "guess\n");
+    const Finished right = RunCli(Cli({"publish", broker.Url(), "--username", "lab", "--password-file",
+                                       (dir / "good").string(), "--count", "2", "--interval", "100"}));
+    EXPECT_EQ(right.exitCode, 0) << right.err;
+    EXPECT_NE(right.err.find("connected to the broker"), std::string::npos) << right.err;
+
+    const Finished wrong = RunCli(Cli({"publish", broker.Url(), "--username", "lab", "--password-file",
+                                       (dir / "bad").string(), "--interval", "100"}));
+    EXPECT_EQ(wrong.exitCode, 3) << wrong.err;
+    EXPECT_NE(wrong.err.find("refused the login"), std::string::npos) << wrong.err;
+}
+
+}  // namespace

@@ -1,0 +1,395 @@
+// The gateway's rules without a broker: a stand-in link records what would
+// go out and answers as the test says, on a clock that moves only when told.
+#include "MqttGateway.h"
+#include "MqttUrl.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace tirevo;
+
+namespace {
+
+class StepClock final : public MeterClock {
+public:
+    int64_t NowMs() const override { return nowMs_; }
+    void SleepMs(int64_t ms) override { nowMs_ += ms; }
+    void Advance(int64_t ms) { nowMs_ += ms; }
+
+private:
+    int64_t nowMs_ = 0;
+};
+
+class FakeLink final : public MqttLink {
+public:
+    void SetEvents(MqttLinkEvents* events) override { events_ = events; }
+    bool Connect(const MqttConnectSettings& settings) override
+    {
+        attempts.push_back(clock->NowMs());
+        last = settings;
+        connected = false;
+        return true;
+    }
+    std::optional<int> Publish(const MqttMessage& message) override
+    {
+        if (!connected)
+            return std::nullopt;
+        sent.push_back(message);
+        unacked.push_back(++mid);
+        return mid;
+    }
+    void Subscribe(const std::string& topic) override { subscribed.insert(topic); }
+    void Disconnect() override { connected = false; }
+
+    void Accept()
+    {
+        connected = true;
+        events_->LinkConnected();
+    }
+    void Drop()
+    {
+        connected = false;
+        unacked.clear();
+        events_->LinkLost("connection lost");
+    }
+    void AckAll()
+    {
+        for (int id : std::vector<int>(unacked))
+            events_->LinkAcknowledged(id);
+        unacked.clear();
+    }
+    std::vector<std::string> Payloads(const std::string& topic) const
+    {
+        std::vector<std::string> out;
+        for (const MqttMessage& m : sent)
+            if (m.topic == topic)
+                out.push_back(m.payload);
+        return out;
+    }
+    std::vector<std::string> Topics() const
+    {
+        std::vector<std::string> out;
+        for (const MqttMessage& m : sent)
+            out.push_back(m.topic);
+        return out;
+    }
+
+    StepClock* clock = nullptr;
+    MqttLinkEvents* events_ = nullptr;
+    MqttConnectSettings last;
+    std::vector<int64_t> attempts;
+    std::vector<MqttMessage> sent;
+    std::vector<int> unacked;
+    std::set<std::string> subscribed;
+    bool connected = false;
+    int mid = 0;
+};
+
+class MqttGatewayTest : public ::testing::Test {
+protected:
+    MqttGatewayTest() { link.clock = &clock; }
+
+    MqttGateway& Make(bool discovery = true, std::size_t capacity = ReadingQueue::kCapacity)
+    {
+        MqttGatewaySetup setup;
+        setup.connect.host = "broker";
+        setup.connect.port = 1883;
+        setup.discovery = discovery;
+        setup.appVersion = "1.2.3.4";
+        setup.queueCapacity = capacity;
+        gateway.emplace(setup, link, clock, [this](const std::string& line) { said.push_back(line); });
+        gateway->AddMeter({"QP000001", "QUVA USB pH Meter"});
+        return *gateway;
+    }
+
+    StepClock clock;
+    FakeLink link;
+    std::optional<MqttGateway> gateway;
+    std::vector<std::string> said;
+};
+
+TEST_F(MqttGatewayTest, TheLastWillMarksTheGatewayOfflineRetained)
+{
+    Make().Start();
+    EXPECT_EQ(link.last.will.topic, "tirevo/availability");
+    EXPECT_EQ(link.last.will.payload, "offline");
+    EXPECT_TRUE(link.last.will.retain);
+    EXPECT_EQ(link.last.will.qos, 1);
+}
+
+TEST_F(MqttGatewayTest, OnConnectTheGatewayThenDiscoveryThenStateThenReadingsInOrder)
+{
+    MqttGateway& g = Make();
+    g.Start();
+    g.MeterAvailable("QP000001", true);
+    g.ReadingTaken("QP000001", 7.0);
+    g.ReadingTaken("QP000001", 7.016);
+    link.Accept();
+    const std::vector<std::string> expected = {
+        "tirevo/availability",
+        "homeassistant/sensor/tirevo_QP000001_ph/config",
+        "homeassistant/binary_sensor/tirevo_QP000001_stable/config",
+        "tirevo/QP000001/availability",
+        "tirevo/QP000001/ph",
+        "tirevo/QP000001/ph",
+    };
+    EXPECT_EQ(link.Topics(), expected);
+    EXPECT_EQ(link.Payloads("tirevo/QP000001/ph"), (std::vector<std::string>{"7.00", "7.02"}));
+    EXPECT_EQ(link.Payloads("tirevo/availability"), std::vector<std::string>{"online"});
+    for (const MqttMessage& m : link.sent) {
+        EXPECT_TRUE(m.retain) << m.topic;
+        EXPECT_EQ(m.qos, 1) << m.topic;
+    }
+    EXPECT_TRUE(link.subscribed.count("homeassistant/status"));
+}
+
+TEST_F(MqttGatewayTest, TheDiscoveryJsonHasTheKeysHomeAssistantReads)
+{
+    Make().Start();
+    link.Accept();
+    const auto config = link.Payloads("homeassistant/sensor/tirevo_QP000001_ph/config");
+    ASSERT_EQ(config.size(), 1u);
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(config[0])).object();
+    const QStringList keys = {
+        "availability",       "availability_mode",     "device",      "device_class", "name",
+        "payload_available",  "payload_not_available", "state_class", "state_topic",  "unique_id",
+        "unit_of_measurement"};
+    EXPECT_EQ(o.keys(), keys);
+    EXPECT_EQ(o["unique_id"].toString(), "tirevo_QP000001_ph");
+    EXPECT_EQ(o["state_topic"].toString(), "tirevo/QP000001/ph");
+    EXPECT_EQ(o["unit_of_measurement"].toString(), "pH");
+    EXPECT_EQ(o["device_class"].toString(), "ph");
+    EXPECT_EQ(o["state_class"].toString(), "measurement");
+    EXPECT_EQ(o["availability_mode"].toString(), "all");
+    const QJsonArray availability = o["availability"].toArray();
+    ASSERT_EQ(availability.size(), 2);
+    EXPECT_EQ(availability[0].toObject()["topic"].toString(), "tirevo/availability");
+    EXPECT_EQ(availability[1].toObject()["topic"].toString(), "tirevo/QP000001/availability");
+    EXPECT_EQ(o["payload_available"].toString(), "online");
+    EXPECT_EQ(o["payload_not_available"].toString(), "offline");
+    const QJsonObject device = o["device"].toObject();
+    EXPECT_EQ(device["identifiers"].toArray(), QJsonArray{"tirevo_QP000001"});
+    EXPECT_EQ(device["name"].toString(), "pH meter QP000001");
+    EXPECT_EQ(device["model"].toString(), "QUVA USB pH Meter");
+    EXPECT_EQ(device["sw_version"].toString(), "1.2.3.4");
+
+    const auto stable = link.Payloads("homeassistant/binary_sensor/tirevo_QP000001_stable/config");
+    ASSERT_EQ(stable.size(), 1u);
+    const QJsonObject s = QJsonDocument::fromJson(QByteArray::fromStdString(stable[0])).object();
+    EXPECT_EQ(s["state_topic"].toString(), "tirevo/QP000001/stable");
+    EXPECT_EQ(s["payload_on"].toString(), "true");
+    EXPECT_EQ(s["payload_off"].toString(), "false");
+    EXPECT_EQ(s["device"].toObject(), device);
+}
+
+TEST_F(MqttGatewayTest, NoDiscoveryUnlessAsked)
+{
+    Make(false).Start();
+    link.Accept();
+    for (const std::string& topic : link.Topics())
+        EXPECT_EQ(topic.rfind("homeassistant/", 0), std::string::npos) << topic;
+    EXPECT_TRUE(link.subscribed.empty());
+}
+
+TEST_F(MqttGatewayTest, HomeAssistantComingOnlineGetsTheDiscoveryAgain)
+{
+    Make().Start();
+    link.Accept();
+    link.events_->LinkMessage("homeassistant/status", "offline");
+    link.events_->LinkMessage("homeassistant/status", "online");
+    EXPECT_EQ(link.Payloads("homeassistant/sensor/tirevo_QP000001_ph/config").size(), 2u);
+}
+
+TEST_F(MqttGatewayTest, AttemptsBackOffFromOneSecondDoublingToSixtyAndResetOnConnect)
+{
+    MqttGateway& g = Make();
+    g.Start();
+    for (int i = 0; i < 9; ++i) {
+        link.events_->LinkLost("refused");
+        ASSERT_TRUE(g.NextDueMs());
+        clock.Advance(*g.NextDueMs() - clock.NowMs() - 1);
+        g.Tick();  // a millisecond early: nothing
+        clock.Advance(1);
+        g.Tick();
+    }
+    std::vector<int64_t> gaps;
+    for (std::size_t i = 1; i < link.attempts.size(); ++i)
+        gaps.push_back(link.attempts[i] - link.attempts[i - 1]);
+    EXPECT_EQ(gaps, (std::vector<int64_t>{1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000, 60000}));
+    link.Accept();
+    EXPECT_FALSE(g.NextDueMs());
+    link.Drop();
+    EXPECT_EQ(*g.NextDueMs() - clock.NowMs(), 1000);
+    // Said once when the broker went away, not at every attempt.
+    int away = 0;
+    for (const std::string& line : said)
+        away += line.find("is away") != std::string::npos;
+    EXPECT_EQ(away, 2);
+}
+
+TEST_F(MqttGatewayTest, ReadingsNotAcknowledgedWhenTheLinkDropsGoAgainInOrder)
+{
+    MqttGateway& g = Make(false);
+    g.Start();
+    link.Accept();
+    g.ReadingTaken("QP000001", 7.01);
+    link.AckAll();
+    g.ReadingTaken("QP000001", 7.02);
+    g.ReadingTaken("QP000001", 7.03);
+    link.Drop();
+    g.ReadingTaken("QP000001", 7.04);
+    link.sent.clear();
+    clock.Advance(1000);
+    g.Tick();
+    link.Accept();
+    EXPECT_EQ(link.Payloads("tirevo/QP000001/ph"), (std::vector<std::string>{"7.02", "7.03", "7.04"}));
+}
+
+TEST_F(MqttGatewayTest, AFullQueueDropsTheOldestAndSaysHowMany)
+{
+    MqttGateway& g = Make(false, 3);
+    g.Start();
+    for (double v : {7.01, 7.02, 7.03, 7.04, 7.05})
+        g.ReadingTaken("QP000001", v);
+    link.Accept();
+    EXPECT_EQ(link.Payloads("tirevo/QP000001/ph"), (std::vector<std::string>{"7.03", "7.04", "7.05"}));
+    ASSERT_FALSE(said.empty());
+    EXPECT_NE(said.back().find("2 readings of QP000001 were dropped"), std::string::npos) << said.back();
+}
+
+TEST_F(MqttGatewayTest, TheDefaultQueueHoldsTenThousandReadings)
+{
+    MqttGateway& g = Make(false);
+    g.Start();
+    for (int i = 0; i < 10001; ++i)
+        g.ReadingTaken("QP000001", i / 100.0);
+    link.Accept();
+    const auto ph = link.Payloads("tirevo/QP000001/ph");
+    ASSERT_EQ(ph.size(), 10000u);
+    EXPECT_EQ(ph.front(), "0.01");
+    EXPECT_NE(said.back().find("1 readings of QP000001 were dropped"), std::string::npos);
+}
+
+TEST_F(MqttGatewayTest, ALostMeterAndTheEndShowOffline)
+{
+    MqttGateway& g = Make(false);
+    g.Start();
+    g.MeterAvailable("QP000001", true);
+    link.Accept();
+    g.MeterAvailable("QP000001", false);
+    g.MeterAvailable("QP000001", true);
+    g.End();
+    EXPECT_EQ(link.Payloads("tirevo/QP000001/availability"),
+              (std::vector<std::string>{"online", "offline", "online", "offline"}));
+    EXPECT_EQ(link.Payloads("tirevo/availability"), (std::vector<std::string>{"online", "offline"}));
+    EXPECT_FALSE(g.Drained());
+    link.AckAll();
+    EXPECT_TRUE(g.Drained());
+}
+
+TEST_F(MqttGatewayTest, StabilityAndAlarmStatesArePublishedOnChangeAndAgainOnReconnect)
+{
+    MqttGateway& g = Make(false);
+    g.Start();
+    link.Accept();
+    g.ReadingTaken("QP000001", 7.0, false);
+    g.ReadingTaken("QP000001", 7.0, false);
+    g.ReadingTaken("QP000001", 7.0, true);
+    g.AlarmChanged("QP000001", "high");
+    EXPECT_EQ(link.Payloads("tirevo/QP000001/stable"), (std::vector<std::string>{"false", "true"}));
+    link.Drop();
+    clock.Advance(1000);
+    g.Tick();
+    link.Accept();
+    EXPECT_EQ(link.Payloads("tirevo/QP000001/stable"), (std::vector<std::string>{"false", "true", "true"}));
+    EXPECT_EQ(link.Payloads("tirevo/QP000001/alarm"), (std::vector<std::string>{"high", "high"}));
+}
+
+struct RefusalCase {
+    MqttRefusal refusal;
+    bool fatal;
+};
+
+class MqttRefusalTest : public MqttGatewayTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(MqttRefusalTest, ARefusedLoginEndsTheRunAnUnavailableBrokerIsTriedAgain)
+{
+    MqttGateway& g = Make();
+    g.Start();
+    link.events_->LinkRefused(GetParam().refusal);
+    EXPECT_EQ(g.Fatal().has_value(), GetParam().fatal);
+    EXPECT_EQ(g.NextDueMs().has_value(), !GetParam().fatal);
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, MqttRefusalTest,
+                         ::testing::Values(RefusalCase{MqttRefusal::BadLogin, true},
+                                           RefusalCase{MqttRefusal::NotAuthorised, true},
+                                           RefusalCase{MqttRefusal::ClientId, true},
+                                           RefusalCase{MqttRefusal::Unavailable, false},
+                                           RefusalCase{MqttRefusal::Protocol, false}));
+
+struct UrlCase {
+    std::string text;
+    bool ok;
+    bool tls;
+    std::string host;
+    uint16_t port;
+};
+
+class MqttUrlTest : public ::testing::TestWithParam<UrlCase> {};
+
+TEST_P(MqttUrlTest, Parses)
+{
+    const UrlCase& c = GetParam();
+    const MqttUrlResult r = ParseMqttUrl(c.text);
+    ASSERT_EQ(r.url.has_value(), c.ok) << r.error;
+    if (!c.ok) {
+        EXPECT_FALSE(r.error.empty());
+        return;
+    }
+    EXPECT_EQ(r.url->tls, c.tls);
+    EXPECT_EQ(r.url->host, c.host);
+    EXPECT_EQ(r.url->port, c.port);
+}
+
+INSTANTIATE_TEST_SUITE_P(Urls, MqttUrlTest,
+                         ::testing::Values(UrlCase{"mqtt://broker", true, false, "broker", 1883},
+                                           UrlCase{"mqtts://broker", true, true, "broker", 8883},
+                                           UrlCase{"mqtt://10.0.0.5:1884", true, false, "10.0.0.5", 1884},
+                                           UrlCase{"mqtts://broker.lan:443/", true, true, "broker.lan", 443},
+                                           UrlCase{"mqtt://[::1]:1885", true, false, "::1", 1885},
+                                           UrlCase{"mqtt://[fe80::1]", true, false, "fe80::1", 1883},
+                                           UrlCase{"http://broker", false, false, "", 0},
+                                           UrlCase{"broker:1883", false, false, "", 0},
+                                           UrlCase{"mqtt://", false, false, "", 0},
+                                           UrlCase{"mqtt://broker:", false, false, "", 0},
+                                           UrlCase{"mqtt://broker:0", false, false, "", 0},
+                                           UrlCase{"mqtt://broker:65536", false, false, "", 0},
+                                           UrlCase{"mqtt://broker:18x3", false, false, "", 0},
+                                           UrlCase{"mqtt://user@broker", false, false, "", 0},
+                                           UrlCase{"mqtt://broker/topic", false, false, "", 0},
+                                           UrlCase{"mqtt://::1", false, false, "", 0}));
+
+TEST(MqttTopicsTest, PrefixesThatCannotStandBeforeASerialAreRefused)
+{
+    EXPECT_TRUE(ValidTopicPrefix("tirevo"));
+    EXPECT_TRUE(ValidTopicPrefix("lab/bench2"));
+    for (const char* bad : {"", "/tirevo", "tirevo/", "lab/+", "lab/#"})
+        EXPECT_FALSE(ValidTopicPrefix(bad)) << bad;
+}
+
+TEST(MqttTopicsTest, ThePayloadHasAPointAndTwoDecimalsInAnyLocale)
+{
+    EXPECT_EQ(PhPayload(7.0), "7.00");
+    EXPECT_EQ(PhPayload(6.987), "6.99");
+    EXPECT_EQ(PhPayload(-0.5), "-0.50");
+}
+
+}  // namespace
