@@ -68,7 +68,7 @@ int ZombieChildren(pid_t pid)
 
 class AlarmCli : public testing::Test {
 protected:
-    CliProcess::Setup Setup(std::vector<std::string> args, const std::string& readings)
+    CliProcess::Setup AlarmSetup(std::vector<std::string> args, const std::string& readings)
     {
         CliProcess::Setup setup;
         setup.args = std::move(args);
@@ -82,10 +82,10 @@ protected:
 
 TEST_F(AlarmCli, EachEventALineAndTheHookWithItsVariables)
 {
-    const Finished done =
-        clitest::RunCli(Setup({"read", "--count", "6", "--interval", "20", "--high", "7.5", "--alarm-delay",
-                               "0", "--on-alarm", kRecordingHook + "; echo hook-output"},
-                              "7.00,7.80,7.90,7.46,7.30"));
+    const Finished done = clitest::RunCli(
+        AlarmSetup({"read", "--count", "6", "--interval", "20", "--high", "7.5", "--alarm-delay", "0",
+                    "--on-alarm", kRecordingHook + "; echo hook-output"},
+                   "7.00,7.80,7.90,7.46,7.30"));
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_EQ(Lines(done.out).size(), 6u) << done.out;
     // The event lines, in order, on stderr; the hook's output there too.
@@ -114,9 +114,9 @@ TEST_F(AlarmCli, EachEventALineAndTheHookWithItsVariables)
 TEST_F(AlarmCli, TheHookGetsNoTerminalInputAndNoBlockedSignals)
 {
     const Finished done = clitest::RunCli(
-        Setup({"read", "--count", "2", "--interval", "20", "--low", "7", "--alarm-delay", "0", "--on-alarm",
-               "{ readlink /proc/$$/fd/0; grep SigBlk /proc/$$/status; } > hook.txt"},
-              "6.50"));
+        AlarmSetup({"read", "--count", "2", "--interval", "20", "--low", "7", "--alarm-delay", "0",
+                    "--on-alarm", "{ readlink /proc/$$/fd/0; grep SigBlk /proc/$$/status; } > hook.txt"},
+                   "6.50"));
     EXPECT_EQ(done.exitCode, 0) << done.err;
     const std::vector<std::string> lines = WaitForLines(dir_ / "hook.txt", 2);
     ASSERT_EQ(lines.size(), 2u);
@@ -128,11 +128,11 @@ TEST_F(AlarmCli, AHookThatHangsDoesNotDelayTheReadings)
 {
     const auto started = std::chrono::steady_clock::now();
     CliProcess child(
-        Setup({"read", "--count", "30", "--interval", "20", "--high", "7.5", "--alarm-delay", "0",
-               // Its own output elsewhere, so that only the
-               // program, not the hook, holds the test's pipe.
-               "--on-alarm", "echo $$ > hook.pid; exec sleep 60 >/dev/null 2>&1"},
-              "7.80"));
+        AlarmSetup({"read", "--count", "30", "--interval", "20", "--high", "7.5", "--alarm-delay", "0",
+                    // Its own output elsewhere, so that only the
+                    // program, not the hook, holds the test's pipe.
+                    "--on-alarm", "echo $$ > hook.pid; exec sleep 60 >/dev/null 2>&1"},
+                   "7.80"));
     const Finished done = child.Wait();
     const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(done.exitCode, 0) << done.err;
@@ -148,9 +148,9 @@ TEST_F(AlarmCli, AHookThatHangsDoesNotDelayTheReadings)
 
 TEST_F(AlarmCli, EndedHooksLeaveNoZombies)
 {
-    CliProcess child(Setup({"read", "--interval", "20", "--high", "7.5", "--alarm-delay", "0", "--on-alarm",
-                            "echo ran >> ran.txt; exit 3"},
-                           "7.8,7.0,7.8,7.0,7.8,7.0"));
+    CliProcess child(AlarmSetup({"read", "--interval", "20", "--high", "7.5", "--alarm-delay", "0",
+                                 "--on-alarm", "echo ran >> ran.txt; exit 3"},
+                                "7.8,7.0,7.8,7.0,7.8,7.0"));
     ASSERT_EQ(WaitForLines(dir_ / "ran.txt", 6).size(), 6u);
     // Collected on the program's next turn; the safety net only catches a
     // program that never collects them.
@@ -170,18 +170,18 @@ TEST_F(AlarmCli, EndedHooksLeaveNoZombies)
 TEST_F(AlarmCli, AMissingCommandChangesNothing)
 {
     const Finished done =
-        clitest::RunCli(Setup({"read", "--count", "5", "--interval", "20", "--high", "7.5", "--alarm-delay",
-                               "0", "--on-alarm", "no-such-command-anywhere"},
-                              "7.8"));
+        clitest::RunCli(AlarmSetup({"read", "--count", "5", "--interval", "20", "--high", "7.5",
+                                    "--alarm-delay", "0", "--on-alarm", "no-such-command-anywhere"},
+                                   "7.8"));
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_EQ(Lines(done.out).size(), 5u);
 }
 
 TEST_F(AlarmCli, ALostMeterIsAnAlarmUntilItAnswers)
 {
-    CliProcess::Setup setup =
-        Setup({"log", "--count", "5", "--interval", "20", "--alarm-delay", "0", "--on-alarm", kRecordingHook},
-              "7.02");
+    CliProcess::Setup setup = AlarmSetup(
+        {"log", "--count", "5", "--interval", "20", "--alarm-delay", "0", "--on-alarm", kRecordingHook},
+        "7.02");
     setup.env["TIREVO_SIM_UNPLUG_AFTER_POLLS"] = "2";
     setup.env["TIREVO_SIM_REPLUG_AFTER_MS"] = "300";
     const Finished done = clitest::RunCli(setup);
@@ -205,7 +205,7 @@ TEST_F(AlarmCli, LimitsComeFromTheSettingsFileAndOptionsOverrideThem)
     fs::create_directories(copy.parent_path());
     fs::copy_file(TIREVO_CLI_PROGRAM, copy);
     clitest::WriteFile(copy.parent_path() / "tirevo.INI", "[Alarm]\nHigh=7\nDelay=0\nHysteresis=\n");
-    CliProcess::Setup fromFile = Setup({"read", "--count", "2", "--interval", "20"}, "7.40");
+    CliProcess::Setup fromFile = AlarmSetup({"read", "--count", "2", "--interval", "20"}, "7.40");
     fromFile.program = copy.string();
     const Finished raised = clitest::RunCli(fromFile);
     EXPECT_NE(raised.err.find("ALARM high: pH 7.40 above 7.00"), std::string::npos) << raised.err;

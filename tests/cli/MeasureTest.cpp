@@ -27,7 +27,7 @@ const char* const kNeverSettles = "1.00,7.00,60000";
 
 class Measure : public testing::Test {
 protected:
-    CliProcess::Setup Setup(std::vector<std::string> args, const char* settle = kSettlesFast)
+    CliProcess::Setup MeasureSetup(std::vector<std::string> args, const char* settle = kSettlesFast)
     {
         CliProcess::Setup setup;
         setup.args = {"measure", "--interval", "100", "--stable-window", "1"};
@@ -42,7 +42,7 @@ protected:
     {
         std::vector<std::string> all = {"--records", dir_.Path().string()};
         all.insert(all.end(), args.begin(), args.end());
-        return RunCli(Setup(all, settle));
+        return RunCli(MeasureSetup(all, settle));
     }
     fs::path Samples() const { return dir_ / "samples.csv"; }
 
@@ -102,7 +102,7 @@ TEST_F(Measure, NoStableReadingInTimeRecordsTheLastAsUnstableAndExitsFive)
 
 TEST_F(Measure, NoReadingAtAllRecordsNothingAndExitsFive)
 {
-    CliProcess::Setup setup = Setup({"--records", dir_.Path().string(), "--timeout", "1"});
+    CliProcess::Setup setup = MeasureSetup({"--records", dir_.Path().string(), "--timeout", "1"});
     setup.env["TIREVO_SIM_UNPLUG_AFTER_POLLS"] = "0";
     const Finished done = RunCli(setup);
     EXPECT_EQ(done.exitCode, 5) << done.err;
@@ -113,7 +113,7 @@ TEST_F(Measure, NoReadingAtAllRecordsNothingAndExitsFive)
 
 TEST_F(Measure, NoRecordWritesNothing)
 {
-    const Finished done = RunCli(Setup({"--no-record", "--sample", "S-2"}));
+    const Finished done = RunCli(MeasureSetup({"--no-record", "--sample", "S-2"}));
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_NE(done.out.find("S-2  "), std::string::npos);
     EXPECT_TRUE(fs::is_empty(dir_.Path()) || !fs::exists(Samples()));
@@ -132,7 +132,7 @@ TEST_F(Measure, AForeignFileIsLeftAloneAndExitsThree)
 TEST_F(Measure, AFullDiskLeavesNoHalfRowAndExitsThree)
 {
     clitest::WriteFile(Samples(), kHeader);
-    CliProcess::Setup setup = Setup({"--records", dir_.Path().string(), "--sample", "S-4"});
+    CliProcess::Setup setup = MeasureSetup({"--records", dir_.Path().string(), "--sample", "S-4"});
     setup.fileSizeLimit = static_cast<long>(kHeader.size()) + 20;
     const Finished done = RunCli(setup);
     EXPECT_EQ(done.exitCode, 3) << done.err;
@@ -146,7 +146,7 @@ TEST_F(Measure, RecordsBesideACopyOfTheProgramByDefault)
     fs::create_directories(copy.parent_path());
     fs::copy_file(TIREVO_CLI_PROGRAM, copy);
     clitest::WriteFile(copy.parent_path() / "tirevo.INI", "[Stability]\r\nWindow=1\r\nBand=1\r\n");
-    CliProcess::Setup setup = Setup({"--sample", "S-5"});
+    CliProcess::Setup setup = MeasureSetup({"--sample", "S-5"});
     // The window and band come from the file this time.
     setup.args = {"measure", "--interval", "100", "--sample", "S-5"};
     setup.program = copy.string();
@@ -162,7 +162,7 @@ TEST_F(Measure, AStabilitySettingThatCannotBeUsedIsAWarning)
     fs::create_directories(copy.parent_path());
     fs::copy_file(TIREVO_CLI_PROGRAM, copy);
     clitest::WriteFile(copy.parent_path() / "tirevo.INI", "[Stability]\r\nWindow=abc\r\nBand=5\r\n");
-    CliProcess::Setup setup = Setup({"--records", dir_.Path().string(), "--now"});
+    CliProcess::Setup setup = MeasureSetup({"--records", dir_.Path().string(), "--now"});
     setup.program = copy.string();
     const Finished done = RunCli(setup);
     EXPECT_EQ(done.exitCode, 0) << done.err;
@@ -175,7 +175,8 @@ TEST_F(Measure, AStabilitySettingThatCannotBeUsedIsAWarning)
 
 TEST_F(Measure, OnATerminalTheStatusLineSaysSettling)
 {
-    CliProcess::Setup setup = Setup({"--records", dir_.Path().string(), "--timeout", "1"}, kNeverSettles);
+    CliProcess::Setup setup =
+        MeasureSetup({"--records", dir_.Path().string(), "--timeout", "1"}, kNeverSettles);
     setup.console = Console::Terminal;
     const Finished done = RunCli(setup);
     EXPECT_EQ(done.exitCode, 5) << done.out;
@@ -184,7 +185,7 @@ TEST_F(Measure, OnATerminalTheStatusLineSaysSettling)
 
 TEST_F(Measure, ReadJsonSaysWhetherEachReadingIsStable)
 {
-    CliProcess::Setup setup = Setup({});
+    CliProcess::Setup setup = MeasureSetup({});
     setup.args = {"read", "--interval", "100", "--stable-window", "1", "--count", "30", "--format", "json"};
     const Finished done = RunCli(setup);
     EXPECT_EQ(done.exitCode, 0) << done.err;

@@ -88,7 +88,7 @@ protected:
             unsetenv("TZ");
     }
 
-    MeterRunSetup Setup(CliCommand command, uint32_t intervalMs, int64_t durationMs, int outFd)
+    MeterRunSetup RunSetup(CliCommand command, uint32_t intervalMs, int64_t durationMs, int outFd)
     {
         MeterRunSetup setup;
         setup.options.command = command;
@@ -127,7 +127,7 @@ TEST_F(MeterRunTest, FastPollingPrintsEveryAnswerOnTime)
     simAnchor_ = sim::NowMs();
     VirtualWait wait(*clock_);
     {
-        MeterRun run(Setup(CliCommand::Read, 20, 5000, out), *clock_, wait);
+        MeterRun run(RunSetup(CliCommand::Read, 20, 5000, out), *clock_, wait);
         EXPECT_EQ(run.Run(), kExitDone);
     }
     ::close(out);
@@ -172,7 +172,7 @@ TEST_F(MeterRunTest, TheRowAndThePrintedLineShareTheReadingsStamp)
     clock_->TickOnEachLook(1000);
     VirtualWait wait(*clock_);
     {
-        MeterRun run(Setup(CliCommand::Log, 200, 1000, slave), *clock_, wait);
+        MeterRun run(RunSetup(CliCommand::Log, 200, 1000, slave), *clock_, wait);
         EXPECT_EQ(run.Run(), kExitDone);
     }
     ::close(slave);
