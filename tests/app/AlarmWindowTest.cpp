@@ -57,6 +57,8 @@ public slots:
             const QDBusArgument argument = image.value<QDBusArgument>();
             argument.beginStructure();
             argument >> call.imageWidth;
+            // Ends the reader that beginStructure() made, and its hold on the message.
+            argument.endStructure();
         }
         calls.append(call);
         return static_cast<uint>(calls.size());
