@@ -4,6 +4,8 @@
 // a generous safety net against a hung child.
 #pragma once
 
+#include "FileBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -51,13 +53,7 @@ struct Finished {
     std::string err;
 };
 
-inline std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using ::ReadFile;
 
 inline void WriteFile(const fs::path& path, const std::string& text)
 {

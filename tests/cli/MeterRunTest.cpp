@@ -3,6 +3,7 @@
 // polling on a busy machine, and the one time stamp of each reading in the
 // line printed and the row logged.
 #include "MeterRun.h"
+#include "FileBytes.h"
 #include "SimFixture.h"
 #include "VirtualClock.h"
 
@@ -40,14 +41,6 @@ public:
 private:
     VirtualClock& clock_;
 };
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 std::vector<std::string> Split(const std::string& text, const std::string& end)
 {

@@ -2,6 +2,7 @@
 // another file, a failure that leaves nothing open, and rows stamped with
 // their readings' times.
 #include "DataLog.h"
+#include "FileBytes.h"
 #include "ReadingTime.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +17,6 @@ using namespace tirevo;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 class DataLogTest : public ::testing::Test {
 protected:

@@ -2,6 +2,7 @@
 // foreign file left alone, and a full disk that leaves nothing half-written.
 #include "SampleRecord.h"
 #include "CaseName.h"
+#include "FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +17,6 @@ using namespace tirevo;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 void WriteFile(const fs::path& path, const std::string& bytes)
 {
