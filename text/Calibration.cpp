@@ -95,7 +95,8 @@ CalibrationCommandResult CalibrationCommandFromText(int point, std::string_view 
     }
     return {CalibrationStatus::Ok,
             (point == 1 ? "P1" : "P2") + ZeroPad(hundredths.hundredths, kHundredthsWidth),
-            {}};
+            {},
+            hundredths.hundredths};
 }
 
 }  // namespace tirevo

@@ -25,8 +25,9 @@ HundredthsResult CalibrationHundredths(double value);
 enum class CalibrationStatus { Ok, NotANumber, Overflow, Zero, Negative, TooLarge };
 struct CalibrationCommandResult {
     CalibrationStatus status = CalibrationStatus::Ok;
-    std::string command;    // "P10401" when status is Ok
-    std::string errorText;  // what the user is told otherwise (nothing for Zero)
+    std::string command;     // "P10401" when status is Ok
+    std::string errorText;   // what the user is told otherwise (nothing for Zero)
+    int32_t hundredths = 0;  // the value sent, when status is Ok
 };
 
 // The command for calibration point 1 or 2 from a value as typed, in the
