@@ -181,6 +181,13 @@ void TMainForm::BuildReadingPage()
     StabilityNote->setObjectName(QStringLiteral("StabilityNote"));
     StabilityNote->setSingleShot(true);
     StabilityNote->setInterval(kStabilityNoteMs);
+    // Above the digits, where nothing else of the page is.
+    lbCalibrationDue = new QLabel(QStringLiteral("Calibration due"), tsPH);
+    lbCalibrationDue->setGeometry(117, 6, 150, 16);
+    lbCalibrationDue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lbCalibrationDue->setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11, true));
+    SetColour(lbCalibrationDue, QColor(224, 0, 0));
+    lbCalibrationDue->hide();
     BuildAlarmControls();
 }
 
@@ -238,6 +245,8 @@ void TMainForm::BuildCalibrationPage()
     edPH2 = new QLineEdit(tsCal);
     edPH2->setGeometry(130, 64, 81, 21);
     sbtCAL2 = ImageButton(tsCal, {230, 63, 23, 22}, ":/apply.png", QStringLiteral("Apply"));
+    lbCalibration = new QLabel(tsCal);
+    lbCalibration->setGeometry(24, 92, 260, 16);
 }
 
 // Every handler is connected here and nowhere else.
@@ -287,6 +296,7 @@ void TMainForm::FormCreate()
     });
     // Reported on its own: the window comes up as it would without it.
     Guarded([&] { LoadAlarmSettingsAtStart(); });
+    Guarded([&] { LoadCalibrationAtStart(); });
 }
 
 void TMainForm::FormShow()

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "AlarmRule.h"
+#include "CalibrationCheck.h"
+#include "CalibrationSettings.h"
 #include "DataLog.h"
 #include "DesktopNotifier.h"
 #include "LocaleSeparators.h"
@@ -97,9 +99,14 @@ public:
     QTimer* StabilityNote = nullptr;
     // The button of the alarm limits.
     QToolButton* sbAlarm = nullptr;
+    // The last calibration point and its check, under the two rows of the
+    // calibration page; "Calibration due" on the reading page.
+    QLabel* lbCalibration = nullptr;
+    QLabel* lbCalibrationDue = nullptr;
 
     TSettings Settings;
     StabilityParams StabilitySettings;
+    CalibrationSettings CalibrationSettings_;
     TLinkState LinkState;
     LocaleSeparators Separators;
 
@@ -145,6 +152,12 @@ public:
     const std::string& RecordsFolder() const { return recordsFolder_; }
     void SampleWhenStable();
     void SampleNow();
+
+    // The calibration record.
+    const CalibrationCheck& Check() const { return check_; }
+    // Looks at calibrations.csv for the connected meter now (also done at
+    // connection and once a minute on the window's clock).
+    void CheckCalibrationDue();
 
     // The program lets the first frame be painted before the meters are
     // listed and the only one connected; tests connect at once on show().
@@ -210,6 +223,12 @@ private:
     void ShowStability();
     bool SampleNameAccepted();
     void RecordSample();
+    void LoadCalibrationAtStart();
+    void StartCalibrationCheck(int point, int32_t bufferHundredths, const std::string& command);
+    void CalibrationReading(const Reading& reading);
+    void CalibrationLinkChanged(LinkStatus status);
+    void CalibrationTick();
+    void RecordCalibration(const std::optional<CalibrationRow>& row);
 
     QString programPath_;
     SettingsRule settingsRule_ = SettingsRule::BesideProgram;
@@ -241,6 +260,8 @@ private:
     std::string recordsFolder_;
     bool createRecordsFolder_ = false;
     QPointer<SampleDialog> dialog_;
+    CalibrationCheck check_{StabilityParams(), CalibrationSettings()};
+    int64_t nextDueCheckMs_ = 0;
 };
 
 }  // namespace tirevo

@@ -88,6 +88,7 @@ void TMainForm::USBConnect()
     meter_.Greet();
     Timer2->start();
     StartPolling();
+    CheckCalibrationDue();
 }
 
 bool TMainForm::MeterLost() const
@@ -106,6 +107,7 @@ void TMainForm::StatusChanged(LinkStatus status)
 {
     HandleAlarmEvents(alarm_.OnStatus(status, clock_));
     StabilityStatus();
+    CalibrationLinkChanged(status);
     // No message box for a lost meter: the user may be away, and boxes would
     // pile up behind each other while the timers go on.
     if (status == LinkStatus::Closed)

@@ -15,6 +15,7 @@ namespace tirevo {
 void TMainForm::Timer2Timer()
 {
     Guarded([&] { meter_.ReceiveTick(); });
+    CalibrationTick();
 }
 
 void TMainForm::ReadingReceived(const Reading& reading)
@@ -24,6 +25,7 @@ void TMainForm::ReadingReceived(const Reading& reading)
     lbpHValue->setText(shown);
     HandleAlarmEvents(alarm_.OnReading(reading));
     StabilityReading(reading, shown);
+    CalibrationReading(reading);
     Trend->AddReading(reading.value, ReadingDateTime(reading), Stability().Stable());
     if (log_.Logging())
         WriteLogRow(text, reading);

@@ -13,6 +13,7 @@ CalibrationCommand CalibrationCommandFor(int point, const std::string& valueText
     switch (result.status) {
     case CalibrationStatus::Ok:
         out.command = result.command;
+        out.hundredths = result.hundredths;
         break;
     case CalibrationStatus::Zero:
         // The page silently sends nothing for 0; a command that did nothing

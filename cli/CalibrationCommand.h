@@ -2,6 +2,7 @@
 // rounding and the same refusals as the calibration page.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -9,6 +10,7 @@ namespace tirevo {
 
 struct CalibrationCommand {
     std::string command;                 // "P10401", when the value can be sent
+    int32_t hundredths = 0;              // the value sent, 401
     std::optional<std::string> refusal;  // why not, for stderr (exit 2)
 };
 

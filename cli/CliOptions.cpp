@@ -44,7 +44,11 @@ const std::map<std::string_view, CommandInfo>& Commands()
           WithAlarmOptions({"--serial", "--interval", "--count", "--duration", "--give-up", "--stable-window",
                             "--stable-band", "--topic", "--ha-discovery", "--client-id", "--username",
                             "--password-file", "--cafile", "--all"})}},
-        {"calibrate", {CliCommand::Calibrate, {"--serial", "--point"}}},
+        {"calibrate",
+         {CliCommand::Calibrate,
+          {"--serial", "--point", "--now", "--timeout", "--interval", "--stable-window", "--stable-band",
+           "--tolerance", "--records", "--no-record"}}},
+        {"calibrations", {CliCommand::Calibrations, {"--serial", "--format", "--records"}}},
         {"measure",
          {CliCommand::Measure,
           WithAlarmOptions({"--serial", "--sample", "--timeout", "--now", "--format", "--records",
@@ -241,6 +245,11 @@ private:
             if (!seconds || *seconds < StabilityParams::kMinWindowS)
                 return Invalid(option, value, "whole seconds from 1 to 600");
             o.stableWindowS = static_cast<int>(*seconds);
+        } else if (option == "--tolerance") {
+            const NumberTextResult number = ParseLocaleNumberText(value, '.');
+            if (number.status != NumberTextStatus::Ok || !(number.value >= 0 && number.value <= 1.0))
+                return Invalid(option, value, "pH from 0 to 1 (such as 0.05)");
+            o.toleranceHundredths = static_cast<int>(std::lround(number.value * 100.0));
         } else if (option == "--stable-band") {
             const std::optional<int> hundredths = ParseBandOption(value);
             if (!hundredths)
@@ -404,7 +413,10 @@ std::string UsageText()
         "                       [--give-up SECONDS] [--stable-window S] [--stable-band PH]\n"
         "                       BROKER-OPTIONS\n" +
         AlarmUsageText() +
-        "  tirevo-cli calibrate [--serial S] --point 1|2 VALUE\n"
+        "  tirevo-cli calibrate --point 1|2 VALUE [--serial S] [--now] [--timeout SECONDS]\n"
+        "                       [--interval MS] [--stable-window S] [--stable-band PH]\n"
+        "                       [--tolerance PH] [--records DIR] [--no-record]\n"
+        "  tirevo-cli calibrations [--serial S] [--format text|csv|json] [--records DIR]\n"
         "  tirevo-cli measure   [--serial S] [--sample NAME] [--timeout SECONDS] [--now]\n"
         "                       [--format text|csv|json] [--records DIR] [--no-record]\n"
         "                       [--interval MS] [--stable-window S] [--stable-band PH]\n" +

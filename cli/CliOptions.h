@@ -12,7 +12,7 @@
 
 namespace tirevo {
 
-enum class CliCommand { Help, Version, List, Read, Log, Calibrate, Measure, Publish };
+enum class CliCommand { Help, Version, List, Read, Log, Calibrate, Measure, Publish, Calibrations };
 
 enum class OutputFormat { Text, Csv, Json };
 
@@ -49,10 +49,11 @@ struct CliOptions {
     bool now = false;
     std::optional<std::string> records;  // the records folder
     bool noRecord = false;
-    int point = 0;          // calibrate: 1 or 2
-    std::string value;      // calibrate: the value as typed
-    AlarmCliOptions alarm;  // read, log, measure, publish
-    MqttOptions mqtt;       // publish, log --mqtt
+    int point = 0;                           // calibrate: 1 or 2
+    std::optional<int> toleranceHundredths;  // calibrate, over [Calibration] Tolerance=
+    std::string value;                       // calibrate: the value as typed
+    AlarmCliOptions alarm;                   // read, log, measure, publish
+    MqttOptions mqtt;                        // publish, log --mqtt
 };
 
 struct CliParseResult {

@@ -12,8 +12,9 @@ enum ExitCode : int {
     // The broker refuses the login: as with a log file, the readings have
     // nowhere to go.
     kExitBroker = 3,
-    kExitGaveUp = 4,     // a lost meter did not come back in time
-    kExitNotStable = 5,  // measure: no stable reading in time
+    kExitGaveUp = 4,       // a lost meter did not come back in time
+    kExitNotStable = 5,    // measure, calibrate: no stable reading in time
+    kExitCheckFailed = 6,  // calibrate: the as-left reading is outside the tolerance
 };
 
 }  // namespace tirevo

@@ -1,8 +1,10 @@
 // tirevo-cli: the meter from a terminal, a script or a machine without a
 // display. Same session, same log files as the window.
 #include "AlarmSettingsFile.h"
-#include "Calibrate.h"
+#include "CalibrateRun.h"
 #include "CalibrationCommand.h"
+#include "CalibrationSettings.h"
+#include "CalibrationsOutput.h"
 #include "CliOptions.h"
 #include "DriverBinding.h"
 #include "FdOutput.h"
@@ -87,7 +89,19 @@ int Choose(const CliOptions& options, std::string& serial)
     return kExitDone;
 }
 
-int Calibrate(const CliOptions& options)
+// The [Calibration] keys, each that cannot be used said on stderr.
+CalibrationSettings LoadCalibrationKeys(const std::string& iniPath, char decimalSeparator)
+{
+    const CalibrationSettingsLoad loaded = LoadCalibrationSettings(iniPath, decimalSeparator);
+    for (std::size_t start = 0; loaded.problem && start <= loaded.problem->size();) {
+        const std::size_t end = std::min(loaded.problem->find('\n', start), loaded.problem->size());
+        Error("settings file " + iniPath + ": " + loaded.problem->substr(start, end - start));
+        start = end + 1;
+    }
+    return loaded.settings;
+}
+
+int Calibrate(const CliOptions& options, SignalWatch& endings)
 {
     const LocaleSeparators separators = ReadLocaleSeparators();
     const CalibrationCommand calibration =
@@ -95,11 +109,57 @@ int Calibrate(const CliOptions& options)
     // Refused before any meter is touched, as the page refuses before sending.
     if (calibration.refusal)
         return UsageError(*calibration.refusal);
-    std::string serial;
-    if (const int code = Choose(options, serial))
+    const std::string iniPath = CliSettingsFile(OwnProgramPath(), kSettingsRule);
+    const RunSettings run = ResolveRunSettings(options, LoadSettings(iniPath, separators.decimal), iniPath);
+    if (run.refusal && !options.now) {
+        Error(*run.refusal);
+        return kExitUsage;
+    }
+    std::optional<std::string> stabilityWarning;
+    const StabilityParams stability =
+        ResolveStability(options,
+                         LoadStabilitySettings(iniPath, separators.decimal, StabilityParams::kDefaultWindowS,
+                                               StabilityParams::kDefaultBandHundredths),
+                         iniPath, stabilityWarning);
+    if (stabilityWarning)
+        Error(*stabilityWarning);
+    const CalibrationSettings file = LoadCalibrationKeys(iniPath, separators.decimal);
+    CalibrateSetup setup;
+    if (const int code = Choose(options, setup.serial))
         return code;
+    setup.point = options.point;
+    setup.bufferHundredths = calibration.hundredths;
+    setup.command = calibration.command;
+    setup.now = options.now;
+    setup.timeoutMs = options.timeoutMs.value_or(static_cast<int64_t>(file.asLeftWaitS) * 1000);
+    setup.intervalMs = run.intervalMs;
+    setup.stability = stability;
+    setup.toleranceHundredths = options.toleranceHundredths.value_or(file.toleranceHundredths);
+    setup.records = ChooseCliRecords(options, OwnProgramPath(), kSettingsRule);
+    setup.outFd = kOut;
+    setup.errFd = kErr;
     SystemMeterClock clock;
-    return SendCalibration(clock, serial, calibration.command, kErr);
+    CalibrateRun calibrate(std::move(setup), clock, endings);
+    return calibrate.Run();
+}
+
+int Calibrations(const CliOptions& options)
+{
+    const RecordsChoice records = ChooseCliRecords(options, OwnProgramPath(), kSettingsRule);
+    const RecordFile file = CalibrationsFile(records.folder, false);
+    const CalibrationsRead read = ReadCalibrations(file.Path());
+    switch (read.status) {
+    case CalibrationsReadStatus::Read:
+    case CalibrationsReadStatus::Missing:
+        break;
+    case CalibrationsReadStatus::ForeignHeader:
+        Error("the first line of " + file.Path() + " is not \"" + file.Header() + "\"");
+        return kExitLogFile;
+    case CalibrationsReadStatus::Failed:
+        Error("cannot read " + file.Path() + ": " + std::strerror(read.systemError));
+        return kExitLogFile;
+    }
+    return Output(CalibrationsOutput(options.format, read, options.serial));
 }
 
 // The converter's USB description, the model a broker's subscribers see.
@@ -147,6 +207,11 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     setup.alarm = alarm.settings;
     if (const int code = Choose(options, setup.serial))
         return code;
+    // The records the window keeps, or those measure is told to use.
+    if (const std::optional<std::string> due = CalibrationDueWarning(
+            setup.serial, ChooseCliRecords(options, OwnProgramPath(), kSettingsRule).folder,
+            LoadCalibrationKeys(iniPath, separators.decimal).dueHours, SystemMeterClock().UtcMs()))
+        Error(*due);
     setup.appVersion = std::string(kAppVersion);
     setup.decimalSeparator = separators.decimal;
     setup.timeSeparator = separators.time;
@@ -188,6 +253,8 @@ int Main(const std::vector<std::string>& args)
         return Output(UsageText());
     case CliCommand::Version:
         return Output("tirevo-cli " + std::string(kAppVersion) + "\n");
+    case CliCommand::Calibrations:
+        return Calibrations(options);
     default:
         break;
     }
@@ -200,7 +267,7 @@ int Main(const std::vector<std::string>& args)
     case CliCommand::List:
         return List(options);
     case CliCommand::Calibrate:
-        return Calibrate(options);
+        return Calibrate(options, endings);
     default:
         return ReadOrLog(options, endings);
     }

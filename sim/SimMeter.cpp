@@ -4,6 +4,7 @@
 #include "SimControl.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -79,6 +80,11 @@ struct State {
     double settleTo = 0;
     double settleTauMs = 0;
     double settleStartMs = -1;  // the first open; < 0 until then
+    // After a calibration command the reading moves to the buffer's value
+    // with this time constant, as a meter that took the point reads the
+    // buffer it sits in. TIREVO_SIM_CAL_TAU_MS.
+    double calibrationTauMs = 2000;
+    double lastReading = 7.00;
     // Knobs for a program run as a child process, set from its environment.
     std::string wireLogPath;    // every byte written, appended to this file
     std::string eventLogPath;   // "open SERIAL" and "close", a line each
@@ -125,6 +131,8 @@ void EnvironmentKnobs(State& s)
             s.settleTauMs = tau;
         }
     }
+    if (const int tau = EnvInt("TIREVO_SIM_CAL_TAU_MS", 0); tau > 0)
+        s.calibrationTauMs = tau;
     // TIREVO_SIM_READINGS: the readings of the replies in order, separated by
     // commas ("7.00,7.80,7.30"); the last one is kept from then on.
     if (const char* env = std::getenv("TIREVO_SIM_READINGS")) {
@@ -288,7 +296,37 @@ void Queue(const std::string& bytes, double at)
         S().rx.push_back({at, bytes, 0});
 }
 
+std::string NextReadingText();
+
 std::string NextReading()
+{
+    std::string text = NextReadingText();
+    // Whatever the locale of the program under test: the text has a point.
+    double value = 0;
+    if (std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc())
+        S().lastReading = value;
+    return text;
+}
+
+// "P1" or "P2" and the buffer in hundredths: the reading goes there, unless
+// the test fixed the readings.
+void TakeCalibration(const std::string& line)
+{
+    State& s = S();
+    if (line.size() < 3 || line[0] != 'P' || (line[1] != '1' && line[1] != '2'))
+        return;
+    char* end = nullptr;
+    const long hundredths = std::strtol(line.c_str() + 2, &end, 10);
+    if (*end != '\0')
+        return;
+    s.settling = true;
+    s.settleFrom = s.lastReading;
+    s.settleTo = static_cast<double>(hundredths) / 100.0;
+    s.settleTauMs = s.calibrationTauMs;
+    s.settleStartMs = Now();
+}
+
+std::string NextReadingText()
 {
     State& s = S();
     if (!s.readingScript.empty())
@@ -329,6 +367,8 @@ void Command(const std::string& line)
         Queue("pH: " + NextReading() + "\r", Now() + s.replyDelayMs);
     else if (line == "V")
         Queue("QUVA pH meter firmware 2.10\r", Now());
+    else
+        TakeCalibration(line);
 }
 
 uint32_t Arrived()
