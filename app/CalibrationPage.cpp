@@ -108,7 +108,9 @@ void TMainForm::RecordCalibration(const std::optional<CalibrationRow>& row)
 {
     if (!row)
         return;
-    const QString line = QString::fromStdString(CalibrationLineText(*row));
+    // The numbers as the window shows its readings; the file keeps ".".
+    const QString line = QString::fromStdString(CalibrationLineText(*row))
+                             .replace(QLatin1Char('.'), QLatin1Char(Separators.decimal));
     lbCalibration->setText(
         lbCalibration->fontMetrics().elidedText(line, Qt::ElideRight, lbCalibration->width()));
     lbCalibration->setToolTip(line == lbCalibration->text() ? QString() : line);

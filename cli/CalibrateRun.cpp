@@ -95,9 +95,9 @@ int CalibrateRun::Run()
                 return Finish(Recorded(*over));
             }
         }
-        int64_t wake = std::min(scheduler_.NextDueMs(), phase_ == Phase::AsFound
-                                                            ? phaseStartMs_ + setup_.timeoutMs
-                                                            : check_.WaitEndsMs() + 1);
+        int64_t wake =
+            std::min(scheduler_.NextDueMs(),
+                     phase_ == Phase::AsFound ? phaseStartMs_ + setup_.timeoutMs : check_.WaitEndsMs() + 1);
         if (status_.Enabled())
             wake = std::min(wake, now + kStatusRefreshMs - (now - phaseStartMs_) % kStatusRefreshMs);
         if (wait_.Wait(std::max<int64_t>(wake - now, 0))) {

@@ -16,8 +16,8 @@ constexpr const char* kColumnGap = "  ";
 // Characters, not bytes, for the alignment: the fields are UTF-8.
 std::size_t Width(const std::string& text)
 {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return static_cast<std::size_t>(std::count_if(
+        text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 std::string TextTable(const std::vector<std::string>& header, const std::vector<const CsvRecord*>& rows)
@@ -33,7 +33,8 @@ std::string TextTable(const std::vector<std::string>& header, const std::vector<
         for (std::size_t i = 0; i < fields.size(); ++i) {
             std::string field = fields[i];
             // A line break inside a field would break the table.
-            std::replace_if(field.begin(), field.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+            std::replace_if(
+                field.begin(), field.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
             out += field;
             if (i + 1 < fields.size() && i < widths.size())
                 out += std::string(widths[i] - Width(field), ' ') + kColumnGap;
@@ -60,7 +61,8 @@ std::string CalibrationsOutput(OutputFormat format, const CalibrationsRead& read
     const std::vector<std::string> header = ParseCsv(kCalibrationsHeader).front().fields;
     switch (format) {
     case OutputFormat::Csv: {
-        std::string out = read.headerText.empty() ? std::string(kCalibrationsHeader) + "\r\n" : read.headerText;
+        std::string out =
+            read.headerText.empty() ? std::string(kCalibrationsHeader) + "\r\n" : read.headerText;
         for (const CsvRecord* row : rows) {
             out += row->text;
             // The last row of a file edited by hand may lack its line end.

@@ -18,7 +18,8 @@ CalibrationCheck::CalibrationCheck(StabilityParams stability, CalibrationSetting
 {
 }
 
-CalibrationCheck::CalibrationCheck(StabilityParams stability, int64_t asLeftWaitMs, int32_t toleranceHundredths)
+CalibrationCheck::CalibrationCheck(StabilityParams stability, int64_t asLeftWaitMs,
+                                   int32_t toleranceHundredths)
     : waitMs_(asLeftWaitMs), toleranceHundredths_(toleranceHundredths), rule_(stability)
 {
 }
@@ -84,8 +85,8 @@ CalibrationRow CalibrationCheck::Finish(std::optional<double> asLeft)
     // exactly 0.05 and nothing of binary fractions decides.
     const int64_t error = ReadingHundredths(*asLeft) - bufferHundredths_;
     row.error = SignedHundredthsText(error);
-    row.result = std::llabs(error) <= toleranceHundredths_ ? CalibrationResult::Pass
-                                                                    : CalibrationResult::Fail;
+    row.result =
+        std::llabs(error) <= toleranceHundredths_ ? CalibrationResult::Pass : CalibrationResult::Fail;
     return row;
 }
 

@@ -20,8 +20,8 @@ struct CalibrationStart {
     std::string time;    // ISO 8601 local time of the command
     std::string serial;  // the driver's bytes
     int point = 1;
-    int64_t bufferHundredths = 0;  // the value sent
-    std::string command;  // without the carriage return
+    int64_t bufferHundredths = 0;   // the value sent
+    std::string command;            // without the carriage return
     std::optional<double> asFound;  // the last reading before the command
     bool asFoundStable = false;     // the rule's verdict at that reading
 };

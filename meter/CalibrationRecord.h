@@ -65,9 +65,9 @@ enum class CalibrationsReadStatus { Read, Missing, ForeignHeader, Failed };
 
 struct CalibrationsRead {
     CalibrationsReadStatus status = CalibrationsReadStatus::Read;
-    std::string headerText;        // the header record as the file holds it
-    std::vector<CsvRecord> rows;   // the rows after the header
-    int systemError = 0;           // for Failed
+    std::string headerText;       // the header record as the file holds it
+    std::vector<CsvRecord> rows;  // the rows after the header
+    int systemError = 0;          // for Failed
 };
 
 // The rows of the calibrations file at path.

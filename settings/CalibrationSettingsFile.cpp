@@ -36,8 +36,8 @@ CalibrationSettingsLoad LoadCalibrationSettings(const std::string& iniPath, char
             note(key, InvalidIntegerText(value));
         else if (*number < min || *number > max)
             note(key,
-                 value + " is out of range (" + std::to_string(min) + " to " + std::to_string(max) + " " + unit +
-                     ")");
+                 value + " is out of range (" + std::to_string(min) + " to " + std::to_string(max) + " " +
+                     unit + ")");
         else
             out = *number;
     };
@@ -53,7 +53,8 @@ CalibrationSettingsLoad LoadCalibrationSettings(const std::string& iniPath, char
         else if (!(number.value >= 0 && number.value <= kToleranceMaxHundredths / kHundredths))
             note("Tolerance", tolerance + " is out of range (0 to 1 pH)");
         else
-            result.settings.toleranceHundredths = static_cast<int32_t>(std::llround(number.value * kHundredths));
+            result.settings.toleranceHundredths =
+                static_cast<int32_t>(std::llround(number.value * kHundredths));
     }
     integer("DueHours", 0, kDueHoursMax, "hours", result.settings.dueHours);
     return result;

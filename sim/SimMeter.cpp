@@ -298,6 +298,15 @@ void Queue(const std::string& bytes, double at)
 
 std::string NextReadingText();
 
+// The meter's own form: two decimals and a point, whatever the locale of the
+// program under test.
+std::string ReadingText(double value)
+{
+    char text[64];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+    return std::string(text, ec == std::errc() ? end : text);
+}
+
 std::string NextReading()
 {
     std::string text = NextReadingText();
@@ -336,16 +345,12 @@ std::string NextReadingText()
     if (s.settling) {
         const double t = s.settleStartMs < 0 ? 0 : std::max(0.0, Now() - s.settleStartMs);
         const double value = s.settleTo + (s.settleFrom - s.settleTo) * std::exp(-t / s.settleTauMs);
-        char text[64];
-        std::snprintf(text, sizeof text, "%.2f", value);
-        return text;
+        return ReadingText(value);
     }
     s.rng = s.rng * 1103515245u + 12345u;
     const double step = (static_cast<double>((s.rng >> 16) & 0x7fff) / 32767.0 - 0.5) * 0.02;
     s.drift = std::clamp(s.drift + step - (s.drift - 7.0) * 0.05, 6.80, 7.20);
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", s.drift);
-    return text;
+    return ReadingText(s.drift);
 }
 
 void Command(const std::string& line)

@@ -31,7 +31,7 @@ struct CheckCase {
     bool asFoundStable;
     int32_t toleranceHundredths;
     std::vector<Step> steps;
-    double rowAtS;  // when the row is complete; < 0: never
+    double rowAtS;       // when the row is complete; < 0: never
     const char* fields;  // as_found..result, comma separated
 };
 
@@ -126,24 +126,37 @@ TEST_P(CalibrationCheckTable, RowAndWhenItIsComplete)
 }
 
 const CheckCase kCheckCases[] = {
-    {"AsFoundStableAsLeftFoundPass", 4.08, true, 5, Readings(1, 11, 4.01), 11, "4.08,yes,4.01,yes,+0.00,pass"},
+    {"AsFoundStableAsLeftFoundPass", 4.08, true, 5, Readings(1, 11, 4.01), 11,
+     "4.08,yes,4.01,yes,+0.00,pass"},
     {"AsFoundUnstable", 4.30, false, 5, Readings(1, 11, 4.02), 11, "4.30,no,4.02,yes,+0.01,pass"},
-    {"NoReadingBeforeTheCommand", std::nullopt, false, 5, Readings(1, 11, 4.01), 11, ",no,4.01,yes,+0.00,pass"},
+    {"NoReadingBeforeTheCommand", std::nullopt, false, 5, Readings(1, 11, 4.01), 11,
+     ",no,4.01,yes,+0.00,pass"},
     // The first stable reading counts, even when a later one would pass.
     {"AsLeftOutsideToleranceFails", 4.08, true, 5, Readings(1, 12, 4.20), 11, "4.08,yes,4.20,yes,+0.19,fail"},
-    {"ErrorOfExactlyTheTolerancePasses", 4.08, true, 5, Readings(1, 11, 3.96), 11, "4.08,yes,3.96,yes,-0.05,pass"},
-    {"OneHundredthPastTheToleranceFails", 4.08, true, 5, Readings(1, 11, 4.07), 11, "4.08,yes,4.07,yes,+0.06,fail"},
-    {"ZeroToleranceTakesOnlyTheBuffer", 4.08, true, 0, Readings(1, 11, 4.02), 11, "4.08,yes,4.02,yes,+0.01,fail"},
+    {"ErrorOfExactlyTheTolerancePasses", 4.08, true, 5, Readings(1, 11, 3.96), 11,
+     "4.08,yes,3.96,yes,-0.05,pass"},
+    {"OneHundredthPastTheToleranceFails", 4.08, true, 5, Readings(1, 11, 4.07), 11,
+     "4.08,yes,4.07,yes,+0.06,fail"},
+    {"ZeroToleranceTakesOnlyTheBuffer", 4.08, true, 0, Readings(1, 11, 4.02), 11,
+     "4.08,yes,4.02,yes,+0.01,fail"},
     // Stable in the buffer before the command: the rule starts again, so
     // the first reading after it is never the as-left.
-    {"ReadingsBeforeTheCommandDoNotCount", 4.01, true, 5, {{-20, Event::Reading, 4.01}, {-1, Event::Reading, 4.01},
-                                                           {1, Event::Reading, 4.01}, {9, Event::Reading, 4.01},
-                                                           {11, Event::Reading, 4.01}}, 11,
+    {"ReadingsBeforeTheCommandDoNotCount",
+     4.01,
+     true,
+     5,
+     {{-20, Event::Reading, 4.01},
+      {-1, Event::Reading, 4.01},
+      {1, Event::Reading, 4.01},
+      {9, Event::Reading, 4.01},
+      {11, Event::Reading, 4.01}},
+     11,
      "4.01,yes,4.01,yes,+0.00,pass"},
     {"NoStableReadingWithinTheWait", 4.08, true, 5,
      Alternating(1, 119, {{120, Event::Tick}, {120.001, Event::Tick}}), 120.001, "4.08,yes,,no,,unknown"},
     {"StableOnlyAfterTheWait", 4.08, true, 5, Readings(115, 131, 4.01), 121, "4.08,yes,,no,,unknown"},
-    {"StableAtTheLastMomentOfTheWait", 4.08, true, 5, Readings(110, 120, 4.01), 120, "4.08,yes,4.01,yes,+0.00,pass"},
+    {"StableAtTheLastMomentOfTheWait", 4.08, true, 5, Readings(110, 120, 4.01), 120,
+     "4.08,yes,4.01,yes,+0.00,pass"},
     {"EndedByALostMeter", 4.08, true, 5, Readings(1, 5, 4.01, {{6, Event::LinkLost}, {7, Event::Close}}), 6,
      "4.08,yes,,no,,unknown"},
     {"EndedByTheWindowClosing", 4.08, true, 5, Readings(1, 5, 4.01, {{6, Event::Close}}), 6,
@@ -203,7 +216,8 @@ constexpr int64_t kPassedUtcMs = 1767600000000LL;
 
 TEST(CalibrationDue, AtExactlyNHoursNotYetThenDue)
 {
-    const std::vector<CsvRecord> rows = Rows("2026-01-05T09:00:00.000+01:00,QP1,1,4.01,P10401,,no,4.01,yes,+0.00,pass\r\n");
+    const std::vector<CsvRecord> rows =
+        Rows("2026-01-05T09:00:00.000+01:00,QP1,1,4.01,P10401,,no,4.01,yes,+0.00,pass\r\n");
     EXPECT_FALSE(CalibrationDueState(rows, "QP1", 24, kPassedUtcMs + 24 * kHour).due);
     const CalibrationDue after = CalibrationDueState(rows, "QP1", 24, kPassedUtcMs + 24 * kHour + 1);
     EXPECT_TRUE(after.due);
@@ -214,13 +228,13 @@ TEST(CalibrationDue, AtExactlyNHoursNotYetThenDue)
 
 TEST(CalibrationDue, OnlyPassedRowsOfThatMeterCount)
 {
-    const std::vector<CsvRecord> rows = Rows(
-        "2026-01-05T09:00:00.000+01:00,QP1,1,4.01,P10401,,no,4.01,yes,+0.00,pass\r\n"
-        "2026-01-06T09:00:00.000+01:00,QP1,1,4.01,P10401,,no,4.20,yes,+0.19,fail\r\n"
-        "2026-01-06T09:00:00.000+01:00,QP1,1,4.01,P10401,,no,,no,,unknown\r\n"
-        "2026-01-07T09:00:00.000+01:00,QP2,1,4.01,P10401,,no,4.01,yes,+0.00,pass\r\n"
-        // Another zone, but a later moment: it is the newest.
-        "2026-01-05T09:30:00.000+00:00,QP1,2,7.00,P20700,,no,7.00,yes,+0.00,pass\r\n");
+    const std::vector<CsvRecord> rows =
+        Rows("2026-01-05T09:00:00.000+01:00,QP1,1,4.01,P10401,,no,4.01,yes,+0.00,pass\r\n"
+             "2026-01-06T09:00:00.000+01:00,QP1,1,4.01,P10401,,no,4.20,yes,+0.19,fail\r\n"
+             "2026-01-06T09:00:00.000+01:00,QP1,1,4.01,P10401,,no,,no,,unknown\r\n"
+             "2026-01-07T09:00:00.000+01:00,QP2,1,4.01,P10401,,no,4.01,yes,+0.00,pass\r\n"
+             // Another zone, but a later moment: it is the newest.
+             "2026-01-05T09:30:00.000+00:00,QP1,2,7.00,P20700,,no,7.00,yes,+0.00,pass\r\n");
     const CalibrationDue state = CalibrationDueState(rows, "QP1", 48, kPassedUtcMs + 49 * kHour);
     EXPECT_EQ(state.lastPassUtcMs, kPassedUtcMs + 90 * 60 * 1000);
     EXPECT_FALSE(state.due);

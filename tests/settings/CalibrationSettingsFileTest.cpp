@@ -69,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(Calibration, CalibrationKeysTable, testing::ValuesIn(kC
 
 TEST_F(CalibrationKeysTable, KeptWhenTheWindowSavesItsPosition)
 {
-    const std::string path = Write("[Calibration]\r\nph1=4.01\r\nAsLeftWait=60\r\nTolerance=0.1\r\nDueHours=168\r\n");
+    const std::string path =
+        Write("[Calibration]\r\nph1=4.01\r\nAsLeftWait=60\r\nTolerance=0.1\r\nDueHours=168\r\n");
     ASSERT_FALSE(SaveWindowPosition(path, 10, 20));
     const CalibrationSettingsLoad loaded = LoadCalibrationSettings(path, '.');
     EXPECT_EQ(loaded.settings.asLeftWaitS, 60);
