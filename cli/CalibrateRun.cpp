@@ -159,7 +159,11 @@ int CalibrateRun::Recorded(const CalibrationRow& row)
         }
     }
     status_.Clear();
-    WriteAll(setup_.outFd, CalibrationLineText(row) + "\n");
+    // With --now nothing was read: no check to tell of.
+    WriteAll(setup_.outFd,
+             (setup_.now ? "Point " + std::to_string(row.point) + ": " + row.command + " sent without a check"
+                         : CalibrationLineText(row)) +
+                 "\n");
     return code;
 }
 
