@@ -30,10 +30,12 @@ const char* const kSettlesAt7 = "6.50,7.00,300";
 class Calibrate : public testing::Test {
 protected:
     CliProcess::Setup CalibrateSetup(std::vector<std::string> args,
-                                     std::map<std::string, std::string> env = {{"TIREVO_SIM_SETTLE", kSettlesAt7}})
+                                     std::map<std::string, std::string> env = {
+                                         {"TIREVO_SIM_SETTLE", kSettlesAt7}})
     {
         CliProcess::Setup setup;
-        setup.args = {"calibrate", "--interval", "100", "--stable-window", "1", "--records", dir_.Path().string()};
+        setup.args = {"calibrate", "--interval",        "100", "--stable-window", "1",
+                      "--records", dir_.Path().string()};
         setup.args.insert(setup.args.end(), args.begin(), args.end());
         setup.cwd = dir_.Path();
         setup.env = {{"TIREVO_SIM_READING", ""}, {"TIREVO_SIM_WIRE_LOG", (dir_ / "wire").string()}};
@@ -84,33 +86,35 @@ TEST_F(Calibrate, AsLeftIsTakenAfterTheCommand)
 TEST_F(Calibrate, OutsideTheToleranceFailsWithExit6)
 {
     // A meter that reads 4.30 whatever it was told.
-    const Finished done =
-        RunCli(CalibrateSetup({"--point", "1", "4.01", "--tolerance", "0.28"}, {{"TIREVO_SIM_READING", "4.30"}}));
+    const Finished done = RunCli(
+        CalibrateSetup({"--point", "1", "4.01", "--tolerance", "0.28"}, {{"TIREVO_SIM_READING", "4.30"}}));
     EXPECT_EQ(done.exitCode, 6) << done.err;
     EXPECT_EQ(done.out, "Point 1: as found 4.30, as left 4.30, fail (+0.29)\n");
     const std::vector<std::string> rows = Rows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_TRUE(Matches(rows[0], R"(,QP000001,1,4\.01,P10401,4\.30,yes,4\.30,yes,\+0\.29,fail)")) << rows[0];
     // The edge: an error of exactly the tolerance passes.
-    const Finished edge =
-        RunCli(CalibrateSetup({"--point", "1", "4.01", "--tolerance", "0.29"}, {{"TIREVO_SIM_READING", "4.30"}}));
+    const Finished edge = RunCli(
+        CalibrateSetup({"--point", "1", "4.01", "--tolerance", "0.29"}, {{"TIREVO_SIM_READING", "4.30"}}));
     EXPECT_EQ(edge.exitCode, 0) << edge.err;
 }
 
 TEST_F(Calibrate, NoStableAsFoundSendsNothingExit5)
 {
-    const Finished done =
-        RunCli(CalibrateSetup({"--point", "1", "4.01", "--timeout", "1.5"}, {{"TIREVO_SIM_SETTLE", "1.00,7.00,60000"}}));
+    const Finished done = RunCli(CalibrateSetup({"--point", "1", "4.01", "--timeout", "1.5"},
+                                                {{"TIREVO_SIM_SETTLE", "1.00,7.00,60000"}}));
     EXPECT_EQ(done.exitCode, 5) << done.err;
-    EXPECT_NE(done.err.find("no stable reading within 1.5 s; P10401 was not sent"), std::string::npos) << done.err;
+    EXPECT_NE(done.err.find("no stable reading within 1.5 s; P10401 was not sent"), std::string::npos)
+        << done.err;
     EXPECT_EQ(ReadFile(dir_ / "wire").find("P1"), std::string::npos) << "nothing sent";
     EXPECT_FALSE(fs::exists(dir_ / "calibrations.csv"));
 }
 
 TEST_F(Calibrate, NoStableAsLeftIsRecordedUnknownExit5)
 {
-    const Finished done = RunCli(CalibrateSetup(
-        {"--point", "1", "4.01", "--timeout", "3"}, {{"TIREVO_SIM_SETTLE", kSettlesAt7}, {"TIREVO_SIM_CAL_TAU_MS", "60000"}}));
+    const Finished done =
+        RunCli(CalibrateSetup({"--point", "1", "4.01", "--timeout", "3"},
+                              {{"TIREVO_SIM_SETTLE", kSettlesAt7}, {"TIREVO_SIM_CAL_TAU_MS", "60000"}}));
     EXPECT_EQ(done.exitCode, 5) << done.err;
     EXPECT_EQ(done.out, "Point 1: as found 7.00, no stable reading\n");
     const std::vector<std::string> rows = Rows();
@@ -122,8 +126,9 @@ TEST_F(Calibrate, SigtermDuringTheAsLeftWaitStillWritesTheRow)
 {
     for (const int signal : {SIGTERM, SIGINT}) {
         fs::remove(dir_ / "calibrations.csv");
-        CliProcess child(CalibrateSetup({"--point", "1", "4.01"}, {{"TIREVO_SIM_SETTLE", kSettlesAt7},
-                                                                    {"TIREVO_SIM_CAL_TAU_MS", "600000"}}));
+        CliProcess child(
+            CalibrateSetup({"--point", "1", "4.01"},
+                           {{"TIREVO_SIM_SETTLE", kSettlesAt7}, {"TIREVO_SIM_CAL_TAU_MS", "600000"}}));
         ASSERT_TRUE(child.WaitForError("sent P10401")) << child.Err();
         child.Signal(signal);
         const Finished done = child.Wait();
@@ -186,9 +191,10 @@ TEST_F(Calibrations, JsonAnObjectPerRow)
     EXPECT_EQ(done.exitCode, 0) << done.err;
     const std::vector<std::string> lines = Lines(done.out);
     ASSERT_EQ(lines.size(), 2u) << done.out;
-    EXPECT_EQ(lines[1], R"({"time":"2026-01-06T09:00:00.000+01:00","serial":"QP000001","point":"2","buffer":"7.00",)"
-                        R"("command":"P20700","as_found":"7.30","as_found_stable":"no","as_left":"7.20",)"
-                        R"("as_left_stable":"yes","error":"+0.20","result":"fail"})");
+    EXPECT_EQ(lines[1],
+              R"({"time":"2026-01-06T09:00:00.000+01:00","serial":"QP000001","point":"2","buffer":"7.00",)"
+              R"("command":"P20700","as_found":"7.30","as_found_stable":"no","as_left":"7.20",)"
+              R"("as_left_stable":"yes","error":"+0.20","result":"fail"})");
 }
 
 TEST_F(Calibrations, TextIsAnAlignedTable)
@@ -197,7 +203,8 @@ TEST_F(Calibrations, TextIsAnAlignedTable)
     EXPECT_EQ(done.exitCode, 0) << done.err;
     const std::vector<std::string> lines = Lines(done.out);
     ASSERT_EQ(lines.size(), 4u) << done.out;
-    EXPECT_EQ(lines[0].rfind("time                           serial    point  buffer  command  as_found", 0), 0u)
+    EXPECT_EQ(lines[0].rfind("time                           serial    point  buffer  command  as_found", 0),
+              0u)
         << lines[0];
     // Each column starts where its title does.
     const std::size_t result = lines[0].find("result");
@@ -232,7 +239,8 @@ TEST_F(Calibrate, DueWarningAtTheStartOfARunThatPolls)
               kHeader + "2026-01-05T09:00:00.000+01:00,QP000001,1,4.01,P10401,,no,4.01,yes,+0.00,pass\r\n");
     const Finished old = RunCli(read);
     EXPECT_TRUE(std::regex_search(
-        old.err, std::regex(R"(tirevo-cli: calibration of QP000001 due \(last passed \d{4}-\d\d-\d\d \d\d:\d\d\)\n)")))
+        old.err,
+        std::regex(R"(tirevo-cli: calibration of QP000001 due \(last passed \d{4}-\d\d-\d\d \d\d:\d\d\)\n)")))
         << old.err;
 
     // A pass through calibrate clears it.

@@ -776,7 +776,10 @@ class CalibrateCommand : public CliProgram, public testing::WithParamInterface<C
 TEST_P(CalibrateCommand, BytesOnTheLineAfterTheGreeting)
 {
     const CalibrateCase& c = GetParam();
-    const Finished done = Run({"calibrate", "--point", c.point, LocalReading(c.value)});
+    // --now: sent at once, as before there was a check; the encoding is the
+    // same either way.
+    const Finished done =
+        Run({"calibrate", "--now", "--no-record", "--point", c.point, LocalReading(c.value)});
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_EQ(Wire(), std::string("S20\rV\r") + c.command + "\r");
     EXPECT_EQ(Events(), "open QP000001\nclose\n");
@@ -792,18 +795,20 @@ INSTANTIATE_TEST_SUITE_P(Cli, CalibrateCommand,
 
 TEST_F(CliProgram, CalibrateAcceptsAPointInEveryLocale)
 {
-    const Finished done = Run({"calibrate", "--point", "1", "6.86"});
+    const Finished done = Run({"calibrate", "--now", "--no-record", "--point", "1", "6.86"});
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_EQ(Wire(), "S20\rV\rP10686\r");
 }
 
 TEST_F(CliProgram, CalibrateWithSeveralMetersNeedsSerial)
 {
-    const Finished several = Run({"calibrate", "--point", "1", "7"}, {{"TIREVO_SIM_METERS", "2"}});
+    const Finished several =
+        Run({"calibrate", "--now", "--no-record", "--point", "1", "7"}, {{"TIREVO_SIM_METERS", "2"}});
     EXPECT_EQ(several.exitCode, 1);
     EXPECT_EQ(Wire(), "");
     const Finished chosen =
-        Run({"calibrate", "--serial", "QP000002", "--point", "1", "7"}, {{"TIREVO_SIM_METERS", "2"}});
+        Run({"calibrate", "--now", "--no-record", "--serial", "QP000002", "--point", "1", "7"},
+            {{"TIREVO_SIM_METERS", "2"}});
     EXPECT_EQ(chosen.exitCode, 0) << chosen.err;
     EXPECT_EQ(Events(), "open QP000002\nclose\n");
 }
