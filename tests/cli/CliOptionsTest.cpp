@@ -94,7 +94,32 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"measure --now=1", "--now takes no value"},
                     RefusedCase{"measure --records=", "invalid --records ''"},
                     RefusedCase{"log --stable-window 5", "unknown option '--stable-window' for log"},
-                    RefusedCase{"read --sample S-1", "unknown option '--sample' for read"}));
+                    RefusedCase{"read --sample S-1", "unknown option '--sample' for read"},
+                    RefusedCase{"calibrate --point 1 4.01 --tolerance 1.01", "invalid --tolerance '1.01'"},
+                    RefusedCase{"calibrate --point 1 4.01 --tolerance -0.01", "invalid --tolerance '-0.01'"},
+                    RefusedCase{"calibrate --point 1 4.01 --tolerance x", "invalid --tolerance 'x'"},
+                    RefusedCase{"measure --tolerance 0.05", "unknown option '--tolerance' for measure"},
+                    RefusedCase{"calibrations --now", "unknown option '--now' for calibrations"},
+                    RefusedCase{"calibrations --format xml", "invalid --format 'xml'"}));
+
+TEST(CliOptions, CalibrateAndCalibrationsOptions)
+{
+    const auto calibrate =
+        tirevo::ParseCliOptions({"calibrate", "--point", "2", "7.00", "--tolerance", "0.1", "--timeout", "30",
+                                 "--now", "--records", "/data/rec", "--no-record", "--interval", "200"});
+    ASSERT_FALSE(calibrate.error) << *calibrate.error;
+    EXPECT_EQ(calibrate.options.point, 2);
+    EXPECT_EQ(calibrate.options.value, "7.00");
+    EXPECT_EQ(calibrate.options.toleranceHundredths, 10);
+    EXPECT_EQ(calibrate.options.timeoutMs, 30000);
+    EXPECT_TRUE(calibrate.options.now);
+    EXPECT_TRUE(calibrate.options.noRecord);
+    const auto list = tirevo::ParseCliOptions({"calibrations", "--serial", "QP1", "--format", "json"});
+    ASSERT_FALSE(list.error) << *list.error;
+    EXPECT_EQ(list.options.command, CliCommand::Calibrations);
+    EXPECT_EQ(list.options.format, tirevo::OutputFormat::Json);
+    EXPECT_EQ(list.options.serial, "QP1");
+}
 
 TEST(CliOptions, MeasureOptions)
 {
