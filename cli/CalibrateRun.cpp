@@ -75,7 +75,7 @@ int CalibrateRun::Run()
             if (!Send(asFound)) {
                 // Sent, perhaps in part, to a meter that went away: it is
                 // recorded, as left unknown.
-                return Finish(std::max(Recorded(*check_.End()), static_cast<int>(kExitNotStable)));
+                return Finish(Recorded(*check_.End()));
             }
             phase_ = Phase::AsLeft;
             phaseStartMs_ = clock_.NowMs();
