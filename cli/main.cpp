@@ -207,9 +207,12 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     setup.alarm = alarm.settings;
     if (const int code = Choose(options, setup.serial))
         return code;
-    // The records the window keeps, or those measure is told to use.
+    // The records the window keeps, or those measure is told to use (also
+    // when it records nothing itself).
+    CliOptions recordsOptions = options;
+    recordsOptions.noRecord = false;
     if (const std::optional<std::string> due = CalibrationDueWarning(
-            setup.serial, ChooseCliRecords(options, OwnProgramPath(), kSettingsRule).folder,
+            setup.serial, ChooseCliRecords(recordsOptions, OwnProgramPath(), kSettingsRule).folder,
             LoadCalibrationKeys(iniPath, separators.decimal).dueHours, SystemMeterClock().UtcMs()))
         Error(*due);
     setup.appVersion = std::string(kAppVersion);
