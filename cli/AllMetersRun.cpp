@@ -31,10 +31,9 @@ std::vector<std::string> AllMetersRun::Serials() const
     return serials;
 }
 
-std::optional<int> AllMetersRun::TakeUpNew()
+std::optional<int> AllMetersRun::TakeUpNew(const std::vector<ListedDevice>& meters)
 {
-    nextListMs_ = clock_.NowMs() + kListPeriodMs;
-    for (const ListedDevice& listed : list_()) {
+    for (const ListedDevice& listed : meters) {
         if (!listed.meter || meters_.count(listed.serial) || completed_.count(listed.serial))
             continue;
         MeterRunSetup setup = setup_;
@@ -64,6 +63,7 @@ std::optional<int> AllMetersRun::TakeUpNew()
 int AllMetersRun::Run()
 {
     const std::vector<ListedDevice> first = list_();
+    nextListMs_ = clock_.NowMs() + kListPeriodMs;
     if (std::none_of(first.begin(), first.end(), [](const ListedDevice& d) { return d.meter; })) {
         Say("no pH meter attached");
         return kExitNoMeter;
@@ -75,7 +75,7 @@ int AllMetersRun::Run()
             return error == EPIPE ? kExitDone : kExitOutput;
     }
     const int64_t startMs = clock_.NowMs();
-    if (const std::optional<int> failed = TakeUpNew())
+    if (const std::optional<int> failed = TakeUpNew(first))
         return EndAll(*failed);
     for (;;) {
         int64_t now = clock_.NowMs();
@@ -102,7 +102,8 @@ int AllMetersRun::Run()
         if (options.count && meters_.empty() && !completed_.empty())
             return EndAll(kExitDone);
         if (now >= nextListMs_) {
-            if (const std::optional<int> failed = TakeUpNew())
+            nextListMs_ = now + kListPeriodMs;
+            if (const std::optional<int> failed = TakeUpNew(list_()))
                 return EndAll(*failed);
             now = clock_.NowMs();
         }

@@ -51,9 +51,9 @@ private:
     };
 
     void Say(const std::string& line);
-    // Lists the meters and takes up those not in the run; an exit code when
-    // one of them ends the run at once.
-    std::optional<int> TakeUpNew();
+    // Takes up the listed meters not in the run; an exit code when one of
+    // them ends the run at once.
+    std::optional<int> TakeUpNew(const std::vector<ListedDevice>& listed);
     int EndAll(int exitCode);
 
     MeterRunSetup setup_;
