@@ -129,9 +129,10 @@ void MqttGateway::End()
     ended_ = true;
     nextAttemptMs_.reset();
     for (auto& [serial, meter] : meters_) {
-        meter.available = false;
-        if (connected_)
+        // A meter whose run has ended, or that was lost, has said so already.
+        if (connected_ && meter.available)
             Send(topics_.Availability(serial), kOffline);
+        meter.available = false;
         TellDropped(meter);
         if (!meter.queue.Empty() && !connected_ && !fatal_)
             say_(std::to_string(meter.queue.Size()) + " readings of " + serial +
