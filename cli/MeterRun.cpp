@@ -183,7 +183,7 @@ std::optional<int> MeterRun::Begin(bool sayOpenFailure)
         Print(OutputHeader(setup_.options.format));
     }
 
-    scheduler_.Start();
+    scheduler_.Start(setup_.severalMeters);
     startMs_ = clock_.NowMs();
     ShowStatus(startMs_);
     return std::nullopt;

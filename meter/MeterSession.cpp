@@ -276,11 +276,13 @@ std::string LinkStatusText(std::string_view serial, bool responding)
 
 MeterScheduler::MeterScheduler(MeterSession& session, MeterClock& clock) : session_(session), clock_(clock) {}
 
-void MeterScheduler::Start()
+void MeterScheduler::Start(bool onReceptionGrid)
 {
     const int64_t now = clock_.NowMs();
     started_ = true;
     nextReceiveMs_ = now + kReceiveTickMs;
+    if (onReceptionGrid)
+        nextReceiveMs_ -= ((now % kReceiveTickMs) + kReceiveTickMs) % kReceiveTickMs;
     const uint32_t interval = session_.PollInterval();
     // An interval of 0 never polls.
     nextPollMs_ = interval > 0 ? now + interval : std::numeric_limits<int64_t>::max();

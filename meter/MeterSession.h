@@ -150,8 +150,11 @@ std::string LinkStatusText(std::string_view serial, bool responding);
 class MeterScheduler {
 public:
     MeterScheduler(MeterSession& session, MeterClock& clock);
-    // Call right after a successful Connect().
-    void Start();
+    // Call right after a successful Connect(). onReceptionGrid: the
+    // reception ticks fall on multiples of kReceiveTickMs of the clock, so
+    // that the sessions of a run over several meters look at their
+    // converters in one wake-up instead of one each.
+    void Start(bool onReceptionGrid = false);
     // When the next tick is due, on the session clock.
     int64_t NextDueMs() const;
     // Runs every tick that is due now.
