@@ -19,11 +19,12 @@ std::string MqttGateway::Where() const
 
 void MqttGateway::AddMeter(const MeterIdentity& meter)
 {
-    Meter& added =
-        meters_.try_emplace(meter.serial, Meter{meter, false, {}, {}, ReadingQueue(setup_.queueCapacity)})
-            .first->second;
-    if (connected_)
-        SendDiscovery(added);
+    const auto [entry, added] =
+        meters_.try_emplace(meter.serial, Meter{meter, false, {}, {}, ReadingQueue(setup_.queueCapacity)});
+    // A meter taken up again (back after it was given up on, or tried again
+    // after it could not be opened) is announced already.
+    if (added && connected_)
+        SendDiscovery(entry->second);
 }
 
 void MqttGateway::Start() { Attempt(); }
