@@ -23,14 +23,6 @@ AllMetersRun::~AllMetersRun() = default;
 
 void AllMetersRun::Say(const std::string& line) { WriteAll(setup_.errFd, "tirevo-cli: " + line + "\n"); }
 
-std::vector<std::string> AllMetersRun::Serials() const
-{
-    std::vector<std::string> serials;
-    for (const auto& [serial, meter] : meters_)
-        serials.push_back(serial);
-    return serials;
-}
-
 std::optional<int> AllMetersRun::TakeUpNew(const std::vector<ListedDevice>& meters)
 {
     for (const ListedDevice& listed : meters) {
@@ -96,6 +88,13 @@ int AllMetersRun::Run()
                 completed_.insert(it->first);
             run.Finish(kExitDone);
             it = meters_.erase(it);
+        }
+        // With meters in the run, each of them tells of a failure.
+        if (meters_.empty() && failureCheck_) {
+            if (const std::optional<std::string> failure = failureCheck_()) {
+                Say(*failure);
+                return EndAll(kExitBroker);
+            }
         }
         // Every meter has given its count (one plugged in later is not
         // waited for).

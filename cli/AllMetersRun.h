@@ -41,8 +41,12 @@ public:
     // that ends them all (a log file, stdout, the broker); the exit code.
     int Run();
 
-    // The meters in the run now, by serial number.
-    std::vector<std::string> Serials() const;
+    // Why the run must end though no meter is in it to tell (a broker that
+    // refused the login while no meter could be opened).
+    void SetFailureCheck(std::function<std::optional<std::string>()> check)
+    {
+        failureCheck_ = std::move(check);
+    }
 
 private:
     struct Meter {
@@ -61,6 +65,7 @@ private:
     RunWait& wait_;
     ListMeters list_;
     PublisherFor publisherFor_;
+    std::function<std::optional<std::string>()> failureCheck_;
     std::map<std::string, Meter> meters_;
     // Meters that gave their --count: not taken up again.
     std::set<std::string> completed_;

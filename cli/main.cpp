@@ -183,6 +183,8 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
             };
         AllMetersRun run(
             std::move(setup), clock, wait, [] { return ListDevices(false); }, publisherFor);
+        if (broker)
+            run.SetFailureCheck([&broker] { return broker->Failure(); });
         code = run.Run();
     } else {
         MeterRun run(std::move(setup), clock, wait);

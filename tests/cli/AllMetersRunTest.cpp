@@ -210,4 +210,21 @@ TEST_F(AllMetersRunTest, EachMeterLogsToAFileOfItsOwn)
     }
 }
 
+// A broker that refuses the login ends the run while no meter could be
+// opened to tell of it.
+TEST_F(AllMetersRunTest, ABrokerFailureEndsARunWithoutMeters)
+{
+    sim::SetOpenFails(first_, true);
+    sim::SetOpenFails(second_, true);
+    VirtualWait wait(*clock_);
+    MeterRunSetup setup = Setup(CliCommand::Publish, errFd_);
+    AllMetersRun run(std::move(setup), *clock_, wait, [] { return ListDevices(false); });
+    int checks = 0;
+    run.SetFailureCheck([&]() -> std::optional<std::string> {
+        return ++checks < 3 ? std::nullopt : std::optional<std::string>("refused the login");
+    });
+    EXPECT_EQ(run.Run(), kExitBroker);
+    EXPECT_EQ(checks, 3);
+}
+
 }  // namespace
