@@ -354,13 +354,14 @@ int Sends(Bench& bench, long n)
     // two pauses, nothing else.
     for (long i = 0; i < n; ++i) {
         const double w0 = WallUs();
+        TFTDeviceState& device = form.Meter().DeviceState();
         for (char c : {'P', 'H'}) {
-            FTDeviceState.outputBuffer[0] = static_cast<unsigned char>(c);
-            WriteFTBuffer(1);
+            device.outputBuffer[0] = static_cast<unsigned char>(c);
+            WriteFTBuffer(device, 1);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        FTDeviceState.outputBuffer[0] = '\r';
-        WriteFTBuffer(1);
+        device.outputBuffer[0] = '\r';
+        WriteFTBuffer(device, 1);
         floor.push_back((WallUs() - w0) / 1e3);
     }
     std::printf("sends=%ld\n", n);

@@ -42,6 +42,32 @@ void CliAlarm::Report(const std::vector<AlarmEvent>& events)
         if (hook_)
             hook_->Run(AlarmHookVariables(event, serial_));
     }
+    if (!events.empty())
+        TellState();
+}
+
+void CliAlarm::SetStateListener(std::function<void(const std::string&)> listener)
+{
+    stateListener_ = std::move(listener);
+    toldState_.clear();
+    TellState();
+}
+
+std::string CliAlarm::State() const
+{
+    const std::optional<RaisedAlarm> shown = rule_.Shown();
+    return shown ? AlarmKindName(shown->kind) : "none";
+}
+
+void CliAlarm::TellState()
+{
+    if (!stateListener_ || !rule_.Active())
+        return;
+    const std::string state = State();
+    if (state == toldState_)
+        return;
+    toldState_ = state;
+    stateListener_(state);
 }
 
 std::string AlarmEventLine(const AlarmEvent& event, std::string_view serial)

@@ -33,14 +33,23 @@ public:
 
     const AlarmRule& Rule() const { return rule_; }
 
+    // Told "none", "high", "low" or "lost" whenever the alarm shown changes,
+    // and once now, while alarms are set (limits or a lost meter watched).
+    void SetStateListener(std::function<void(const std::string&)> listener);
+    // "none" or the alarm shown ("lost" before "high" and "low").
+    std::string State() const;
+
 private:
     void Report(const std::vector<AlarmEvent>& events);
+    void TellState();
 
     AlarmRule rule_;
     std::string serial_;
     MeterClock& clock_;
     std::function<void(const std::string&)> say_;
     std::unique_ptr<AlarmHook> hook_;
+    std::function<void(const std::string&)> stateListener_;
+    std::string toldState_;
 };
 
 // "ALARM high: pH 7.80 above 7.50 since 10:02:45",

@@ -32,13 +32,13 @@ const std::map<std::string_view, CommandInfo>& Commands()
         {"list", {CliCommand::List, {"--all"}}},
         {"read",
          {CliCommand::Read,
-          WithAlarmOptions({"--serial", "--interval", "--count", "--duration", "--format", "--give-up",
-                            "--stable-window", "--stable-band"})}},
+          WithAlarmOptions({"--serial", "--all", "--interval", "--count", "--duration", "--format",
+                            "--give-up", "--stable-window", "--stable-band"})}},
         {"log",
          {CliCommand::Log,
-          WithAlarmOptions({"--serial", "--interval", "--count", "--duration", "--dir", "--separator",
-                            "--no-timestamp", "--give-up", "--mqtt", "--topic", "--ha-discovery",
-                            "--client-id", "--username", "--password-file", "--cafile"})}},
+          WithAlarmOptions({"--serial", "--all", "--interval", "--count", "--duration", "--dir",
+                            "--separator", "--no-timestamp", "--give-up", "--mqtt", "--topic",
+                            "--ha-discovery", "--client-id", "--username", "--password-file", "--cafile"})}},
         {"publish",
          {CliCommand::Publish,
           WithAlarmOptions({"--serial", "--interval", "--count", "--duration", "--give-up", "--stable-window",
@@ -175,9 +175,9 @@ public:
         if (result_.options.command == CliCommand::Calibrate && result_.options.point == 0)
             return Fail("calibrate needs --point 1|2 VALUE");
         const CliOptions& o = result_.options;
+        if (o.all && o.serial && o.command != CliCommand::List)
+            return Fail("--all and --serial cannot go together: --all takes every meter");
         if (o.command == CliCommand::Publish) {
-            if (o.all)
-                return Fail("publish --all is not yet there: one meter per process, chosen with --serial");
             if (!o.mqtt.url)
                 return Fail("publish needs the broker's URL (mqtt://host[:port] or mqtts://host[:port])");
         }
@@ -401,15 +401,15 @@ std::string UsageText()
 {
     return "Usage:\n"
            "  tirevo-cli list [--all]\n"
-           "  tirevo-cli read      [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
+           "  tirevo-cli read      [--serial S | --all] [--interval MS] [--count N] [--duration SECONDS]\n"
            "                       [--format text|csv|json] [--give-up SECONDS]\n"
            "                       [--stable-window S] [--stable-band PH]\n" +
         AlarmUsageText() +
-        "  tirevo-cli log       [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
+        "  tirevo-cli log       [--serial S | --all] [--interval MS] [--count N] [--duration SECONDS]\n"
         "                       [--dir DIR] [--separator CHAR|#CODE] [--no-timestamp]\n"
         "                       [--give-up SECONDS] [--mqtt URL BROKER-OPTIONS]\n" +
         AlarmUsageText() +
-        "  tirevo-cli publish URL [--serial S] [--interval MS] [--count N] [--duration SECONDS]\n"
+        "  tirevo-cli publish URL [--serial S | --all] [--interval MS] [--count N] [--duration SECONDS]\n"
         "                       [--give-up SECONDS] [--stable-window S] [--stable-band PH]\n"
         "                       BROKER-OPTIONS\n" +
         AlarmUsageText() +
@@ -422,6 +422,7 @@ std::string UsageText()
         "                       [--interval MS] [--stable-window S] [--stable-band PH]\n" +
         AlarmUsageText() +
         "  tirevo-cli --help | --version\n"
+        "--all: every attached meter, each with its own log file; --count is per meter.\n"
         "URL is mqtt://host[:port] or mqtts://host[:port]; BROKER-OPTIONS are\n"
         "  [--topic PREFIX] [--ha-discovery] [--client-id ID]\n"
         "  [--username U --password-file FILE] [--cafile FILE]\n";

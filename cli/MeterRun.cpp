@@ -37,9 +37,12 @@ std::string SecondsText(int64_t ms)
     return text + " s";
 }
 
-bool WantsStatusLine(const CliOptions& options, int errFd)
+bool WantsStatusLine(const MeterRunSetup& setup)
 {
-    if (!IsTerminal(errFd))
+    const CliOptions& options = setup.options;
+    // One line cannot tell of several meters; their events are lines of
+    // their own.
+    if (setup.severalMeters || !IsTerminal(setup.errFd))
         return false;
     return options.command == CliCommand::Log || options.command == CliCommand::Measure ||
         options.command == CliCommand::Publish || !options.count || *options.count > kShortRunReadings;
@@ -53,7 +56,7 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
       wait_(wait),
       session_(clock),
       scheduler_(session_, clock),
-      status_(setup_.errFd, WantsStatusLine(setup_.options, setup_.errFd)),
+      status_(setup_.errFd, WantsStatusLine(setup_)),
       alarm_(setup_.alarm, setup_.options.alarm.onAlarm, setup_.serial, clock,
              [this](const std::string& line) { Say(line); }),
       rule_(setup_.settings.stability)
@@ -64,8 +67,11 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
     session_.AddListener(this);
     // After this run's own listener: the reading is printed before its alarm.
     session_.AddListener(&alarm_);
-    if (setup_.publisher)
+    if (setup_.publisher) {
         setup_.publisher->SetSay([this](const std::string& line) { Say(line); });
+        ReadingPublisher* publisher = setup_.publisher;
+        alarm_.SetStateListener([publisher](const std::string& state) { publisher->AlarmState(state); });
+    }
 }
 
 MeterRun::~MeterRun()
@@ -119,6 +125,23 @@ std::optional<int> MeterRun::LogFolderError() const
 
 int MeterRun::Run()
 {
+    if (const std::optional<int> failed = Begin())
+        return *failed;
+    for (;;) {
+        const int64_t now = clock_.NowMs();
+        if (const std::optional<int> code = Due(now))
+            return Finish(*code);
+        if (wait_.Wait(NextWakeMs(now) - now))
+            break;
+        if (wait_.TakeResized())
+            status_.Refit();
+        Step();
+    }
+    return Finish(endCode_.value_or(kExitDone));
+}
+
+std::optional<int> MeterRun::Begin(bool sayOpenFailure)
+{
     session_.SetPollInterval(setup_.settings.intervalMs);
     // A folder that cannot take the log is found before the meter is greeted.
     if (Logging()) {
@@ -130,7 +153,8 @@ int MeterRun::Run()
     }
     const ConnectResult connected = session_.Connect(setup_.serial);
     if (connected != ConnectResult::Connected) {
-        Say("the meter " + setup_.serial + " cannot be opened (is another program using it?)");
+        if (sayOpenFailure)
+            Say("the meter " + setup_.serial + " cannot be opened (is another program using it?)");
         return kExitNoMeter;
     }
     // A converter gone during the setup has been reported lost already.
@@ -145,51 +169,58 @@ int MeterRun::Run()
         log.folder = setup_.options.dir.value_or(std::string());
         log.useTimeStamp = setup_.settings.useTimeStamp;
         log.separator = setup_.settings.separator;
+        log.serialInName = setup_.severalMeters;
         if (const int error = dataLog_.Start(log, setup_.appVersion, setup_.serial)) {
             Say("cannot create a log file in " + (log.folder.empty() ? std::string(".") : log.folder) + ": " +
                 std::strerror(error));
             session_.Close();
+            if (setup_.publisher)
+                setup_.publisher->End();
             return kExitLogFile;
         }
         Say("logging to " + dataLog_.FileName());
-    } else if (!Measuring() && !setup_.publisher) {
+    } else if (!Measuring() && !setup_.publisher && !setup_.severalMeters) {
         Print(OutputHeader(setup_.options.format));
     }
 
-    scheduler_.Start();
+    scheduler_.Start(setup_.severalMeters);
     startMs_ = clock_.NowMs();
     ShowStatus(startMs_);
-    for (;;) {
-        const int64_t now = clock_.NowMs();
-        if (endCode_ || Finished(now))
-            break;
-        if (Measuring() && now - startMs_ >= MeasureTimeoutMs()) {
-            if (!haveReading_) {
-                Say("no reading came within " + SecondsText(MeasureTimeoutMs()) + "; nothing was recorded");
-                return Finish(kExitNotStable);
-            }
-            Say("no stable reading within " + SecondsText(MeasureTimeoutMs()) + "; the last one is taken");
-            return Finish(Measured(kExitNotStable));
+    return std::nullopt;
+}
+
+std::optional<int> MeterRun::Due(int64_t now)
+{
+    if (endCode_)
+        return *endCode_;
+    if (Finished(now))
+        return kExitDone;
+    if (Measuring() && now - startMs_ >= MeasureTimeoutMs()) {
+        if (!haveReading_) {
+            Say("no reading came within " + SecondsText(MeasureTimeoutMs()) + "; nothing was recorded");
+            return kExitNotStable;
         }
-        if (lostSinceMs_ && setup_.options.giveUpMs && now - *lostSinceMs_ >= *setup_.options.giveUpMs) {
-            Say("gave up: the meter " + setup_.serial + " did not come back");
-            return Finish(kExitGaveUp);
-        }
-        if (setup_.publisher) {
-            if (const std::optional<std::string> failure = setup_.publisher->Failure()) {
-                Say(*failure);
-                return Finish(kExitBroker);
-            }
-        }
-        if (wait_.Wait(NextWakeMs(now) - now))
-            break;
-        if (wait_.TakeResized())
-            status_.Refit();
-        scheduler_.RunDue();
-        alarm_.Tick(clock_.NowMs());
-        ShowStatus(clock_.NowMs());
+        Say("no stable reading within " + SecondsText(MeasureTimeoutMs()) + "; the last one is taken");
+        return Measured(kExitNotStable);
     }
-    return Finish(endCode_.value_or(kExitDone));
+    if (lostSinceMs_ && setup_.options.giveUpMs && now - *lostSinceMs_ >= *setup_.options.giveUpMs) {
+        Say("gave up: the meter " + setup_.serial + " did not come back");
+        return kExitGaveUp;
+    }
+    if (setup_.publisher) {
+        if (const std::optional<std::string> failure = setup_.publisher->Failure()) {
+            Say(*failure);
+            return kExitBroker;
+        }
+    }
+    return std::nullopt;
+}
+
+void MeterRun::Step()
+{
+    scheduler_.RunDue();
+    alarm_.Tick(clock_.NowMs());
+    ShowStatus(clock_.NowMs());
 }
 
 bool MeterRun::Finished(int64_t nowMs) const
@@ -307,7 +338,7 @@ void MeterRun::ReadingReceived(const Reading& reading)
     // The row and the line carry the reading's one stamp, never a second
     // look at the clock.
     Print(OutputLine(Keeping() ? OutputFormat::Text : setup_.options.format, ReadingWallTime(reading),
-                     lastReading_, setup_.serial, stable));
+                     lastReading_, setup_.serial, stable, setup_.severalMeters));
 }
 
 void MeterRun::StatusChanged(LinkStatus status)

@@ -36,6 +36,9 @@ struct MeterRunSetup {
     int errFd = 2;
     RecordsChoice records;                  // measure
     ReadingPublisher* publisher = nullptr;  // publish, log --mqtt
+    // One meter of a run over every attached meter: lines and log file names
+    // carry the serial number, no status line, no csv header of its own.
+    bool severalMeters = false;
 };
 
 class MeterRun final : public MeterListener {
@@ -47,6 +50,19 @@ public:
 
     // Connects, runs and closes; returns the exit code.
     int Run();
+
+    // The same in steps, for a loop that runs several meters: Begin()
+    // connects (an exit code when it cannot), Due() says whether this run
+    // must end now and with which code, NextWakeMs() when it next has
+    // something to do, Step() does it after a wait, and Finish() closes.
+    std::optional<int> Begin(bool sayOpenFailure = true);
+    std::optional<int> Due(int64_t nowMs);
+    int64_t NextWakeMs(int64_t nowMs) const;
+    void Step();
+    int Finish(int exitCode);
+    // The count of readings asked for has been reached.
+    bool Completed() const { return setup_.options.count && readings_ >= *setup_.options.count; }
+    const std::string& Serial() const { return setup_.serial; }
 
     void ReadingReceived(const Reading& reading) override;
     void StatusChanged(LinkStatus status) override;
@@ -64,14 +80,12 @@ private:
         return setup_.options.command == CliCommand::Log || setup_.options.command == CliCommand::Publish;
     }
     bool Finished(int64_t nowMs) const;
-    int64_t NextWakeMs(int64_t nowMs) const;
     void Say(const std::string& line);
     void Print(const std::string& text);
     // Why the log folder cannot take a new file (a system error number), if
     // it cannot; creating the file can still fail later for other reasons.
     std::optional<int> LogFolderError() const;
     void ShowStatus(int64_t nowMs);
-    int Finish(int exitCode);
 
     MeterRunSetup setup_;
     MeterClock& clock_;

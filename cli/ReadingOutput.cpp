@@ -53,16 +53,43 @@ std::string IsoLocalTime(const WallTime& time)
                   offset / kSecondsPerHour, offset % kSecondsPerHour / kSecondsPerMinute);
 }
 
-std::string OutputHeader(OutputFormat format) { return format == OutputFormat::Csv ? "time,ph\n" : ""; }
+std::string OutputHeader(OutputFormat format, bool withSerial)
+{
+    if (format != OutputFormat::Csv)
+        return "";
+    return withSerial ? "time,serial,ph\n" : "time,ph\n";
+}
+
+namespace {
+
+// A csv field: quoted when it holds a comma, a quote or a line break.
+std::string CsvField(std::string_view text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+}  // namespace
 
 std::string OutputLine(OutputFormat format, const WallTime& time, std::string_view readingText,
-                       std::string_view serial, bool stable)
+                       std::string_view serial, bool stable, bool withSerial)
 {
     const std::string reading(readingText);
     switch (format) {
     case OutputFormat::Text:
+        if (withSerial)
+            return ClockText(time) + "  " + std::string(serial) + "  " + reading + "\n";
         return ClockText(time) + "  " + reading + "\n";
     case OutputFormat::Csv:
+        if (withSerial)
+            return IsoLocalTime(time) + "," + CsvField(serial) + "," + reading + "\n";
         return IsoLocalTime(time) + "," + reading + "\n";
     case OutputFormat::Json:
         return "{\"time\":" + JsonString(IsoLocalTime(time)) + ",\"ph\":" + reading +

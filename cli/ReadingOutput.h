@@ -34,12 +34,15 @@ WallTime LocalWallTime();
 std::string IsoLocalTime(const WallTime& time);
 
 // The line before the first reading; empty when the format has none.
-std::string OutputHeader(OutputFormat format);
+// withSerial: the lines of a run over several meters ("time,serial,ph").
+std::string OutputHeader(OutputFormat format, bool withSerial = false);
 
 // One reading as a line with its line end. readingText is the reading as the
 // window shows it, with "." as its decimal separator. stable goes into json.
+// withSerial: text and csv name the meter ("10:02:45  QP000001  7.02"), as
+// json always does.
 std::string OutputLine(OutputFormat format, const WallTime& time, std::string_view readingText,
-                       std::string_view serial, bool stable = false);
+                       std::string_view serial, bool stable = false, bool withSerial = false);
 
 // The result of measure: "S-7  10:02:45  7.00  stable" (the name left out
 // when empty); csv: the samples file's header and row, byte for byte as in

@@ -21,9 +21,12 @@ public:
     virtual void MeterAvailable(bool available) = 0;
     // stable: the reading by the stability rule.
     virtual void ReadingTaken(const Reading& reading, bool stable) = 0;
+    // "none", "high", "low" or "lost", while alarms are set for the meter.
+    virtual void AlarmState(const std::string& /*state*/) {}
     // Why the run must end now, once it must.
     virtual std::optional<std::string> Failure() const = 0;
-    // The run ends: the last words go out, within a short limit.
+    // This meter's part of the run ends (the broker itself is said goodbye
+    // to by its owner, once every meter has ended).
     virtual void End() = 0;
 };
 

@@ -1,6 +1,7 @@
 // tirevo-cli: the meter from a terminal, a script or a machine without a
 // display. Same session, same log files as the window.
 #include "AlarmSettingsFile.h"
+#include "AllMetersRun.h"
 #include "CalibrateRun.h"
 #include "CalibrationCommand.h"
 #include "CalibrationSettings.h"
@@ -205,16 +206,27 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     if (alarm.error)
         return UsageError(*alarm.error);
     setup.alarm = alarm.settings;
-    if (const int code = Choose(options, setup.serial))
-        return code;
+    // --all takes the meters as they come, in the run itself.
+    std::vector<std::string> serials;
+    if (options.all) {
+        for (const ListedDevice& device : ListDevices(false))
+            serials.push_back(device.serial);
+    } else {
+        if (const int code = Choose(options, setup.serial))
+            return code;
+        serials.push_back(setup.serial);
+    }
     // The records the window keeps, or those measure is told to use (also
     // when it records nothing itself).
     CliOptions recordsOptions = options;
     recordsOptions.noRecord = false;
-    if (const std::optional<std::string> due = CalibrationDueWarning(
-            setup.serial, ChooseCliRecords(recordsOptions, OwnProgramPath(), kSettingsRule).folder,
-            LoadCalibrationKeys(iniPath, separators.decimal).dueHours, SystemMeterClock().UtcMs()))
-        Error(*due);
+    const std::string recordsFolder = ChooseCliRecords(recordsOptions, OwnProgramPath(), kSettingsRule).folder;
+    const int dueHours = LoadCalibrationKeys(iniPath, separators.decimal).dueHours;
+    const int64_t nowUtcMs = SystemMeterClock().UtcMs();
+    for (const std::string& serial : serials) {
+        if (const std::optional<std::string> due = CalibrationDueWarning(serial, recordsFolder, dueHours, nowUtcMs))
+            Error(*due);
+    }
     setup.appVersion = std::string(kAppVersion);
     setup.decimalSeparator = separators.decimal;
     setup.timeSeparator = separators.time;
@@ -222,20 +234,41 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     setup.errFd = kErr;
     SystemMeterClock clock;
     std::unique_ptr<MqttRun> broker;
+    std::unique_ptr<ReadingPublisher> publisher;
     if (options.mqtt.url) {
-        MqttRunConfig config = MqttRunConfigFor(options.mqtt, setup.serial, setup.appVersion);
+        MqttRunConfig config =
+            MqttRunConfigFor(options.mqtt, options.all ? std::string("all") : setup.serial, setup.appVersion);
         if (!config.error.empty())
             return UsageError(config.error);
-        broker = std::make_unique<MqttRun>(std::move(config.gateway),
-                                           MeterIdentity{setup.serial, MeterModel(setup.serial)}, clock,
-                                           endings, kErr);
-        setup.publisher = broker.get();
+        broker = std::make_unique<MqttRun>(std::move(config.gateway), clock, endings, kErr);
+        if (!options.all) {
+            publisher = broker->AddMeter(MeterIdentity{setup.serial, MeterModel(setup.serial)});
+            setup.publisher = publisher.get();
+        }
         // The broker's first attempt goes out before the meter is opened;
         // its answer is handled in the run's loop.
         broker->Start();
     }
-    MeterRun run(std::move(setup), clock, broker ? static_cast<RunWait&>(*broker) : endings);
-    return run.Run();
+    RunWait& wait = broker ? static_cast<RunWait&>(*broker) : endings;
+    int code = kExitDone;
+    if (options.all) {
+        AllMetersRun::PublisherFor publisherFor;
+        if (broker)
+            publisherFor = [&broker](const ListedDevice& meter) {
+                return broker->AddMeter(MeterIdentity{meter.serial, meter.description});
+            };
+        AllMetersRun run(
+            std::move(setup), clock, wait, [] { return ListDevices(false); }, publisherFor);
+        if (broker)
+            run.SetFailureCheck([&broker] { return broker->Failure(); });
+        code = run.Run();
+    } else {
+        MeterRun run(std::move(setup), clock, wait);
+        code = run.Run();
+    }
+    if (broker)
+        broker->End();
+    return code;
 }
 
 int Main(const std::vector<std::string>& args)

@@ -8,9 +8,6 @@
 
 namespace tirevo {
 
-TFTDeviceState FTDeviceState;
-TFTPortSettings FTPortSettings;
-
 namespace {
 
 void* IndexArg(DWORD index) { return reinterpret_cast<void*>(static_cast<uintptr_t>(index)); }
@@ -35,87 +32,86 @@ std::vector<TIREVO_REFUSED_DEVICE> GetFTRefusedDevices()
     return devices;
 }
 
-FT_STATUS GetFTDeviceCount()
+FT_STATUS GetFTDeviceCount(TFTDeviceState& state)
 {
-    return FTDriver().ListDevices(&FTDeviceState.deviceCount, nullptr, FT_LIST_NUMBER_ONLY);
+    return FTDriver().ListDevices(&state.deviceCount, nullptr, FT_LIST_NUMBER_ONLY);
 }
 
-FT_STATUS GetFTDeviceDescription(DWORD index)
+FT_STATUS GetFTDeviceDescription(TFTDeviceState& state, DWORD index)
 {
-    const FT_STATUS status = FTDriver().ListDevices(IndexArg(index), FTDeviceState.descriptionBuffer,
+    const FT_STATUS status = FTDriver().ListDevices(IndexArg(index), state.descriptionBuffer,
                                                     FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION);
     if (status == FT_OK)
-        FTDeviceState.resultText =
-            BufferText(FTDeviceState.descriptionBuffer, sizeof FTDeviceState.descriptionBuffer);
+        state.resultText = BufferText(state.descriptionBuffer, sizeof state.descriptionBuffer);
     return status;
 }
 
-FT_STATUS GetFTDeviceSerialNo(DWORD index)
+FT_STATUS GetFTDeviceSerialNo(TFTDeviceState& state, DWORD index)
 {
-    const FT_STATUS status = FTDriver().ListDevices(IndexArg(index), FTDeviceState.serialBuffer,
+    const FT_STATUS status = FTDriver().ListDevices(IndexArg(index), state.serialBuffer,
                                                     FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER);
     if (status == FT_OK)
-        FTDeviceState.resultText = BufferText(FTDeviceState.serialBuffer, sizeof FTDeviceState.serialBuffer);
+        state.resultText = BufferText(state.serialBuffer, sizeof state.serialBuffer);
     return status;
 }
 
-FT_STATUS Open_USB_Device_By_Serial_Number(const std::string& serial)
+FT_STATUS Open_USB_Device_By_Serial_Number(TFTDeviceState& state, const std::string& serial)
 {
     const size_t length = std::min<size_t>(serial.size(), FT_OPEN_NAME_SIZE - 1);
-    std::memcpy(FTDeviceState.openNameBuffer, serial.data(), length);
-    FTDeviceState.openNameBuffer[length] = '\0';
-    return FTDriver().OpenEx(FTDeviceState.openNameBuffer, FT_OPEN_BY_SERIAL_NUMBER, &FTDeviceState.handle);
+    std::memcpy(state.openNameBuffer, serial.data(), length);
+    state.openNameBuffer[length] = '\0';
+    return FTDriver().OpenEx(state.openNameBuffer, FT_OPEN_BY_SERIAL_NUMBER, &state.handle);
 }
 
-FT_STATUS CloseFTDevice() { return FTDriver().Close(FTDeviceState.handle); }
+FT_STATUS CloseFTDevice(TFTDeviceState& state) { return FTDriver().Close(state.handle); }
 
-DWORD ReadFTBuffer(DWORD count)
+DWORD ReadFTBuffer(TFTDeviceState& state, DWORD count)
 {
     DWORD bytesRead = 0;
-    FTDeviceState.lastIoStatus = FTDriver().Read(FTDeviceState.handle, FTDeviceState.inputBuffer,
-                                                 std::min(count, FT_IN_BUFFER_SIZE), &bytesRead);
-    if (FTDeviceState.lastIoStatus != FT_OK)
+    state.lastIoStatus =
+        FTDriver().Read(state.handle, state.inputBuffer, std::min(count, FT_IN_BUFFER_SIZE), &bytesRead);
+    if (state.lastIoStatus != FT_OK)
         return 0;
     return std::min(bytesRead, FT_IN_BUFFER_SIZE);
 }
 
-DWORD WriteFTBuffer(DWORD count)
+DWORD WriteFTBuffer(TFTDeviceState& state, DWORD count)
 {
     DWORD bytesWritten = 0;
-    FTDeviceState.lastIoStatus = FTDriver().Write(FTDeviceState.handle, FTDeviceState.outputBuffer,
-                                                  std::min(count, FT_OUT_BUFFER_SIZE), &bytesWritten);
-    if (FTDeviceState.lastIoStatus != FT_OK)
+    state.lastIoStatus = FTDriver().Write(state.handle, state.outputBuffer,
+                                          std::min(count, FT_OUT_BUFFER_SIZE), &bytesWritten);
+    if (state.lastIoStatus != FT_OK)
         return 0;
     return bytesWritten;
 }
 
-FT_STATUS SetFTBaudRate() { return FTDriver().SetBaudRate(FTDeviceState.handle, FTPortSettings.BaudRate); }
-
-FT_STATUS SetFTDataCharacteristics()
+FT_STATUS SetFTBaudRate(TFTDeviceState& state, const TFTPortSettings& port)
 {
-    return FTDriver().SetDataCharacteristics(FTDeviceState.handle, FTPortSettings.WordLength,
-                                             FTPortSettings.StopBits, FTPortSettings.Parity);
+    return FTDriver().SetBaudRate(state.handle, port.BaudRate);
 }
 
-FT_STATUS SetFTFlowControl()
+FT_STATUS SetFTDataCharacteristics(TFTDeviceState& state, const TFTPortSettings& port)
 {
-    return FTDriver().SetFlowControl(FTDeviceState.handle, FTPortSettings.FlowControl, FTPortSettings.XonChar,
-                                     FTPortSettings.XoffChar);
+    return FTDriver().SetDataCharacteristics(state.handle, port.WordLength, port.StopBits, port.Parity);
 }
 
-FT_STATUS SetFTRts() { return FTDriver().SetRts(FTDeviceState.handle); }
-
-FT_STATUS SetFTDtr() { return FTDriver().SetDtr(FTDeviceState.handle); }
-
-FT_STATUS SetFTTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs)
+FT_STATUS SetFTFlowControl(TFTDeviceState& state, const TFTPortSettings& port)
 {
-    return FTDriver().SetTimeouts(FTDeviceState.handle, readTimeoutMs, writeTimeoutMs);
+    return FTDriver().SetFlowControl(state.handle, port.FlowControl, port.XonChar, port.XoffChar);
 }
 
-FT_STATUS GetFTQueueStatus()
+FT_STATUS SetFTRts(TFTDeviceState& state) { return FTDriver().SetRts(state.handle); }
+
+FT_STATUS SetFTDtr(TFTDeviceState& state) { return FTDriver().SetDtr(state.handle); }
+
+FT_STATUS SetFTTimeouts(TFTDeviceState& state, DWORD readTimeoutMs, DWORD writeTimeoutMs)
 {
-    return FTDriver().GetStatus(FTDeviceState.handle, &FTDeviceState.RxBytes, &FTDeviceState.TxBytes,
-                                &FTDeviceState.EventStatus);
+    return FTDriver().SetTimeouts(state.handle, readTimeoutMs, writeTimeoutMs);
+}
+
+FT_STATUS GetFTQueueStatus(TFTDeviceState& state)
+{
+    return FTDriver().GetStatus(state.handle, &state.RxBytes, &state.TxBytes, &state.EventStatus);
 }
 
 }  // namespace tirevo

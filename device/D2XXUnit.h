@@ -1,7 +1,9 @@
-// The program's only door to the converter driver: one device handle, fixed
-// buffers, and one small operation per driver call. Operations return the
-// driver's status unchanged (read and write return the bytes moved instead)
-// and never show anything to the user.
+// The program's only door to the converter driver: one small operation per
+// driver call over a device state (handle and fixed buffers) that its caller
+// owns, so that each meter session has its own and several meters can be
+// open in one process. Operations return the driver's status unchanged (read
+// and write return the bytes moved instead) and never show anything to the
+// user.
 #pragma once
 
 #include "FtApi.h"
@@ -41,23 +43,22 @@ struct TFTPortSettings {
     UCHAR XoffChar = 0x13;
 };
 
-extern TFTDeviceState FTDeviceState;
-extern TFTPortSettings FTPortSettings;
-
-FT_STATUS GetFTDeviceCount();
-FT_STATUS GetFTDeviceDescription(DWORD index);
-FT_STATUS GetFTDeviceSerialNo(DWORD index);
-FT_STATUS Open_USB_Device_By_Serial_Number(const std::string& serial);
-FT_STATUS CloseFTDevice();
-DWORD ReadFTBuffer(DWORD count);
-DWORD WriteFTBuffer(DWORD count);
-FT_STATUS SetFTBaudRate();
-FT_STATUS SetFTDataCharacteristics();
-FT_STATUS SetFTFlowControl();
-FT_STATUS SetFTRts();
-FT_STATUS SetFTDtr();
-FT_STATUS SetFTTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs);
-FT_STATUS GetFTQueueStatus();
+// The state is large (its two buffers); callers keep it on the heap or as a
+// member, not on a small stack.
+FT_STATUS GetFTDeviceCount(TFTDeviceState& state);
+FT_STATUS GetFTDeviceDescription(TFTDeviceState& state, DWORD index);
+FT_STATUS GetFTDeviceSerialNo(TFTDeviceState& state, DWORD index);
+FT_STATUS Open_USB_Device_By_Serial_Number(TFTDeviceState& state, const std::string& serial);
+FT_STATUS CloseFTDevice(TFTDeviceState& state);
+DWORD ReadFTBuffer(TFTDeviceState& state, DWORD count);
+DWORD WriteFTBuffer(TFTDeviceState& state, DWORD count);
+FT_STATUS SetFTBaudRate(TFTDeviceState& state, const TFTPortSettings& port);
+FT_STATUS SetFTDataCharacteristics(TFTDeviceState& state, const TFTPortSettings& port);
+FT_STATUS SetFTFlowControl(TFTDeviceState& state, const TFTPortSettings& port);
+FT_STATUS SetFTRts(TFTDeviceState& state);
+FT_STATUS SetFTDtr(TFTDeviceState& state);
+FT_STATUS SetFTTimeouts(TFTDeviceState& state, DWORD readTimeoutMs, DWORD writeTimeoutMs);
+FT_STATUS GetFTQueueStatus(TFTDeviceState& state);
 
 // The converters the last listing found but could not open, and why (see
 // Tirevo_GetRefusedDevices in FtApi.h); none with the vendor's library.

@@ -19,6 +19,9 @@ using namespace tirevo;
 
 namespace {
 
+// The device layer's state for these checks, as a session keeps its own.
+TFTDeviceState FTDeviceState;
+
 FuzzedDataProvider* gInput = nullptr;
 
 // What the fake driver did on its last listing call, to check against.
@@ -96,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         const std::string before = FTDeviceState.resultText;
         switch (input.ConsumeIntegralInRange<int>(0, 3)) {
         case 0: {
-            const FT_STATUS status = GetFTDeviceCount();
+            const FT_STATUS status = GetFTDeviceCount(FTDeviceState);
             FUZZ_CHECK(FTDeviceState.resultText == before);
             (void)status;
             break;
@@ -105,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         case 2: {
             const bool description = input.ConsumeBool();
             const DWORD index = input.ConsumeIntegral<DWORD>();
-            const FT_STATUS status = description ? GetFTDeviceDescription(index) : GetFTDeviceSerialNo(index);
+            const FT_STATUS status = description ? GetFTDeviceDescription(FTDeviceState, index)
+                                                 : GetFTDeviceSerialNo(FTDeviceState, index);
             FUZZ_CHECK(gLast.bufferAfter.size() ==
                        static_cast<std::size_t>(description ? FT_DESCRIPTION_SIZE : FT_SERIAL_SIZE));
             if (status != FT_OK) {
@@ -121,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             const std::string serial =
                 input.ConsumeBool() ? FTDeviceState.resultText : input.ConsumeRandomLengthString(200);
             gOpenedName.clear();
-            Open_USB_Device_By_Serial_Number(serial);
+            Open_USB_Device_By_Serial_Number(FTDeviceState, serial);
             const std::string cut = serial.substr(0, FT_OPEN_NAME_SIZE - 1);
             FUZZ_CHECK(gOpenedName == cut.substr(0, cut.find('\0')));
             break;

@@ -38,7 +38,8 @@ int DataLog::Start(const DataLogOptions& options, std::string_view appVersion, s
         folder += '/';
     int error = EEXIST;
     for (int attempt = 1; attempt <= kLogFileAttempts && error == EEXIST; ++attempt) {
-        fileName_ = folder + LogFileName(start, attempt);
+        fileName_ = folder +
+            (options.serialInName ? LogFileName(start, attempt, meterSerial) : LogFileName(start, attempt));
         error = file_.CreateNew(fileName_);
     }
     if (error != 0)

@@ -17,6 +17,9 @@ struct DataLogOptions {
     std::string folder;  // where files are made; empty: the current folder
     bool useTimeStamp = true;
     char separator = '\t';
+    // The meter's serial number in the file name too, when several meters
+    // log into one folder at once.
+    bool serialInName = false;
 };
 
 class DataLog {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace tirevo {
 
@@ -18,21 +19,23 @@ constexpr DWORD kMaxListed = 1024;
 std::vector<ListedDevice> ListDevices(bool includeOthers)
 {
     std::vector<ListedDevice> out;
-    GetFTDeviceCount();
-    const DWORD count = std::min(FTDeviceState.deviceCount, kMaxListed);
+    // A state of its own: listing never touches an open session's buffers.
+    const auto FTDeviceState = std::make_unique<TFTDeviceState>();
+    GetFTDeviceCount(*FTDeviceState);
+    const DWORD count = std::min(FTDeviceState->deviceCount, kMaxListed);
     for (DWORD index = 0; index < count; ++index) {
         // A converter whose strings cannot be read is left out: the shared
         // result text would still hold another device's text.
-        if (GetFTDeviceDescription(index) != FT_OK)
+        if (GetFTDeviceDescription(*FTDeviceState, index) != FT_OK)
             continue;
         ListedDevice device;
-        device.description = FTDeviceState.resultText;
+        device.description = FTDeviceState->resultText;
         device.meter = device.description.find(kMeterMarker) != std::string::npos;
         if (!device.meter && !includeOthers)
             continue;
-        if (GetFTDeviceSerialNo(index) != FT_OK)
+        if (GetFTDeviceSerialNo(*FTDeviceState, index) != FT_OK)
             continue;
-        device.serial = FTDeviceState.resultText;
+        device.serial = FTDeviceState->resultText;
         out.push_back(std::move(device));
     }
     return out;

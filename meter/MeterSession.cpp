@@ -19,7 +19,10 @@ constexpr char kLineEnd = '\r';
 
 }  // namespace
 
-MeterSession::MeterSession(MeterClock& clock) : clock_(clock) {}
+MeterSession::MeterSession(MeterClock& clock)
+    : clock_(clock), FTDeviceState(std::make_unique<TFTDeviceState>())
+{
+}
 
 MeterSession::~MeterSession() { Close(); }
 
@@ -41,7 +44,8 @@ int MeterSession::ReopenPeriodMs() const { return LinkWatch::ReopenPeriodMs(poll
 MeterSession::SetupOutcome MeterSession::OpenAndSetUp()
 {
     deviceOpen_ = false;
-    if (Open_USB_Device_By_Serial_Number(serial_) != FT_OK)
+    TFTDeviceState& device = *FTDeviceState;
+    if (Open_USB_Device_By_Serial_Number(device, serial_) != FT_OK)
         return SetupOutcome::OpenFailed;
     deviceOpen_ = true;
     FTPortSettings.BaudRate = kBaudRate;
@@ -51,17 +55,22 @@ MeterSession::SetupOutcome MeterSession::OpenAndSetUp()
     FTPortSettings.FlowControl = FT_FLOW_NONE;
     // Stops at the first failure: a converter pulled during the setup is
     // lost, and one that refuses a setting is not a usable meter.
-    using Step = FT_STATUS (*)();
-    const Step steps[] = {SetFTBaudRate,    SetFTDataCharacteristics,
-                          SetFTFlowControl, SetFTDtr,
-                          SetFTRts,         [] { return SetFTTimeouts(kReadTimeoutMs, kWriteTimeoutMs); }};
+    using Step = FT_STATUS (*)(TFTDeviceState&, const TFTPortSettings&);
+    const Step steps[] = {SetFTBaudRate,
+                          SetFTDataCharacteristics,
+                          SetFTFlowControl,
+                          [](TFTDeviceState& d, const TFTPortSettings&) { return SetFTDtr(d); },
+                          [](TFTDeviceState& d, const TFTPortSettings&) { return SetFTRts(d); },
+                          [](TFTDeviceState& d, const TFTPortSettings&) {
+                              return SetFTTimeouts(d, kReadTimeoutMs, kWriteTimeoutMs);
+                          }};
     for (const Step step : steps) {
-        const FT_STATUS status = step();
+        const FT_STATUS status = step(device, FTPortSettings);
         if (status == FT_OK)
             continue;
         if (LinkWatch::MeansGone(status))
             return SetupOutcome::Gone;
-        CloseFTDevice();
+        CloseFTDevice(device);
         deviceOpen_ = false;
         return SetupOutcome::Failed;
     }
@@ -115,7 +124,7 @@ ConnectResult MeterSession::Connect(const std::string& serial)
 void MeterSession::Close()
 {
     if (deviceOpen_) {
-        CloseFTDevice();
+        CloseFTDevice(*FTDeviceState);
         deviceOpen_ = false;
     }
     if (status_ != LinkStatus::Closed)
@@ -140,10 +149,10 @@ bool MeterSession::WriteUSB(std::string_view text)
 {
     bool ok = true;
     for (const char c : text) {
-        FTDeviceState.outputBuffer[0] = static_cast<unsigned char>(c);
-        if (WriteFTBuffer(1) != 1) {
+        FTDeviceState->outputBuffer[0] = static_cast<unsigned char>(c);
+        if (WriteFTBuffer(*FTDeviceState, 1) != 1) {
             ok = false;
-            CheckGone(FTDeviceState.lastIoStatus);
+            CheckGone(FTDeviceState->lastIoStatus);
         }
     }
     return ok;
@@ -161,15 +170,16 @@ void MeterSession::ReceiveTick()
     if (!deviceOpen_)
         return;
     if (status_ != LinkStatus::Reopening) {
-        const FT_STATUS status = GetFTQueueStatus();
+        TFTDeviceState& device = *FTDeviceState;
+        const FT_STATUS status = GetFTQueueStatus(device);
         CheckGone(status);
-        if (status == FT_OK && FTDeviceState.RxBytes > 0) {
-            const DWORD got = ReadFTBuffer(FTDeviceState.RxBytes);
+        if (status == FT_OK && device.RxBytes > 0) {
+            const DWORD got = ReadFTBuffer(device, device.RxBytes);
             if (got > 0)
                 watch_.BytesArrived(clock_.NowMs());
             else
-                CheckGone(FTDeviceState.lastIoStatus);
-            AppendReceived(receiveText_, {reinterpret_cast<const char*>(FTDeviceState.inputBuffer), got});
+                CheckGone(device.lastIoStatus);
+            AppendReceived(receiveText_, {reinterpret_cast<const char*>(device.inputBuffer), got});
         }
         if (status_ != LinkStatus::Reopening && watch_.Silent(clock_.NowMs()))
             MarkLost();
@@ -222,7 +232,7 @@ void MeterSession::ReopenTick()
     if (status_ != LinkStatus::Reopening)
         return;
     if (deviceOpen_) {
-        CloseFTDevice();
+        CloseFTDevice(*FTDeviceState);
         deviceOpen_ = false;
     }
     // Only the same meter, with the same line setup.
@@ -266,11 +276,13 @@ std::string LinkStatusText(std::string_view serial, bool responding)
 
 MeterScheduler::MeterScheduler(MeterSession& session, MeterClock& clock) : session_(session), clock_(clock) {}
 
-void MeterScheduler::Start()
+void MeterScheduler::Start(bool onReceptionGrid)
 {
     const int64_t now = clock_.NowMs();
     started_ = true;
     nextReceiveMs_ = now + kReceiveTickMs;
+    if (onReceptionGrid)
+        nextReceiveMs_ -= ((now % kReceiveTickMs) + kReceiveTickMs) % kReceiveTickMs;
     const uint32_t interval = session_.PollInterval();
     // An interval of 0 never polls.
     nextPollMs_ = interval > 0 ? now + interval : std::numeric_limits<int64_t>::max();

@@ -10,11 +10,13 @@
 // timers, the command line and the tests through MeterScheduler.
 #pragma once
 
+#include "D2XXUnit.h"
 #include "LinkWatch.h"
 #include "MeterClock.h"
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,6 +103,9 @@ public:
     const std::string& Serial() const { return serial_; }
     // How often ReopenTick() is due while Reopening.
     int ReopenPeriodMs() const;
+    // The device layer's state of this session (its handle), for a
+    // benchmark's floor that writes through the same handle.
+    TFTDeviceState& DeviceState() { return *FTDeviceState; }
     // Received text not yet taken as lines.
     const std::string& ReceiveText() const { return receiveText_; }
 
@@ -120,6 +125,10 @@ private:
     };
 
     MeterClock& clock_;
+    // This session's own handle and buffers, and its line setup: several
+    // sessions in one process each work on their own meter.
+    std::unique_ptr<TFTDeviceState> FTDeviceState;
+    TFTPortSettings FTPortSettings;
     LinkWatch watch_;
     std::vector<MeterListener*> listeners_;
     uint32_t pollIntervalMs_ = kDefaultPollIntervalMs;
@@ -141,8 +150,11 @@ std::string LinkStatusText(std::string_view serial, bool responding);
 class MeterScheduler {
 public:
     MeterScheduler(MeterSession& session, MeterClock& clock);
-    // Call right after a successful Connect().
-    void Start();
+    // Call right after a successful Connect(). onReceptionGrid: the
+    // reception ticks fall on multiples of kReceiveTickMs of the clock, so
+    // that the sessions of a run over several meters look at their
+    // converters in one wake-up instead of one each.
+    void Start(bool onReceptionGrid = false);
     // When the next tick is due, on the session clock.
     int64_t NextDueMs() const;
     // Runs every tick that is due now.

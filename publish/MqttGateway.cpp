@@ -19,11 +19,12 @@ std::string MqttGateway::Where() const
 
 void MqttGateway::AddMeter(const MeterIdentity& meter)
 {
-    Meter& added =
-        meters_.try_emplace(meter.serial, Meter{meter, false, {}, {}, ReadingQueue(setup_.queueCapacity)})
-            .first->second;
-    if (connected_)
-        SendDiscovery(added);
+    const auto [entry, added] =
+        meters_.try_emplace(meter.serial, Meter{meter, false, {}, {}, ReadingQueue(setup_.queueCapacity)});
+    // A meter taken up again (back after it was given up on, or tried again
+    // after it could not be opened) is announced already.
+    if (added && connected_)
+        SendDiscovery(entry->second);
 }
 
 void MqttGateway::Start() { Attempt(); }
@@ -129,9 +130,10 @@ void MqttGateway::End()
     ended_ = true;
     nextAttemptMs_.reset();
     for (auto& [serial, meter] : meters_) {
-        meter.available = false;
-        if (connected_)
+        // A meter whose run has ended, or that was lost, has said so already.
+        if (connected_ && meter.available)
             Send(topics_.Availability(serial), kOffline);
+        meter.available = false;
         TellDropped(meter);
         if (!meter.queue.Empty() && !connected_ && !fatal_)
             say_(std::to_string(meter.queue.Size()) + " readings of " + serial +

@@ -82,12 +82,29 @@ MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& se
     return config;
 }
 
-MqttRun::MqttRun(MqttGatewaySetup setup, const MeterIdentity& meter, MeterClock& clock, SignalWatch& endings,
-                 int errFd)
+// One meter's side of the shared gateway.
+class MqttRun::MeterPublisher final : public ReadingPublisher {
+public:
+    MeterPublisher(MqttRun& run, std::string serial) : run_(run), serial_(std::move(serial)) {}
+    void SetSay(std::function<void(const std::string&)> say) override { run_.SetSay(std::move(say)); }
+    void MeterAvailable(bool available) override { run_.gateway_.MeterAvailable(serial_, available); }
+    void ReadingTaken(const Reading& reading, bool stable) override
+    {
+        run_.gateway_.ReadingTaken(serial_, reading.value, stable);
+    }
+    void AlarmState(const std::string& state) override { run_.gateway_.AlarmChanged(serial_, state); }
+    std::optional<std::string> Failure() const override { return run_.Failure(); }
+    void End() override { run_.gateway_.MeterAvailable(serial_, false); }
+
+private:
+    MqttRun& run_;
+    std::string serial_;
+};
+
+MqttRun::MqttRun(MqttGatewaySetup setup, MeterClock& clock, SignalWatch& endings, int errFd)
     : clock_(clock),
       endings_(endings),
       errFd_(errFd),
-      serial_(meter.serial),
       gateway_(std::move(setup), link_, clock, [this](const std::string& line) {
           if (say_)
               say_(line);
@@ -95,22 +112,21 @@ MqttRun::MqttRun(MqttGatewaySetup setup, const MeterIdentity& meter, MeterClock&
               WriteAll(errFd_, "tirevo-cli: " + line + "\n");
       })
 {
-    gateway_.AddMeter(meter);
 }
 
 void MqttRun::Start() { gateway_.Start(); }
 
-void MqttRun::MeterAvailable(bool available) { gateway_.MeterAvailable(serial_, available); }
-
-void MqttRun::ReadingTaken(const Reading& reading, bool stable)
+std::unique_ptr<ReadingPublisher> MqttRun::AddMeter(const MeterIdentity& meter)
 {
-    gateway_.ReadingTaken(serial_, reading.value, stable);
+    gateway_.AddMeter(meter);
+    return std::make_unique<MeterPublisher>(*this, meter.serial);
 }
-
-std::optional<std::string> MqttRun::Failure() const { return gateway_.Fatal(); }
 
 void MqttRun::End()
 {
+    if (ended_)
+        return;
+    ended_ = true;
     gateway_.End();
     const int64_t until = clock_.NowMs() + kGoodbyeMs;
     while (!gateway_.Drained() && gateway_.Connected()) {

@@ -1,7 +1,6 @@
-// A run's broker: the gateway over libmosquitto for the one meter of the
-// run, and the run's waits, which now also serve the broker's socket, so the
-// meter's polls and the network share one loop and neither waits on the
-// other.
+// A run's broker: the gateway over libmosquitto for the meters of the run,
+// and the run's waits, which now also serve the broker's socket, so the
+// meters' polls and the network share one loop and none waits on another.
 #pragma once
 
 #include "CliOptions.h"
@@ -32,23 +31,28 @@ MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& se
 // session, two meters never share one.
 std::string DefaultClientId(const std::string& serial);
 
-class MqttRun final : public ReadingPublisher, public RunWait {
+class MqttRun final : public RunWait {
 public:
-    MqttRun(MqttGatewaySetup setup, const MeterIdentity& meter, MeterClock& clock, SignalWatch& endings,
-            int errFd);
+    MqttRun(MqttGatewaySetup setup, MeterClock& clock, SignalWatch& endings, int errFd);
 
     void Start();
 
-    void SetSay(std::function<void(const std::string&)> say) override { say_ = std::move(say); }
-    void MeterAvailable(bool available) override;
-    void ReadingTaken(const Reading& reading, bool stable) override;
-    std::optional<std::string> Failure() const override;
-    void End() override;
+    // A meter of the run, announced at once (again after every reconnect);
+    // its run tells the broker through the publisher returned.
+    std::unique_ptr<ReadingPublisher> AddMeter(const MeterIdentity& meter);
+    // How the broker's lines reach the user (nothing: straight to stderr).
+    void SetSay(std::function<void(const std::string&)> say) { say_ = std::move(say); }
+    std::optional<std::string> Failure() const { return gateway_.Fatal(); }
+    // Every meter and the gateway go offline; the last words go out within
+    // a short limit.
+    void End();
 
     bool Wait(int64_t timeoutMs) override;
     bool TakeResized() override { return endings_.TakeResized(); }
 
 private:
+    class MeterPublisher;
+
     // Waits for the socket (and, when watchSignals, a signal) up to
     // timeoutMs; true when a signal is waiting to be read.
     bool WaitOnce(int64_t timeoutMs, bool watchSignals);
@@ -56,10 +60,10 @@ private:
     MeterClock& clock_;
     SignalWatch& endings_;
     int errFd_;
-    std::string serial_;
     std::function<void(const std::string&)> say_;
     MosquittoLink link_;
     MqttGateway gateway_;
+    bool ended_ = false;
 };
 
 }  // namespace tirevo

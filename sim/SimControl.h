@@ -19,6 +19,7 @@ struct Call {
     std::vector<uint64_t> args;  // numeric arguments in order (index, baud, codes, counts)
     std::string data;            // bytes written or read, or the open name
     FT_STATUS status = FT_OK;
+    int device = -1;  // the converter it worked on (its AddDevice number), -1 for none
 };
 
 // Back to the default: one meter "QUVA USB pH Meter" / "QP000001" that answers
@@ -48,6 +49,11 @@ SIM_EXPORT void Unplug(int device);
 SIM_EXPORT void Plug(int device);
 // A meter that takes every byte but never answers.
 SIM_EXPORT void SetSilent(int device, bool silent);
+// What this converter's meter answers to "PH" (empty: the common reading),
+// and after how long (< 0: the common delay). Each converter has its own
+// line, so several can be open at once.
+SIM_EXPORT void SetDeviceReadingText(int device, const std::string& text);
+SIM_EXPORT void SetDeviceReplyDelayMs(int device, double ms);
 
 SIM_EXPORT void SetAutoReply(bool on);
 SIM_EXPORT void SetReplyDelayMs(double ms);
@@ -59,8 +65,10 @@ SIM_EXPORT void SetReadingText(const std::string& text);
 SIM_EXPORT void SetSettling(double from, double to, double tauMs);
 // Each read delivers at most this many bytes (0: no limit).
 SIM_EXPORT void SetReadChunkLimit(uint32_t bytes);
-// Bytes the meter sends, arriving delayMs from now.
+// Bytes the meter sends, arriving delayMs from now: of the converter opened
+// last, or of the one named.
 SIM_EXPORT void InjectRx(const std::string& bytes, double delayMs = 0);
+SIM_EXPORT void InjectRx(int device, const std::string& bytes, double delayMs = 0);
 
 // From now on, the named call ("FT_Read", ...; "" for every call on an open
 // handle) fails with status, after letting `after` more such calls succeed.
@@ -72,9 +80,11 @@ SIM_EXPORT std::vector<Call> CallsNamed(const std::string& fn);
 SIM_EXPORT void ClearCalls();
 // Every byte that reached the line through FT_Write since the last ClearCalls.
 SIM_EXPORT std::string WrittenBytes();
-// Bytes queued (arrived or still on their way) for the open device.
+// Bytes queued (arrived or still on their way) for the converter opened last.
 SIM_EXPORT std::size_t QueuedRx();
+// Whether any converter is open, or this one.
 SIM_EXPORT bool IsOpen();
+SIM_EXPORT bool IsOpen(int device);
 SIM_EXPORT double NowMs();
 
 }  // namespace sim

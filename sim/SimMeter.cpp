@@ -18,6 +18,15 @@
 
 namespace {
 
+struct Handle;
+
+// Bytes on their way from the meter, arriving together at one time.
+struct Pending {
+    double at = 0;
+    std::string bytes;
+    size_t taken = 0;
+};
+
 struct Device {
     std::string description;
     std::string serial;
@@ -28,6 +37,14 @@ struct Device {
     bool silent = false;
     // The system would not let this user open it: counted, never read.
     bool noPermission = false;
+    // Each converter is a line of its own: its open handle, the bytes on
+    // their way from its meter, the command it is receiving, and what its
+    // meter answers.
+    Handle* holder = nullptr;
+    std::deque<Pending> rx = {};
+    std::string lineIn = {};
+    double replyDelayMs = -1;       // < 0: the common delay
+    std::string fixedReading = {};  // empty: the common reading
 };
 
 // Where a simulated converter sits: all on bus 1, device numbers from 2 up
@@ -42,13 +59,6 @@ struct Handle {
     bool open = false;
 };
 
-// Bytes on their way from the meter, arriving together at one time.
-struct Pending {
-    double at = 0;
-    std::string bytes;
-    size_t taken = 0;
-};
-
 struct Failure {
     FT_STATUS status = FT_OK;
     int after = 0;
@@ -57,9 +67,9 @@ struct Failure {
 struct State {
     std::vector<Device> devices;
     std::vector<std::unique_ptr<Handle>> handles;
-    Handle* current = nullptr;  // the handle of the open device, if any
-    std::deque<Pending> rx;
-    std::string lineIn;  // command bytes since the last carriage return
+    // The converter opened last: the one the calls without a device number
+    // (InjectRx, QueuedRx) work on.
+    int lastOpened = -1;
     std::string written;
     std::vector<sim::Call> calls;
     std::map<std::string, Failure> failures;
@@ -93,6 +103,8 @@ struct State {
     int pollsAnswered = 0;
     int unpluggedDevice = -1;
     double unpluggedAtMs = 0;
+    int lateDevice = -1;  // a meter plugged in only at lateAtMs
+    double lateAtMs = 0;
 };
 
 void Defaults(State& s);
@@ -103,6 +115,25 @@ int EnvInt(const char* name, int fallback)
 {
     const char* env = std::getenv(name);
     return env && *env ? std::atoi(env) : fallback;
+}
+
+// "a,b,,c" as {"a", "b", "c"}.
+std::vector<std::string> SplitCommas(const char* text)
+{
+    std::vector<std::string> items;
+    std::string item;
+    for (const char* c = text;; ++c) {
+        if (*c == ',' || *c == '\0') {
+            if (!item.empty())
+                items.push_back(item);
+            item.clear();
+            if (*c == '\0')
+                break;
+        } else {
+            item += *c;
+        }
+    }
+    return items;
 }
 
 // A program under test runs as a child process and cannot be scripted
@@ -135,20 +166,8 @@ void EnvironmentKnobs(State& s)
         s.calibrationTauMs = tau;
     // TIREVO_SIM_READINGS: the readings of the replies in order, separated by
     // commas ("7.00,7.80,7.30"); the last one is kept from then on.
-    if (const char* env = std::getenv("TIREVO_SIM_READINGS")) {
-        std::string item;
-        for (const char* c = env;; ++c) {
-            if (*c == ',' || *c == '\0') {
-                if (!item.empty())
-                    s.readingScript.push_back(item);
-                item.clear();
-                if (*c == '\0')
-                    break;
-            } else {
-                item += *c;
-            }
-        }
-    }
+    if (const char* env = std::getenv("TIREVO_SIM_READINGS"))
+        s.readingScript = SplitCommas(env);
     // TIREVO_SIM_UNPLUG_AFTER_POLLS: the meter answers that many "PH", and
     // its converter is unplugged at the next one; TIREVO_SIM_REPLUG_AFTER_MS
     // plugs it back that long afterwards (never when unset).
@@ -159,6 +178,34 @@ void EnvironmentKnobs(State& s)
     const int refused = std::clamp(EnvInt("TIREVO_SIM_NO_PERMISSION", 0), 0, 99);
     for (int i = 0; i < refused && i < static_cast<int>(s.devices.size()); ++i)
         s.devices[i].noPermission = true;
+    // TIREVO_SIM_METER_READINGS=7.01,8.02: each meter in turn (QP000001
+    // first) answers its own reading, for runs over several meters.
+    // TIREVO_SIM_SILENT=QP000002,...: meters that take every byte but never
+    // answer. TIREVO_SIM_LATE_MS: the last meter is plugged in only that
+    // long after the program started.
+    {
+        std::vector<std::string> readings;
+        if (const char* env = std::getenv("TIREVO_SIM_METER_READINGS"))
+            readings = SplitCommas(env);
+        std::vector<std::string> silent;
+        if (const char* env = std::getenv("TIREVO_SIM_SILENT"))
+            silent = SplitCommas(env);
+        std::size_t meter = 0;
+        for (Device& d : s.devices) {
+            if (d.serial.rfind("FTOTHER", 0) == 0)
+                continue;
+            if (meter < readings.size())
+                d.fixedReading = readings[meter];
+            ++meter;
+            d.silent = std::find(silent.begin(), silent.end(), d.serial) != silent.end();
+        }
+        const int late = EnvInt("TIREVO_SIM_LATE_MS", -1);
+        if (late >= 0 && !s.devices.empty()) {
+            s.lateDevice = static_cast<int>(s.devices.size()) - 1;
+            s.lateAtMs = Now() + late;
+            s.devices.back().plugged = false;
+        }
+    }
     // TIREVO_SIM_WIRE_LOG: a file that receives every byte that reaches the
     // line, in order.
     if (const char* env = std::getenv("TIREVO_SIM_WIRE_LOG"))
@@ -186,11 +233,14 @@ void LogWire(const std::string& bytes) { AppendTo(S().wireLogPath, bytes); }
 void ReplugWhenDue()
 {
     State& s = S();
+    if (s.lateDevice >= 0 && s.lateDevice < static_cast<int>(s.devices.size()) && Now() >= s.lateAtMs) {
+        s.devices[s.lateDevice].plugged = true;
+        s.lateDevice = -1;
+    }
     if (s.unpluggedDevice < 0 || s.replugAfterMs < 0 || Now() - s.unpluggedAtMs < s.replugAfterMs)
         return;
     s.devices[s.unpluggedDevice].plugged = true;
-    if (s.current && s.current->device == s.unpluggedDevice)
-        s.current = nullptr;
+    s.devices[s.unpluggedDevice].holder = nullptr;
     s.unpluggedDevice = -1;
     s.unplugAfterPolls = -1;
 }
@@ -238,12 +288,31 @@ void Defaults(State& s)
 constexpr size_t kMaxCalls = 20000;
 constexpr size_t kMaxWritten = 1 << 20;
 
+// The converter the driver call being made works on, for its record.
+int callDevice = -1;
+
+int DeviceOf(FT_HANDLE h)
+{
+    const auto& handles = S().handles;
+    const auto found =
+        std::find_if(handles.begin(), handles.end(), [&](const auto& p) { return p.get() == h; });
+    return found == handles.end() ? -1 : (*found)->device;
+}
+
+// Sets the converter of the calls recorded while it lives.
+struct CallOn {
+    explicit CallOn(int device) { callDevice = device; }
+    ~CallOn() { callDevice = -1; }
+    CallOn(const CallOn&) = delete;
+    CallOn& operator=(const CallOn&) = delete;
+};
+
 FT_STATUS Record(const char* fn, std::vector<uint64_t> args, std::string data, FT_STATUS status)
 {
     auto& calls = S().calls;
     if (calls.size() >= kMaxCalls)
         calls.erase(calls.begin(), calls.begin() + kMaxCalls / 2);
-    calls.push_back({Now(), fn, std::move(args), std::move(data), status});
+    calls.push_back({Now(), fn, std::move(args), std::move(data), status, callDevice});
     return status;
 }
 
@@ -280,7 +349,7 @@ FT_STATUS Usable(FT_HANDLE h, const std::string& fn)
     auto* handle = static_cast<Handle*>(h);
     const bool known =
         std::any_of(S().handles.begin(), S().handles.end(), [&](const auto& p) { return p.get() == handle; });
-    if (!known || !handle->open)
+    if (!known || !handle->open || handle->device >= static_cast<int>(S().devices.size()))
         return FT_INVALID_HANDLE;
     if (!S().devices[handle->device].plugged)
         return FT_IO_ERROR;
@@ -290,13 +359,13 @@ FT_STATUS Usable(FT_HANDLE h, const std::string& fn)
     return FT_OK;
 }
 
-void Queue(const std::string& bytes, double at)
+void Queue(Device& device, const std::string& bytes, double at)
 {
     if (!bytes.empty())
-        S().rx.push_back({at, bytes, 0});
+        device.rx.push_back({at, bytes, 0});
 }
 
-std::string NextReadingText();
+std::string NextReadingText(const Device& device);
 
 // The meter's own form: two decimals and a point, whatever the locale of the
 // program under test.
@@ -307,9 +376,9 @@ std::string ReadingText(double value)
     return std::string(text, ec == std::errc() ? end : text);
 }
 
-std::string NextReading()
+std::string NextReading(const Device& device)
 {
-    std::string text = NextReadingText();
+    std::string text = NextReadingText(device);
     // Whatever the locale of the program under test: the text has a point.
     double value = 0;
     if (std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc())
@@ -335,9 +404,11 @@ void TakeCalibration(const std::string& line)
     s.settleStartMs = Now();
 }
 
-std::string NextReadingText()
+std::string NextReadingText(const Device& device)
 {
     State& s = S();
+    if (!device.fixedReading.empty())
+        return device.fixedReading;
     if (!s.readingScript.empty())
         return s.readingScript[std::min(s.readingsGiven++, s.readingScript.size() - 1)];
     if (!s.fixedReading.empty())
@@ -353,34 +424,36 @@ std::string NextReadingText()
     return ReadingText(s.drift);
 }
 
-void Command(const std::string& line)
+void Command(int index, const std::string& line)
 {
     State& s = S();
-    if (!s.autoReply || !s.current || s.devices[s.current->device].silent)
+    Device& device = s.devices[index];
+    if (!s.autoReply || device.silent)
         return;
     if (line == "PH" && s.unplugAfterPolls >= 0 && s.pollsAnswered >= s.unplugAfterPolls &&
         s.unpluggedDevice < 0) {
-        s.unpluggedDevice = s.current->device;
+        s.unpluggedDevice = index;
         s.unpluggedAtMs = Now();
-        s.devices[s.unpluggedDevice].plugged = false;
-        s.rx.clear();
+        device.plugged = false;
+        device.rx.clear();
         return;
     }
     if (line == "PH")
         ++s.pollsAnswered;
+    const double delay = device.replyDelayMs >= 0 ? device.replyDelayMs : s.replyDelayMs;
     if (line == "PH")
-        Queue("pH: " + NextReading() + "\r", Now() + s.replyDelayMs);
+        Queue(device, "pH: " + NextReading(device) + "\r", Now() + delay);
     else if (line == "V")
-        Queue("QUVA pH meter firmware 2.10\r", Now());
+        Queue(device, "QUVA pH meter firmware 2.10\r", Now());
     else
         TakeCalibration(line);
 }
 
-uint32_t Arrived()
+uint32_t Arrived(const Device& device)
 {
     const double t = Now();
     uint64_t n = 0;
-    for (const auto& p : S().rx) {
+    for (const auto& p : device.rx) {
         if (p.at > t)
             break;
         n += p.bytes.size() - p.taken;
@@ -449,16 +522,19 @@ FT_EXPORT FT_STATUS FT_OpenEx(void* pArg1, DWORD Flags, FT_HANDLE* pHandle)
         unreadable = unreadable || d.noPermission;
         if (d.noPermission || d.serial != name)
             continue;
-        if (d.openFails || s.current)
+        if (d.openFails || d.holder)
             return Record("FT_OpenEx", {Flags}, name, FT_DEVICE_NOT_OPENED);
         s.handles.push_back(std::make_unique<Handle>(Handle{i, true}));
-        s.current = s.handles.back().get();
-        s.rx.clear();
-        s.lineIn.clear();
+        Device& opened = s.devices[i];
+        opened.holder = s.handles.back().get();
+        opened.rx.clear();
+        opened.lineIn.clear();
+        s.lastOpened = i;
         if (s.settling && s.settleStartMs < 0)
             s.settleStartMs = Now();
-        *pHandle = s.current;
+        *pHandle = opened.holder;
         AppendTo(s.eventLogPath, "open " + name + "\n");
+        const CallOn on(i);
         return Record("FT_OpenEx", {Flags}, name, FT_OK);
     }
     return Record("FT_OpenEx", {Flags}, name, unreadable ? FT_DEVICE_NOT_OPENED : FT_DEVICE_NOT_FOUND);
@@ -479,6 +555,7 @@ FT_EXPORT DWORD Tirevo_GetRefusedDevices(TIREVO_REFUSED_DEVICE* devices, DWORD m
 
 FT_EXPORT FT_STATUS FT_Close(FT_HANDLE h)
 {
+    const CallOn on(DeviceOf(h));
     State& s = S();
     auto* handle = static_cast<Handle*>(h);
     const bool known =
@@ -487,33 +564,35 @@ FT_EXPORT FT_STATUS FT_Close(FT_HANDLE h)
         return Record("FT_Close", {}, "", FT_INVALID_HANDLE);
     handle->open = false;
     AppendTo(s.eventLogPath, "close\n");
-    if (s.current == handle) {
-        s.current = nullptr;
-        s.rx.clear();
+    if (handle->device < static_cast<int>(s.devices.size()) && s.devices[handle->device].holder == handle) {
+        s.devices[handle->device].holder = nullptr;
+        s.devices[handle->device].rx.clear();
     }
     return Record("FT_Close", {}, "", FT_OK);
 }
 
 FT_EXPORT FT_STATUS FT_Read(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToRead, DWORD* lpdwBytesReturned)
 {
+    const CallOn on(DeviceOf(h));
     if (lpdwBytesReturned)
         *lpdwBytesReturned = 0;
     const FT_STATUS status = Usable(h, "FT_Read");
     if (status != FT_OK)
         return Record("FT_Read", {dwBytesToRead, 0}, "", status);
     State& s = S();
-    uint32_t n = std::min(Arrived(), dwBytesToRead);
+    Device& device = s.devices[static_cast<Handle*>(h)->device];
+    uint32_t n = std::min(Arrived(device), dwBytesToRead);
     if (s.readChunkLimit)
         n = std::min(n, s.readChunkLimit);
     std::string data;
     data.reserve(n);
     while (data.size() < n) {
-        Pending& p = s.rx.front();
+        Pending& p = device.rx.front();
         const size_t take = std::min<size_t>(n - data.size(), p.bytes.size() - p.taken);
         data.append(p.bytes, p.taken, take);
         p.taken += take;
         if (p.taken == p.bytes.size())
-            s.rx.pop_front();
+            device.rx.pop_front();
     }
     std::memcpy(lpBuffer, data.data(), n);
     *lpdwBytesReturned = n;
@@ -522,6 +601,7 @@ FT_EXPORT FT_STATUS FT_Read(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToRead, DW
 
 FT_EXPORT FT_STATUS FT_Write(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToWrite, DWORD* lpdwBytesWritten)
 {
+    const CallOn on(DeviceOf(h));
     if (lpdwBytesWritten)
         *lpdwBytesWritten = 0;
     const std::string data(static_cast<const char*>(lpBuffer), dwBytesToWrite);
@@ -535,13 +615,15 @@ FT_EXPORT FT_STATUS FT_Write(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToWrite, 
     s.written += data;
     LogWire(data);
     Record("FT_Write", {dwBytesToWrite, dwBytesToWrite}, data, FT_OK);
+    const int index = static_cast<Handle*>(h)->device;
     for (char c : data) {
+        std::string& lineIn = s.devices[index].lineIn;
         if (c == '\r') {
-            const std::string line = std::move(s.lineIn);
-            s.lineIn.clear();
-            Command(line);
-        } else if (s.lineIn.size() < 4096) {
-            s.lineIn.push_back(c);
+            const std::string line = std::move(lineIn);
+            lineIn.clear();
+            Command(index, line);
+        } else if (lineIn.size() < 4096) {
+            lineIn.push_back(c);
         }
     }
     return FT_OK;
@@ -549,36 +631,49 @@ FT_EXPORT FT_STATUS FT_Write(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToWrite, 
 
 FT_EXPORT FT_STATUS FT_SetBaudRate(FT_HANDLE h, ULONG BaudRate)
 {
+    const CallOn on(DeviceOf(h));
     return Record("FT_SetBaudRate", {BaudRate}, "", Usable(h, "FT_SetBaudRate"));
 }
 
 FT_EXPORT FT_STATUS FT_SetDataCharacteristics(FT_HANDLE h, UCHAR WordLength, UCHAR StopBits, UCHAR Parity)
 {
+    const CallOn on(DeviceOf(h));
     return Record("FT_SetDataCharacteristics", {WordLength, StopBits, Parity}, "",
                   Usable(h, "FT_SetDataCharacteristics"));
 }
 
 FT_EXPORT FT_STATUS FT_SetFlowControl(FT_HANDLE h, USHORT FlowControl, UCHAR XonChar, UCHAR XoffChar)
 {
+    const CallOn on(DeviceOf(h));
     return Record("FT_SetFlowControl", {FlowControl, XonChar, XoffChar}, "", Usable(h, "FT_SetFlowControl"));
 }
 
-FT_EXPORT FT_STATUS FT_SetDtr(FT_HANDLE h) { return Record("FT_SetDtr", {}, "", Usable(h, "FT_SetDtr")); }
+FT_EXPORT FT_STATUS FT_SetDtr(FT_HANDLE h)
+{
+    const CallOn on(DeviceOf(h));
+    return Record("FT_SetDtr", {}, "", Usable(h, "FT_SetDtr"));
+}
 
-FT_EXPORT FT_STATUS FT_SetRts(FT_HANDLE h) { return Record("FT_SetRts", {}, "", Usable(h, "FT_SetRts")); }
+FT_EXPORT FT_STATUS FT_SetRts(FT_HANDLE h)
+{
+    const CallOn on(DeviceOf(h));
+    return Record("FT_SetRts", {}, "", Usable(h, "FT_SetRts"));
+}
 
 FT_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE h, ULONG ReadTimeout, ULONG WriteTimeout)
 {
+    const CallOn on(DeviceOf(h));
     return Record("FT_SetTimeouts", {ReadTimeout, WriteTimeout}, "", Usable(h, "FT_SetTimeouts"));
 }
 
 FT_EXPORT FT_STATUS FT_GetStatus(FT_HANDLE h, DWORD* lpdwAmountInRxQueue, DWORD* lpdwAmountInTxQueue,
                                  DWORD* lpdwEventStatus)
 {
+    const CallOn on(DeviceOf(h));
     const FT_STATUS status = Usable(h, "FT_GetStatus");
     if (status != FT_OK)
         return Record("FT_GetStatus", {0}, "", status);
-    const uint32_t n = Arrived();
+    const uint32_t n = Arrived(S().devices[static_cast<Handle*>(h)->device]);
     if (lpdwAmountInRxQueue)
         *lpdwAmountInRxQueue = n;
     if (lpdwAmountInTxQueue)
@@ -616,7 +711,7 @@ void AdvanceClockMs(double ms)
 void ClearDevices()
 {
     S().devices.clear();
-    S().current = nullptr;
+    S().lastOpened = -1;
 }
 int AddDevice(const std::string& description, const std::string& serial)
 {
@@ -630,16 +725,14 @@ void SetNoPermission(int device, bool refused) { S().devices.at(device).noPermis
 void Unplug(int device)
 {
     S().devices.at(device).plugged = false;
-    if (S().current && S().current->device == device)
-        S().rx.clear();
+    S().devices.at(device).rx.clear();
 }
 void Plug(int device)
 {
     State& s = S();
     s.devices.at(device).plugged = true;
     // The dead handle no longer holds the device: it can be opened again.
-    if (s.current && s.current->device == device)
-        s.current = nullptr;
+    s.devices.at(device).holder = nullptr;
 }
 void SetSilent(int device, bool silent) { S().devices.at(device).silent = silent; }
 void SetAutoReply(bool on) { S().autoReply = on; }
@@ -655,16 +748,24 @@ void SetSettling(double from, double to, double tauMs)
     s.settleTo = to;
     s.settleTauMs = tauMs;
     // From now when a meter is open, else from the next open.
-    s.settleStartMs = s.current ? Now() : -1;
+    s.settleStartMs = IsOpen() ? Now() : -1;
 }
 void SetReadChunkLimit(uint32_t bytes) { S().readChunkLimit = bytes; }
-void InjectRx(const std::string& bytes, double delayMs)
+void InjectRx(int device, const std::string& bytes, double delayMs)
 {
+    Device& d = S().devices.at(device);
     const double at = Now() + delayMs;
     // Bytes injected later never overtake earlier ones.
-    const double last = S().rx.empty() ? at : std::max(at, S().rx.back().at);
-    Queue(bytes, last);
+    const double last = d.rx.empty() ? at : std::max(at, d.rx.back().at);
+    Queue(d, bytes, last);
 }
+void InjectRx(const std::string& bytes, double delayMs)
+{
+    if (!S().devices.empty())
+        InjectRx(std::max(S().lastOpened, 0), bytes, delayMs);
+}
+void SetDeviceReadingText(int device, const std::string& text) { S().devices.at(device).fixedReading = text; }
+void SetDeviceReplyDelayMs(int device, double ms) { S().devices.at(device).replyDelayMs = ms; }
 void FailCalls(const std::string& fn, FT_STATUS status, int after) { S().failures[fn] = {status, after}; }
 void ClearFailures() { S().failures.clear(); }
 std::vector<Call> Calls() { return S().calls; }
@@ -684,12 +785,20 @@ void ClearCalls()
 std::string WrittenBytes() { return S().written; }
 std::size_t QueuedRx()
 {
+    const State& s = S();
+    if (s.lastOpened < 0 || s.lastOpened >= static_cast<int>(s.devices.size()))
+        return 0;
     size_t n = 0;
-    for (const auto& p : S().rx)
+    for (const auto& p : s.devices[s.lastOpened].rx)
         n += p.bytes.size() - p.taken;
     return n;
 }
-bool IsOpen() { return S().current != nullptr; }
+bool IsOpen()
+{
+    const auto& devices = S().devices;
+    return std::any_of(devices.begin(), devices.end(), [](const Device& d) { return d.holder != nullptr; });
+}
+bool IsOpen(int device) { return S().devices.at(device).holder != nullptr; }
 double NowMs() { return Now(); }
 
 }  // namespace sim

@@ -71,6 +71,24 @@ std::string LogFileName(const LogClockTime& start, int attempt)
     return name;
 }
 
+std::string LogFileName(const LogClockTime& start, int attempt, std::string_view serial)
+{
+    std::string name = LogFileName(start, 1);
+    name.resize(name.size() - 4);
+    name += '_';
+    for (const char c : serial) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.';
+        name += plain ? c : '_';
+    }
+    if (attempt > 1) {
+        name += '_';
+        AppendPadded(name, attempt, 1);
+    }
+    name += ".txt";
+    return name;
+}
+
 std::string LogHeaderText(std::string_view appVersion, std::string_view meterSerial, bool useTimeStamp,
                           char separator)
 {

@@ -22,6 +22,11 @@ inline constexpr std::string_view kLogLineEnd = "\r\n";
 // "USB_PH_yymmdd_hhmmss.txt" for attempt 1; later attempts, made when that
 // name is already taken, put "_<attempt>" before ".txt".
 std::string LogFileName(const LogClockTime& start, int attempt = 1);
+// The same with the meter's serial number before ".txt", for a run that logs
+// several meters at once: "USB_PH_yymmdd_hhmmss_SERIAL.txt". Bytes of the
+// serial number that do not belong in a file name (anything but letters,
+// digits, "-" and ".") are written as "_".
+std::string LogFileName(const LogClockTime& start, int attempt, std::string_view serial);
 
 // Header lines with their line ends: title, rule, version, serial number,
 // rule, an empty line, and the column names only when rows carry a time

@@ -895,3 +895,130 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// ---------------------------------------------------------------- every meter
+
+namespace {
+
+// "HH:MM:SS  SERIAL  READING" lines, as serial -> readings in order.
+std::map<std::string, std::vector<std::string>> ReadingsBySerial(const std::string& out,
+                                                                 const std::regex& line, bool readingFirst)
+{
+    std::map<std::string, std::vector<std::string>> bySerial;
+    for (const std::string& text : Lines(out)) {
+        std::smatch m;
+        EXPECT_TRUE(std::regex_match(text, m, line)) << text;
+        if (m.size() == 3)
+            bySerial[m[readingFirst ? 2 : 1]].push_back(m[readingFirst ? 1 : 2]);
+    }
+    return bySerial;
+}
+
+}  // namespace
+
+struct AllFormatCase {
+    const char* name;
+    const char* format;
+    const char* header;         // the first line, if any
+    const char* line;           // the pattern of a reading's line: (serial) and (reading)
+    bool readingFirst = false;  // the reading's group comes before the serial's
+};
+
+class CliAllMeters : public CliProgram, public testing::WithParamInterface<AllFormatCase> {};
+
+// Two meters, one plugged in half a second after the start (taken up at the
+// next listing, 2 s on): each line is named by its meter's serial number and
+// carries that meter's reading.
+TEST_P(CliAllMeters, ReadAllNamesEachMeter)
+{
+    const AllFormatCase& c = GetParam();
+    const Finished done =
+        Run({"read", "--all", "--duration", "3.5", "--interval", "200", "--format", c.format},
+            {{"TIREVO_SIM_METERS", "2"},
+             {"TIREVO_SIM_METER_READINGS", "7.01,8.02"},
+             {"TIREVO_SIM_LATE_MS", "500"}});
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+    std::string out = done.out;
+    if (*c.header) {
+        ASSERT_EQ(out.substr(0, out.find('\n')), c.header);
+        out.erase(0, out.find('\n') + 1);
+    }
+    const auto bySerial = ReadingsBySerial(out, std::regex(c.line), c.readingFirst);
+    const std::map<std::string, std::string> readingOf = {{"QP000001", "7.01"}, {"QP000002", "8.02"}};
+    ASSERT_EQ(bySerial.size(), 2u) << done.out;
+    for (const auto& [serial, readings] : bySerial) {
+        ASSERT_TRUE(readingOf.count(serial)) << serial;
+        EXPECT_GE(readings.size(), 3u) << serial;
+        EXPECT_EQ(readings, std::vector<std::string>(readings.size(), readingOf.at(serial))) << serial;
+    }
+    EXPECT_NE(done.err.find("QP000002 connected"), std::string::npos) << done.err;
+}
+
+// --count is per meter: each of the meters there gives its count, and the
+// run ends.
+TEST_F(CliProgram, ReadAllCountsPerMeter)
+{
+    const Finished done = Run({"read", "--all", "--count", "2", "--interval", "100"},
+                              {{"TIREVO_SIM_METERS", "3"}, {"TIREVO_SIM_METER_READINGS", "7.01,8.02,9.03"}});
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+    const auto bySerial =
+        ReadingsBySerial(done.out, std::regex(R"re(\d\d:\d\d:\d\d  (QP00000\d)  (\d\.\d\d))re"), false);
+    EXPECT_EQ(bySerial,
+              (std::map<std::string, std::vector<std::string>>{{"QP000001", {"7.01", "7.01"}},
+                                                               {"QP000002", {"8.02", "8.02"}},
+                                                               {"QP000003", {"9.03", "9.03"}}}))
+        << done.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, CliAllMeters,
+    testing::Values(
+        AllFormatCase{"text", "text", "", R"re(\d\d:\d\d:\d\d  (QP00000\d)  (\d\.\d\d))re"},
+        AllFormatCase{"csv", "csv", "time,serial,ph",
+                      R"re(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d,(QP00000\d),(\d\.\d\d))re"},
+        AllFormatCase{
+            "json", "json", "",
+            R"re(\{"time":"[^"]+","ph":(\d\.\d\d),"stable":(?:true|false),"serial":"(QP00000\d)"\})re",
+            true}),
+    [](const testing::TestParamInfo<AllFormatCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CliProgram, AllWithSerialIsAUsageError)
+{
+    for (const char* command : {"read", "log"}) {
+        const Finished done = Run({command, "--all", "--serial", "QP000001"});
+        EXPECT_EQ(done.exitCode, 2) << command;
+        EXPECT_NE(done.err.find("--all and --serial cannot go together"), std::string::npos) << done.err;
+        EXPECT_EQ(Events(), "");
+    }
+}
+
+// log --all: a file per meter with its serial number in the name; a silent
+// meter gets its file and no rows, and holds up nobody.
+TEST_F(CliProgram, LogAllWritesAFilePerMeter)
+{
+    const Finished done = Run({"log", "--all", "--count", "3", "--interval", "100", "--duration", "3"},
+                              {{"TIREVO_SIM_METERS", "3"},
+                               {"TIREVO_SIM_METER_READINGS", "7.01,8.02,9.03"},
+                               {"TIREVO_SIM_SILENT", "QP000002"}});
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+    const std::vector<fs::path> files = LogFiles();
+    ASSERT_EQ(files.size(), 3u) << done.err;
+    const std::regex name(R"(USB_PH_\d{6}_\d{6}_(QP00000\d)\.txt)");
+    const std::map<std::string, std::string> readingOf = {{"QP000001", "7.01"}, {"QP000003", "9.03"}};
+    for (const fs::path& file : files) {
+        std::smatch m;
+        const std::string fileName = file.filename().string();
+        ASSERT_TRUE(std::regex_match(fileName, m, name)) << fileName;
+        const std::vector<std::string> lines = Lines(ReadFile(file));
+        ASSERT_GE(lines.size(), 7u) << fileName;
+        EXPECT_EQ(lines[3], "Meter Serial Number   : " + m[1].str());
+        const std::vector<std::string> rows(lines.begin() + 7, lines.end());
+        if (m[1] == "QP000002") {
+            EXPECT_TRUE(rows.empty()) << fileName;
+            continue;
+        }
+        ASSERT_EQ(rows.size(), 3u) << fileName;
+        for (const std::string& row : rows)
+            EXPECT_EQ(row.substr(row.rfind('\t') + 1), LocalReading(readingOf.at(m[1]))) << row;
+    }
+}

@@ -120,6 +120,36 @@ INSTANTIATE_TEST_SUITE_P(
                  "{\"time\":\"2026-12-08T14:03:01.250+00:00\",\"ph\":-1.2346E5,\"stable\":false,\"serial\":"
                  "\"Q\\\"1\\\\\"}\n"}));
 
+// A run over several meters names the meter in every line.
+struct SerialLineCase {
+    const char* what;
+    OutputFormat format;
+    const char* serial;
+    const char* line;
+};
+
+class SerialLines : public testing::TestWithParam<SerialLineCase> {};
+
+TEST_P(SerialLines, NameTheMeter)
+{
+    const SerialLineCase& c = GetParam();
+    EXPECT_EQ(tirevo::OutputLine(c.format, At(3600), "7.02", c.serial, false, true), c.line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, SerialLines,
+    testing::Values(SerialLineCase{"text", OutputFormat::Text, "QP000001", "14:03:01  QP000001  7.02\n"},
+                    SerialLineCase{"csv", OutputFormat::Csv, "QP000001",
+                                   "2026-12-08T14:03:01.250+01:00,QP000001,7.02\n"},
+                    // A serial number is the driver's bytes: a comma or a
+                    // quote in it must not add a column.
+                    SerialLineCase{"csv_quoted", OutputFormat::Csv, "Q,\"1",
+                                   "2026-12-08T14:03:01.250+01:00,\"Q,\"\"1\",7.02\n"},
+                    SerialLineCase{"json", OutputFormat::Json, "QP000001",
+                                   "{\"time\":\"2026-12-08T14:03:01.250+01:00\",\"ph\":7.02,\"stable\":false,"
+                                   "\"serial\":\"QP000001\"}\n"}),
+    [](const testing::TestParamInfo<SerialLineCase>& info) { return std::string(info.param.what); });
+
 struct MeasureCase {
     const char* what;
     OutputFormat format;
@@ -163,6 +193,8 @@ TEST(OutputHeader, OnlyCsvHasOne)
     EXPECT_EQ(tirevo::OutputHeader(OutputFormat::Csv), "time,ph\n");
     EXPECT_EQ(tirevo::OutputHeader(OutputFormat::Text), "");
     EXPECT_EQ(tirevo::OutputHeader(OutputFormat::Json), "");
+    EXPECT_EQ(tirevo::OutputHeader(OutputFormat::Csv, true), "time,serial,ph\n");
+    EXPECT_EQ(tirevo::OutputHeader(OutputFormat::Text, true), "");
 }
 
 TEST(JsonString, ControlAndEightBitBytesStayValidUtf8)

@@ -30,6 +30,31 @@ TEST_P(FileName, StampsTheStartTime)
     EXPECT_EQ(tirevo::LogFileName(GetParam().start, GetParam().attempt), GetParam().name);
 }
 
+// Several meters logging into one folder at once: the serial number in the
+// name, anything that does not belong in a file name as "_".
+struct SerialNameCase {
+    const char* what;
+    int attempt;
+    std::string serial;
+    std::string name;
+};
+
+class SerialFileName : public testing::TestWithParam<SerialNameCase> {};
+
+TEST_P(SerialFileName, CarriesTheSerialNumber)
+{
+    const SerialNameCase& c = GetParam();
+    EXPECT_EQ(tirevo::LogFileName({2026, 12, 6, 9, 5, 3}, c.attempt, c.serial), c.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Serials, SerialFileName,
+    testing::Values(SerialNameCase{"plain", 1, "QP000001", "USB_PH_261206_090503_QP000001.txt"},
+                    SerialNameCase{"taken", 2, "QP000001", "USB_PH_261206_090503_QP000001_2.txt"},
+                    SerialNameCase{"path", 1, "../A/B", "USB_PH_261206_090503_.._A_B.txt"},
+                    SerialNameCase{"odd_bytes", 1, "A B\t\xe9\0Z"s, "USB_PH_261206_090503_A_B___Z.txt"}),
+    [](const testing::TestParamInfo<SerialNameCase>& info) { return std::string(info.param.what); });
+
 INSTANTIATE_TEST_SUITE_P(
     Stamps, FileName,
     testing::Values(NameCase{"single digits padded", {2026, 12, 6, 9, 5, 3}, 1, "USB_PH_261206_090503.txt"},

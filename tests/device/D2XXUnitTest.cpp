@@ -10,6 +10,10 @@ using namespace tirevo;
 
 namespace {
 
+// The device layer's state for these checks, as a session keeps its own.
+TFTDeviceState FTDeviceState;
+TFTPortSettings FTPortSettings;
+
 class D2XXUnitTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -17,13 +21,13 @@ protected:
         BindSimulatedMeter();
         sim::ClearDevices();
     }
-    void TearDown() override { CloseFTDevice(); }
+    void TearDown() override { CloseFTDevice(FTDeviceState); }
 };
 
 TEST_F(D2XXUnitTest, NoDeviceCountsZero)
 {
     FTDeviceState.deviceCount = 7;
-    EXPECT_EQ(GetFTDeviceCount(), FT_OK);
+    EXPECT_EQ(GetFTDeviceCount(FTDeviceState), FT_OK);
     EXPECT_EQ(FTDeviceState.deviceCount, 0u);
 }
 
@@ -37,7 +41,7 @@ class DescriptionText : public D2XXUnitTest, public ::testing::WithParamInterfac
 TEST_P(DescriptionText, TakenUpToNulOrBufferEnd)
 {
     sim::AddDevice(GetParam().raw, GetParam().raw.substr(0, 20));
-    ASSERT_EQ(GetFTDeviceDescription(0), FT_OK);
+    ASSERT_EQ(GetFTDeviceDescription(FTDeviceState, 0), FT_OK);
     EXPECT_EQ(FTDeviceState.resultText, GetParam().expect);
 }
 
@@ -51,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Buffers, DescriptionText,
 TEST_F(D2XXUnitTest, SerialOfSixteenBytesWithoutNul)
 {
     sim::AddDevice("QUVA USB pH Meter", "0123456789ABCDEF");
-    ASSERT_EQ(GetFTDeviceSerialNo(0), FT_OK);
+    ASSERT_EQ(GetFTDeviceSerialNo(FTDeviceState, 0), FT_OK);
     EXPECT_EQ(FTDeviceState.resultText, "0123456789ABCDEF");
 }
 
@@ -61,10 +65,10 @@ TEST_F(D2XXUnitTest, FailedCallKeepsThePreviousText)
     const int b = sim::AddDevice("Other", "B");
     sim::SetDescriptionFails(b, true);
     sim::SetSerialFails(a, true);
-    ASSERT_EQ(GetFTDeviceDescription(0), FT_OK);
-    EXPECT_NE(GetFTDeviceDescription(1), FT_OK);
+    ASSERT_EQ(GetFTDeviceDescription(FTDeviceState, 0), FT_OK);
+    EXPECT_NE(GetFTDeviceDescription(FTDeviceState, 1), FT_OK);
     EXPECT_EQ(FTDeviceState.resultText, "QUVA USB pH Meter");
-    EXPECT_NE(GetFTDeviceSerialNo(0), FT_OK);
+    EXPECT_NE(GetFTDeviceSerialNo(FTDeviceState, 0), FT_OK);
     EXPECT_EQ(FTDeviceState.resultText, "QUVA USB pH Meter");
 }
 
@@ -72,55 +76,55 @@ TEST_F(D2XXUnitTest, OpenNameIsCutToFortyNineCharacters)
 {
     const std::string longSerial(60, 'S');
     sim::AddDevice("QUVA USB pH Meter", longSerial.substr(0, 49));
-    EXPECT_EQ(Open_USB_Device_By_Serial_Number(longSerial), FT_OK);
+    EXPECT_EQ(Open_USB_Device_By_Serial_Number(FTDeviceState, longSerial), FT_OK);
     EXPECT_EQ(sim::CallsNamed("FT_OpenEx").back().data, longSerial.substr(0, 49));
-    EXPECT_EQ(CloseFTDevice(), FT_OK);
-    EXPECT_EQ(Open_USB_Device_By_Serial_Number(""), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(CloseFTDevice(FTDeviceState), FT_OK);
+    EXPECT_EQ(Open_USB_Device_By_Serial_Number(FTDeviceState, ""), FT_DEVICE_NOT_FOUND);
     EXPECT_EQ(sim::CallsNamed("FT_OpenEx").back().data, "");
 }
 
 TEST_F(D2XXUnitTest, ReadIsLimitedToTheInputBuffer)
 {
     sim::AddDevice("QUVA USB pH Meter", "A");
-    ASSERT_EQ(Open_USB_Device_By_Serial_Number("A"), FT_OK);
+    ASSERT_EQ(Open_USB_Device_By_Serial_Number(FTDeviceState, "A"), FT_OK);
     std::string data(70000, 'x');
     data[65535] = 'y';
     data[65536] = 'z';
     sim::InjectRx(data);
-    ASSERT_EQ(GetFTQueueStatus(), FT_OK);
+    ASSERT_EQ(GetFTQueueStatus(FTDeviceState), FT_OK);
     EXPECT_EQ(FTDeviceState.RxBytes, 70000u);
-    EXPECT_EQ(ReadFTBuffer(70000), 65536u);
+    EXPECT_EQ(ReadFTBuffer(FTDeviceState, 70000), 65536u);
     EXPECT_EQ(FTDeviceState.inputBuffer[65535], 'y');
     EXPECT_EQ(sim::QueuedRx(), 70000u - 65536u);
-    EXPECT_EQ(ReadFTBuffer(70000), 70000u - 65536u);
+    EXPECT_EQ(ReadFTBuffer(FTDeviceState, 70000), 70000u - 65536u);
     EXPECT_EQ(FTDeviceState.inputBuffer[0], 'z');
 }
 
 TEST_F(D2XXUnitTest, ReadAndWriteReportBytesNotStatus)
 {
     sim::AddDevice("QUVA USB pH Meter", "A");
-    ASSERT_EQ(Open_USB_Device_By_Serial_Number("A"), FT_OK);
+    ASSERT_EQ(Open_USB_Device_By_Serial_Number(FTDeviceState, "A"), FT_OK);
     FTDeviceState.outputBuffer[0] = 'V';
-    EXPECT_EQ(WriteFTBuffer(1), 1u);
+    EXPECT_EQ(WriteFTBuffer(FTDeviceState, 1), 1u);
     EXPECT_EQ(FTDeviceState.lastIoStatus, FT_OK);
     sim::FailCalls("FT_Write", FT_IO_ERROR);
-    EXPECT_EQ(WriteFTBuffer(1), 0u);
+    EXPECT_EQ(WriteFTBuffer(FTDeviceState, 1), 0u);
     EXPECT_EQ(FTDeviceState.lastIoStatus, FT_IO_ERROR);
     sim::FailCalls("FT_Read", FT_IO_ERROR);
     sim::InjectRx("abc");
-    EXPECT_EQ(ReadFTBuffer(3), 0u);
+    EXPECT_EQ(ReadFTBuffer(FTDeviceState, 3), 0u);
     EXPECT_EQ(FTDeviceState.lastIoStatus, FT_IO_ERROR);
 }
 
 TEST_F(D2XXUnitTest, CallsAfterAFailedOpenFailInTheDriver)
 {
     sim::AddDevice("QUVA USB pH Meter", "A");
-    ASSERT_EQ(Open_USB_Device_By_Serial_Number("A"), FT_OK);
-    ASSERT_EQ(CloseFTDevice(), FT_OK);
-    EXPECT_EQ(Open_USB_Device_By_Serial_Number("missing"), FT_DEVICE_NOT_FOUND);
-    EXPECT_EQ(SetFTBaudRate(), FT_INVALID_HANDLE);
-    EXPECT_EQ(GetFTQueueStatus(), FT_INVALID_HANDLE);
-    EXPECT_EQ(ReadFTBuffer(10), 0u);
+    ASSERT_EQ(Open_USB_Device_By_Serial_Number(FTDeviceState, "A"), FT_OK);
+    ASSERT_EQ(CloseFTDevice(FTDeviceState), FT_OK);
+    EXPECT_EQ(Open_USB_Device_By_Serial_Number(FTDeviceState, "missing"), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(SetFTBaudRate(FTDeviceState, FTPortSettings), FT_INVALID_HANDLE);
+    EXPECT_EQ(GetFTQueueStatus(FTDeviceState), FT_INVALID_HANDLE);
+    EXPECT_EQ(ReadFTBuffer(FTDeviceState, 10), 0u);
 }
 
 TEST(FTDriverBinding, WithoutAnyDriverNothingIsListed)
@@ -128,9 +132,9 @@ TEST(FTDriverBinding, WithoutAnyDriverNothingIsListed)
     EXPECT_FALSE(BindFTDriverLibrary("/nonexistent/libftd2xx.so"));
     UnbindFTDriver();
     FTDeviceState.deviceCount = 3;
-    GetFTDeviceCount();
+    GetFTDeviceCount(FTDeviceState);
     EXPECT_EQ(FTDeviceState.deviceCount, 0u);
-    EXPECT_NE(Open_USB_Device_By_Serial_Number("QP000001"), FT_OK);
+    EXPECT_NE(Open_USB_Device_By_Serial_Number(FTDeviceState, "QP000001"), FT_OK);
     ASSERT_TRUE(BindFTDriverLibrary(TIREVO_SIM_LIBRARY));
     EXPECT_EQ(BoundFTDriverKind(), FTDriverKind::Library);
 }

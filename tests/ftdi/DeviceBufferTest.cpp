@@ -14,6 +14,9 @@ using namespace tirevo;
 
 namespace {
 
+// The device layer's state for these checks, as a session keeps its own.
+TFTDeviceState FTDeviceState;
+
 class DeviceBuffers : public testing::Test {
 protected:
     void SetUp() override
@@ -25,7 +28,7 @@ protected:
     void TearDown() override
     {
         if (sim::IsOpen())
-            CloseFTDevice();
+            CloseFTDevice(FTDeviceState);
         UnbindFTDriver();
     }
 };
@@ -56,11 +59,11 @@ TEST_P(ListedStrings, ComeBackWholeUpToTheBufferSize)
     std::memset(FTDeviceState.descriptionBuffer, 'Z', sizeof FTDeviceState.descriptionBuffer);
     std::memset(FTDeviceState.serialBuffer, 'Z', sizeof FTDeviceState.serialBuffer);
 
-    ASSERT_EQ(GetFTDeviceCount(), FT_OK);
+    ASSERT_EQ(GetFTDeviceCount(FTDeviceState), FT_OK);
     ASSERT_EQ(FTDeviceState.deviceCount, 1u);
-    ASSERT_EQ(GetFTDeviceDescription(0), FT_OK);
+    ASSERT_EQ(GetFTDeviceDescription(FTDeviceState, 0), FT_OK);
     EXPECT_EQ(FTDeviceState.resultText, description.substr(0, FT_DESCRIPTION_SIZE));
-    ASSERT_EQ(GetFTDeviceSerialNo(0), FT_OK);
+    ASSERT_EQ(GetFTDeviceSerialNo(FTDeviceState, 0), FT_OK);
     EXPECT_EQ(FTDeviceState.resultText, serial.substr(0, FT_SERIAL_SIZE));
 }
 
@@ -73,7 +76,7 @@ class OpenName : public DeviceBuffers, public testing::WithParamInterface<size_t
 TEST_P(OpenName, IsCutTo49Characters)
 {
     const std::string serial = Letters(GetParam(), '0');
-    Open_USB_Device_By_Serial_Number(serial);
+    Open_USB_Device_By_Serial_Number(FTDeviceState, serial);
     const auto opens = sim::CallsNamed("FT_OpenEx");
     ASSERT_EQ(opens.size(), 1u);
     EXPECT_EQ(opens[0].data, serial.substr(0, FT_OPEN_NAME_SIZE - 1));
@@ -86,7 +89,7 @@ TEST_F(DeviceBuffers, FortyNineCharacterSerialOpensItsDevice)
 {
     const std::string serial = Letters(49, '0');
     sim::AddDevice("QUVA USB pH Meter", serial);
-    EXPECT_EQ(Open_USB_Device_By_Serial_Number(serial + "tail"), FT_OK);
+    EXPECT_EQ(Open_USB_Device_By_Serial_Number(FTDeviceState, serial + "tail"), FT_OK);
     EXPECT_TRUE(sim::IsOpen());
 }
 

@@ -19,6 +19,9 @@ using namespace tirevo;
 
 namespace {
 
+// The device layer's state for these checks, as a session keeps its own.
+TFTDeviceState FTDeviceState;
+
 struct FakeConverter {
     uint16_t productId;
     uint8_t bus;
@@ -128,11 +131,11 @@ TEST_P(FtdiPermission, RefusedConvertersAreNamedBesideTheStatuses)
     // The statuses stay the vendor library's: refused or busy is "not opened".
     for (DWORD i = 0; i < gConverters.size(); ++i) {
         const FT_STATUS expected = gConverters[i].openError == 0 ? FT_OK : FT_DEVICE_NOT_OPENED;
-        EXPECT_EQ(GetFTDeviceDescription(i), expected) << i;
+        EXPECT_EQ(GetFTDeviceDescription(FTDeviceState, i), expected) << i;
     }
     // A serial number that cannot be read may be the one asked for.
     if (!c.refused.empty()) {
-        EXPECT_EQ(Open_USB_Device_By_Serial_Number("QP000009"), FT_DEVICE_NOT_OPENED);
+        EXPECT_EQ(Open_USB_Device_By_Serial_Number(FTDeviceState, "QP000009"), FT_DEVICE_NOT_OPENED);
     }
 }
 

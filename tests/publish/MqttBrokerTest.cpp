@@ -344,4 +344,45 @@ TEST_F(MqttBrokerTest, AWrongPasswordEndsTheRunWithExitThree)
     EXPECT_NE(wrong.err.find("refused the login"), std::string::npos) << wrong.err;
 }
 
+// publish --all: both meters through one connection, each with its own
+// readings, discovery and availability, and the alarm topic from the alarm
+// rule: the second meter reads above the high limit.
+TEST_F(MqttBrokerTest, PublishAllServesEveryMeterWithItsAlarmTopic)
+{
+    Broker broker(dir, "allow_anonymous true\npersistence false\n");
+    auto sub = Subscribe(broker);
+    CliProcess::Setup setup = Cli({"publish", broker.Url(), "--all", "--ha-discovery", "--count", "4",
+                                   "--interval", "100", "--high", "7.5", "--alarm-delay", "0"});
+    setup.env = {{"TIREVO_SIM_METERS", "2"}, {"TIREVO_SIM_METER_READINGS", "7.01,8.02"}};
+    const Finished done = RunCli(setup);
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+    ASSERT_TRUE(sub->WaitForOutput("|tirevo/availability|offline")) << sub->Out();
+    EXPECT_NE(done.err.find("ALARM high"), std::string::npos) << done.err;
+
+    const std::vector<Message> live = Messages(sub->Out());
+    EXPECT_EQ(Payloads(live, "tirevo/availability"), (std::vector<std::string>{"online", "offline"}));
+    const std::map<std::string, std::pair<std::string, std::string>> expected = {
+        {"QP000001", {"7.01", "none"}}, {"QP000002", {"8.02", "high"}}};
+    for (const auto& [serial, values] : expected) {
+        const std::string prefix = "tirevo/" + serial + "/";
+        EXPECT_EQ(Payloads(live, prefix + "ph"), std::vector<std::string>(4, values.first)) << serial;
+        EXPECT_EQ(Payloads(live, prefix + "availability"), (std::vector<std::string>{"online", "offline"}))
+            << serial;
+        const std::vector<std::string> alarms = Payloads(live, prefix + "alarm");
+        ASSERT_FALSE(alarms.empty()) << serial;
+        EXPECT_EQ(alarms.back(), values.second) << serial;
+    }
+    const std::string lastConfig = "homeassistant/binary_sensor/tirevo_QP000002_stable/config";
+    const std::vector<Message> kept = Retained(broker, lastConfig);
+    for (const auto& [serial, values] : expected) {
+        for (const std::string& topic : {"homeassistant/sensor/tirevo_" + serial + "_ph/config",
+                                         "tirevo/" + serial + "/alarm", "tirevo/" + serial + "/ph"}) {
+            const std::optional<Message> m = Find(kept, topic);
+            ASSERT_TRUE(m) << topic;
+            EXPECT_TRUE(m->retained) << topic;
+        }
+        EXPECT_EQ(Find(kept, "tirevo/" + serial + "/alarm")->payload, values.second);
+    }
+}
+
 }  // namespace

@@ -189,6 +189,22 @@ TEST_F(MqttGatewayTest, TheDiscoveryJsonHasTheKeysHomeAssistantReads)
     EXPECT_EQ(s["device"].toObject(), device);
 }
 
+// A run over every meter adds a meter when it is taken up, and again when
+// it is taken up anew; it is announced once, and a new meter at once.
+TEST_F(MqttGatewayTest, AMeterAddedWhileConnectedIsAnnouncedOnce)
+{
+    MqttGateway& g = Make();
+    g.Start();
+    link.Accept();
+    const std::string second = "homeassistant/sensor/tirevo_QP000002_ph/config";
+    g.AddMeter({"QP000002", "QUVA USB pH Meter"});
+    EXPECT_EQ(link.Payloads(second).size(), 1u);
+    g.AddMeter({"QP000002", "QUVA USB pH Meter"});
+    g.AddMeter({"QP000001", "QUVA USB pH Meter"});
+    EXPECT_EQ(link.Payloads(second).size(), 1u);
+    EXPECT_EQ(link.Payloads("homeassistant/sensor/tirevo_QP000001_ph/config").size(), 1u);
+}
+
 TEST_F(MqttGatewayTest, NoDiscoveryUnlessAsked)
 {
     Make(false).Start();

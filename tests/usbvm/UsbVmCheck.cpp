@@ -38,6 +38,10 @@ using namespace tirevo;
 
 namespace {
 
+// The device layer's state for these checks, as a session keeps its own.
+TFTDeviceState FTDeviceState;
+TFTPortSettings FTPortSettings;
+
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
@@ -102,7 +106,7 @@ bool WriteCommand(const std::string& line, const Peer& peer, FT_STATUS& status)
     bool ok = true;
     for (size_t i = 0; i < bytes.size(); ++i) {
         FTDeviceState.outputBuffer[0] = static_cast<unsigned char>(bytes[i]);
-        if (WriteFTBuffer(1) != 1) {
+        if (WriteFTBuffer(FTDeviceState, 1) != 1) {
             ok = false;
             status = FTDeviceState.lastIoStatus;
         }
@@ -130,7 +134,7 @@ Collected Collect(const std::function<bool(const std::string&)>& done, milliseco
     const auto end = Clock::now() + deadline;
     while (Clock::now() < end) {
         const auto t = Clock::now();
-        const FT_STATUS s = GetFTQueueStatus();
+        const FT_STATUS s = GetFTQueueStatus(FTDeviceState);
         c.maxCallMs = std::max(c.maxCallMs, MsSince(t));
         ++c.polls;
         if (s != FT_OK) {
@@ -140,7 +144,7 @@ Collected Collect(const std::function<bool(const std::string&)>& done, milliseco
         if (FTDeviceState.RxBytes > 0) {
             c.largestQueue = std::max(c.largestQueue, FTDeviceState.RxBytes);
             const auto r = Clock::now();
-            const DWORD n = ReadFTBuffer(std::min(FTDeviceState.RxBytes, readLimit));
+            const DWORD n = ReadFTBuffer(FTDeviceState, std::min(FTDeviceState.RxBytes, readLimit));
             c.maxCallMs = std::max(c.maxCallMs, MsSince(r));
             c.bytes.append(reinterpret_cast<const char*>(FTDeviceState.inputBuffer), n);
         }
@@ -153,15 +157,15 @@ Collected Collect(const std::function<bool(const std::string&)>& done, milliseco
 
 bool Listed(const std::string& product, const std::string& serial, std::string& detail)
 {
-    const FT_STATUS s = GetFTDeviceCount();
+    const FT_STATUS s = GetFTDeviceCount(FTDeviceState);
     detail = "count status " + std::to_string(s) + ", " + std::to_string(FTDeviceState.deviceCount) +
         " converter(s)";
     bool found = false;
     for (DWORD i = 0; i < FTDeviceState.deviceCount; ++i) {
         std::string description = "?", number = "?";
-        if (GetFTDeviceDescription(i) == FT_OK)
+        if (GetFTDeviceDescription(FTDeviceState, i) == FT_OK)
             description = FTDeviceState.resultText;
-        if (GetFTDeviceSerialNo(i) == FT_OK)
+        if (GetFTDeviceSerialNo(FTDeviceState, i) == FT_OK)
             number = FTDeviceState.resultText;
         detail += "; #" + std::to_string(i) + " '" + description + "' '" + number + "'";
         found = found || (description == product && number == serial);
@@ -172,8 +176,12 @@ bool Listed(const std::string& product, const std::string& serial, std::string& 
 bool Configure(std::string& detail)
 {
     FTPortSettings = TFTPortSettings{};
-    const FT_STATUS s[] = {SetFTBaudRate(), SetFTDataCharacteristics(), SetFTFlowControl(), SetFTDtr(),
-                           SetFTRts(),      SetFTTimeouts(1, 100)};
+    const FT_STATUS s[] = {SetFTBaudRate(FTDeviceState, FTPortSettings),
+                           SetFTDataCharacteristics(FTDeviceState, FTPortSettings),
+                           SetFTFlowControl(FTDeviceState, FTPortSettings),
+                           SetFTDtr(FTDeviceState),
+                           SetFTRts(FTDeviceState),
+                           SetFTTimeouts(FTDeviceState, 1, 100)};
     char text[160];
     std::snprintf(text, sizeof text,
                   "%u baud, %u bits, stop code %u, parity %u, flow %u with 0x%02x/0x%02x, DTR, RTS, "
@@ -284,7 +292,7 @@ int main(int argc, char** argv)
               "/sys/class/tty/" + tty + (TtyPresent(tty) ? " still there" : " gone"));
 
     // 2. Open by serial number.
-    FT_STATUS s = Open_USB_Device_By_Serial_Number(serial);
+    FT_STATUS s = Open_USB_Device_By_Serial_Number(FTDeviceState, serial);
     if (!Check(s == FT_OK, "open by serial", "status " + std::to_string(s))) {
         std::printf("%d passed, %d failed\n", gPassed, gFailed);
         return 1;
@@ -327,13 +335,13 @@ int main(int argc, char** argv)
 
     // 6. Close and reopen.
     {
-        const FT_STATUS closed = CloseFTDevice();
-        const FT_STATUS stale = GetFTQueueStatus();
-        const FT_STATUS again = CloseFTDevice();
+        const FT_STATUS closed = CloseFTDevice(FTDeviceState);
+        const FT_STATUS stale = GetFTQueueStatus(FTDeviceState);
+        const FT_STATUS again = CloseFTDevice(FTDeviceState);
         Check(closed == FT_OK && stale == FT_INVALID_HANDLE && again == FT_INVALID_HANDLE, "close",
               "close " + std::to_string(closed) + ", closed handle's queue status " + std::to_string(stale) +
                   ", second close " + std::to_string(again));
-        s = Open_USB_Device_By_Serial_Number(serial);
+        s = Open_USB_Device_By_Serial_Number(FTDeviceState, serial);
         const bool reopened = Check(s == FT_OK, "reopen by serial", "status " + std::to_string(s));
         if (reopened) {
             Check(Configure(detail), "line setup after reopen", detail);
@@ -361,24 +369,24 @@ int main(int argc, char** argv)
         double readMs = 0, writeMs = 0, setMs = 0, closeMs = 0;
         const FT_STATUS rs = timed(
             [] {
-                ReadFTBuffer(1);
+                ReadFTBuffer(FTDeviceState, 1);
                 return FTDeviceState.lastIoStatus;
             },
             readMs);
         const FT_STATUS wr = timed(
             [] {
                 FTDeviceState.outputBuffer[0] = 'P';
-                WriteFTBuffer(1);
+                WriteFTBuffer(FTDeviceState, 1);
                 return FTDeviceState.lastIoStatus;
             },
             writeMs);
-        const FT_STATUS bs = timed([] { return SetFTBaudRate(); }, setMs);
+        const FT_STATUS bs = timed([] { return SetFTBaudRate(FTDeviceState, FTPortSettings); }, setMs);
         std::snprintf(info, sizeof info, "read %u (%.1f ms), write %u (%.1f ms), set baud rate %u (%.1f ms)",
                       rs, readMs, wr, writeMs, bs, setMs);
         Check(rs == FT_IO_ERROR && wr == FT_IO_ERROR && bs == FT_IO_ERROR &&
                   std::max({readMs, writeMs, setMs}) < 1000,
               "unplugged calls fail without hanging", info);
-        const FT_STATUS cs = timed([] { return CloseFTDevice(); }, closeMs);
+        const FT_STATUS cs = timed([] { return CloseFTDevice(FTDeviceState); }, closeMs);
         std::snprintf(info, sizeof info, "close %u (%.1f ms)", cs, closeMs);
         Check(cs == FT_OK && closeMs < 3000, "close after unplug", info);
 
@@ -392,10 +400,10 @@ int main(int argc, char** argv)
                 std::this_thread::sleep_for(milliseconds(100));
         }
         Check(gone, "unplugged converter not listed", detail);
-        s = Open_USB_Device_By_Serial_Number(serial);
+        s = Open_USB_Device_By_Serial_Number(FTDeviceState, serial);
         Check(s == FT_DEVICE_NOT_FOUND, "open after unplug", "status " + std::to_string(s));
         if (s == FT_OK)
-            CloseFTDevice();
+            CloseFTDevice(FTDeviceState);
     }
 
     // 8. Plugged back in: listed again, and it opens and answers as before.
@@ -411,11 +419,11 @@ int main(int argc, char** argv)
         char info[64];
         std::snprintf(info, sizeof info, " (after %.0f ms)", MsSince(t0));
         Check(back, "replugged converter listed", detail + info);
-        s = Open_USB_Device_By_Serial_Number(serial);
+        s = Open_USB_Device_By_Serial_Number(FTDeviceState, serial);
         if (Check(s == FT_OK, "open after replug", "status " + std::to_string(s))) {
             Check(Configure(detail), "line setup after replug", detail);
             RoundTrip(peer, "PH round trip after replug");
-            s = CloseFTDevice();
+            s = CloseFTDevice(FTDeviceState);
             Check(s == FT_OK, "final close", "status " + std::to_string(s));
         }
     }
