@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -177,7 +176,7 @@ int Main(const std::vector<std::string>& args)
     SignalWatch endings;
     // A file size limit reached must fail the write (exit 3), not kill the
     // program with a half-written row and no word.
-    std::signal(SIGXFSZ, SIG_IGN);
+    IgnoreFileSizeSignal();
 
     const CliParseResult parsed = ParseCliOptions(args);
     if (parsed.error)
@@ -215,7 +214,7 @@ int main(int argc, char* argv[])
     OpenClosedStandardDescriptors();
     // A file size limit reached by the log or by redirected output is a
     // failed write the run reports, not a death in the middle of a row.
-    std::signal(SIGXFSZ, SIG_IGN);
+    IgnoreFileSizeSignal();
     try {
         return Main(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& error) {

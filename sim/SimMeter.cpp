@@ -457,7 +457,7 @@ FT_EXPORT FT_STATUS FT_Read(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToRead, DW
     if (status != FT_OK)
         return Record("FT_Read", {dwBytesToRead, 0}, "", status);
     State& s = S();
-    uint32_t n = std::min(Arrived(), dwBytesToRead);
+    uint32_t n = std::min<uint32_t>(Arrived(), dwBytesToRead);
     if (s.readChunkLimit)
         n = std::min(n, s.readChunkLimit);
     std::string data;
