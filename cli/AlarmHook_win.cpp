@@ -69,7 +69,8 @@ HANDLE Inheritable(HANDLE handle)
 {
     HANDLE copy = nullptr;
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
-        !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS))
+        !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS))
         return nullptr;
     return copy;
 }
@@ -100,12 +101,12 @@ void AlarmHook::Run(const HookVariables& variables)
     std::wstring environment = EnvironmentBlock(variables);
 
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     HANDLE output = Inheritable(reinterpret_cast<HANDLE>(_get_osfhandle(2)));
     if (!output)
-        output = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        output = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 
     // Only these two handles are handed down, whatever else is inheritable.
     HANDLE handed[2] = {input, output};
@@ -125,11 +126,10 @@ void AlarmHook::Run(const HookVariables& variables)
     startup.StartupInfo.hStdError = output;
     startup.lpAttributeList = listed ? attributes : nullptr;
     PROCESS_INFORMATION started{};
-    const BOOL ok = CreateProcessW(
-        nullptr, line.data(), nullptr, nullptr, TRUE,
-        CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT |
-            (listed ? EXTENDED_STARTUPINFO_PRESENT : 0),
-        environment.data(), nullptr, &startup.StartupInfo, &started);
+    const BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                   CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT |
+                                       (listed ? EXTENDED_STARTUPINFO_PRESENT : 0),
+                                   environment.data(), nullptr, &startup.StartupInfo, &started);
     const DWORD error = GetLastError();
     if (listed)
         DeleteProcThreadAttributeList(attributes);

@@ -20,11 +20,12 @@ std::optional<int> FolderWriteError(const std::string& folder)
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return ENOTDIR;
-    const std::wstring probe = path + (path.empty() || path.back() == L'\\' || path.back() == L'/' ? L"" : L"\\") +
-        L".tirevo-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-    const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                    nullptr);
+    const std::wstring probe = path +
+        (path.empty() || path.back() == L'\\' || path.back() == L'/' ? L"" : L"\\") + L".tirevo-" +
+        std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    const HANDLE file =
+        CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT)

@@ -45,8 +45,8 @@ HANDLE OpenWaiting(const std::string& path)
 {
     const std::wstring name = Wide(path);
     for (int attempt = 0;; ++attempt) {
-        const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
             attempt + 1 >= kBusyTries)
             return handle;
@@ -83,7 +83,8 @@ int WriteAllOrCut(HANDLE file, long long size, const std::string& bytes)
     std::size_t written = 0;
     while (written < bytes.size()) {
         DWORD n = 0;
-        if (!WriteFile(file, bytes.data() + written, static_cast<DWORD>(bytes.size() - written), &n, nullptr) ||
+        if (!WriteFile(file, bytes.data() + written, static_cast<DWORD>(bytes.size() - written), &n,
+                       nullptr) ||
             n == 0) {
             const int error = n == 0 && GetLastError() == ERROR_SUCCESS ? EIO : ErrorNumberOf(GetLastError());
             // Half a row would be a line no reader of the file expects.

@@ -35,8 +35,9 @@ std::vector<long long> LocalOffsetsOf(long long civil)
         std::tm back{};
         if (!localtime_r(&when, &back))
             continue;
-        if (back.tm_year == wanted.tm_year && back.tm_mon == wanted.tm_mon && back.tm_mday == wanted.tm_mday &&
-            back.tm_hour == wanted.tm_hour && back.tm_min == wanted.tm_min && back.tm_sec == wanted.tm_sec) {
+        if (back.tm_year == wanted.tm_year && back.tm_mon == wanted.tm_mon &&
+            back.tm_mday == wanted.tm_mday && back.tm_hour == wanted.tm_hour &&
+            back.tm_min == wanted.tm_min && back.tm_sec == wanted.tm_sec) {
             const long long offset = civil - static_cast<long long>(when);
             if (std::find(out.begin(), out.end(), offset) == out.end())
                 out.push_back(offset);

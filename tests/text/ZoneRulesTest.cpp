@@ -31,19 +31,21 @@ struct OffsetCase {
 
 class OffsetAt : public testing::TestWithParam<OffsetCase> {};
 
-TEST_P(OffsetAt, IsTheZonesOffsetAtThatMoment) { EXPECT_EQ(LocalOffsetAt(GetParam().utc), GetParam().offset); }
+TEST_P(OffsetAt, IsTheZonesOffsetAtThatMoment)
+{
+    EXPECT_EQ(LocalOffsetAt(GetParam().utc), GetParam().offset);
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    NewYork, OffsetAt,
-    testing::Values(OffsetCase{"Winter", Utc(2026, 1, 15, 12, 0), -5 * kHour},
-                    OffsetCase{"Summer", Utc(2026, 7, 15, 12, 0), -4 * kHour},
-                    // Clocks went forward at 07:00 UTC on 8 March 2026.
-                    OffsetCase{"JustBeforeSpring", Utc(2026, 3, 8, 6, 59), -5 * kHour},
-                    OffsetCase{"JustAfterSpring", Utc(2026, 3, 8, 7, 0), -4 * kHour},
-                    // And back at 06:00 UTC on 1 November 2026.
-                    OffsetCase{"JustBeforeAutumn", Utc(2026, 11, 1, 5, 59), -4 * kHour},
-                    OffsetCase{"JustAfterAutumn", Utc(2026, 11, 1, 6, 0), -5 * kHour}),
-    [](const testing::TestParamInfo<OffsetCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(NewYork, OffsetAt,
+                         testing::Values(OffsetCase{"Winter", Utc(2026, 1, 15, 12, 0), -5 * kHour},
+                                         OffsetCase{"Summer", Utc(2026, 7, 15, 12, 0), -4 * kHour},
+                                         // Clocks went forward at 07:00 UTC on 8 March 2026.
+                                         OffsetCase{"JustBeforeSpring", Utc(2026, 3, 8, 6, 59), -5 * kHour},
+                                         OffsetCase{"JustAfterSpring", Utc(2026, 3, 8, 7, 0), -4 * kHour},
+                                         // And back at 06:00 UTC on 1 November 2026.
+                                         OffsetCase{"JustBeforeAutumn", Utc(2026, 11, 1, 5, 59), -4 * kHour},
+                                         OffsetCase{"JustAfterAutumn", Utc(2026, 11, 1, 6, 0), -5 * kHour}),
+                         [](const testing::TestParamInfo<OffsetCase>& info) { return info.param.name; });
 
 struct CivilCase {
     const char* name;
