@@ -155,6 +155,10 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     std::unique_ptr<MqttRun> broker;
     if (options.mqtt.url) {
         MqttRunConfig config = MqttRunConfigFor(options.mqtt, setup.serial, setup.appVersion);
+        if (config.unavailable) {
+            Error(config.error);
+            return kExitUsage;
+        }
         if (!config.error.empty())
             return UsageError(config.error);
         broker = std::make_unique<MqttRun>(std::move(config.gateway),

@@ -1,6 +1,6 @@
 // A build without libmosquitto (the Windows build: Debian has none for
-// MinGW). `publish` and `log --mqtt` are refused as a usage error with
-// "publishing to an MQTT broker is not in this build", before anything is
+// MinGW). `publish` and `log --mqtt` are refused with "publishing to an
+// MQTT broker is not in this build" and exit status 2, before anything is
 // connected; the rest of tirevo-cli is the same. The run's classes below are
 // never constructed then; they exist so that the program links.
 #include "MqttRun.h"
@@ -11,6 +11,7 @@ MqttRunConfig MqttRunConfigFor(const MqttOptions&, const std::string&, const std
 {
     MqttRunConfig config;
     config.error = "publishing to an MQTT broker is not in this build";
+    config.unavailable = true;
     return config;
 }
 
