@@ -1,7 +1,9 @@
 ; The Windows installer: the unpacked zip's folder into Program Files, a
 ; Start-menu entry and an uninstaller. Built by scripts/package-windows:
 ;   makensis -DVERSION=<version> -DSTAGE=<unpacked folder> -DOUTFILE=<setup.exe> tirevo.nsi
-Unicode true
+; A 64-bit installer for the 64-bit programs (and for a Windows, or a Wine,
+; without 32-bit support).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
