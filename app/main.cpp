@@ -10,8 +10,6 @@
 #include <QApplication>
 #include <QTimer>
 
-#include <csignal>
-
 namespace {
 
 // The package (and any system-wide install) is built with TIREVO_INSTALLED
@@ -55,7 +53,7 @@ int main(int argc, char* argv[])
 
     // A file size limit reached must fail the write with a message, not
     // kill the program with the readings and records of the session.
-    std::signal(SIGXFSZ, SIG_IGN);
+    tirevo::IgnoreFileSizeSignal();
     const bool noDriver = tirevo::BindFTDriver() == tirevo::FTDriverKind::None;
 
     tirevo::TMainForm MainForm(QApplication::applicationFilePath(), nullptr, nullptr, kSettingsRule);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace tirevo {
@@ -21,6 +22,12 @@ int WriteAll(int fd, std::string_view bytes)
 }
 
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+int TerminalColumns(int fd)
+{
+    winsize size{};
+    return ::ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
 
 std::string StdoutErrorText(int error)
 {

@@ -13,6 +13,10 @@ int WriteAll(int fd, std::string_view bytes);
 
 bool IsTerminal(int fd);
 
+// The width of the terminal (the console window on Windows) behind fd, or 0
+// when there is none.
+int TerminalColumns(int fd);
+
 // "cannot write to standard output: REASON" for a system error number.
 std::string StdoutErrorText(int error);
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <io.h>
 #include <windows.h>
 
@@ -41,6 +42,19 @@ bool IsTerminal(int fd)
 {
     DWORD mode = 0;
     return GetConsoleMode(Handle(fd), &mode) != 0;
+}
+
+int TerminalColumns(int fd)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(Handle(fd), &info))
+        return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+std::string StdoutErrorText(int error)
+{
+    return std::string("cannot write to standard output: ") + std::strerror(error);
 }
 
 }  // namespace tirevo

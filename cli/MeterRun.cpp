@@ -1,6 +1,7 @@
 #include "MeterRun.h"
 
 #include "FdOutput.h"
+#include "FolderAccess.h"
 #include "ReadingOutput.h"
 #include "ReadingText.h"
 #include "ReadingTime.h"
@@ -9,9 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tirevo {
 
@@ -112,15 +110,7 @@ void MeterRun::Print(const std::string& text)
 
 std::optional<int> MeterRun::LogFolderError() const
 {
-    const std::string folder = setup_.options.dir.value_or(".");
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0)
-        return errno;
-    if (!S_ISDIR(info.st_mode))
-        return ENOTDIR;
-    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-        return errno;
-    return std::nullopt;
+    return FolderWriteError(setup_.options.dir.value_or("."));
 }
 
 int MeterRun::Run()

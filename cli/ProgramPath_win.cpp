@@ -16,6 +16,13 @@ std::string OwnProgramPath()
             return {};
         if (n < path.size()) {
             path.resize(n);
+            // With forward slashes, as the window has its own path from Qt:
+            // the folder beside it is then found the same way, and Windows
+            // takes either.
+            for (wchar_t& c : path) {
+                if (c == L'\\')
+                    c = L'/';
+            }
             return Utf8(path);
         }
         path.resize(path.size() * 2);

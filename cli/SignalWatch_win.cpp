@@ -17,6 +17,8 @@ namespace {
 // per process, as with signals.
 HANDLE gArrived = nullptr;
 std::atomic<int> gSignal{0};
+// The console's width when last asked; -1 before.
+int gColumns = -1;
 
 // The numbers a POSIX run reports for the same endings.
 constexpr int kSigBreak = 21;
@@ -73,6 +75,19 @@ bool SignalWatch::Wait(int64_t timeoutMs)
         return false;
     received_ = gSignal.load();
     return received_ != 0;
+}
+
+bool SignalWatch::TakeResized()
+{
+    // Consoles report a new size only to a program that reads console input;
+    // the width is asked instead, as often as the loop comes by.
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
+        return false;
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    const bool changed = gColumns >= 0 && columns != gColumns;
+    gColumns = columns;
+    return changed;
 }
 
 }  // namespace tirevo

@@ -3,7 +3,6 @@
 #include "FdOutput.h"
 
 #include <cstdio>
-#include <sys/ioctl.h>
 #include <vector>
 
 namespace tirevo {
@@ -88,11 +87,7 @@ std::string StatusText(const RunProgress& progress, int columns)
 
 StatusLine::StatusLine(int fd, bool enabled) : fd_(fd), enabled_(enabled) { Refit(); }
 
-void StatusLine::Refit()
-{
-    winsize size{};
-    columns_ = enabled_ && ::ioctl(fd_, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
-}
+void StatusLine::Refit() { columns_ = enabled_ ? TerminalColumns(fd_) : 0; }
 
 void StatusLine::Show(const std::string& text)
 {

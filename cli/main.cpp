@@ -21,7 +21,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -238,6 +237,10 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     if (options.mqtt.url) {
         MqttRunConfig config =
             MqttRunConfigFor(options.mqtt, options.all ? std::string("all") : setup.serial, setup.appVersion);
+        if (config.unavailable) {
+            Error(config.error);
+            return kExitUsage;
+        }
         if (!config.error.empty())
             return UsageError(config.error);
         broker = std::make_unique<MqttRun>(std::move(config.gateway), clock, endings, kErr);
@@ -278,7 +281,7 @@ int Main(const std::vector<std::string>& args)
     SignalWatch endings;
     // A file size limit reached must fail the write (exit 3), not kill the
     // program with a half-written row and no word.
-    std::signal(SIGXFSZ, SIG_IGN);
+    IgnoreFileSizeSignal();
 
     const CliParseResult parsed = ParseCliOptions(args);
     if (parsed.error)
@@ -318,7 +321,7 @@ int main(int argc, char* argv[])
     OpenClosedStandardDescriptors();
     // A file size limit reached by the log or by redirected output is a
     // failed write the run reports, not a death in the middle of a row.
-    std::signal(SIGXFSZ, SIG_IGN);
+    IgnoreFileSizeSignal();
     try {
         return Main(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& error) {

@@ -10,8 +10,15 @@ extern "C" {
 
 typedef void* FT_HANDLE;
 typedef uint32_t FT_STATUS;
+#if defined(_WIN32)
+// The same 32-bit types as <windows.h> spells them, so that both may meet in
+// one file.
+typedef unsigned long DWORD;
+typedef unsigned long ULONG;
+#else
 typedef uint32_t DWORD;
 typedef uint32_t ULONG;
+#endif
 typedef uint8_t UCHAR;
 typedef uint16_t USHORT;
 

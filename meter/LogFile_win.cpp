@@ -4,6 +4,7 @@
 #include "LogFile.h"
 
 #include "WideText.h"
+#include "WindowsErrors.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,40 +16,7 @@ namespace tirevo {
 
 namespace {
 
-// The system's reason as the error number the rest of the program knows.
-int ErrorNumber(DWORD error)
-{
-    switch (error) {
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return EEXIST;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-        return ENOENT;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_DIRECTORY:
-        return ENOTDIR;
-    case ERROR_FILENAME_EXCED_RANGE:
-        return ENAMETOOLONG;
-    case ERROR_TOO_MANY_OPEN_FILES:
-        return EMFILE;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return EACCES;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
-    case ERROR_INVALID_HANDLE:
-        return EBADF;
-    default:
-        return EIO;
-    }
-}
+int ErrorNumber(DWORD error) { return ErrorNumberOf(error); }
 
 HANDLE Handle(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 

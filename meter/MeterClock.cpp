@@ -1,5 +1,7 @@
 #include "MeterClock.h"
 
+#include "ZoneRules.h"
+
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -34,10 +36,7 @@ int32_t LocalUtcOffsetS(int64_t utcMs)
     // Read again each time: a zone changed while the program runs (the system's
     // setting, or TZ in tests) applies from the next reading on.
     tzset();
-    tm local{};
-    if (!localtime_r(&seconds, &local))
-        return 0;
-    return static_cast<int32_t>(local.tm_gmtoff);
+    return static_cast<int32_t>(LocalOffsetAt(static_cast<long long>(seconds)));
 }
 
 }  // namespace tirevo

@@ -1,6 +1,7 @@
 #include "StandardDescriptors.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,5 +21,7 @@ void OpenClosedStandardDescriptors()
         }
     }
 }
+
+void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 }  // namespace tirevo

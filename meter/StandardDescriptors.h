@@ -6,7 +6,13 @@
 
 namespace tirevo {
 
-// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed.
+// Opens /dev/null (NUL on Windows) on each of descriptors 0, 1 and 2 that
+// is closed.
 void OpenClosedStandardDescriptors();
+
+// A file size limit reached (SIGXFSZ) fails the write with an error the
+// program reports, instead of killing it half way through a row. Windows has
+// no such signal: a write over a quota fails there anyway.
+void IgnoreFileSizeSignal();
 
 }  // namespace tirevo

@@ -18,7 +18,8 @@ namespace tirevo {
 
 struct MqttRunConfig {
     MqttGatewaySetup gateway;
-    std::string error;  // why the options cannot be used (a usage error)
+    std::string error;         // why the options cannot be used (a usage error)
+    bool unavailable = false;  // no broker support in this build at all
 };
 
 // The gateway's setup from the command line: the URL, the password file

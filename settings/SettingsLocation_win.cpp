@@ -1,5 +1,7 @@
 // Windows: the file beside the .exe for a portable copy, else
-// %APPDATA%\tirevo\tirevo.INI (roaming with the user's profile).
+// %APPDATA%\tirevo\tirevo.INI (roaming with the user's profile); a lab's
+// shared defaults in %ProgramData%\tirevo\tirevo.INI; records beside a
+// portable copy, else in %LOCALAPPDATA%\tirevo (they stay on this machine).
 #include "SettingsLocation.h"
 
 #include "SettingsFile.h"
@@ -105,23 +107,27 @@ void CopyIntoNewFile(const std::string& source, const std::string& target)
         DeleteFileW(Wide(target).c_str());
 }
 
-std::string RoamingAppData()
+// The folder the environment variable names when it is an absolute path,
+// else the system's known folder of that kind.
+std::string AppDataFolder(const wchar_t* variable, REFKNOWNFOLDERID known)
 {
-    const DWORD size = GetEnvironmentVariableW(L"APPDATA", nullptr, 0);
+    const DWORD size = GetEnvironmentVariableW(variable, nullptr, 0);
     if (size > 1) {
         std::wstring value(size, L'\0');
-        value.resize(GetEnvironmentVariableW(L"APPDATA", value.data(), size));
+        value.resize(GetEnvironmentVariableW(variable, value.data(), size));
         const std::string folder = Utf8(value);
         if (IsAbsolute(folder))
             return folder;
     }
-    PWSTR known = nullptr;
+    PWSTR path = nullptr;
     std::string folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &known)))
-        folder = Utf8(known);
-    CoTaskMemFree(known);
+    if (SUCCEEDED(SHGetKnownFolderPath(known, 0, nullptr, &path)))
+        folder = Utf8(path);
+    CoTaskMemFree(path);
     return folder;
 }
+
+std::string RoamingAppData() { return AppDataFolder(L"APPDATA", FOLDERID_RoamingAppData); }
 
 }  // namespace
 
@@ -151,6 +157,53 @@ SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare
     if (MakeFolders(FolderOf(perUser)) && besideReadable && !Exists(perUser))
         CopyIntoNewFile(beside, perUser);
     return {perUser, true};
+}
+
+std::string SharedDefaultsFile()
+{
+    const std::string programData = AppDataFolder(L"ProgramData", FOLDERID_ProgramData);
+    if (programData.empty())
+        return {};
+    const std::string path = programData + "\\" + kFolderName + "\\" + kFileName;
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !CanOpen(path, GENERIC_READ))
+        return {};
+    return path;
+}
+
+SettingsLocation ChooseInstalledSettingsFile(bool prepare)
+{
+    const std::string perUser = PerUserSettingsFile();
+    const std::string shared = SharedDefaultsFile();
+    if (!prepare) {
+        if ((perUser.empty() || !Exists(perUser)) && !shared.empty())
+            return {shared, false};
+        return {perUser, true};
+    }
+    // Without a profile folder there is nowhere to keep anything; the
+    // shared file is never written.
+    if (perUser.empty())
+        return {perUser, true};
+    if (MakeFolders(FolderOf(perUser)) && !shared.empty() && !Exists(perUser))
+        CopyIntoNewFile(shared, perUser);
+    return {perUser, true};
+}
+
+SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare, SettingsRule rule)
+{
+    return rule == SettingsRule::PerUser ? ChooseInstalledSettingsFile(prepare)
+                                         : ChooseSettingsFile(programPath, prepare);
+}
+
+RecordsLocation ChooseRecordsFolder(const std::string& programPath, SettingsRule rule)
+{
+    if (rule == SettingsRule::BesideProgram && CanKeepBeside(IniPathForProgram(programPath)))
+        return {FolderOf(programPath), false};
+    const std::string local = AppDataFolder(L"LOCALAPPDATA", FOLDERID_LocalAppData);
+    if (local.empty())
+        return {FolderOf(programPath), false};
+    return {local + "\\" + kFolderName, true};
 }
 
 }  // namespace tirevo

@@ -581,7 +581,7 @@ FT_EXPORT FT_STATUS FT_Read(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToRead, DW
         return Record("FT_Read", {dwBytesToRead, 0}, "", status);
     State& s = S();
     Device& device = s.devices[static_cast<Handle*>(h)->device];
-    uint32_t n = std::min(Arrived(device), dwBytesToRead);
+    uint32_t n = std::min<uint32_t>(Arrived(device), dwBytesToRead);
     if (s.readChunkLimit)
         n = std::min(n, s.readChunkLimit);
     std::string data;

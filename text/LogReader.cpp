@@ -1,6 +1,7 @@
 #include "LogReader.h"
 
 #include "ReadingText.h"
+#include "ZoneRules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -106,47 +107,7 @@ public:
 
 private:
     // Civil minus UTC seconds, largest (earliest instant) first.
-    static std::vector<long long> Offsets(long long civil)
-    {
-        const long long days = FloorDivide(civil, kSecondsPerDay);
-        const long long ofDay = civil - days * kSecondsPerDay;
-        int year = 0;
-        int month = 0;
-        int day = 0;
-        CivilFromDays(days, year, month, day);
-        std::tm wanted{};
-        wanted.tm_year = year - 1900;
-        wanted.tm_mon = month - 1;
-        wanted.tm_mday = day;
-        wanted.tm_hour = static_cast<int>(ofDay / 3600);
-        wanted.tm_min = static_cast<int>(ofDay / 60 % 60);
-        wanted.tm_sec = static_cast<int>(ofDay % 60);
-        std::vector<long long> out;
-        std::optional<long long> fallback;
-        // Asked once as standard and once as summer time: each answer that
-        // shows the same wall clock time again is an instant it stood for.
-        for (const int dst : {0, 1, -1}) {
-            std::tm fields = wanted;
-            fields.tm_isdst = dst;
-            const std::time_t when = std::mktime(&fields);
-            std::tm back{};
-            if (!localtime_r(&when, &back))
-                continue;
-            if (back.tm_year == wanted.tm_year && back.tm_mon == wanted.tm_mon &&
-                back.tm_mday == wanted.tm_mday && back.tm_hour == wanted.tm_hour &&
-                back.tm_min == wanted.tm_min && back.tm_sec == wanted.tm_sec) {
-                const long long offset = civil - static_cast<long long>(when);
-                if (std::find(out.begin(), out.end(), offset) == out.end())
-                    out.push_back(offset);
-            } else if (dst < 0) {
-                fallback = civil - static_cast<long long>(when);
-            }
-        }
-        if (out.empty())
-            out.push_back(fallback.value_or(0));
-        std::sort(out.begin(), out.end(), [](long long a, long long b) { return a > b; });
-        return out;
-    }
+    static std::vector<long long> Offsets(long long civil) { return LocalOffsetsOf(civil); }
 
     std::vector<long long> offsets_;
     std::vector<long long> instants_;
@@ -242,15 +203,16 @@ private:
     {
         const std::vector<long long>& instants = zone_.Instants(civil);
         long long chosen = instants.back();
-        if (!previous_) {
+        if (!havePrevious_) {
             chosen = instants.front();
         } else {
             const auto later = std::find_if(instants.begin(), instants.end(),
-                                            [&](long long instant) { return instant >= *previous_; });
+                                            [this](long long instant) { return instant >= previous_; });
             if (later != instants.end())
                 chosen = *later;
         }
         previous_ = chosen;
+        havePrevious_ = true;
         return chosen;
     }
 
@@ -260,7 +222,10 @@ private:
     int headerLeft_ = 0;
     bool modeKnown_ = false;
     LocalZone zone_;
-    std::optional<long long> previous_;
+    // A plain pair, not an optional: GCC takes an optional read here, after
+    // inlining, for an uninitialised one.
+    bool havePrevious_ = false;
+    long long previous_ = 0;
     char separator_ = '\t';
 };
 
@@ -368,10 +333,7 @@ std::string LocalIsoText(double utcMillis)
     const long long seconds = FloorDivide(millis, 1000);
     const long long fraction = millis - seconds * 1000;
     const std::time_t when = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    long long offset = 0;
-    if (localtime_r(&when, &local))
-        offset = local.tm_gmtoff;
+    const long long offset = LocalOffsetAt(static_cast<long long>(when));
     std::string out =
         CivilIsoText(static_cast<double>(seconds + offset) + static_cast<double>(fraction) / 1000.0);
     const long long minutes = (offset < 0 ? -offset : offset) / 60;

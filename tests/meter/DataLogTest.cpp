@@ -26,7 +26,12 @@ protected:
         fs::remove_all(folder);
         fs::create_directories(folder);
     }
-    void TearDown() override { fs::remove_all(folder); }
+    void TearDown() override
+    {
+        // An open file keeps its folder on Windows.
+        log.Stop();
+        fs::remove_all(folder);
+    }
 
     fs::path folder;
     DataLog log{[] { return LogClockTime{2026, 12, 6, 9, 5, 3}; }};
@@ -36,7 +41,7 @@ TEST_F(DataLogTest, WritesIntoTheFolderAndNumbersATakenName)
 {
     const DataLogOptions options{folder.string(), true, ';'};
     ASSERT_EQ(log.Start(options, "1.0.2.7", "QP000001"), 0);
-    EXPECT_EQ(log.FileName(), (folder / "USB_PH_261206_090503.txt").string());
+    EXPECT_EQ(fs::path(log.FileName()), folder / "USB_PH_261206_090503.txt");
     // The row's time is its reading's, not the clock of the file's name.
     ASSERT_EQ(log.WriteRow("7.02", ':', LogClockTime{2026, 12, 6, 9, 7, 41}), 0);
     ASSERT_EQ(log.Stop(), 0);
@@ -45,7 +50,7 @@ TEST_F(DataLogTest, WritesIntoTheFolderAndNumbersATakenName)
     EXPECT_EQ(text.substr(text.size() - 40), "DATE;TIME;pH\r\n06.12.2026;09:07:41;7.02\r\n");
 
     ASSERT_EQ(log.Start(options, "1.0.2.7", "QP000001"), 0);
-    EXPECT_EQ(log.FileName(), (folder / "USB_PH_261206_090503_2.txt").string());
+    EXPECT_EQ(fs::path(log.FileName()), folder / "USB_PH_261206_090503_2.txt");
     EXPECT_EQ(ReadFile(folder / "USB_PH_261206_090503.txt"), text);
 }
 

@@ -218,9 +218,10 @@ void TrendWindowTest::savesThePointsInViewAsCsv()
     QCOMPARE(file.readAll(),
              QByteArray("time,ph\n2026-12-08T06:20:01+01:00,7.02\n2026-12-08T06:20:02+01:00,7.04\n"));
 
+    // Closed first: Windows does not replace a file that is open.
+    file.close();
     window.OpenLog(WriteFile(dir, QStringLiteral("rows.txt"), LogBytes({"7,00", "7,5"}, false)));
     QVERIFY2(window.SaveData(csv, error), qPrintable(error));
-    file.close();
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("row,ph\n1,7\n2,7.5\n"));
 

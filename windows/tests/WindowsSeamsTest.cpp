@@ -143,6 +143,16 @@ TEST(ProgramPathWin, IsThisExe)
     EXPECT_TRUE(fs::exists(fs::path(std::u8string(path.begin(), path.end()))));
 }
 
+// With backslashes the folder was not found: the settings file was taken
+// from the current folder instead of beside the programs.
+TEST(ProgramPathWin, TheCliFindsTheSettingsBesideItself)
+{
+    const std::string path = OwnProgramPath();
+    ASSERT_NE(path.rfind('/'), std::string::npos);
+    EXPECT_EQ(CliSettingsFile(path, SettingsRule::BesideProgram),
+              path.substr(0, path.rfind('/') + 1) + "tirevo.INI");
+}
+
 // ---- where the settings go -----------------------------------------------------------
 
 class SettingsWin : public TempFolder {
@@ -193,6 +203,31 @@ TEST_F(SettingsWin, AReadOnlyFileBesideIsCopiedToAppData)
     EXPECT_TRUE(where.perUser);
     EXPECT_EQ(where.path, appData_ + "\\tirevo\\tirevo.INI");
     EXPECT_EQ(Bytes(where.path), "[Settings]\r\nInterval=2000\r\n");
+}
+
+TEST_F(SettingsWin, RecordsBesideAPortableCopyElseInLocalAppData)
+{
+    const std::string local = (folder_ / "local").string();
+    SetEnvironmentVariableA("LOCALAPPDATA", local.c_str());
+    EXPECT_EQ(fs::path(ChooseRecordsFolder(program_).folder), folder_ / "program");
+    const RecordsLocation installed = ChooseRecordsFolder(program_, SettingsRule::PerUser);
+    EXPECT_TRUE(installed.perUser);
+    EXPECT_EQ(installed.folder, local + "\\tirevo");
+}
+
+TEST_F(SettingsWin, AnInstalledCopyStartsFromTheSharedDefaults)
+{
+    const fs::path shared = folder_ / "programdata";
+    SetEnvironmentVariableA("ProgramData", shared.string().c_str());
+    fs::create_directories(shared / "tirevo");
+    std::ofstream(shared / "tirevo" / "tirevo.INI", std::ios::binary) << "[System]\r\nInterval=500\r\n";
+
+    const SettingsLocation reading = ChooseSettingsFile(program_, false, SettingsRule::PerUser);
+    EXPECT_EQ(fs::path(reading.path), shared / "tirevo" / "tirevo.INI");
+    const SettingsLocation where = ChooseSettingsFile(program_, true, SettingsRule::PerUser);
+    EXPECT_TRUE(where.perUser);
+    EXPECT_EQ(where.path, appData_ + "\\tirevo\\tirevo.INI");
+    EXPECT_EQ(Bytes(where.path), "[System]\r\nInterval=500\r\n");
 }
 
 }  // namespace

@@ -1,0 +1,143 @@
+// The Windows side of the run's seams, on the real system calls (under Wine
+// here): the record file, the log folder check and the --on-alarm command.
+#include "AlarmHook.h"
+#include "FolderAccess.h"
+#include "RecordFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace {
+
+using namespace tirevo;
+namespace fs = std::filesystem;
+
+std::string Utf8(const fs::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string Bytes(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class RunFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = fs::temp_directory_path() /
+            ("tirevo-run-" + std::to_string(GetCurrentProcessId()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+    fs::path folder_;
+};
+
+// ---- the record file ----------------------------------------------------------------
+
+TEST_F(RunFolder, RecordFileStartsWithItsHeaderAndAppendsWholeRows)
+{
+    const RecordFile record(Utf8(folder_ / "a" / "b"), "samples.csv", "time,ph", true);
+    ASSERT_TRUE(record.Append({"t1", "7.00"}).Ok());
+    ASSERT_TRUE(record.Append({"t2", "a,b"}).Ok());
+    EXPECT_EQ(Bytes(folder_ / "a" / "b" / "samples.csv"), "time,ph\r\nt1,7.00\r\nt2,\"a,b\"\r\n");
+}
+
+TEST_F(RunFolder, RecordFileMakesFoldersGivenWithBackslashes)
+{
+    const std::string nested = Utf8(folder_) + "\\x\\y";
+    const RecordFile record(nested, "r.csv", "h", true);
+    ASSERT_TRUE(record.Append({"1"}).Ok());
+    EXPECT_EQ(Bytes(fs::path(nested) / "r.csv"), "h\r\n1\r\n");
+}
+
+TEST_F(RunFolder, RecordFileLeavesAForeignFileAlone)
+{
+    std::ofstream(folder_ / "r.csv", std::ios::binary) << "other,header\r\n1,2\r\n";
+    const RecordFile record(Utf8(folder_), "r.csv", "time,ph", false);
+    EXPECT_EQ(record.Append({"t", "7"}).status, RecordStatus::ForeignHeader);
+    EXPECT_EQ(Bytes(folder_ / "r.csv"), "other,header\r\n1,2\r\n");
+}
+
+TEST_F(RunFolder, RecordFileEndsALastLineLeftOpenBeforeItsRow)
+{
+    std::ofstream(folder_ / "r.csv", std::ios::binary) << "time,ph\r\nt1,7";
+    const RecordFile record(Utf8(folder_), "r.csv", "time,ph", false);
+    ASSERT_TRUE(record.Append({"t2", "8"}).Ok());
+    EXPECT_EQ(Bytes(folder_ / "r.csv"), "time,ph\r\nt1,7\r\nt2,8\r\n");
+}
+
+TEST_F(RunFolder, RecordFileInAMissingFolderFailsWithItsReason)
+{
+    const RecordFile record(Utf8(folder_ / "missing"), "r.csv", "h", false);
+    const RecordResult result = record.Append({"1"});
+    EXPECT_EQ(result.status, RecordStatus::Failed);
+    EXPECT_EQ(result.systemError, ENOENT);
+}
+
+// ---- the log folder check -------------------------------------------------------
+
+TEST_F(RunFolder, FolderWriteErrorNamesWhatIsWrongAndLeavesNothingBehind)
+{
+    std::ofstream(folder_ / "file.txt") << "x";
+    EXPECT_EQ(FolderWriteError(Utf8(folder_)), std::nullopt);
+    EXPECT_EQ(FolderWriteError(Utf8(folder_ / "missing")), ENOENT);
+    EXPECT_EQ(FolderWriteError(Utf8(folder_ / "file.txt")), ENOTDIR);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"file.txt"});
+}
+
+// ---- the --on-alarm command -----------------------------------------------------
+
+// Waits, with a bound that only catches a hang, until the hook has no
+// command running.
+void WaitForAll(AlarmHook& hook)
+{
+    for (int i = 0; i < 600 && hook.Running() > 0; ++i) {
+        Sleep(50);
+        hook.Reap();
+    }
+}
+
+TEST_F(RunFolder, AlarmHookRunsTheCommandWithTheEventsVariables)
+{
+    std::vector<std::string> said;
+    AlarmHook hook("echo %TIREVO_ALARM% %TIREVO_PH%> \"" + Utf8(folder_ / "out.txt") + "\"",
+                   [&](const std::string& line) { said.push_back(line); });
+    hook.Run({{"TIREVO_ALARM", "high"}, {"TIREVO_PH", "7.50"}});
+    WaitForAll(hook);
+    EXPECT_EQ(hook.Running(), 0u);
+    EXPECT_EQ(Bytes(folder_ / "out.txt"), "high 7.50\r\n");
+    EXPECT_TRUE(said.empty());
+}
+
+TEST_F(RunFolder, AlarmHookReportsACommandThatFailed)
+{
+    std::vector<std::string> said;
+    AlarmHook hook("exit 3", [&](const std::string& line) { said.push_back(line); });
+    hook.Run({});
+    WaitForAll(hook);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0], "the --on-alarm command ended with status 3");
+}
+
+}  // namespace
