@@ -71,7 +71,7 @@ protected:
         ::close(errFd_);
     }
 
-    MeterRunSetup Setup(CliCommand command, int outFd)
+    MeterRunSetup RunSetup(CliCommand command, int outFd)
     {
         MeterRunSetup setup;
         setup.options.command = command;
@@ -111,7 +111,7 @@ TEST_F(AllMetersRunTest, ASilentMeterDoesNotHoldUpTheOther)
     const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     ASSERT_GE(out, 0);
     VirtualWait wait(*clock_);
-    MeterRunSetup setup = Setup(CliCommand::Read, out);
+    MeterRunSetup setup = RunSetup(CliCommand::Read, out);
     setup.options.durationMs = 30000;
     {
         AllMetersRun run(std::move(setup), *clock_, wait, [] { return ListDevices(false); });
@@ -157,7 +157,7 @@ TEST_F(AllMetersRunTest, AMeterPluggedInLaterIsTakenUp)
         sim::Plug(second_);
         pluggedSimMs = sim::NowMs();
     });
-    MeterRunSetup setup = Setup(CliCommand::Read, errFd_);
+    MeterRunSetup setup = RunSetup(CliCommand::Read, errFd_);
     setup.options.durationMs = 15000;
     std::vector<int64_t> listings;
     {
@@ -183,7 +183,7 @@ TEST_F(AllMetersRunTest, AMeterPluggedInLaterIsTakenUp)
 TEST_F(AllMetersRunTest, EachMeterLogsToAFileOfItsOwn)
 {
     VirtualWait wait(*clock_);
-    MeterRunSetup setup = Setup(CliCommand::Log, errFd_);
+    MeterRunSetup setup = RunSetup(CliCommand::Log, errFd_);
     setup.options.count = 3;
     setup.settings.separator = ';';
     {
@@ -217,7 +217,7 @@ TEST_F(AllMetersRunTest, ABrokerFailureEndsARunWithoutMeters)
     sim::SetOpenFails(first_, true);
     sim::SetOpenFails(second_, true);
     VirtualWait wait(*clock_);
-    MeterRunSetup setup = Setup(CliCommand::Publish, errFd_);
+    MeterRunSetup setup = RunSetup(CliCommand::Publish, errFd_);
     AllMetersRun run(std::move(setup), *clock_, wait, [] { return ListDevices(false); });
     int checks = 0;
     run.SetFailureCheck([&]() -> std::optional<std::string> {
