@@ -30,7 +30,8 @@ LoadedModule LoadModule(const std::string& programPath)
             tried += "\n  " + candidate + ": " + reason;
             continue;
         }
-        const auto version = reinterpret_cast<TirevoMqttVersionFn>(MqttModuleSymbol(module, "TirevoMqttVersion"));
+        const auto version =
+            reinterpret_cast<TirevoMqttVersionFn>(MqttModuleSymbol(module, "TirevoMqttVersion"));
         const auto create =
             reinterpret_cast<TirevoMqttCreateLinkFn>(MqttModuleSymbol(module, "TirevoMqttCreateLink"));
         if (!version || !create) {

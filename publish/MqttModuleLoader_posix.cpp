@@ -11,6 +11,9 @@ void* OpenMqttModule(const std::string& path, std::string& reason)
     if (!module) {
         const char* error = ::dlerror();
         reason = error ? error : "cannot be loaded";
+        // The loader names the file first; the caller names it already.
+        if (reason.rfind(path + ": ", 0) == 0)
+            reason.erase(0, path.size() + 2);
     }
     return module;
 }
