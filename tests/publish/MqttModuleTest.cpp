@@ -76,7 +76,8 @@ TEST_P(ModuleLayout, PublishRunsOrSaysWhyNot)
     const Layout& layout = GetParam();
     TempDir dir;
     const fs::path program = Install(dir, layout);
-    const Finished done = RunCli(Copy(program, dir, {"publish", kNoBroker, "--count", "2", "--interval", "100"}));
+    const Finished done =
+        RunCli(Copy(program, dir, {"publish", kNoBroker, "--count", "2", "--interval", "100"}));
     EXPECT_EQ(done.signal, 0) << done.err;
     if (layout.loads) {
         EXPECT_EQ(done.exitCode, 0) << done.err;
@@ -118,9 +119,9 @@ TEST(ModuleMissing, LogWithMqttMakesNoLogFile)
     const fs::path program = Install(dir, Layout{"", Put::Nothing, Put::Nothing, false, ""});
     const fs::path logs = dir / "logs";
     fs::create_directories(logs);
-    const Finished done = RunCli(Copy(program, dir,
-                                     {"log", "--mqtt", kNoBroker, "--dir", logs.string(), "--count", "2",
-                                      "--interval", "100"}));
+    const Finished done = RunCli(
+        Copy(program, dir,
+             {"log", "--mqtt", kNoBroker, "--dir", logs.string(), "--count", "2", "--interval", "100"}));
     EXPECT_EQ(done.exitCode, 1) << done.err;
     EXPECT_NE(done.err.find("cannot publish: the MQTT module"), std::string::npos) << done.err;
     EXPECT_TRUE(fs::is_empty(logs));
