@@ -6,6 +6,9 @@ namespace tirevo {
 enum ExitCode : int {
     kExitDone = 0,
     kExitNoMeter = 1,  // no meter, not the one asked for, or it cannot be opened
+    // publish, log --mqtt: the MQTT module is missing or cannot be loaded (an
+    // incomplete installation, as with a missing converter driver).
+    kExitNoModule = 1,
     kExitUsage = 2,    // usage or an invalid value
     kExitLogFile = 3,  // the log file cannot be created or written
     kExitOutput = 3,   // stdout cannot be written (other than a reader gone away)

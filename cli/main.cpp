@@ -13,6 +13,7 @@
 #include "MeterChoice.h"
 #include "MeterList.h"
 #include "MeterRun.h"
+#include "MqttModuleLoader.h"
 #include "MqttRun.h"
 #include "RunSettings.h"
 #include "SignalWatch.h"
@@ -49,6 +50,16 @@ int Output(const std::string& text)
         return kExitDone;
     Error(StdoutErrorText(error));
     return kExitOutput;
+}
+
+// A line on stderr for each line of text.
+void ErrorLines(const std::string& text)
+{
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        Error(text.substr(start, end - start));
+        start = end + 1;
+    }
 }
 
 int UsageError(const std::string& reason)
@@ -219,11 +230,13 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     // when it records nothing itself).
     CliOptions recordsOptions = options;
     recordsOptions.noRecord = false;
-    const std::string recordsFolder = ChooseCliRecords(recordsOptions, OwnProgramPath(), kSettingsRule).folder;
+    const std::string recordsFolder =
+        ChooseCliRecords(recordsOptions, OwnProgramPath(), kSettingsRule).folder;
     const int dueHours = LoadCalibrationKeys(iniPath, separators.decimal).dueHours;
     const int64_t nowUtcMs = SystemMeterClock().UtcMs();
     for (const std::string& serial : serials) {
-        if (const std::optional<std::string> due = CalibrationDueWarning(serial, recordsFolder, dueHours, nowUtcMs))
+        if (const std::optional<std::string> due =
+                CalibrationDueWarning(serial, recordsFolder, dueHours, nowUtcMs))
             Error(*due);
     }
     setup.appVersion = std::string(kAppVersion);
@@ -243,7 +256,14 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
         }
         if (!config.error.empty())
             return UsageError(config.error);
-        broker = std::make_unique<MqttRun>(std::move(config.gateway), clock, endings, kErr);
+        // Only now: a run that does not publish never loads the MQTT client.
+        MqttLinkLoad module = LoadMqttLink(OwnProgramPath());
+        if (!module.link) {
+            ErrorLines(module.error);
+            return kExitNoModule;
+        }
+        broker = std::make_unique<MqttRun>(std::move(config.gateway), std::move(module.link), clock, endings,
+                                           kErr);
         if (!options.all) {
             publisher = broker->AddMeter(MeterIdentity{setup.serial, MeterModel(setup.serial)});
             setup.publisher = publisher.get();

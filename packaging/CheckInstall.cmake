@@ -2,8 +2,9 @@ cmake_policy(VERSION 3.21)
 # Installs the project into a scratch tree (DESTDIR, prefix /usr), checks that
 # it holds the files the Debian package lists (less the PNG icons when no
 # renderer was found), that the rule, the entry and the icon land where udev
-# and the desktop look for them, that the installed tirevo-cli runs, and that
-# both manual pages name the project's version and format without a warning.
+# and the desktop look for them, that the installed tirevo-cli runs and loads
+# its MQTT module, and that both manual pages name the project's version and
+# format without a warning.
 # DESTDIR also catches an absolute rules folder.
 file(REMOVE_RECURSE "${STAGE}")
 execute_process(
@@ -74,6 +75,14 @@ endif()
 execute_process(COMMAND "${STAGE}/usr/bin/tirevo-cli" --version OUTPUT_VARIABLE printed RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0 OR NOT printed STREQUAL "tirevo-cli ${VERSION}\n")
   message(FATAL_ERROR "installed tirevo-cli --version: ${rc} ${printed}")
+endif()
+# The installed tirevo-cli finds its MQTT module in the library folder: on
+# the simulated meter, with no broker there, publish runs to its count.
+execute_process(COMMAND "${CMAKE_COMMAND}" -E env "LD_LIBRARY_PATH=${SIM_DIR}"
+                        "${STAGE}/usr/bin/tirevo-cli" publish mqtt://127.0.0.1:1 --count 1 --interval 100
+                WORKING_DIRECTORY "${STAGE}" OUTPUT_QUIET ERROR_VARIABLE said RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR said MATCHES "MQTT module")
+  message(FATAL_ERROR "installed tirevo-cli publish: ${rc} ${said}")
 endif()
 foreach(page tirevo tirevo-cli)
   execute_process(COMMAND gzip -dc "${STAGE}/usr/share/man/man1/${page}.1.gz" OUTPUT_VARIABLE text RESULT_VARIABLE rc)

@@ -2,17 +2,17 @@
 // here blocks on the network (the name lookup aside), so no meter poll
 // waits for the broker. Each connection is a fresh client, so what an old
 // one had queued never goes out twice; the gateway resends what the broker
-// had not acknowledged.
+// had not acknowledged. It is built into the MQTT module only (MqttModule.h).
 #pragma once
 
-#include "MqttLink.h"
+#include "MqttModule.h"
 
 struct mosquitto;
 struct mosquitto_message;
 
 namespace tirevo {
 
-class MosquittoLink final : public MqttLink {
+class MosquittoLink final : public MqttSocketLink {
 public:
     MosquittoLink();
     ~MosquittoLink() override;
@@ -25,11 +25,9 @@ public:
     void Subscribe(const std::string& topic) override;
     void Disconnect() override;
 
-    // The socket to wait on (-1: none), and whether it waits to be written.
-    int Socket() const;
-    bool WantsWrite() const;
-    // Reads, writes and keeps the connection alive as far as it can at once.
-    void Service();
+    int Socket() const override;
+    bool WantsWrite() const override;
+    void Service() override;
 
 private:
     enum class State { None, Connecting, Connected, Over };

@@ -1,8 +1,9 @@
 // A build without libmosquitto (the Windows build: Debian has none for
 // MinGW). `publish` and `log --mqtt` are refused with "publishing to an
 // MQTT broker is not in this build" and exit status 2, before anything is
-// connected; the rest of tirevo-cli is the same. The run's classes below are
-// never constructed then; they exist so that the program links.
+// loaded or connected; the rest of tirevo-cli is the same. The run below is
+// never constructed then; it exists so that the program links.
+#include "MqttModuleLoader.h"
 #include "MqttRun.h"
 
 namespace tirevo {
@@ -17,37 +18,25 @@ MqttRunConfig MqttRunConfigFor(const MqttOptions&, const std::string&, const std
 
 std::string DefaultClientId(const std::string& serial) { return "tirevo-" + serial; }
 
-MosquittoLink::MosquittoLink() = default;
-MosquittoLink::~MosquittoLink() = default;
-
-bool MosquittoLink::Connect(const MqttConnectSettings&)
+MqttLinkLoad LoadMqttLink(const std::string&)
 {
-    if (events_)
-        events_->LinkLost("not in this build");
-    return false;
+    MqttLinkLoad load;
+    load.error = "publishing to an MQTT broker is not in this build";
+    return load;
 }
 
-std::optional<int> MosquittoLink::Publish(const MqttMessage&) { return std::nullopt; }
-void MosquittoLink::Subscribe(const std::string&) {}
-void MosquittoLink::Disconnect() {}
-int MosquittoLink::Socket() const { return -1; }
-bool MosquittoLink::WantsWrite() const { return false; }
-void MosquittoLink::Service() {}
-
-MqttRun::MqttRun(MqttGatewaySetup setup, const MeterIdentity& meter, MeterClock& clock, SignalWatch& endings,
-                 int errFd)
+MqttRun::MqttRun(MqttGatewaySetup setup, std::unique_ptr<MqttSocketLink> link, MeterClock& clock,
+                 SignalWatch& endings, int errFd)
     : clock_(clock),
       endings_(endings),
       errFd_(errFd),
-      serial_(meter.serial),
-      gateway_(std::move(setup), link_, clock, [](const std::string&) {})
+      link_(std::move(link)),
+      gateway_(std::move(setup), *link_, clock, [](const std::string&) {})
 {
 }
 
 void MqttRun::Start() {}
-void MqttRun::MeterAvailable(bool) {}
-void MqttRun::ReadingTaken(const Reading&, bool) {}
-std::optional<std::string> MqttRun::Failure() const { return std::string("not in this build"); }
+std::unique_ptr<ReadingPublisher> MqttRun::AddMeter(const MeterIdentity&) { return nullptr; }
 void MqttRun::End() {}
 bool MqttRun::WaitOnce(int64_t, bool) { return false; }
 bool MqttRun::Wait(int64_t timeoutMs) { return endings_.Wait(timeoutMs); }

@@ -101,11 +101,13 @@ private:
     std::string serial_;
 };
 
-MqttRun::MqttRun(MqttGatewaySetup setup, MeterClock& clock, SignalWatch& endings, int errFd)
+MqttRun::MqttRun(MqttGatewaySetup setup, std::unique_ptr<MqttSocketLink> link, MeterClock& clock,
+                 SignalWatch& endings, int errFd)
     : clock_(clock),
       endings_(endings),
       errFd_(errFd),
-      gateway_(std::move(setup), link_, clock, [this](const std::string& line) {
+      link_(std::move(link)),
+      gateway_(std::move(setup), *link_, clock, [this](const std::string& line) {
           if (say_)
               say_(line);
           else
@@ -144,16 +146,16 @@ bool MqttRun::WaitOnce(int64_t timeoutMs, bool watchSignals)
     pollfd fds[2] = {{-1, 0, 0}, {-1, 0, 0}};
     // A negative descriptor is left out by poll.
     fds[0] = {watchSignals ? endings_.Fd() : -1, POLLIN, 0};
-    const int socket = link_.Socket();
+    const int socket = link_->Socket();
     int count = 1;
     if (socket >= 0) {
-        fds[1] = {socket, static_cast<short>(POLLIN | (link_.WantsWrite() ? POLLOUT : 0)), 0};
+        fds[1] = {socket, static_cast<short>(POLLIN | (link_->WantsWrite() ? POLLOUT : 0)), 0};
         count = 2;
     }
     const int timeout = static_cast<int>(std::clamp<int64_t>(timeoutMs, 0, INT_MAX));
     const int ready = ::poll(fds, static_cast<nfds_t>(count), timeout);
     if (count == 2)
-        link_.Service();
+        link_->Service();
     gateway_.Tick();
     return ready > 0 && (fds[0].revents & POLLIN);
 }
@@ -164,7 +166,7 @@ bool MqttRun::Wait(int64_t timeoutMs)
     if (endings_.Wait(0))
         return true;
     int64_t timeout = timeoutMs;
-    if (link_.Socket() >= 0)
+    if (link_->Socket() >= 0)
         timeout = std::min(timeout, kServiceMs);
     if (const std::optional<int64_t> due = gateway_.NextDueMs())
         timeout = std::min(timeout, std::max<int64_t>(*due - clock_.NowMs(), 0));

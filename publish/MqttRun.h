@@ -1,12 +1,13 @@
-// A run's broker: the gateway over libmosquitto for the meters of the run,
-// and the run's waits, which now also serve the broker's socket, so the
-// meters' polls and the network share one loop and none waits on another.
+// A run's broker: the gateway, over the MQTT module's link, for the meters
+// of the run, and the run's waits, which now also serve the broker's socket,
+// so the meters' polls and the network share one loop and none waits on
+// another.
 #pragma once
 
 #include "CliOptions.h"
 #include "MeterClock.h"
-#include "MosquittoLink.h"
 #include "MqttGateway.h"
+#include "MqttModule.h"
 #include "ReadingPublisher.h"
 #include "SignalWatch.h"
 
@@ -34,7 +35,9 @@ std::string DefaultClientId(const std::string& serial);
 
 class MqttRun final : public RunWait {
 public:
-    MqttRun(MqttGatewaySetup setup, MeterClock& clock, SignalWatch& endings, int errFd);
+    // link: from the MQTT module (LoadMqttLink), not yet connected.
+    MqttRun(MqttGatewaySetup setup, std::unique_ptr<MqttSocketLink> link, MeterClock& clock,
+            SignalWatch& endings, int errFd);
 
     void Start();
 
@@ -62,7 +65,8 @@ private:
     SignalWatch& endings_;
     int errFd_;
     std::function<void(const std::string&)> say_;
-    MosquittoLink link_;
+    // Before the gateway, which holds on to it until its own end.
+    std::unique_ptr<MqttSocketLink> link_;
     MqttGateway gateway_;
     bool ended_ = false;
 };
