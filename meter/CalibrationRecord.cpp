@@ -1,15 +1,13 @@
 #include "CalibrationRecord.h"
 
 #include "SampleRecord.h"
+#include "WholeFile.h"
 
 #include <QDateTime>
 #include <QString>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tirevo {
 
@@ -139,32 +137,16 @@ std::vector<CsvRecord> ParseCsv(std::string_view text)
 CalibrationsRead ReadCalibrations(const std::string& path)
 {
     CalibrationsRead result;
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        result.status = errno == ENOENT ? CalibrationsReadStatus::Missing : CalibrationsReadStatus::Failed;
-        result.systemError = errno;
+    std::string text;
+    errno = 0;
+    const WholeFileRead read = ReadWholeFile(path, text);
+    if (read != WholeFileRead::Read) {
+        const int error = errno;
+        result.status =
+            read == WholeFileRead::Missing ? CalibrationsReadStatus::Missing : CalibrationsReadStatus::Failed;
+        result.systemError = read == WholeFileRead::Missing ? ENOENT : (error != 0 ? error : EIO);
         return result;
     }
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            result.status = CalibrationsReadStatus::Failed;
-            result.systemError = errno;
-            ::close(fd);
-            return result;
-        }
-        if (n == 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
     std::vector<CsvRecord> records = ParseCsv(text);
     if (records.empty()) {
         result.status = CalibrationsReadStatus::Missing;
