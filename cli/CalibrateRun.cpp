@@ -1,5 +1,7 @@
 #include "CalibrateRun.h"
 
+#include "StatusLine.h"
+
 #include "CalibrationRecord.h"
 #include "FdOutput.h"
 #include "ReadingText.h"
@@ -13,18 +15,6 @@ namespace {
 
 constexpr const char* kProgramName = "tirevo-cli";
 constexpr int64_t kStatusRefreshMs = 1000;
-
-std::string SecondsText(int64_t ms)
-{
-    std::string text = std::to_string(ms / 1000);
-    if (ms % 1000 != 0) {
-        std::string fraction = std::to_string(1000 + ms % 1000).substr(1);
-        while (fraction.back() == '0')
-            fraction.pop_back();
-        text += "." + fraction;
-    }
-    return text + " s";
-}
 
 }  // namespace
 

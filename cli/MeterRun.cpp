@@ -22,19 +22,6 @@ constexpr uint64_t kShortRunReadings = 10;
 constexpr int64_t kStatusRefreshMs = 1000;
 constexpr int64_t kDefaultMeasureTimeoutMs = 120000;
 
-// "120 s", "2.5 s"
-std::string SecondsText(int64_t ms)
-{
-    std::string text = std::to_string(ms / 1000);
-    if (ms % 1000 != 0) {
-        std::string fraction = std::to_string(1000 + ms % 1000).substr(1);
-        while (fraction.back() == '0')
-            fraction.pop_back();
-        text += "." + fraction;
-    }
-    return text + " s";
-}
-
 bool WantsStatusLine(const MeterRunSetup& setup)
 {
     const CliOptions& options = setup.options;

@@ -26,6 +26,9 @@ std::string StatusText(const RunProgress& progress, int columns = 0);
 // "H:MM:SS"
 std::string ElapsedText(int64_t elapsedMs);
 
+// A wait in seconds, as the user gave it: "120 s", "2.5 s".
+std::string SecondsText(int64_t ms);
+
 class StatusLine {
 public:
     // fd is the terminal the line lives on; enabled false makes every call a
