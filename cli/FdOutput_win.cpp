@@ -40,8 +40,16 @@ int WriteAll(int fd, std::string_view bytes)
 
 bool IsTerminal(int fd)
 {
+    const HANDLE handle = Handle(fd);
     DWORD mode = 0;
-    return GetConsoleMode(Handle(fd), &mode) != 0;
+    if (GetConsoleMode(handle, &mode) == 0)
+        return false;
+    // The status line redraws itself with terminal codes; a console takes
+    // them only with virtual terminal processing on (Windows 10 and later),
+    // which is off by default for a program's own output.
+    if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0)
+        SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    return true;
 }
 
 int TerminalColumns(int fd)
