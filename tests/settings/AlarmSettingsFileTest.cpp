@@ -2,6 +2,7 @@
 // reported and left off, and a save that keeps every other line.
 #include "AlarmSettingsFile.h"
 #include "CaseName.h"
+#include "FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -29,9 +30,7 @@ protected:
     std::string Write(const std::string& text)
     {
         const std::string path = QDir(dir_.path()).filePath(QStringLiteral("tirevo.INI")).toStdString();
-        QFile file(QString::fromStdString(path));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.data(), static_cast<qint64>(text.size()));
+        EXPECT_TRUE(WriteFile(path, text));
         return path;
     }
     QTemporaryDir dir_;

@@ -2,12 +2,12 @@
 // becomes, what is reported, and that the window's save keeps them.
 #include "CalibrationSettings.h"
 #include "CaseName.h"
+#include "FileBytes.h"
 #include "SettingsFile.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 using namespace tirevo;
@@ -29,9 +29,7 @@ protected:
     std::string Write(const std::string& text)
     {
         const std::string path = QDir(dir_.path()).filePath(QStringLiteral("tirevo.INI")).toStdString();
-        QFile file(QString::fromStdString(path));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.data(), static_cast<qint64>(text.size()));
+        EXPECT_TRUE(WriteFile(path, text));
         return path;
     }
     QTemporaryDir dir_;
