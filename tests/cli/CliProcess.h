@@ -54,11 +54,7 @@ struct Finished {
 };
 
 using ::ReadFile;
-
-inline void WriteFile(const fs::path& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
+using ::WriteFile;
 
 inline std::vector<std::string> Lines(const std::string& text)
 {

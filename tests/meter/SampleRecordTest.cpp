@@ -18,12 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void WriteFile(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
 SampleRow Row(std::string name, std::string reading = "7.00", bool stable = true)
 {
     return {"2026-12-08T10:02:45.125+01:00", std::move(name), std::move(reading), stable, "QP000001"};
