@@ -2,9 +2,9 @@
 // %APPDATA%\tirevo\tirevo.INI (roaming with the user's profile); a lab's
 // shared defaults in %ProgramData%\tirevo\tirevo.INI; records beside a
 // portable copy, else in %LOCALAPPDATA%\tirevo (they stay on this machine).
+#include "SettingsFolders.h"
 #include "SettingsLocation.h"
 
-#include "SettingsFile.h"
 #include "WholeFile.h"
 #include "WideText.h"
 
@@ -26,19 +26,6 @@ bool IsAbsolute(const std::string& path)
 {
     return (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2])) ||
         (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]));
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of("\\/");
-    if (slash == std::string::npos)
-        return ".";
-    return path.substr(0, slash);
-}
-
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Opened, not changed: what the file system and its access lists really
@@ -67,46 +54,6 @@ bool CanCreateIn(const std::string& folder)
     return true;
 }
 
-bool CanKeepBeside(const std::string& iniPath)
-{
-    const DWORD attributes = GetFileAttributesW(Wide(iniPath).c_str());
-    // A read-only file is not to be saved over, whoever could open it.
-    if (attributes != INVALID_FILE_ATTRIBUTES)
-        return !(attributes & FILE_ATTRIBUTE_READONLY) && CanOpen(iniPath, GENERIC_READ | GENERIC_WRITE);
-    const DWORD error = GetLastError();
-    return (error == ERROR_FILE_NOT_FOUND) && CanCreateIn(FolderOf(iniPath));
-}
-
-bool MakeFolders(const std::string& folder)
-{
-    // From the first separator after the drive or share; those exist or not.
-    for (std::size_t end = folder.find_first_of("\\/", 3);; end = folder.find_first_of("\\/", end + 1)) {
-        const std::string part = folder.substr(0, end);
-        if (!CreateDirectoryW(Wide(part).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-            return false;
-        if (end == std::string::npos)
-            return true;
-    }
-}
-
-// A file that appeared meanwhile is left alone; a copy that fails half-way is
-// removed, so that the next start tries again.
-void CopyIntoNewFile(const std::string& source, const std::string& target)
-{
-    std::string bytes;
-    if (ReadWholeFile(source, bytes) != WholeFileRead::Read)
-        return;
-    HANDLE out = CreateFileW(Wide(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    const bool ok = WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size();
-    if (!CloseHandle(out) || !ok)
-        DeleteFileW(Wide(target).c_str());
-}
-
 // The folder the environment variable names when it is an absolute path,
 // else the system's known folder of that kind.
 std::string AppDataFolder(const wchar_t* variable, REFKNOWNFOLDERID known)
@@ -131,32 +78,77 @@ std::string RoamingAppData() { return AppDataFolder(L"APPDATA", FOLDERID_Roaming
 
 }  // namespace
 
+namespace settingsfolders {
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos)
+        return ".";
+    return path.substr(0, slash);
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CanRead(const std::string& path) { return CanOpen(path, GENERIC_READ); }
+
+bool CanKeepBeside(const std::string& iniPath)
+{
+    const DWORD attributes = GetFileAttributesW(Wide(iniPath).c_str());
+    // A read-only file is not to be saved over, whoever could open it.
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return !(attributes & FILE_ATTRIBUTE_READONLY) && CanOpen(iniPath, GENERIC_READ | GENERIC_WRITE);
+    const DWORD error = GetLastError();
+    return (error == ERROR_FILE_NOT_FOUND) && CanCreateIn(FolderOf(iniPath));
+}
+
+bool MakeFolders(const std::string& folder)
+{
+    // From the first separator after the drive or share; those exist or not.
+    for (std::size_t end = folder.find_first_of("\\/", 3);; end = folder.find_first_of("\\/", end + 1)) {
+        const std::string part = folder.substr(0, end);
+        if (!CreateDirectoryW(Wide(part).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+        if (end == std::string::npos)
+            return true;
+    }
+}
+
+void CopyIntoNewFile(const std::string& source, const std::string& target)
+{
+    std::string bytes;
+    if (ReadWholeFile(source, bytes) != WholeFileRead::Read)
+        return;
+    HANDLE out = CreateFileW(Wide(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    const bool ok = WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    if (!CloseHandle(out) || !ok)
+        DeleteFileW(Wide(target).c_str());
+}
+
+std::string PerUserRecordsFolder()
+{
+    const std::string local = AppDataFolder(L"LOCALAPPDATA", FOLDERID_LocalAppData);
+    if (local.empty())
+        return {};
+    return local + "\\" + kFolderName;
+}
+
+}  // namespace settingsfolders
+
 std::string PerUserSettingsFile()
 {
     const std::string appData = RoamingAppData();
     if (appData.empty())
         return {};
     return appData + "\\" + kFolderName + "\\" + kFileName;
-}
-
-SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare)
-{
-    const std::string beside = IniPathForProgram(programPath);
-    if (CanKeepBeside(beside))
-        return {beside, false};
-    const std::string perUser = PerUserSettingsFile();
-    if (perUser.empty())
-        return {beside, false};
-
-    const bool besideReadable = CanOpen(beside, GENERIC_READ);
-    if (!prepare) {
-        if (!Exists(perUser) && besideReadable)
-            return {beside, false};
-        return {perUser, true};
-    }
-    if (MakeFolders(FolderOf(perUser)) && besideReadable && !Exists(perUser))
-        CopyIntoNewFile(beside, perUser);
-    return {perUser, true};
 }
 
 std::string SharedDefaultsFile()
@@ -170,40 +162,6 @@ std::string SharedDefaultsFile()
         !CanOpen(path, GENERIC_READ))
         return {};
     return path;
-}
-
-SettingsLocation ChooseInstalledSettingsFile(bool prepare)
-{
-    const std::string perUser = PerUserSettingsFile();
-    const std::string shared = SharedDefaultsFile();
-    if (!prepare) {
-        if ((perUser.empty() || !Exists(perUser)) && !shared.empty())
-            return {shared, false};
-        return {perUser, true};
-    }
-    // Without a profile folder there is nowhere to keep anything; the
-    // shared file is never written.
-    if (perUser.empty())
-        return {perUser, true};
-    if (MakeFolders(FolderOf(perUser)) && !shared.empty() && !Exists(perUser))
-        CopyIntoNewFile(shared, perUser);
-    return {perUser, true};
-}
-
-SettingsLocation ChooseSettingsFile(const std::string& programPath, bool prepare, SettingsRule rule)
-{
-    return rule == SettingsRule::PerUser ? ChooseInstalledSettingsFile(prepare)
-                                         : ChooseSettingsFile(programPath, prepare);
-}
-
-RecordsLocation ChooseRecordsFolder(const std::string& programPath, SettingsRule rule)
-{
-    if (rule == SettingsRule::BesideProgram && CanKeepBeside(IniPathForProgram(programPath)))
-        return {FolderOf(programPath), false};
-    const std::string local = AppDataFolder(L"LOCALAPPDATA", FOLDERID_LocalAppData);
-    if (local.empty())
-        return {FolderOf(programPath), false};
-    return {local + "\\" + kFolderName, true};
 }
 
 }  // namespace tirevo
