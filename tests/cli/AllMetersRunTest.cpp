@@ -6,6 +6,7 @@
 #include "FileBytes.h"
 #include "SimFixture.h"
 #include "VirtualClock.h"
+#include "VirtualWait.h"
 
 #include <gtest/gtest.h>
 
@@ -21,33 +22,6 @@ using namespace tirevo;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Waiting moves the virtual clock; an action may be due at a moment of it
-// (a converter plugged in).
-class VirtualWait final : public RunWait {
-public:
-    explicit VirtualWait(VirtualClock& clock) : clock_(clock) {}
-    bool Wait(int64_t timeoutMs) override
-    {
-        const int64_t until = clock_.NowMs() + timeoutMs;
-        if (action_ && atMs_ <= until) {
-            clock_.Advance(atMs_ - clock_.NowMs());
-            std::exchange(action_, nullptr)();
-        }
-        clock_.Advance(until - clock_.NowMs());
-        return false;
-    }
-    void At(int64_t ms, std::function<void()> action)
-    {
-        atMs_ = ms;
-        action_ = std::move(action);
-    }
-
-private:
-    VirtualClock& clock_;
-    int64_t atMs_ = 0;
-    std::function<void()> action_;
-};
 
 class AllMetersRunTest : public testing::Test {
 protected:

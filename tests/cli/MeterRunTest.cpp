@@ -6,6 +6,7 @@
 #include "FileBytes.h"
 #include "SimFixture.h"
 #include "VirtualClock.h"
+#include "VirtualWait.h"
 
 #include <gtest/gtest.h>
 
@@ -27,20 +28,6 @@ using namespace tirevo;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Waiting moves the virtual clock: a run of seconds takes no real time.
-class VirtualWait final : public RunWait {
-public:
-    explicit VirtualWait(VirtualClock& clock) : clock_(clock) {}
-    bool Wait(int64_t timeoutMs) override
-    {
-        clock_.Advance(timeoutMs);
-        return false;
-    }
-
-private:
-    VirtualClock& clock_;
-};
 
 std::vector<std::string> Split(const std::string& text, const std::string& end)
 {
