@@ -52,12 +52,12 @@ int Output(const std::string& text)
     return kExitOutput;
 }
 
-// A line on stderr for each line of text.
-void ErrorLines(const std::string& text)
+// A line on stderr for each line of text, each after the prefix.
+void ErrorLines(const std::string& text, const std::string& prefix = {})
 {
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
-        Error(text.substr(start, end - start));
+        Error(prefix + text.substr(start, end - start));
         start = end + 1;
     }
 }
@@ -100,15 +100,27 @@ int Choose(const CliOptions& options, std::string& serial)
     return kExitDone;
 }
 
+// The stability rule of a run: the options over the file's keys, with a line
+// for a key that cannot be used.
+StabilityParams Stability(const CliOptions& options, const std::string& iniPath, char decimalSeparator)
+{
+    std::optional<std::string> warning;
+    const StabilityParams params =
+        ResolveStability(options,
+                         LoadStabilitySettings(iniPath, decimalSeparator, StabilityParams::kDefaultWindowS,
+                                               StabilityParams::kDefaultBandHundredths),
+                         iniPath, warning);
+    if (warning)
+        Error(*warning);
+    return params;
+}
+
 // The [Calibration] keys, each that cannot be used said on stderr.
 CalibrationSettings LoadCalibrationKeys(const std::string& iniPath, char decimalSeparator)
 {
     const CalibrationSettingsLoad loaded = LoadCalibrationSettings(iniPath, decimalSeparator);
-    for (std::size_t start = 0; loaded.problem && start <= loaded.problem->size();) {
-        const std::size_t end = std::min(loaded.problem->find('\n', start), loaded.problem->size());
-        Error("settings file " + iniPath + ": " + loaded.problem->substr(start, end - start));
-        start = end + 1;
-    }
+    if (loaded.problem)
+        ErrorLines(*loaded.problem, "settings file " + iniPath + ": ");
     return loaded.settings;
 }
 
@@ -126,14 +138,7 @@ int Calibrate(const CliOptions& options, SignalWatch& endings)
         Error(*run.refusal);
         return kExitUsage;
     }
-    std::optional<std::string> stabilityWarning;
-    const StabilityParams stability =
-        ResolveStability(options,
-                         LoadStabilitySettings(iniPath, separators.decimal, StabilityParams::kDefaultWindowS,
-                                               StabilityParams::kDefaultBandHundredths),
-                         iniPath, stabilityWarning);
-    if (stabilityWarning)
-        Error(*stabilityWarning);
+    const StabilityParams stability = Stability(options, iniPath, separators.decimal);
     const CalibrationSettings file = LoadCalibrationKeys(iniPath, separators.decimal);
     CalibrateSetup setup;
     if (const int code = Choose(options, setup.serial))
@@ -195,23 +200,13 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     }
     if (setup.settings.warning)
         Error(*setup.settings.warning);
-    std::optional<std::string> stabilityWarning;
-    setup.settings.stability =
-        ResolveStability(options,
-                         LoadStabilitySettings(iniPath, separators.decimal, StabilityParams::kDefaultWindowS,
-                                               StabilityParams::kDefaultBandHundredths),
-                         iniPath, stabilityWarning);
-    if (stabilityWarning)
-        Error(*stabilityWarning);
+    setup.settings.stability = Stability(options, iniPath, separators.decimal);
     if (options.command == CliCommand::Measure)
         setup.records = ChooseCliRecords(options, OwnProgramPath(), kSettingsRule);
     const AlarmSettingsLoad alarmFile = LoadAlarmSettings(iniPath, separators.decimal);
     // A line for each value that cannot be used.
-    for (std::size_t start = 0; alarmFile.problem && start <= alarmFile.problem->size();) {
-        const std::size_t end = std::min(alarmFile.problem->find('\n', start), alarmFile.problem->size());
-        Error("settings file " + iniPath + ": " + alarmFile.problem->substr(start, end - start));
-        start = end + 1;
-    }
+    if (alarmFile.problem)
+        ErrorLines(*alarmFile.problem, "settings file " + iniPath + ": ");
     const AlarmSettingsChoice alarm = ResolveAlarmSettings(options.alarm, alarmFile.settings);
     if (alarm.error)
         return UsageError(*alarm.error);
