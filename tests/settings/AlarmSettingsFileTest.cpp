@@ -2,13 +2,9 @@
 // reported and left off, and a save that keeps every other line.
 #include "AlarmSettingsFile.h"
 #include "CaseName.h"
-#include "FileBytes.h"
+#include "TempIni.h"
 
 #include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
 using namespace tirevo;
 
@@ -27,19 +23,13 @@ struct LoadCase {
 
 class AlarmSettingsLoadTable : public testing::TestWithParam<LoadCase> {
 protected:
-    std::string Write(const std::string& text)
-    {
-        const std::string path = QDir(dir_.path()).filePath(QStringLiteral("tirevo.INI")).toStdString();
-        EXPECT_TRUE(WriteFile(path, text));
-        return path;
-    }
-    QTemporaryDir dir_;
+    TempIni ini_;
 };
 
 TEST_P(AlarmSettingsLoadTable, ValuesAndWhatIsReported)
 {
     const LoadCase& c = GetParam();
-    const AlarmSettingsLoad loaded = LoadAlarmSettings(Write(c.text), c.decimal);
+    const AlarmSettingsLoad loaded = LoadAlarmSettings(ini_.Write(c.text), c.decimal);
     EXPECT_EQ(loaded.settings.high, c.high);
     EXPECT_EQ(loaded.settings.low, c.low);
     EXPECT_EQ(loaded.settings.delayS, c.delayS);
@@ -117,23 +107,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(AlarmSettingsSave, KeepsEveryOtherLineAndReadsBack)
 {
-    QTemporaryDir dir;
-    const std::string path = QDir(dir.path()).filePath(QStringLiteral("tirevo.INI")).toStdString();
-    const std::string before = "; lab 3\r\n[Alarm]\r\nHigh=1\r\n; why 1\r\n[System]\r\nInterval=500\r\n";
-    {
-        QFile file(QString::fromStdString(path));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(before.data(), static_cast<qint64>(before.size()));
-    }
+    const TempIni ini;
+    const std::string path =
+        ini.Write("; lab 3\r\n[Alarm]\r\nHigh=1\r\n; why 1\r\n[System]\r\nInterval=500\r\n");
     AlarmSettings settings;
     settings.low = 6.25;
     settings.delayS = 0;
     settings.hysteresis = 0.1;
     EXPECT_FALSE(SaveAlarmSettings(path, settings, ','));
-    QFile file(QString::fromStdString(path));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(
-        file.readAll().toStdString(),
+        ReadFile(path),
         "; lab 3\r\n[Alarm]\r\nHigh=\r\nLow=6,25\r\nDelay=0\r\nHysteresis=0,1\r\n; why 1\r\n[System]\r\n"
         "Interval=500\r\n");
     const AlarmSettingsLoad loaded = LoadAlarmSettings(path, ',');

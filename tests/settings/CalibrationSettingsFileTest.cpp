@@ -2,13 +2,10 @@
 // becomes, what is reported, and that the window's save keeps them.
 #include "CalibrationSettings.h"
 #include "CaseName.h"
-#include "FileBytes.h"
 #include "SettingsFile.h"
+#include "TempIni.h"
 
 #include <gtest/gtest.h>
-
-#include <QDir>
-#include <QTemporaryDir>
 
 using namespace tirevo;
 
@@ -26,19 +23,13 @@ struct CalibrationKeysCase {
 
 class CalibrationKeysTable : public testing::TestWithParam<CalibrationKeysCase> {
 protected:
-    std::string Write(const std::string& text)
-    {
-        const std::string path = QDir(dir_.path()).filePath(QStringLiteral("tirevo.INI")).toStdString();
-        EXPECT_TRUE(WriteFile(path, text));
-        return path;
-    }
-    QTemporaryDir dir_;
+    TempIni ini_;
 };
 
 TEST_P(CalibrationKeysTable, ValuesAndWhatIsReported)
 {
     const CalibrationKeysCase& c = GetParam();
-    const CalibrationSettingsLoad loaded = LoadCalibrationSettings(Write(c.text), c.decimal);
+    const CalibrationSettingsLoad loaded = LoadCalibrationSettings(ini_.Write(c.text), c.decimal);
     EXPECT_EQ(loaded.settings.asLeftWaitS, c.waitS);
     EXPECT_EQ(loaded.settings.toleranceHundredths, c.toleranceHundredths);
     EXPECT_EQ(loaded.settings.dueHours, c.dueHours);
@@ -68,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(Calibration, CalibrationKeysTable, testing::ValuesIn(kC
 TEST_F(CalibrationKeysTable, KeptWhenTheWindowSavesItsPosition)
 {
     const std::string path =
-        Write("[Calibration]\r\nph1=4.01\r\nAsLeftWait=60\r\nTolerance=0.1\r\nDueHours=168\r\n");
+        ini_.Write("[Calibration]\r\nph1=4.01\r\nAsLeftWait=60\r\nTolerance=0.1\r\nDueHours=168\r\n");
     ASSERT_FALSE(SaveWindowPosition(path, 10, 20));
     const CalibrationSettingsLoad loaded = LoadCalibrationSettings(path, '.');
     EXPECT_EQ(loaded.settings.asLeftWaitS, 60);
