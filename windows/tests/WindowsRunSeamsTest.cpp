@@ -1,15 +1,16 @@
 // The Windows side of the run's seams, on the real system calls (under Wine
 // here): the record file, the log folder check and the --on-alarm command.
 #include "AlarmHook.h"
+#include "FileBytes.h"
 #include "FolderAccess.h"
 #include "RecordFile.h"
+#include "WinTempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,71 +21,41 @@ namespace {
 using namespace tirevo;
 namespace fs = std::filesystem;
 
-std::string Utf8(const fs::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-std::string Bytes(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-class RunFolder : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path() /
-            ("tirevo-run-" + std::to_string(GetCurrentProcessId()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-    fs::path folder_;
-};
-
 // ---- the record file ----------------------------------------------------------------
 
-TEST_F(RunFolder, RecordFileStartsWithItsHeaderAndAppendsWholeRows)
+TEST_F(TempFolder, RecordFileStartsWithItsHeaderAndAppendsWholeRows)
 {
     const RecordFile record(Utf8(folder_ / "a" / "b"), "samples.csv", "time,ph", true);
     ASSERT_TRUE(record.Append({"t1", "7.00"}).Ok());
     ASSERT_TRUE(record.Append({"t2", "a,b"}).Ok());
-    EXPECT_EQ(Bytes(folder_ / "a" / "b" / "samples.csv"), "time,ph\r\nt1,7.00\r\nt2,\"a,b\"\r\n");
+    EXPECT_EQ(ReadFile(folder_ / "a" / "b" / "samples.csv"), "time,ph\r\nt1,7.00\r\nt2,\"a,b\"\r\n");
 }
 
-TEST_F(RunFolder, RecordFileMakesFoldersGivenWithBackslashes)
+TEST_F(TempFolder, RecordFileMakesFoldersGivenWithBackslashes)
 {
     const std::string nested = Utf8(folder_) + "\\x\\y";
     const RecordFile record(nested, "r.csv", "h", true);
     ASSERT_TRUE(record.Append({"1"}).Ok());
-    EXPECT_EQ(Bytes(fs::path(nested) / "r.csv"), "h\r\n1\r\n");
+    EXPECT_EQ(ReadFile(fs::path(nested) / "r.csv"), "h\r\n1\r\n");
 }
 
-TEST_F(RunFolder, RecordFileLeavesAForeignFileAlone)
+TEST_F(TempFolder, RecordFileLeavesAForeignFileAlone)
 {
     std::ofstream(folder_ / "r.csv", std::ios::binary) << "other,header\r\n1,2\r\n";
     const RecordFile record(Utf8(folder_), "r.csv", "time,ph", false);
     EXPECT_EQ(record.Append({"t", "7"}).status, RecordStatus::ForeignHeader);
-    EXPECT_EQ(Bytes(folder_ / "r.csv"), "other,header\r\n1,2\r\n");
+    EXPECT_EQ(ReadFile(folder_ / "r.csv"), "other,header\r\n1,2\r\n");
 }
 
-TEST_F(RunFolder, RecordFileEndsALastLineLeftOpenBeforeItsRow)
+TEST_F(TempFolder, RecordFileEndsALastLineLeftOpenBeforeItsRow)
 {
     std::ofstream(folder_ / "r.csv", std::ios::binary) << "time,ph\r\nt1,7";
     const RecordFile record(Utf8(folder_), "r.csv", "time,ph", false);
     ASSERT_TRUE(record.Append({"t2", "8"}).Ok());
-    EXPECT_EQ(Bytes(folder_ / "r.csv"), "time,ph\r\nt1,7\r\nt2,8\r\n");
+    EXPECT_EQ(ReadFile(folder_ / "r.csv"), "time,ph\r\nt1,7\r\nt2,8\r\n");
 }
 
-TEST_F(RunFolder, RecordFileInAMissingFolderFailsWithItsReason)
+TEST_F(TempFolder, RecordFileInAMissingFolderFailsWithItsReason)
 {
     const RecordFile record(Utf8(folder_ / "missing"), "r.csv", "h", false);
     const RecordResult result = record.Append({"1"});
@@ -94,7 +65,7 @@ TEST_F(RunFolder, RecordFileInAMissingFolderFailsWithItsReason)
 
 // ---- the log folder check -------------------------------------------------------
 
-TEST_F(RunFolder, FolderWriteErrorNamesWhatIsWrongAndLeavesNothingBehind)
+TEST_F(TempFolder, FolderWriteErrorNamesWhatIsWrongAndLeavesNothingBehind)
 {
     std::ofstream(folder_ / "file.txt") << "x";
     EXPECT_EQ(FolderWriteError(Utf8(folder_)), std::nullopt);
@@ -118,7 +89,7 @@ void WaitForAll(AlarmHook& hook)
     }
 }
 
-TEST_F(RunFolder, AlarmHookRunsTheCommandWithTheEventsVariables)
+TEST_F(TempFolder, AlarmHookRunsTheCommandWithTheEventsVariables)
 {
     std::vector<std::string> said;
     AlarmHook hook("echo %TIREVO_ALARM% %TIREVO_PH%> \"" + Utf8(folder_ / "out.txt") + "\"",
@@ -126,11 +97,11 @@ TEST_F(RunFolder, AlarmHookRunsTheCommandWithTheEventsVariables)
     hook.Run({{"TIREVO_ALARM", "high"}, {"TIREVO_PH", "7.50"}});
     WaitForAll(hook);
     EXPECT_EQ(hook.Running(), 0u);
-    EXPECT_EQ(Bytes(folder_ / "out.txt"), "high 7.50\r\n");
+    EXPECT_EQ(ReadFile(folder_ / "out.txt"), "high 7.50\r\n");
     EXPECT_TRUE(said.empty());
 }
 
-TEST_F(RunFolder, AlarmHookReportsACommandThatFailed)
+TEST_F(TempFolder, AlarmHookReportsACommandThatFailed)
 {
     std::vector<std::string> said;
     AlarmHook hook("exit 3", [&](const std::string& line) { said.push_back(line); });

@@ -2,10 +2,12 @@
 // Wine here): the log file, stdout without text mode, the local time, the
 // program's own path and where the settings go.
 #include "FdOutput.h"
+#include "FileBytes.h"
 #include "LogFile.h"
 #include "ReadingOutput.h"
 #include "RunSettings.h"
 #include "SettingsLocation.h"
+#include "WinTempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <io.h>
-#include <iterator>
 #include <string>
 
 #include <windows.h>
@@ -24,36 +25,6 @@ namespace {
 
 using namespace tirevo;
 namespace fs = std::filesystem;
-
-std::string Utf8(const fs::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-std::string Bytes(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-class TempFolder : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path() /
-            ("tirevo-seams-" + std::to_string(GetCurrentProcessId()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-    fs::path folder_;
-};
 
 // ---- the log file ------------------------------------------------------------------
 
@@ -67,12 +38,12 @@ TEST_F(TempFolder, LogFileKeepsLineEndsAndRefusesAnExistingName)
         ASSERT_EQ(log.Write("1,00\r\n"), 0);
         // Readable by another program while it is being written, and every
         // byte is there already.
-        EXPECT_EQ(Bytes(name), "head\r\n1,00\r\n");
+        EXPECT_EQ(ReadFile(name), "head\r\n1,00\r\n");
         EXPECT_EQ(log.Close(), 0);
     }
     LogFile again;
     EXPECT_EQ(again.CreateNew(name), EEXIST);
-    EXPECT_EQ(Bytes(name), "head\r\n1,00\r\n");
+    EXPECT_EQ(ReadFile(name), "head\r\n1,00\r\n");
 }
 
 TEST_F(TempFolder, LogFileInAMissingFolderIsNotFound)
@@ -89,7 +60,7 @@ TEST_F(TempFolder, LogFileNamesInUnicode)
     ASSERT_EQ(log.CreateNew(Utf8(file)), 0);
     ASSERT_EQ(log.Write("7.00\r\n"), 0);
     log.Close();
-    EXPECT_EQ(Bytes(file), "7.00\r\n");
+    EXPECT_EQ(ReadFile(file), "7.00\r\n");
 }
 
 // ---- output without text mode -------------------------------------------------------
@@ -104,7 +75,7 @@ TEST_F(TempFolder, WriteAllPassesBytesUntranslated)
     EXPECT_EQ(WriteAll(fd, "time,ph\n2026,7.00\r\n"), 0);
     EXPECT_FALSE(IsTerminal(fd));
     _close(fd);
-    EXPECT_EQ(Bytes(name), "time,ph\n2026,7.00\r\n");
+    EXPECT_EQ(ReadFile(name), "time,ph\n2026,7.00\r\n");
 }
 
 // ---- time and the program -----------------------------------------------------------
@@ -202,7 +173,7 @@ TEST_F(SettingsWin, AReadOnlyFileBesideIsCopiedToAppData)
     const SettingsLocation where = ChooseSettingsFile(program_, true);
     EXPECT_TRUE(where.perUser);
     EXPECT_EQ(where.path, appData_ + "\\tirevo\\tirevo.INI");
-    EXPECT_EQ(Bytes(where.path), "[Settings]\r\nInterval=2000\r\n");
+    EXPECT_EQ(ReadFile(where.path), "[Settings]\r\nInterval=2000\r\n");
 }
 
 TEST_F(SettingsWin, RecordsBesideAPortableCopyElseInLocalAppData)
@@ -227,7 +198,7 @@ TEST_F(SettingsWin, AnInstalledCopyStartsFromTheSharedDefaults)
     const SettingsLocation where = ChooseSettingsFile(program_, true, SettingsRule::PerUser);
     EXPECT_TRUE(where.perUser);
     EXPECT_EQ(where.path, appData_ + "\\tirevo\\tirevo.INI");
-    EXPECT_EQ(Bytes(where.path), "[System]\r\nInterval=500\r\n");
+    EXPECT_EQ(ReadFile(where.path), "[System]\r\nInterval=500\r\n");
 }
 
 }  // namespace
