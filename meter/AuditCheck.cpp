@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <optional>
 #include <unordered_map>
@@ -35,7 +34,8 @@ struct Known {
     const char* name;
     const char* header;
 };
-constexpr Known kKnownFiles[] = {{kSamplesFileName, kSamplesHeader}, {kCalibrationsFileName, kCalibrationsHeader}};
+constexpr Known kKnownFiles[] = {{kSamplesFileName, kSamplesHeader},
+                                 {kCalibrationsFileName, kCalibrationsHeader}};
 
 // An event that covers rows of a records file: an adopt of its first rows,
 // or one row.
@@ -66,8 +66,9 @@ std::string Str(const QJsonObject& object, const char* name)
 
 bool IsSha256(const std::string& text)
 {
-    return text.size() == kSha256HexLength &&
-        std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+    return text.size() == kSha256HexLength && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
 }
 
 bool IsPlainName(const std::string& name)
@@ -96,14 +97,56 @@ std::optional<std::string> FileSha256(const QString& path)
     return hash.result().toHex().toStdString();
 }
 
+// SHA-256 in lowercase hex, one object for the many lines and rows of a
+// check.
+class Hasher {
+public:
+    std::string Hex(std::string_view bytes, std::string_view more = {})
+    {
+        hash_.reset();
+        hash_.addData(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        if (!more.empty())
+            hash_.addData(QByteArrayView(more.data(), static_cast<qsizetype>(more.size())));
+        return hash_.resultView().toByteArray().toHex().toStdString();
+    }
+
+private:
+    QCryptographicHash hash_{QCryptographicHash::Sha256};
+};
+
+// The records of RFC 4180 text as the CSV reader takes them (a quoted field
+// may hold a line break; CRLF, LF or a lone CR ends a record), as views into
+// text, each with its line end.
+std::vector<std::string_view> CsvRecordTexts(std::string_view text)
+{
+    std::vector<std::string_view> records;
+    std::size_t start = 0;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            quoted = !quoted;  // a doubled quote closes and opens again
+        } else if (!quoted && (c == '\r' || c == '\n')) {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            records.push_back(text.substr(start, i + 1 - start));
+            start = i + 1;
+        }
+    }
+    if (start < text.size())
+        records.push_back(text.substr(start));
+    return records;
+}
+
 // The indexes into values of a longest strictly increasing subsequence.
 std::vector<std::size_t> LongestIncreasing(const std::vector<int64_t>& values)
 {
     std::vector<std::size_t> tails;  // tails[k]: index of the smallest end of a run of length k+1
     std::vector<std::size_t> before(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
-        const auto at = std::lower_bound(tails.begin(), tails.end(), values[i],
-                                         [&values](std::size_t index, int64_t v) { return values[index] < v; });
+        const auto at =
+            std::lower_bound(tails.begin(), tails.end(), values[i],
+                             [&values](std::size_t index, int64_t v) { return values[index] < v; });
         before[i] = at == tails.begin() ? values.size() : *(at - 1);
         if (at == tails.end())
             tails.push_back(i);
@@ -160,7 +203,8 @@ private:
     {
         for (const Known& known : kKnownFiles) {
             std::string bytes;
-            if (ReadWholeFile(Join(folder_, known.name), bytes) == WholeFileRead::Read && ParseCsv(bytes).size() > 1) {
+            if (ReadWholeFile(Join(folder_, known.name), bytes) == WholeFileRead::Read &&
+                CsvRecordTexts(bytes).size() > 1) {
                 Problem(trailPath_, 0, "not found, but the records hold rows");
                 return;
             }
@@ -201,7 +245,7 @@ private:
         const std::optional<AuditHashed> hashed = SplitAuditHash(line);
         if (!hashed)
             Problem(trailPath_, number, "does not end in its hash");
-        else if (Sha256Hex(hashed->body) != hashed->hash)
+        else if (hasher_.Hex(hashed->head, "}") != hashed->hash)
             Problem(trailPath_, number, "hash does not match the line: edited");
 
         const QJsonValue seqValue = object.value(QLatin1String("seq"));
@@ -226,7 +270,7 @@ private:
         // edit is reported once and not again at every line after it.
         if (seqValid)
             nextSeq_ = seq + 1;
-        expectedPrev_ = hashed ? hashed->hash : Str(object, "hash");
+        expectedPrev_ = hashed ? std::string(hashed->hash) : Str(object, "hash");
         lastLine_ = number;
         result_.headSeq = seq;
         result_.headHash = expectedPrev_;
@@ -270,11 +314,12 @@ private:
         }
         if (read == WholeFileRead::Missing) {
             if (!events.empty())
-                Problem(path, 0, "not found, but audit.jsonl line " + std::to_string(events.front().auditLine) +
+                Problem(path, 0,
+                        "not found, but audit.jsonl line " + std::to_string(events.front().auditLine) +
                             " records it");
             return;
         }
-        const std::vector<CsvRecord> records = ParseCsv(bytes);
+        const std::vector<std::string_view> records = CsvRecordTexts(bytes);
         if (records.empty()) {
             if (!events.empty())
                 Problem(path, 0, "empty, but audit.jsonl records rows of it");
@@ -282,20 +327,21 @@ private:
         }
         const std::size_t firstProblem = result_.problems.size();
         CheckRecordRows(name, path, bytes, records, events);
-        std::stable_sort(result_.problems.begin() + static_cast<std::ptrdiff_t>(firstProblem), result_.problems.end(),
+        std::stable_sort(result_.problems.begin() + static_cast<std::ptrdiff_t>(firstProblem),
+                         result_.problems.end(),
                          [](const AuditProblem& a, const AuditProblem& b) { return a.line < b.line; });
     }
 
     void CheckRecordRows(const std::string& name, const std::string& path, const std::string& bytes,
-                         const std::vector<CsvRecord>& records, const std::vector<Covering>& events)
+                         const std::vector<std::string_view>& records, const std::vector<Covering>& events)
     {
-        CheckHeader(name, path, records.front().text);
+        CheckHeader(name, path, records.front());
 
         std::vector<int64_t> lines(records.size() + 1, 1);  // where each record starts, and the end
         std::vector<std::size_t> offsets(records.size() + 1, 0);
         for (std::size_t i = 0; i < records.size(); ++i) {
-            lines[i + 1] = lines[i] + LineEnds(records[i].text);
-            offsets[i + 1] = offsets[i] + records[i].text.size();
+            lines[i + 1] = lines[i] + LineEnds(records[i]);
+            offsets[i + 1] = offsets[i] + records[i].size();
         }
         const int64_t rows = static_cast<int64_t>(records.size()) - 1;
         if (name == kSamplesFileName)
@@ -341,13 +387,14 @@ private:
                     "holds " + std::to_string(rows) + " rows of the " + std::to_string(adopt.rows) + where);
             return;
         }
-        std::string_view covered = std::string_view(bytes).substr(0, offsets[static_cast<std::size_t>(adopt.rows) + 1]);
-        if (Sha256Hex(covered) == adopt.hash)
+        std::string_view covered =
+            std::string_view(bytes).substr(0, offsets[static_cast<std::size_t>(adopt.rows) + 1]);
+        if (hasher_.Hex(covered) == adopt.hash)
             return;
         // A file whose last line had no line end gets one before the next
         // row is appended: the adopted bytes are then the same but for it.
         if (covered.size() >= kRowEnd.size() && covered.substr(covered.size() - kRowEnd.size()) == kRowEnd &&
-            Sha256Hex(covered.substr(0, covered.size() - kRowEnd.size())) == adopt.hash)
+            hasher_.Hex(covered.substr(0, covered.size() - kRowEnd.size())) == adopt.hash)
             return;
         Problem(path, adopt.rows > 0 ? lines[1] : 1,
                 "the header or the " + std::to_string(adopt.rows) + " rows" + where + " were changed");
@@ -357,23 +404,33 @@ private:
     // must have its event and each event its row. A row with no event where
     // an event has no row was changed; the others were added or removed;
     // rows whose events stand in another order were moved.
-    void MatchRows(const std::string& path, const std::vector<CsvRecord>& records, const std::vector<int64_t>& lines,
-                   std::size_t first, const std::vector<const Covering*>& events)
+    void MatchRows(const std::string& path, const std::vector<std::string_view>& records,
+                   const std::vector<int64_t>& lines, std::size_t first,
+                   const std::vector<const Covering*>& events)
     {
-        std::unordered_map<std::string, std::deque<int64_t>> byHash;
-        for (std::size_t e = 0; e < events.size(); ++e)
-            byHash[events[e]->hash].push_back(static_cast<int64_t>(e));
+        // The events of each row hash, in order: the first, and after each
+        // the next with the same hash.
+        std::unordered_map<std::string_view, int64_t> byHash;
+        std::vector<int64_t> sameAfter(events.size(), -1);
+        byHash.reserve(events.size());
+        for (std::size_t e = events.size(); e > 0; --e) {
+            const auto [at, added] = byHash.try_emplace(events[e - 1]->hash, static_cast<int64_t>(e - 1));
+            if (!added) {
+                sameAfter[e - 1] = at->second;
+                at->second = static_cast<int64_t>(e - 1);
+            }
+        }
         const std::size_t count = records.size() > first ? records.size() - first : 0;
         std::vector<int64_t> eventOf(count, -1);
         std::vector<bool> eventUsed(events.size(), false);
         std::vector<std::size_t> matchedRows;
         std::vector<int64_t> matchedEvents;
         for (std::size_t r = 0; r < count; ++r) {
-            auto found = byHash.find(Sha256Hex(records[first + r].text));
-            if (found == byHash.end() || found->second.empty())
+            const auto found = byHash.find(hasher_.Hex(records[first + r]));
+            if (found == byHash.end() || found->second < 0)
                 continue;
-            eventOf[r] = found->second.front();
-            found->second.pop_front();
+            eventOf[r] = found->second;
+            found->second = sameAfter[static_cast<std::size_t>(found->second)];
             eventUsed[static_cast<std::size_t>(eventOf[r])] = true;
             matchedRows.push_back(r);
             matchedEvents.push_back(eventOf[r]);
@@ -393,11 +450,13 @@ private:
             std::size_t nextRow = row;
             while (nextRow < count && !inOrder[nextRow])
                 ++nextRow;
-            const int64_t nextEvent = nextRow < count ? eventOf[nextRow] : static_cast<int64_t>(events.size());
+            const int64_t nextEvent =
+                nextRow < count ? eventOf[nextRow] : static_cast<int64_t>(events.size());
             std::vector<std::size_t> loose;
             for (std::size_t r = row; r < nextRow; ++r) {
                 if (eventOf[r] >= 0)
-                    Problem(path, lineOf(r), "row out of order: audit.jsonl line " + auditLine(eventOf[r]) +
+                    Problem(path, lineOf(r),
+                            "row out of order: audit.jsonl line " + auditLine(eventOf[r]) +
                                 " recorded it at another place");
                 else
                     loose.push_back(r);
@@ -436,7 +495,8 @@ private:
                 Problem(log.path, 0, "cannot be read");
             else if (*hash != log.hash)
                 Problem(log.path, 0,
-                        "changed since audit.jsonl line " + std::to_string(log.auditLine) + " recorded it closed");
+                        "changed since audit.jsonl line " + std::to_string(log.auditLine) +
+                            " recorded it closed");
             else
                 ++result_.logsChecked;
         }
@@ -444,6 +504,7 @@ private:
 
     std::string folder_;
     std::string trailPath_;
+    Hasher hasher_;
     AuditCheckResult result_;
     int64_t nextSeq_ = 1;
     std::string expectedPrev_ = kAuditGenesis;
@@ -470,9 +531,9 @@ std::string AuditSummaryText(const AuditCheckResult& result)
         head += " " + result.headHash.substr(0, kHeadShownStart) + "\u2026" +
             result.headHash.substr(kSha256HexLength - kHeadShownEnd);
     return "intact: " + std::to_string(result.events) + " events (head " + head + "), " +
-        std::to_string(result.samples) + " samples, " + std::to_string(result.calibrations) + " calibrations, " +
-        std::to_string(result.logsChecked) + " logs checked, " + std::to_string(result.logsNotFound.size()) +
-        " not found";
+        std::to_string(result.samples) + " samples, " + std::to_string(result.calibrations) +
+        " calibrations, " + std::to_string(result.logsChecked) + " logs checked, " +
+        std::to_string(result.logsNotFound.size()) + " not found";
 }
 
 }  // namespace tirevo

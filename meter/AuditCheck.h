@@ -24,13 +24,13 @@ struct AuditMissingLog {
 
 struct AuditCheckResult {
     int64_t events = 0;
-    int64_t headSeq = 0;   // the last line's seq and hash
+    int64_t headSeq = 0;  // the last line's seq and hash
     std::string headHash;
     int64_t samples = 0;       // rows of samples.csv
     int64_t calibrations = 0;  // rows of calibrations.csv
     int64_t logsChecked = 0;
     std::vector<AuditMissingLog> logsNotFound;  // moved or deleted: not a problem
-    std::vector<AuditProblem> problems;  // in the order of files, then lines
+    std::vector<AuditProblem> problems;         // in the order of files, then lines
 
     bool Intact() const { return problems.empty(); }
 };

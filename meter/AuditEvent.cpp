@@ -8,7 +8,10 @@ namespace tirevo {
 
 namespace {
 
-AuditMember Text(const char* name, std::string_view text) { return {name, AuditValue::Text(std::string(text))}; }
+AuditMember Text(const char* name, std::string_view text)
+{
+    return {name, AuditValue::Text(std::string(text))};
+}
 
 }  // namespace
 
@@ -57,13 +60,16 @@ AuditEvent CalibrationEvent(const CalibrationRow& row, std::string_view fileName
 AuditEvent AdoptEvent(std::string_view fileName, int64_t rows, std::string_view fileSha256)
 {
     return {kAuditAdopt,
-            {Text(kAuditFile, fileName), {kAuditRows, AuditValue::Integer(rows)}, Text(kAuditSha256, fileSha256)}};
+            {Text(kAuditFile, fileName),
+             {kAuditRows, AuditValue::Integer(rows)},
+             Text(kAuditSha256, fileSha256)}};
 }
 
 AuditEvent SettingsEvent(std::string_view section, std::string_view key, std::string_view oldValue,
                          std::string_view newValue)
 {
-    return {kAuditSettings, {Text("section", section), Text("key", key), Text("old", oldValue), Text("new", newValue)}};
+    return {kAuditSettings,
+            {Text("section", section), Text("key", key), Text("old", oldValue), Text("new", newValue)}};
 }
 
 AuditEvent AlarmEvent(std::string_view what, std::string limit, std::string ph, std::string_view serial)

@@ -39,16 +39,16 @@ inline constexpr const char* kLogStarted = "started";
 inline constexpr const char* kLogClosed = "closed";
 
 // The members by which the check finds rows and files again.
-inline constexpr const char* kAuditFile = "file";  // a records file's name in the folder
-inline constexpr const char* kAuditRow = "row";    // SHA-256 of the row's bytes
-inline constexpr const char* kAuditRows = "rows";  // a row count
+inline constexpr const char* kAuditFile = "file";      // a records file's name in the folder
+inline constexpr const char* kAuditRow = "row";        // SHA-256 of the row's bytes
+inline constexpr const char* kAuditRows = "rows";      // a row count
 inline constexpr const char* kAuditSha256 = "sha256";  // SHA-256 of a whole file
 inline constexpr const char* kAuditPath = "path";      // a log file's path
 
 struct AuditValue {
     enum class Kind { Text, Number, Bool, Null };
     Kind kind = Kind::Null;
-    std::string text;  // Text: UTF-8; Number: the digits as written
+    std::string text;   // Text: UTF-8; Number: the digits as written
     bool flag = false;  // Bool
 
     static AuditValue Text(std::string text) { return {Kind::Text, std::move(text), false}; }

@@ -85,7 +85,8 @@ bool AuditFile::ReadAt(int64_t offset, std::size_t count, std::string& bytes) co
     bytes.assign(count, '\0');
     std::size_t got = 0;
     while (got < count) {
-        const ssize_t n = ::pread(Fd(handle_), bytes.data() + got, count - got, static_cast<off_t>(offset) + got);
+        const ssize_t n =
+            ::pread(Fd(handle_), bytes.data() + got, count - got, static_cast<off_t>(offset) + got);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {

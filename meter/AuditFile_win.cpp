@@ -57,10 +57,9 @@ int AuditFile::Open(const std::string& path, Mode mode)
 {
     Close();
     const bool append = mode == Mode::Append;
-    const HANDLE file =
-        CreateFileW(Wide(path).c_str(), append ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    append ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(Wide(path).c_str(), append ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    append ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return ErrorNumberOf(GetLastError());
     handle_ = reinterpret_cast<intptr_t>(file);

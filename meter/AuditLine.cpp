@@ -79,9 +79,7 @@ std::optional<AuditHashed> SplitAuditHash(std::string_view line)
     const std::string_view hash = line.substr(at + kHashMember.size(), kSha256HexLength);
     if (!IsLowerHex(hash))
         return std::nullopt;
-    std::string body(line.substr(0, at));
-    body += '}';
-    return AuditHashed{std::move(body), std::string(hash)};
+    return AuditHashed{line.substr(0, at), hash};
 }
 
 }  // namespace tirevo

@@ -16,7 +16,8 @@
 namespace tirevo {
 
 // The prev of the first line.
-inline constexpr const char* kAuditGenesis = "0000000000000000000000000000000000000000000000000000000000000000";
+inline constexpr const char* kAuditGenesis =
+    "0000000000000000000000000000000000000000000000000000000000000000";
 inline constexpr std::size_t kSha256HexLength = 64;
 
 struct AuditLine {
@@ -35,10 +36,13 @@ struct AuditLineText {
 AuditLineText WriteAuditLine(const AuditLine& line);
 
 // A written line (without its line end) split into the bytes its hash covers
-// and the hash it names; nothing when it does not end in a hash member.
+// (head and a closing brace) and the hash it names; nothing when it does not
+// end in a hash member. Views into the line.
 struct AuditHashed {
-    std::string body;
-    std::string hash;
+    std::string_view head;
+    std::string_view hash;
+
+    std::string Body() const { return std::string(head) + '}'; }
 };
 std::optional<AuditHashed> SplitAuditHash(std::string_view line);
 

@@ -64,7 +64,10 @@ std::string FileNameOf(const std::string& path)
 }  // namespace
 
 AuditTrail::AuditTrail(std::string folder, AuditOrigin origin, bool createFolder, Clock now)
-    : folder_(std::move(folder)), origin_(std::move(origin)), createFolder_(createFolder), now_(std::move(now))
+    : folder_(std::move(folder)),
+      origin_(std::move(origin)),
+      createFolder_(createFolder),
+      now_(std::move(now))
 {
     path_ = folder_.empty() ? std::string(kAuditFileName)
                             : folder_ + (folder_.back() == '/' ? "" : "/") + kAuditFileName;
@@ -97,7 +100,7 @@ AuditTail AuditTrail::ReadTail(const AuditFile& file)
         if (!seq.isDouble() || seq.toDouble() < 1)
             return false;
         tail.seq = static_cast<int64_t>(seq.toDouble());
-        tail.hash = hashed->hash;
+        tail.hash = std::string(hashed->hash);
         return true;
     });
     return tail;

@@ -40,8 +40,8 @@ struct AuditWrite {
 
 // The last whole line of a trail: what the next line follows.
 struct AuditTail {
-    int64_t seq = 0;    // 0 for an empty trail
-    std::string hash;   // kAuditGenesis for an empty trail
+    int64_t seq = 0;            // 0 for an empty trail
+    std::string hash;           // kAuditGenesis for an empty trail
     bool endsInLineEnd = true;  // false: the file ends with part of a line
 };
 
@@ -51,7 +51,8 @@ public:
 
     // folder: the records folder; createFolder: make it when missing, as the
     // records files do. now: the local time of each event.
-    AuditTrail(std::string folder, AuditOrigin origin, bool createFolder, Clock now = &QDateTime::currentDateTime);
+    AuditTrail(std::string folder, AuditOrigin origin, bool createFolder,
+               Clock now = &QDateTime::currentDateTime);
 
     const std::string& Path() const { return path_; }
 
