@@ -1,6 +1,6 @@
 // The check of a records folder against its audit trail at the size a busy
 // lab reaches: a trail of 100,000 sample events and their rows, checked
-// whole. Prints "audit_events=N" and "audit_check_ms=MS" (the best of a few
+// whole. Prints "audit-events=N" and "audit-check-ms=MS" (the best of a few
 // runs, so that the disk cache is warm) for bench/run.
 #include "AuditCheck.h"
 #include "AuditLine.h"
@@ -62,6 +62,6 @@ int main(int argc, char** argv)
         }
         best = run == 0 || ms < best ? ms : best;
     }
-    std::printf("audit_events=%d\naudit_check_ms=%.0f\n", events, best);
+    std::printf("audit-events=%d\naudit-check-ms=%.0f\n", events, best);
     return 0;
 }

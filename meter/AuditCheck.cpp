@@ -26,7 +26,8 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kRowEnd = "\r\n";
-constexpr double kLargestSeq = 9007199254740992.0;  // 2^53: every integer below is exact
+// 2^53: every whole number below it is exact in a JSON number (seq, rows).
+constexpr double kLargestSeq = 9007199254740992.0;
 constexpr std::size_t kHeadShownStart = 4;
 constexpr std::size_t kHeadShownEnd = 2;
 
@@ -285,7 +286,8 @@ private:
             Covering covering;
             covering.adopt = event == kAuditAdopt;
             covering.hash = Str(object, covering.adopt ? kAuditSha256 : kAuditRow);
-            covering.rows = static_cast<int64_t>(object.value(QLatin1String(kAuditRows)).toDouble(-1));
+            const double rows = object.value(QLatin1String(kAuditRows)).toDouble(-1);
+            covering.rows = rows >= 0 && rows < kLargestSeq ? static_cast<int64_t>(rows) : -1;
             covering.auditLine = number;
             if (!IsPlainName(file))
                 Problem(trailPath_, number, "names no file in the records folder");

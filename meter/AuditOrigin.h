@@ -24,6 +24,10 @@ std::string LoginName();
 // The machine's host name as the network knows it.
 std::string HostName();
 
+// Now, at the offset from UTC the program's zone rules give (as the
+// readings' time stamps take it).
+QDateTime AuditNow();
+
 // 2026-12-08T14:03:01.250+01:00: the local time with milliseconds and the
 // offset from UTC, as the records write times.
 std::string AuditTimeText(const QDateTime& time);

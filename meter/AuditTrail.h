@@ -51,8 +51,7 @@ public:
 
     // folder: the records folder; createFolder: make it when missing, as the
     // records files do. now: the local time of each event.
-    AuditTrail(std::string folder, AuditOrigin origin, bool createFolder,
-               Clock now = &QDateTime::currentDateTime);
+    AuditTrail(std::string folder, AuditOrigin origin, bool createFolder, Clock now = &AuditNow);
 
     const std::string& Path() const { return path_; }
 
