@@ -6,6 +6,7 @@
 #include "WideText.h"
 #include "WindowsErrors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <windows.h>
 
@@ -14,6 +15,7 @@ namespace tirevo {
 namespace {
 
 constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+constexpr std::size_t kLargestRead = 1u << 30;  // one ReadFile takes a DWORD
 
 HANDLE Handle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
@@ -92,7 +94,8 @@ bool AuditFile::ReadAt(int64_t offset, std::size_t count, std::string& bytes) co
     while (got < count) {
         OVERLAPPED at = At(offset + static_cast<int64_t>(got));
         DWORD n = 0;
-        if (!ReadFile(Handle(handle_), bytes.data() + got, static_cast<DWORD>(count - got), &n, &at)) {
+        const DWORD part = static_cast<DWORD>(std::min<std::size_t>(count - got, kLargestRead));
+        if (!ReadFile(Handle(handle_), bytes.data() + got, part, &n, &at)) {
             if (GetLastError() == ERROR_HANDLE_EOF)
                 break;
             bytes.clear();
