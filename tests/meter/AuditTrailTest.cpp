@@ -203,8 +203,10 @@ TEST_F(AuditTrailTest, ALineCutShortIsPassedOver)
     EXPECT_EQ(result.problems[0].line, 2);
 }
 
+// The trail meets a samples file written before it, after events of its own.
 TEST_F(AuditTrailTest, OlderRowsAreAdoptedOnceAsTheyAre)
 {
+    ASSERT_TRUE(Trail().Append(MeterEvent(kMeterConnected, "QP000001")).written);
     const RecordFile samples = SamplesFile(folder.string(), false);
     ASSERT_TRUE(samples.Append(SampleFields(Sample("S-1"))).Ok());
     ASSERT_TRUE(samples.Append(SampleFields(Sample("S-2"))).Ok());
@@ -212,8 +214,8 @@ TEST_F(AuditTrailTest, OlderRowsAreAdoptedOnceAsTheyAre)
     RecordSample(Sample("S-3"));
     RecordSample(Sample("S-4"));
     const std::vector<std::string> lines = Lines(Trailed());
-    ASSERT_EQ(lines.size(), 3u);
-    const QJsonObject adopt = Parsed(lines[0]);
+    ASSERT_EQ(lines.size(), 4u);
+    const QJsonObject adopt = Parsed(lines[1]);
     EXPECT_EQ(adopt.value("event").toString(), "adopt");
     EXPECT_EQ(adopt.value("file").toString(), "samples.csv");
     EXPECT_EQ(adopt.value("rows").toInt(), 2);
