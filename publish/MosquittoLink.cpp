@@ -179,10 +179,14 @@ private:
         if (verify == X509_V_OK)
             return;
         Connection& connection = Of(self);
+        // OpenSSL names each of its own checks; the library's check of the
+        // broker's name, the one it adds, leaves the result unspecified.
+        const std::string why = verify == X509_V_ERR_UNSPECIFIED
+            ? "it is not made for the name " + connection.host_
+            : X509_verify_cert_error_string(verify);
         const std::lock_guard<std::mutex> lock(connection.untrustedMutex_);
         if (connection.untrusted_.empty())
-            connection.untrusted_ = std::string("its certificate failed the check (") +
-                X509_verify_cert_error_string(verify) + ")";
+            connection.untrusted_ = "its certificate failed the check (" + why + ")";
     }
 
     mosquitto* client_;
