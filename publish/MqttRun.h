@@ -1,7 +1,7 @@
 // A run's broker: the gateway, over the MQTT module's link, for the meters
-// of the run, and the run's waits, which now also serve the broker's socket,
-// so the meters' polls and the network share one loop and none waits on
-// another.
+// of the run, and the run's waits, which now also wake for what the link's
+// network thread hands over, so the gateway runs on the meters' loop while
+// nothing on that loop waits for the network.
 #pragma once
 
 #include "CliOptions.h"
