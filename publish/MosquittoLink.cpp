@@ -22,6 +22,10 @@ constexpr int kTurnMs = 100;
 // How long a clean goodbye may take to go out.
 constexpr auto kGoodbye = std::chrono::milliseconds(1000);
 
+// Set on a connection's network thread: the library also logs from the
+// loop's calls, where the handshake's state is not the loop's to read.
+thread_local bool onNetworkThread = false;
+
 // The library's global state, set up once for the whole process.
 void InitLibrary()
 {
@@ -114,6 +118,7 @@ public:
 private:
     void Run()
     {
+        onNetworkThread = true;
         // The lookup blocks here, on this thread only.
         int rc = mosquitto_connect_async(client_, host_.c_str(), port_, keepAliveS_);
         while (rc == MOSQ_ERR_SUCCESS && !stop_) {
@@ -170,7 +175,7 @@ private:
     // the reason, since no later attempt can do better.
     static void OnLog(mosquitto* client, void* self, int level, const char* /*text*/)
     {
-        if (level != MOSQ_LOG_ERR)
+        if (level != MOSQ_LOG_ERR || !onNetworkThread)
             return;
         const auto* ssl = static_cast<const SSL*>(mosquitto_ssl_get(client));
         if (!ssl)
