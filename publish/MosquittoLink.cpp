@@ -185,10 +185,12 @@ private:
             return;
         Connection& connection = Of(self);
         // OpenSSL names each of its own checks; the library's check of the
-        // broker's name, the one it adds, leaves the result unspecified.
-        const std::string why = verify == X509_V_ERR_UNSPECIFIED
-            ? "it is not made for the name " + connection.host_
-            : X509_verify_cert_error_string(verify);
+        // broker's name, the one it adds, leaves the result unspecified in
+        // this version and may name it in another.
+        const bool name = verify == X509_V_ERR_UNSPECIFIED || verify == X509_V_ERR_HOSTNAME_MISMATCH ||
+            verify == X509_V_ERR_IP_ADDRESS_MISMATCH;
+        const std::string why =
+            name ? "it is not made for the name " + connection.host_ : X509_verify_cert_error_string(verify);
         const std::lock_guard<std::mutex> lock(connection.untrustedMutex_);
         if (connection.untrusted_.empty())
             connection.untrusted_ = "its certificate failed the check (" + why + ")";
