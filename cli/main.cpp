@@ -284,8 +284,17 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
         MeterRun run(std::move(setup), clock, wait);
         code = run.Run();
     }
-    if (broker)
+    if (broker) {
         broker->End();
+        // Publishing is all a publish run is for: one that got nothing to
+        // the broker has failed, whatever else went well.
+        if (options.command == CliCommand::Publish && code == kExitDone) {
+            if (const std::optional<std::string> nothing = broker->NothingDelivered()) {
+                Error(*nothing);
+                code = kExitBroker;
+            }
+        }
+    }
     return code;
 }
 

@@ -1,20 +1,26 @@
-// MqttLink over libmosquitto, driven from the program's own loop: nothing
-// here blocks on the network (the name lookup aside), so no meter poll
-// waits for the broker. Each connection is a fresh client, so what an old
-// one had queued never goes out twice; the gateway resends what the broker
-// had not acknowledged. It is built into the MQTT module only (MqttModule.h).
+// MqttLink over libmosquitto. Each connection is a fresh client with a
+// network thread of its own: the name lookup, the TCP connect, the TLS
+// handshake and all reading and writing happen there, never on the loop
+// that polls the meters. The thread hands what happens to the loop through
+// the inbox (Socket() is its descriptor, Service() delivers), so the
+// gateway is only ever called on the loop. What an old connection had queued
+// never goes out twice; the gateway resends what the broker had not
+// acknowledged. It is built into the MQTT module only (MqttModule.h).
 #pragma once
 
+#include "LinkInbox.h"
 #include "MqttModule.h"
 
-struct mosquitto;
-struct mosquitto_message;
+#include <cstdint>
+#include <memory>
 
 namespace tirevo {
 
 class MosquittoLink final : public MqttSocketLink {
 public:
     MosquittoLink();
+    // Waits for the network thread; one still looking up the broker's name
+    // ends when the lookup does.
     ~MosquittoLink() override;
     MosquittoLink(const MosquittoLink&) = delete;
     MosquittoLink& operator=(const MosquittoLink&) = delete;
@@ -25,22 +31,22 @@ public:
     void Subscribe(const std::string& topic) override;
     void Disconnect() override;
 
-    int Socket() const override;
-    bool WantsWrite() const override;
+    int Socket() const override { return inbox_.Fd(); }
+    bool WantsWrite() const override { return false; }
     void Service() override;
+
+    class Connection;
 
 private:
     enum class State { None, Connecting, Connected, Over };
 
-    static void OnConnect(mosquitto* client, void* self, int rc);
-    static void OnDisconnect(mosquitto* client, void* self, int rc);
-    static void OnPublish(mosquitto* client, void* self, int mid);
-    static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
-
+    void Deliver(const LinkEvent& event);
     void Lost(const std::string& reason);
     void Drop();
 
-    mosquitto* client_ = nullptr;
+    LinkInbox inbox_;
+    std::unique_ptr<Connection> connection_;
+    uint64_t connectionNumber_ = 0;
     MqttLinkEvents* events_ = nullptr;
     State state_ = State::None;
 };

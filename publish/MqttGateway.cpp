@@ -3,9 +3,14 @@
 namespace tirevo {
 
 MqttGateway::MqttGateway(MqttGatewaySetup setup, MqttLink& link, const MeterClock& clock, Say say)
-    : setup_(std::move(setup)), link_(link), clock_(clock), say_(std::move(say)), topics_(setup_.prefix)
+    : setup_(std::move(setup)),
+      link_(link),
+      clock_(clock),
+      say_(std::move(say)),
+      topics_(setup_.prefix, setup_.connect.clientId)
 {
-    // A process that is killed or loses its network shows as offline.
+    // A process that is killed or loses its network shows as offline; only
+    // its own meters go unavailable with it.
     setup_.connect.will = {topics_.Gateway(), kOffline, 1, true};
     link_.SetEvents(this);
 }
@@ -106,6 +111,7 @@ void MqttGateway::ReadingTaken(const std::string& serial, double value, std::opt
         return;
     Meter& meter = found->second;
     meter.queue.Push(PhPayload(value));
+    ++taken_;
     if (connected_)
         SendQueued(meter);
     if (stable && stable != meter.stable) {
@@ -143,6 +149,13 @@ void MqttGateway::End()
         Send(topics_.Gateway(), kOffline);
 }
 
+std::optional<std::string> MqttGateway::NothingDelivered() const
+{
+    if (delivered_ > 0 || (taken_ == 0 && everConnected_))
+        return std::nullopt;
+    return "no reading reached " + Where();
+}
+
 bool MqttGateway::Drained() const { return !connected_ || inFlight_.empty(); }
 
 void MqttGateway::Close()
@@ -158,7 +171,9 @@ void MqttGateway::LinkConnected()
     connecting_ = false;
     connected_ = true;
     backoff_.Reset();
-    say_((toldAway_ ? "reconnected to " : "connected to ") + Where());
+    // A broker reached only after failed attempts is no reconnection.
+    say_((everConnected_ ? "reconnected to " : "connected to ") + Where());
+    everConnected_ = true;
     toldAway_ = false;
     Send(topics_.Gateway(), ended_ ? kOffline : kOnline);
     if (setup_.discovery)
@@ -189,6 +204,12 @@ void MqttGateway::LinkRefused(MqttRefusal refusal)
     }
 }
 
+void MqttGateway::LinkUntrusted(const std::string& reason)
+{
+    connecting_ = false;
+    fatal_ = Where() + " is not trusted: " + reason;
+}
+
 void MqttGateway::LinkLost(const std::string& reason)
 {
     const bool wasConnected = connected_;
@@ -214,8 +235,10 @@ void MqttGateway::LinkAcknowledged(int messageId)
         return;
     const auto [serial, id] = found->second;
     inFlight_.erase(found);
-    if (const auto meter = meters_.find(serial); meter != meters_.end())
+    if (const auto meter = meters_.find(serial); meter != meters_.end()) {
         meter->second.queue.Acknowledged(id);
+        ++delivered_;
+    }
 }
 
 void MqttGateway::LinkMessage(const std::string& topic, const std::string& payload)

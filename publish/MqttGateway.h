@@ -57,11 +57,16 @@ public:
     void Close();
 
     bool Connected() const { return connected_; }
-    // Set when the broker refused the login: the run cannot go on.
+    // Set when the broker refused the login or its certificate is not
+    // trusted: the run cannot go on, and trying again would not help.
     const std::optional<std::string>& Fatal() const { return fatal_; }
+    // Why the run published nothing, when no reading taken reached the
+    // broker (or the broker was never reached at all).
+    std::optional<std::string> NothingDelivered() const;
 
     void LinkConnected() override;
     void LinkRefused(MqttRefusal refusal) override;
+    void LinkUntrusted(const std::string& reason) override;
     void LinkLost(const std::string& reason) override;
     void LinkAcknowledged(int messageId) override;
     void LinkMessage(const std::string& topic, const std::string& payload) override;
@@ -94,6 +99,9 @@ private:
     bool connected_ = false;
     bool ended_ = false;
     bool toldAway_ = false;
+    bool everConnected_ = false;
+    uint64_t taken_ = 0;      // readings handed to the gateway
+    uint64_t delivered_ = 0;  // readings the broker acknowledged
     std::optional<int64_t> nextAttemptMs_;
     // Message id -> the reading it carries (serial, queue id); state messages
     // map to an empty serial.

@@ -36,6 +36,9 @@ public:
     virtual ~MqttLinkEvents() = default;
     virtual void LinkConnected() = 0;
     virtual void LinkRefused(MqttRefusal refusal) = 0;
+    // The broker's certificate does not match its name or the certificate
+    // authorities given: no later attempt can succeed. Reason for the user.
+    virtual void LinkUntrusted(const std::string& reason) = 0;
     // The connection is gone or could not be made; reason for the user.
     virtual void LinkLost(const std::string& reason) = 0;
     virtual void LinkAcknowledged(int messageId) = 0;

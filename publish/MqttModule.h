@@ -8,20 +8,24 @@
 
 namespace tirevo {
 
-// An MqttLink the program's own loop drives: it waits on the socket and
-// then lets the link read, write and keep the connection alive.
+// An MqttLink the program's own loop waits on: when the descriptor is
+// readable (or at least once a second) the loop calls Service(), which
+// delivers what happened on the connection to MqttLinkEvents, on the loop.
+// No call here waits on the network.
 class MqttSocketLink : public MqttLink {
 public:
-    // The socket to wait on (-1: none), and whether it waits to be written.
+    // The descriptor to wait on (-1: none), and whether to wait for it to be
+    // writable rather than readable.
     virtual int Socket() const = 0;
     virtual bool WantsWrite() const = 0;
-    // Reads, writes and keeps the connection alive as far as it can at once.
+    // Does and delivers at once whatever is due.
     virtual void Service() = 0;
 };
 
-// Bumped whenever the calls above or in MqttLink change, so that a stale
-// module installed beside a newer program is refused instead of called wrongly.
-inline constexpr int kMqttModuleVersion = 1;
+// Bumped whenever the calls above or in MqttLink change, or what they may
+// block on, so that a stale module installed beside a newer program is
+// refused instead of called wrongly.
+inline constexpr int kMqttModuleVersion = 2;
 
 }  // namespace tirevo
 

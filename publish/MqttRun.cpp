@@ -2,12 +2,13 @@
 
 #include "FdOutput.h"
 #include "MqttUrl.h"
+#include "PlainName.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -28,8 +29,42 @@ std::string DefaultClientId(const std::string& serial)
     char host[256] = {};
     if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0')
         std::strcpy(host, "localhost");
-    return "tirevo-" + std::string(host) + "-" + serial;
+    // Only plain characters: a broker takes a client id in UTF-8 alone.
+    return "tirevo-" + std::string(host) + "-" + PlainName(serial);
 }
+
+namespace {
+
+// Why a file named on the command line cannot be read (a directory cannot
+// either), or nothing; its first line when it can.
+std::optional<std::string> ReadFirstLine(const std::string& path, std::string& line)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::string(std::strerror(errno));
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return std::string(std::strerror(error));
+        }
+        if (n == 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+        if (text.find('\n') != std::string::npos)
+            break;
+    }
+    ::close(fd);
+    line = text.substr(0, text.find('\n'));
+    return std::nullopt;
+}
+
+}  // namespace
 
 MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& serial,
                                const std::string& appVersion)
@@ -49,8 +84,9 @@ MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& se
             config.error = "--cafile needs an mqtts:// URL";
             return config;
         }
-        if (::access(options.caFile->c_str(), R_OK) != 0) {
-            config.error = "cannot read the CA file " + *options.caFile + ": " + std::strerror(errno);
+        std::string first;
+        if (const std::optional<std::string> error = ReadFirstLine(*options.caFile, first)) {
+            config.error = "cannot read the CA file " + *options.caFile + ": " + *error;
             return config;
         }
         g.connect.caFile = *options.caFile;
@@ -59,15 +95,13 @@ MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& se
     if (options.username) {
         g.connect.username = *options.username;
         if (options.passwordFile) {
-            std::ifstream in(*options.passwordFile, std::ios::binary);
-            if (!in) {
-                config.error =
-                    "cannot read the password file " + *options.passwordFile + ": " + std::strerror(errno);
-                return config;
-            }
             // The first line, without its end: an editor's final newline is
             // no part of the password.
-            std::getline(in, g.connect.password);
+            if (const std::optional<std::string> error =
+                    ReadFirstLine(*options.passwordFile, g.connect.password)) {
+                config.error = "cannot read the password file " + *options.passwordFile + ": " + *error;
+                return config;
+            }
             if (!g.connect.password.empty() && g.connect.password.back() == '\r')
                 g.connect.password.pop_back();
         }

@@ -1,7 +1,7 @@
 // A run's broker: the gateway, over the MQTT module's link, for the meters
-// of the run, and the run's waits, which now also serve the broker's socket,
-// so the meters' polls and the network share one loop and none waits on
-// another.
+// of the run, and the run's waits, which now also wake for what the link's
+// network thread hands over, so the gateway runs on the meters' loop while
+// nothing on that loop waits for the network.
 #pragma once
 
 #include "CliOptions.h"
@@ -29,8 +29,9 @@ struct MqttRunConfig {
 MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& serial,
                                const std::string& appVersion);
 
-// tirevo-<host>-<serial>: the same meter on the same machine keeps its
-// session, two meters never share one.
+// tirevo-<host>-<serial> (the serial's plain form, "all" for a run over
+// every meter): the same meter on the same machine keeps its session, two
+// processes never share one, nor their availability topics.
 std::string DefaultClientId(const std::string& serial);
 
 class MqttRun final : public RunWait {
@@ -47,6 +48,8 @@ public:
     // How the broker's lines reach the user (nothing: straight to stderr).
     void SetSay(std::function<void(const std::string&)> say) { say_ = std::move(say); }
     std::optional<std::string> Failure() const { return gateway_.Fatal(); }
+    // After End: why no reading of the run reached the broker, if none did.
+    std::optional<std::string> NothingDelivered() const { return gateway_.NothingDelivered(); }
     // Every meter and the gateway go offline; the last words go out within
     // a short limit.
     void End();

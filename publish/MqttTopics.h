@@ -16,18 +16,22 @@ struct MeterIdentity {
     std::string model;  // the converter's USB description
 };
 
+// A serial number or a client id stands in a topic level and in the ids
+// Home Assistant takes only as letters, digits, "_" and "-" (PlainName):
+// "+", "#" and "/" would make every publish fail, a space or a "." an id
+// Home Assistant refuses, a Latin-1 byte discovery JSON that is not UTF-8.
 class MqttTopics {
 public:
-    explicit MqttTopics(std::string prefix) : prefix_(std::move(prefix)) {}
+    MqttTopics(std::string prefix, const std::string& clientId);
 
-    std::string Gateway() const { return prefix_ + "/availability"; }
-    std::string Availability(const std::string& serial) const
-    {
-        return prefix_ + "/" + serial + "/availability";
-    }
-    std::string Ph(const std::string& serial) const { return prefix_ + "/" + serial + "/ph"; }
-    std::string Stable(const std::string& serial) const { return prefix_ + "/" + serial + "/stable"; }
-    std::string Alarm(const std::string& serial) const { return prefix_ + "/" + serial + "/alarm"; }
+    // This process's own availability (and last will): each process on the
+    // broker has its own, so one that ends marks none of the others' meters
+    // unavailable.
+    std::string Gateway() const { return gateway_; }
+    std::string Availability(const std::string& serial) const { return Level(serial) + "/availability"; }
+    std::string Ph(const std::string& serial) const { return Level(serial) + "/ph"; }
+    std::string Stable(const std::string& serial) const { return Level(serial) + "/stable"; }
+    std::string Alarm(const std::string& serial) const { return Level(serial) + "/alarm"; }
 
     static std::string SensorConfig(const std::string& serial);
     static std::string StableConfig(const std::string& serial);
@@ -37,7 +41,10 @@ public:
     std::string StableDiscovery(const MeterIdentity& meter, const std::string& appVersion) const;
 
 private:
+    std::string Level(const std::string& serial) const;
+
     std::string prefix_;
+    std::string gateway_;
 };
 
 // A reading as published: "." and two decimals, whatever the locale.

@@ -178,6 +178,19 @@ void EnvironmentKnobs(State& s)
     const int refused = std::clamp(EnvInt("TIREVO_SIM_NO_PERMISSION", 0), 0, 99);
     for (int i = 0; i < refused && i < static_cast<int>(s.devices.size()); ++i)
         s.devices[i].noPermission = true;
+    // TIREVO_SIM_SERIALS=A,B: the meters' serial numbers in turn (instead of
+    // QP000001 upwards), taken as raw bytes like a converter's.
+    if (const char* env = std::getenv("TIREVO_SIM_SERIALS")) {
+        const std::vector<std::string> serials = SplitCommas(env);
+        std::size_t meter = 0;
+        for (Device& d : s.devices) {
+            if (d.serial.rfind("FTOTHER", 0) == 0)
+                continue;
+            if (meter < serials.size())
+                d.serial = serials[meter];
+            ++meter;
+        }
+    }
     // TIREVO_SIM_METER_READINGS=7.01,8.02: each meter in turn (QP000001
     // first) answers its own reading, for runs over several meters.
     // TIREVO_SIM_SILENT=QP000002,...: meters that take every byte but never

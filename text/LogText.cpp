@@ -1,5 +1,7 @@
 #include "LogText.h"
 
+#include "PlainName.h"
+
 #include <cerrno>
 
 namespace tirevo {
@@ -76,11 +78,8 @@ std::string LogFileName(const LogClockTime& start, int attempt, std::string_view
     std::string name = LogFileName(start, 1);
     name.resize(name.size() - 4);
     name += '_';
-    for (const char c : serial) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '.';
-        name += plain ? c : '_';
-    }
+    // A "." is kept: names written before keep their form.
+    name += PlainName(serial, ".");
     if (attempt > 1) {
         name += '_';
         AppendPadded(name, attempt, 1);

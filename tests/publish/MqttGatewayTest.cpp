@@ -17,6 +17,10 @@ using namespace tirevo;
 
 namespace {
 
+// The client id of every gateway here, and the availability topic made of it.
+constexpr const char* kClientId = "tirevo-lab.1-QP000001";
+constexpr const char* kGateway = "tirevo/gateway/tirevo-lab_1-QP000001/availability";
+
 class StepClock final : public MeterClock {
 public:
     int64_t NowMs() const override { return nowMs_; }
@@ -101,6 +105,7 @@ protected:
         MqttGatewaySetup setup;
         setup.connect.host = "broker";
         setup.connect.port = 1883;
+        setup.connect.clientId = kClientId;
         setup.discovery = discovery;
         setup.appVersion = "1.2.3.4";
         setup.queueCapacity = capacity;
@@ -115,10 +120,12 @@ protected:
     std::vector<std::string> said;
 };
 
-TEST_F(MqttGatewayTest, TheLastWillMarksTheGatewayOfflineRetained)
+// Each process has its own availability and last will, named after its
+// client id: one that ends leaves the meters of the others available.
+TEST_F(MqttGatewayTest, TheLastWillMarksThisGatewayOfflineRetained)
 {
     Make().Start();
-    EXPECT_EQ(link.last.will.topic, "tirevo/availability");
+    EXPECT_EQ(link.last.will.topic, kGateway);
     EXPECT_EQ(link.last.will.payload, "offline");
     EXPECT_TRUE(link.last.will.retain);
     EXPECT_EQ(link.last.will.qos, 1);
@@ -133,7 +140,7 @@ TEST_F(MqttGatewayTest, OnConnectTheGatewayThenDiscoveryThenStateThenReadingsInO
     g.ReadingTaken("QP000001", 7.016);
     link.Accept();
     const std::vector<std::string> expected = {
-        "tirevo/availability",
+        kGateway,
         "homeassistant/sensor/tirevo_QP000001_ph/config",
         "homeassistant/binary_sensor/tirevo_QP000001_stable/config",
         "tirevo/QP000001/availability",
@@ -142,7 +149,7 @@ TEST_F(MqttGatewayTest, OnConnectTheGatewayThenDiscoveryThenStateThenReadingsInO
     };
     EXPECT_EQ(link.Topics(), expected);
     EXPECT_EQ(link.Payloads("tirevo/QP000001/ph"), (std::vector<std::string>{"7.00", "7.02"}));
-    EXPECT_EQ(link.Payloads("tirevo/availability"), std::vector<std::string>{"online"});
+    EXPECT_EQ(link.Payloads(kGateway), std::vector<std::string>{"online"});
     for (const MqttMessage& m : link.sent) {
         EXPECT_TRUE(m.retain) << m.topic;
         EXPECT_EQ(m.qos, 1) << m.topic;
@@ -170,7 +177,7 @@ TEST_F(MqttGatewayTest, TheDiscoveryJsonHasTheKeysHomeAssistantReads)
     EXPECT_EQ(o["availability_mode"].toString(), "all");
     const QJsonArray availability = o["availability"].toArray();
     ASSERT_EQ(availability.size(), 2);
-    EXPECT_EQ(availability[0].toObject()["topic"].toString(), "tirevo/availability");
+    EXPECT_EQ(availability[0].toObject()["topic"].toString(), kGateway);
     EXPECT_EQ(availability[1].toObject()["topic"].toString(), "tirevo/QP000001/availability");
     EXPECT_EQ(o["payload_available"].toString(), "online");
     EXPECT_EQ(o["payload_not_available"].toString(), "offline");
@@ -304,7 +311,7 @@ TEST_F(MqttGatewayTest, ALostMeterAndTheEndShowOffline)
     g.End();
     EXPECT_EQ(link.Payloads("tirevo/QP000001/availability"),
               (std::vector<std::string>{"online", "offline", "online", "offline"}));
-    EXPECT_EQ(link.Payloads("tirevo/availability"), (std::vector<std::string>{"online", "offline"}));
+    EXPECT_EQ(link.Payloads(kGateway), (std::vector<std::string>{"online", "offline"}));
     EXPECT_FALSE(g.Drained());
     link.AckAll();
     EXPECT_TRUE(g.Drained());
@@ -327,6 +334,121 @@ TEST_F(MqttGatewayTest, StabilityAndAlarmStatesArePublishedOnChangeAndAgainOnRec
     EXPECT_EQ(link.Payloads("tirevo/QP000001/stable"), (std::vector<std::string>{"false", "true", "true"}));
     EXPECT_EQ(link.Payloads("tirevo/QP000001/alarm"), (std::vector<std::string>{"high", "high"}));
 }
+
+TEST_F(MqttGatewayTest, TheFirstConnectionAfterFailedAttemptsIsNoReconnection)
+{
+    MqttGateway& g = Make(false);
+    g.Start();
+    link.events_->LinkLost("Connection refused");
+    clock.Advance(1000);
+    g.Tick();
+    link.Accept();
+    ASSERT_FALSE(said.empty());
+    EXPECT_EQ(said.back(), "connected to the broker at broker:1883");
+    link.Drop();
+    clock.Advance(1000);
+    g.Tick();
+    link.Accept();
+    EXPECT_EQ(said.back(), "reconnected to the broker at broker:1883");
+}
+
+TEST_F(MqttGatewayTest, AnUntrustedCertificateEndsTheRunWithoutAnotherAttempt)
+{
+    MqttGateway& g = Make();
+    g.Start();
+    link.events_->LinkUntrusted("its certificate failed the check (hostname mismatch)");
+    ASSERT_TRUE(g.Fatal());
+    EXPECT_EQ(
+        *g.Fatal(),
+        "the broker at broker:1883 is not trusted: its certificate failed the check (hostname mismatch)");
+    EXPECT_FALSE(g.NextDueMs());
+    clock.Advance(60000);
+    g.Tick();
+    EXPECT_EQ(link.attempts.size(), 1u);
+}
+
+// Whether a run got any of its readings to the broker: a publish run that
+// got none has failed.
+struct DeliveryCase {
+    const char* name;
+    bool connects;
+    int readings;
+    bool acknowledged;
+    bool nothing;
+};
+
+class MqttDeliveryTest : public MqttGatewayTest, public ::testing::WithParamInterface<DeliveryCase> {};
+
+TEST_P(MqttDeliveryTest, NothingDeliveredOnlyWhenNoReadingReachedTheBroker)
+{
+    const DeliveryCase& c = GetParam();
+    MqttGateway& g = Make(false);
+    g.Start();
+    if (c.connects)
+        link.Accept();
+    else
+        link.events_->LinkLost("the name broker cannot be looked up");
+    for (int i = 0; i < c.readings; ++i)
+        g.ReadingTaken("QP000001", 7.0);
+    if (c.acknowledged)
+        link.AckAll();
+    g.End();
+    EXPECT_EQ(g.NothingDelivered().has_value(), c.nothing);
+    if (c.nothing) {
+        EXPECT_EQ(*g.NothingDelivered(), "no reading reached the broker at broker:1883");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Deliveries, MqttDeliveryTest,
+                         ::testing::Values(DeliveryCase{"NeverReached", false, 3, false, true},
+                                           DeliveryCase{"NeverReachedNoReadings", false, 0, false, true},
+                                           DeliveryCase{"NotAcknowledged", true, 3, false, true},
+                                           DeliveryCase{"Acknowledged", true, 3, true, false},
+                                           DeliveryCase{"ReachedNoReadings", true, 0, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Serial numbers a meter may hold but MQTT and Home Assistant cannot take:
+// topic levels and ids carry their plain form, the device's name the
+// serial itself, in UTF-8.
+struct SerialCase {
+    const char* name;
+    std::string serial;
+    std::string level;
+    std::string shown;
+};
+
+class MqttSerialTest : public MqttGatewayTest, public ::testing::WithParamInterface<SerialCase> {};
+
+TEST_P(MqttSerialTest, TopicsAndIdsCarryThePlainFormTheNameTheSerial)
+{
+    const SerialCase& c = GetParam();
+    MqttGateway& g = Make();
+    g.AddMeter({c.serial, "QUVA USB pH Meter"});
+    g.Start();
+    link.Accept();
+    g.MeterAvailable(c.serial, true);
+    g.ReadingTaken(c.serial, 7.0, true);
+    EXPECT_EQ(link.Payloads("tirevo/" + c.level + "/ph"), std::vector<std::string>{"7.00"});
+    EXPECT_EQ(link.Payloads("tirevo/" + c.level + "/availability"),
+              (std::vector<std::string>{"offline", "online"}));
+    EXPECT_EQ(link.Payloads("tirevo/" + c.level + "/stable"), std::vector<std::string>{"true"});
+    const auto config = link.Payloads("homeassistant/sensor/tirevo_" + c.level + "_ph/config");
+    ASSERT_EQ(config.size(), 1u);
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(config[0])).object();
+    EXPECT_EQ(o["unique_id"].toString().toStdString(), "tirevo_" + c.level + "_ph");
+    EXPECT_EQ(o["state_topic"].toString().toStdString(), "tirevo/" + c.level + "/ph");
+    const QJsonObject device = o["device"].toObject();
+    EXPECT_EQ(device["identifiers"].toArray(), QJsonArray{QString::fromStdString("tirevo_" + c.level)});
+    EXPECT_EQ(device["name"].toString().toStdString(), "pH meter " + c.shown);
+    EXPECT_EQ(link.Payloads("homeassistant/binary_sensor/tirevo_" + c.level + "_stable/config").size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Serials, MqttSerialTest,
+                         ::testing::Values(SerialCase{"Wildcards", "QP/1+#2 x", "QP_1__2_x", "QP/1+#2 x"},
+                                           SerialCase{"Dot", "QP.0001", "QP_0001", "QP.0001"},
+                                           SerialCase{"Latin1", "QP\xE9-01", "QP_-01", "QP\xC3\xA9-01"},
+                                           SerialCase{"Plain", "QP_0001-a", "QP_0001-a", "QP_0001-a"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct RefusalCase {
     MqttRefusal refusal;
