@@ -274,9 +274,16 @@ void TMainForm::ConnectHandlers()
     connect(sbRecord, &QToolButton::clicked, this, &TMainForm::sbRecordClick);
     connect(StabilityNote, &QTimer::timeout, this, &TMainForm::ShowStability);
     connect(sbAlarm, &QToolButton::clicked, this, &TMainForm::sbAlarmClick);
-    connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
-    connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
-    connect(reopenTimer_, &QTimer::timeout, this, [this] { Guarded([&] { ReopenMeter(); }); });
+    // Queued: Qt never delivers a timer's tick while its handler for the
+    // previous one is still running, so a box shown inside the handler (a
+    // log row that cannot be written) would stop that timer for as long as
+    // the box is open. Run from the event loop instead, the handlers keep
+    // running behind any box.
+    connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer, Qt::QueuedConnection);
+    connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer, Qt::QueuedConnection);
+    connect(
+        reopenTimer_, &QTimer::timeout, this, [this] { Guarded([&] { ReopenMeter(); }); },
+        Qt::QueuedConnection);
 }
 
 void TMainForm::FormCreate()

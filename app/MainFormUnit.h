@@ -209,6 +209,8 @@ private:
     void SetPollInterval(uint32_t ms);
     void StartPolling();
     void ShowLinkStatus();
+    // One line in the status bar, cut to its width, whole in the tooltip.
+    void ShowInStatusBar(const QString& full);
     void ShowCollectionIdle();
     void BuildAlarmControls();
     void LoadAlarmSettingsAtStart();
@@ -221,6 +223,9 @@ private:
     void StabilityReading(const Reading& reading, const QString& text);
     void StabilityStatus();
     void ShowStability();
+    // At connection: the status bar says when the poll interval leaves the
+    // window too short to judge.
+    void SayStabilityNotJudged();
     bool SampleNameAccepted();
     void RecordSample();
     void LoadCalibrationAtStart();

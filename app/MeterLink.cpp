@@ -59,9 +59,13 @@ void TMainForm::ShowRefusedConverters()
                 text += " (and " + std::to_string(refused.size() - 1) + " more)";
         }
     }
-    // The fixed window is narrower than the whole line: it ends in "…" and
-    // the tooltip holds all of it.
-    const QString full = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    ShowInStatusBar(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void TMainForm::ShowInStatusBar(const QString& full)
+{
+    // The fixed window is narrower than a long line: it ends in "…" and the
+    // tooltip holds all of it.
     sb1Panel->setText(sb1Panel->fontMetrics().elidedText(full, Qt::ElideRight, sb1->width() - kStatusMargin));
     sb1Panel->setToolTip(full == sb1Panel->text() ? QString() : full);
 }
@@ -85,6 +89,7 @@ void TMainForm::USBConnect()
     BitBtn1->setText(QStringLiteral("Show pH"));
     pc1->setCurrentIndex(0);
     ShowLinkStatus();
+    SayStabilityNotJudged();
     meter_.Greet();
     Timer2->start();
     StartPolling();
@@ -100,7 +105,7 @@ bool TMainForm::MeterLost() const
 void TMainForm::ShowLinkStatus()
 {
     const std::string text = LinkStatusText(meter_.Serial(), !MeterLost());
-    sb1Panel->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    ShowInStatusBar(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void TMainForm::StatusChanged(LinkStatus status)
@@ -119,7 +124,11 @@ void TMainForm::StatusChanged(LinkStatus status)
     ShowLinkStatus();
 }
 
-void TMainForm::ReopenMeter() { meter_.ReopenTick(); }
+void TMainForm::ReopenMeter()
+{
+    if (!closed_)
+        meter_.ReopenTick();
+}
 
 void TMainForm::CloseMeter() { meter_.Close(); }
 
@@ -133,6 +142,9 @@ bool TMainForm::WriteUSB(const std::string& text) { return meter_.WriteUSB(text)
 
 void TMainForm::Timer1Timer()
 {
+    // A tick queued just before the window closed finds the meter closed.
+    if (closed_)
+        return;
     Guarded([&] { meter_.PollTick(); });
 }
 

@@ -14,6 +14,9 @@ namespace tirevo {
 
 void TMainForm::Timer2Timer()
 {
+    // A tick queued just before the window closed finds the meter closed.
+    if (closed_)
+        return;
     Guarded([&] { meter_.ReceiveTick(); });
     CalibrationTick();
 }

@@ -33,12 +33,26 @@ void TMainForm::LoadStability()
                               StabilityParams::kDefaultBandHundredths);
     StabilitySettings.windowS = loaded.windowS;
     StabilitySettings.bandHundredths = loaded.bandHundredths;
+    // The interval the poll timer was given just before: a window that
+    // holds a single reading at it would call a swinging meter stable.
+    StabilitySettings.pollIntervalMs = meter_.PollInterval();
     stability_ = StabilityRule(StabilitySettings);
     const RecordsLocation records = ChooseRecordsFolder(ToLocal(programPath_), settingsRule_);
     recordsFolder_ = records.folder;
     createRecordsFolder_ = records.perUser;
     if (loaded.error)
         ReportError(*loaded.error);
+}
+
+void TMainForm::SayStabilityNotJudged()
+{
+    // Once: from then on the label's "Settling" tells it, and the bar goes
+    // back to the link's state at its next change.
+    if (StabilitySettings.Judged())
+        return;
+    QString text = QString::fromStdString(StabilityNotJudgedText(StabilitySettings));
+    text[0] = text[0].toUpper();
+    ShowInStatusBar(text);
 }
 
 void TMainForm::StabilityReading(const Reading& reading, const QString& text)

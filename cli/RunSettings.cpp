@@ -69,6 +69,20 @@ StabilityParams ResolveStability(const CliOptions& options, const StabilityLoadR
     return params;
 }
 
+StabilityIntervalCheck ApplyPollInterval(const CliOptions& options, uint32_t intervalMs,
+                                         StabilityParams& stability)
+{
+    stability.pollIntervalMs = intervalMs;
+    StabilityIntervalCheck check;
+    if (stability.Judged() || options.now)
+        return check;
+    if (options.command == CliCommand::Measure || options.command == CliCommand::Calibrate)
+        check.refusal = StabilityWindowRefusal(stability);
+    else
+        check.note = StabilityNotJudgedText(stability);
+    return check;
+}
+
 RecordsChoice ChooseCliRecords(const CliOptions& options, const std::string& cliProgramPath,
                                SettingsRule rule)
 {

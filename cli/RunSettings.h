@@ -44,6 +44,18 @@ RunSettings ResolveRunSettings(const CliOptions& options, const SettingsLoadResu
 StabilityParams ResolveStability(const CliOptions& options, const StabilityLoadResult& loaded,
                                  const std::string& iniPath, std::optional<std::string>& warning);
 
+// The poll interval handed to the run's stability rule, and what follows
+// when the window is too short to hold two readings at it: measure and
+// calibrate, which wait for a stable reading, cannot run (the line for
+// stderr, exit 2); read, log and publish go on with no reading stable, and
+// say so once. With --now nothing waits for stability, and nothing is said.
+struct StabilityIntervalCheck {
+    std::optional<std::string> refusal;
+    std::optional<std::string> note;
+};
+StabilityIntervalCheck ApplyPollInterval(const CliOptions& options, uint32_t intervalMs,
+                                         StabilityParams& stability);
+
 // Where measure records its samples: --records DIR as it is (it must exist),
 // else the folder the window uses; nothing with --no-record.
 struct RecordsChoice {

@@ -138,7 +138,12 @@ int Calibrate(const CliOptions& options, SignalWatch& endings)
         Error(*run.refusal);
         return kExitUsage;
     }
-    const StabilityParams stability = Stability(options, iniPath, separators.decimal);
+    StabilityParams stability = Stability(options, iniPath, separators.decimal);
+    if (const StabilityIntervalCheck check = ApplyPollInterval(options, run.intervalMs, stability);
+        check.refusal) {
+        Error(*check.refusal);
+        return kExitUsage;
+    }
     const CalibrationSettings file = LoadCalibrationKeys(iniPath, separators.decimal);
     CalibrateSetup setup;
     if (const int code = Choose(options, setup.serial))
@@ -201,6 +206,15 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     if (setup.settings.warning)
         Error(*setup.settings.warning);
     setup.settings.stability = Stability(options, iniPath, separators.decimal);
+    const StabilityIntervalCheck stabilityCheck =
+        ApplyPollInterval(options, setup.settings.intervalMs, setup.settings.stability);
+    if (stabilityCheck.refusal) {
+        Error(*stabilityCheck.refusal);
+        return kExitUsage;
+    }
+    // Once for the whole run, however many meters it takes.
+    if (stabilityCheck.note)
+        Error(*stabilityCheck.note);
     if (options.command == CliCommand::Measure)
         setup.records = ChooseCliRecords(options, OwnProgramPath(), kSettingsRule);
     const AlarmSettingsLoad alarmFile = LoadAlarmSettings(iniPath, separators.decimal);

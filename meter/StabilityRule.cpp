@@ -11,6 +11,9 @@ namespace tirevo {
 namespace {
 
 constexpr int64_t kMsPerSecond = 1000;
+// One reading alone spans nothing: a meter swinging between two values
+// would look steady.
+constexpr std::size_t kLeastReadings = 2;
 
 }  // namespace
 
@@ -30,6 +33,36 @@ int64_t ReadingHundredths(double value)
     return negative ? -hundredths : hundredths;
 }
 
+bool StabilityParams::Judged() const
+{
+    return pollIntervalMs == 0 ||
+        static_cast<int64_t>(windowS) * kMsPerSecond >= 2 * static_cast<int64_t>(pollIntervalMs);
+}
+
+std::string StabilitySecondsText(int64_t ms)
+{
+    std::string text = std::to_string(ms / kMsPerSecond);
+    if (ms % kMsPerSecond != 0) {
+        std::string fraction = std::to_string(kMsPerSecond + ms % kMsPerSecond).substr(1);
+        while (fraction.back() == '0')
+            fraction.pop_back();
+        text += "." + fraction;
+    }
+    return text + " s";
+}
+
+std::string StabilityWindowRefusal(const StabilityParams& params)
+{
+    return "the stability window (" + StabilitySecondsText(params.windowS * kMsPerSecond) +
+        ") must be at least twice the poll interval (" + StabilitySecondsText(params.pollIntervalMs) + ")";
+}
+
+std::string StabilityNotJudgedText(const StabilityParams& params)
+{
+    return "stability is not judged: the " + StabilitySecondsText(params.windowS * kMsPerSecond) +
+        " window is shorter than twice the " + StabilitySecondsText(params.pollIntervalMs) + " poll interval";
+}
+
 StabilityRule::StabilityRule(StabilityParams params) : params_(params) {}
 
 void StabilityRule::Restart()
@@ -37,6 +70,7 @@ void StabilityRule::Restart()
     hasReadings_ = false;
     highs_.clear();
     lows_.clear();
+    times_.clear();
     stable_ = false;
 }
 
@@ -58,6 +92,7 @@ bool StabilityRule::Add(int64_t atMs, double value)
     while (!lows_.empty() && lows_.back().hundredths >= entry.hundredths)
         lows_.pop_back();
     lows_.push_back(entry);
+    times_.push_back(atMs);
 
     const int64_t windowMs = static_cast<int64_t>(params_.windowS) * kMsPerSecond;
     const int64_t from = atMs - windowMs;
@@ -65,9 +100,12 @@ bool StabilityRule::Add(int64_t atMs, double value)
         highs_.pop_front();
     while (lows_.front().atMs < from)
         lows_.pop_front();
+    while (times_.front() < from)
+        times_.pop_front();
 
     const int64_t span = highs_.front().hundredths - lows_.front().hundredths;
-    stable_ = atMs - firstMs_ >= windowMs && span <= params_.bandHundredths;
+    stable_ = params_.Judged() && times_.size() >= kLeastReadings && atMs - firstMs_ >= windowMs &&
+        span <= params_.bandHundredths;
     return stable_;
 }
 

@@ -135,7 +135,7 @@ StabilityLoadResult LoadStabilitySettings(const std::string& iniPath, char decim
     if (!window.empty()) {
         const std::optional<int32_t> seconds = tirevo::ParseIntegerText(window);
         if (!seconds)
-            report(tirevo::InvalidIntegerText(window));
+            report("[Stability] Window: " + tirevo::InvalidIntegerText(window));
         else if (*seconds < kMinWindowS || *seconds > kMaxWindowS)
             report("[Stability] Window=" + window + " is out of range (1 to 600 seconds)");
         else
@@ -145,10 +145,12 @@ StabilityLoadResult LoadStabilitySettings(const std::string& iniPath, char decim
     const std::string band = ini.ReadString("Stability", "Band").value_or(std::string());
     if (!band.empty()) {
         const tirevo::NumberTextResult number = tirevo::ParseLocaleNumberText(band, decimalSeparator);
+        // Named as every other line of this section is: a bare conversion
+        // error would leave the user to guess which key it is about.
         if (number.status == tirevo::NumberTextStatus::NotANumber)
-            report(tirevo::InvalidFloatText(band));
+            report("[Stability] Band: " + tirevo::InvalidFloatText(band));
         else if (number.status == tirevo::NumberTextStatus::Overflow)
-            report(tirevo::kFloatingPointOverflow);
+            report("[Stability] Band: " + std::string(tirevo::kFloatingPointOverflow));
         else if (!(number.value >= kMinBand && number.value <= kMaxBand))
             report("[Stability] Band=" + band + " is out of range (0.01 to 1 pH)");
         else

@@ -212,6 +212,13 @@ void EnvironmentKnobs(State& s)
             ++meter;
             d.silent = std::find(silent.begin(), silent.end(), d.serial) != silent.end();
         }
+        // TIREVO_SIM_HELD=QP000001,...: meters listed but held by another
+        // program, which the driver refuses to open.
+        std::vector<std::string> held;
+        if (const char* env = std::getenv("TIREVO_SIM_HELD"))
+            held = SplitCommas(env);
+        for (Device& d : s.devices)
+            d.openFails = d.openFails || std::find(held.begin(), held.end(), d.serial) != held.end();
         const int late = EnvInt("TIREVO_SIM_LATE_MS", -1);
         if (late >= 0 && !s.devices.empty()) {
             s.lateDevice = static_cast<int>(s.devices.size()) - 1;

@@ -4,6 +4,7 @@
 #include "MessageBoxWatcher.h"
 #include "Messages.h"
 #include "SimFixture.h"
+#include "WindowLayout.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -188,16 +189,59 @@ private slots:
         sim::SetOpenFails(0, true);
         MessageBoxWatcher boxes;
         auto form = StartForm();
-        QTest::qWait(50);
+        // The attempt is over when show() returns; what it queued runs now.
+        QCoreApplication::processEvents();
         QCOMPARE(form->pc1->currentIndex(), 2);
         QVERIFY(!form->Meter().Connected());
         QVERIFY(!form->Meter().DeviceOpen());
         QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH Meter not connected"));
         QCOMPARE(form->BitBtn1->text(), QStringLiteral("&Connect"));
         QVERIFY(!form->btnCalibrate->isEnabled());
+        // Nothing left running that could bring a box later.
         QVERIFY(!form->Timer1->isActive());
+        QVERIFY(!form->Timer2->isActive());
         QVERIFY(boxes.seen.empty());
         QVERIFY(sim::WrittenBytes().empty());
+    }
+
+    // Chosen on the selection page, a meter another program holds leaves the
+    // page with a fresh list and nothing half connected; once it is free,
+    // choosing it again connects it.
+    void aChosenMeterThatCannotBeOpenedStaysOnTheSelectionPage()
+    {
+        sim::SetOpenFails(0, true);
+        MessageBoxWatcher boxes;
+        auto form = StartForm();
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(form->pc1->currentIndex(), 1);
+        QCOMPARE(Rows(form->lb2), QStringList{QStringLiteral("QP000001")});
+        form->lb2->setCurrentRow(0);
+        sim::ClearCalls();
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QVERIFY(!sim::CallsNamed("FT_OpenEx").empty());
+        QCOMPARE(form->pc1->currentIndex(), 1);
+        QCOMPARE(Rows(form->lb2), QStringList{QStringLiteral("QP000001")});
+        QVERIFY(!form->Meter().Connected());
+        QVERIFY(!form->Meter().DeviceOpen());
+        QCOMPARE(form->BitBtn1->text(), QStringLiteral("&Connect"));
+        QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH Meter not connected"));
+        QVERIFY(!form->btnCalibrate->isEnabled());
+        QVERIFY(!form->sb5->isEnabled());
+        QVERIFY(!form->sbRecord->isEnabled());
+        QVERIFY(!form->Timer1->isActive());
+        QVERIFY(!form->Timer2->isActive());
+        QVERIFY(sim::WrittenBytes().empty());
+        QVERIFY(boxes.seen.empty());
+
+        sim::SetOpenFails(0, false);
+        form->lb2->setCurrentRow(0);
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QVERIFY(form->Meter().Connected());
+        QCOMPARE(form->pc1->currentIndex(), 0);
+        QCOMPARE(form->sb1Panel->text(), QStringLiteral("USB pH meter S/N QP000001 connected"));
+        QVERIFY(form->Timer1->isActive());
+        QVERIFY(boxes.seen.empty());
     }
 
     // A meter the system will not let this user open (no udev rule) is
@@ -247,7 +291,11 @@ private slots:
         QCOMPARE(form->pc1->currentIndex(), 1);
         // Listed anew: a number-only call, and no description call.
         QCOMPARE(CallNames(), (std::vector<std::string>{"FT_ListDevices"}));
-        QTest::qWait(30);
+        // A box would have come within the press; what it queued runs now,
+        // and no timer is left to bring one later.
+        QCoreApplication::processEvents();
+        QVERIFY(!form->Timer1->isActive());
+        QVERIFY(!form->Timer2->isActive());
         QVERIFY(boxes.seen.empty());
     }
 
@@ -488,24 +536,17 @@ private slots:
         QCOMPARE(form->minimumSize(), form->maximumSize());
         QVERIFY(!(form->windowFlags() & Qt::WindowMinimizeButtonHint));
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
-        QCOMPARE(form->pc1->geometry(), QRect(0, 0, 289, 117));
-        QCOMPARE(form->sb1->geometry(), QRect(0, 117, 434, 19));
-        QCOMPARE(form->BitBtn1->geometry(), QRect(288, 0, 146, 39));
-        QCOMPARE(form->btnCalibrate->geometry(), QRect(288, 39, 146, 39));
-        QCOMPARE(form->btnAbout->geometry(), QRect(288, 78, 146, 39));
-        QCOMPARE(form->lbpHValue->geometry(), QRect(117, 26, 150, 54));
+        for (const windowlayout::Place& place : windowlayout::Table())
+            QVERIFY2(place.control(*form)->geometry() == place.geometry, place.name);
+        QCOMPARE(windowlayout::Overlaps(*form).join(QStringLiteral(", ")), QString());
         QCOMPARE(form->lbpHValue->font().pixelSize(), 48);
         QVERIFY(form->lbpHValue->font().bold());
         QCOMPARE(form->lbpHValue->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QVERIFY(form->lbpHValue->alignment() & Qt::AlignRight);
-        QCOMPARE(form->lb1->geometry(), QRect(8, 17, 169, 90));
-        QCOMPARE(form->lb2->geometry(), QRect(176, 17, 73, 90));
         QCOMPARE(form->sb5->toolTip(), QStringLiteral("Collect pH data to disk"));
         QCOMPARE(form->sb6->toolTip(), QStringLiteral("Stop data collection"));
         QCOMPARE(form->SpeedButton2->toolTip(), QStringLiteral("Refresh"));
         QCOMPARE(form->sbtCAL1->toolTip(), QStringLiteral("Apply"));
-        QCOMPARE(form->sbtCAL2->geometry(), QRect(230, 63, 23, 22));
-        QCOMPARE(form->edPH1->geometry(), QRect(130, 24, 81, 21));
         QCOMPARE(form->Label3->pos(), QPoint(6, 56));
         QCOMPARE(form->lbVersion->text(), QStringLiteral("Version: 1.0.2.7"));
         form->btnAboutClick();

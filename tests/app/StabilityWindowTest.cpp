@@ -1,9 +1,7 @@
 // "Stable" or "Settling" under the reading, and the Record button with its
 // dialog, on the simulated meter with samples.csv in a temporary folder. The
-// rule's timing is tested on virtual time with the rule; here the window
-// is given a window of one second, and a test waits at least that long only
-// where a reading must be old enough (a wait that can only be longer, never
-// too short).
+// window's link runs on a virtual clock: a reading a window after another
+// is exactly that, however busy the machine.
 #include "LocalNumber.h"
 #include "MainFormUnit.h"
 #include "MessageBoxWatcher.h"
@@ -11,6 +9,8 @@
 #include "SampleDialog.h"
 #include "SimFixture.h"
 #include "TrendHost.h"
+#include "VirtualClock.h"
+#include "WindowLayout.h"
 
 #include <QFile>
 #include <QLabel>
@@ -29,6 +29,7 @@ class StabilityWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<VirtualClock> clock;
     std::unique_ptr<TMainForm> form;
 
     void WriteSettings(const QByteArray& text)
@@ -37,10 +38,11 @@ class StabilityWindowTest : public QObject {
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write(text);
     }
-    void Start(const QByteArray& settings = "[Stability]\r\nWindow=1\r\n")
+    // A window of one second, judged at polls of half a second.
+    void Start(const QByteArray& settings = "[System]\r\nInterval=500\r\n[Stability]\r\nWindow=1\r\n")
     {
         WriteSettings(settings);
-        form = StartQuietWindow(*dir);
+        form = StartQuietWindow(*dir, clock.get());
         QVERIFY(form->Meter().Connected());
     }
     void ShowLine(const std::string& line)
@@ -52,11 +54,16 @@ class StabilityWindowTest : public QObject {
     void Settle(const std::string& line = "pH: 7.02\r")
     {
         ShowLine(line);
-        QTest::qWait(1050);
+        clock->Advance(1000);
         ShowLine(line);
         QCOMPARE(form->lbStability->text(), QStringLiteral("Stable"));
     }
     QString Label() const { return form->lbStability->text(); }
+    // The status bar's whole line, also where it is cut to fit.
+    QString StatusBarLine() const
+    {
+        return form->sb1Panel->toolTip().isEmpty() ? form->sb1Panel->text() : form->sb1Panel->toolTip();
+    }
     QString Samples() const
     {
         QFile file(dir->filePath(QStringLiteral("samples.csv")));
@@ -89,28 +96,24 @@ private slots:
     {
         dir = std::make_unique<QTemporaryDir>();
         BindSimulatedMeter();
+        clock = std::make_unique<VirtualClock>();
     }
-    void cleanup() { form.reset(); }
+    void cleanup()
+    {
+        form.reset();
+        clock.reset();
+    }
 
     void controlsInTheFreePartOfTheReadingPage()
     {
         Start();
         QCOMPARE(form->lbStability->parentWidget(), form->tsPH);
-        QCOMPARE(form->lbStability->geometry(), QRect(25, 88, 130, 16));
         QVERIFY(form->lbStability->font().bold());
         QCOMPARE(form->lbStability->font().pixelSize(), 11);
-        QCOMPARE(form->sbRecord->geometry(), QRect(184, 85, 23, 22));
+        QCOMPARE(form->sbRecord->parentWidget(), form->tsPH);
         QCOMPARE(form->sbRecord->toolTip(), QStringLiteral("Record a sample"));
-        // Nothing of the page moved or is covered.
-        QCOMPARE(form->sbTrend->geometry(), QRect(208, 85, 23, 22));
-        QCOMPARE(form->sb5->geometry(), QRect(232, 85, 23, 22));
-        QCOMPARE(form->lbpHValue->geometry(), QRect(117, 26, 150, 54));
-        for (QWidget* other : {static_cast<QWidget*>(form->Label2), static_cast<QWidget*>(form->lbpHValue),
-                               static_cast<QWidget*>(form->sb5), static_cast<QWidget*>(form->sb6),
-                               static_cast<QWidget*>(form->sbTrend)}) {
-            QVERIFY(!other->geometry().intersects(form->lbStability->geometry()));
-            QVERIFY(!other->geometry().intersects(form->sbRecord->geometry()));
-        }
+        // Where they are, the layout table says; here: they cover nothing.
+        QCOMPARE(windowlayout::Overlaps(*form).join(QStringLiteral(", ")), QString());
     }
 
     void labelFollowsTheRuleAndTheLink()
@@ -121,7 +124,7 @@ private slots:
         QCOMPARE(Label(), QString());
         ShowLine("pH: 7.02\r");
         QCOMPARE(Label(), QStringLiteral("Settling"));
-        QTest::qWait(1050);
+        clock->Advance(1000);
         ShowLine("pH: 7.03\r");
         QCOMPARE(Label(), QStringLiteral("Stable"));
         QVERIFY(!form->Trend->Series().StableSpans().empty());
@@ -137,6 +140,47 @@ private slots:
         QCOMPARE(Label(), QStringLiteral("Settling"));
         QVERIFY(form->sbRecord->isEnabled());
         QVERIFY(boxes.seen.empty());
+    }
+
+    // Polled every 3 s with a window of 2 s, a reading is alone in its
+    // window and spans nothing: a meter swinging between 6 and 8 must not
+    // look stable, nor flat readings that come closer together by chance.
+    void aWindowTooShortForTheIntervalJudgesNothing()
+    {
+        MessageBoxWatcher boxes;
+        Start("[System]\r\nInterval=3000\r\n[Stability]\r\nWindow=2\r\n");
+        QCOMPARE(StatusBarLine(),
+                 QStringLiteral("Stability is not judged: the 2 s window is shorter than twice "
+                                "the 3 s poll interval"));
+        for (const char* line : {"pH: 6.00\r", "pH: 8.00\r", "pH: 6.00\r", "pH: 8.00\r"}) {
+            ShowLine(line);
+            QCOMPARE(Label(), QStringLiteral("Settling"));
+            clock->Advance(3000);
+        }
+        for (int i = 0; i < 4; ++i) {
+            ShowLine("pH: 7.00\r");
+            QCOMPARE(Label(), QStringLiteral("Settling"));
+            clock->Advance(1000);
+        }
+        // Said once, at connection: the link's own state afterwards.
+        LoseMeter();
+        FindMeterAgain();
+        ShowLine("pH: 7.00\r");
+        QCOMPARE(StatusBarLine(), QStringLiteral("USB pH meter S/N QP000001 connected"));
+        QCOMPARE(Label(), QStringLiteral("Settling"));
+        QVERIFY(boxes.seen.empty());
+    }
+
+    void aWindowOfTwoIntervalsSaysNothing()
+    {
+        Start("[System]\r\nInterval=1000\r\n[Stability]\r\nWindow=2\r\n");
+        QCOMPARE(StatusBarLine(), QStringLiteral("USB pH meter S/N QP000001 connected"));
+        ShowLine("pH: 7.00\r");
+        clock->Advance(1000);
+        ShowLine("pH: 7.00\r");
+        clock->Advance(1000);
+        ShowLine("pH: 7.00\r");
+        QCOMPARE(Label(), QStringLiteral("Stable"));
     }
 
     void recordNowAndTheNextName()
@@ -208,7 +252,7 @@ private slots:
         ShowLine("pH: 7.00\r");
         QCOMPARE(form->RecordDialog(), dialog);
         QCOMPARE(Samples(), QString());
-        QTest::qWait(1050);
+        clock->Advance(1000);
         ShowLine("pH: 7.01\r");
         QTRY_VERIFY(!form->RecordDialog());
         QVERIFY(Samples().endsWith(QStringLiteral(",S-9,7.01,yes,QP000001\r\n")));
@@ -222,7 +266,7 @@ private slots:
         QTest::mouseClick(dialog->btnWhenStable, Qt::LeftButton);
         QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
         QTRY_VERIFY(!form->RecordDialog());
-        QTest::qWait(1050);
+        clock->Advance(1000);
         ShowLine("pH: 7.50\r");
         QCOMPARE(Samples().count(QLatin1Char('\n')), 2);
     }
@@ -285,7 +329,13 @@ private slots:
             << 10 << 3 << QStringList();
         QTest::newRow("window not a number")
             << QByteArray("[Stability]\r\nWindow=abc\r\nBand=1\r\n") << 10 << 100
-            << QStringList{QStringLiteral("'abc' is not a valid integer value.")};
+            << QStringList{QStringLiteral("[Stability] Window: 'abc' is not a valid integer value.")};
+        QTest::newRow("band not a number")
+            << QByteArray("[Stability]\r\nWindow=30\r\nBand=x\r\n") << 30 << 2
+            << QStringList{QStringLiteral("[Stability] Band: 'x' is not a valid floating point value.")};
+        QTest::newRow("band too large for a number")
+            << QByteArray("[Stability]\r\nBand=1E400\r\n") << 10 << 2
+            << QStringList{QStringLiteral("[Stability] Band: Floating point overflow.")};
         QTest::newRow("out of range")
             << QByteArray("[Stability]\r\nWindow=601\r\nBand=0\r\n") << 10 << 2
             << QStringList{QStringLiteral("[Stability] Window=601 is out of range (1 to 600 seconds)\n"

@@ -1022,3 +1022,63 @@ TEST_F(CliProgram, LogAllWritesAFilePerMeter)
             EXPECT_EQ(row.substr(row.rfind('\t') + 1), LocalReading(readingOf.at(m[1]))) << row;
     }
 }
+
+// ---------------------------------------------------------------- a meter held elsewhere
+
+namespace {
+
+// A listed meter another program holds: each command that needs it says so
+// and ends with exit 1, and leaves nothing behind (no log file, no record).
+struct HeldCase {
+    const char* name;
+    std::vector<std::string> args;
+};
+
+class HeldMeter : public CliProgram, public testing::WithParamInterface<HeldCase> {};
+
+}  // namespace
+
+TEST_P(HeldMeter, IsNamedAndLeftAlone)
+{
+    std::vector<std::string> args = GetParam().args;
+    args.insert(args.end(), {"--interval", "20"});
+    const Finished done = Run(args, {{"TIREVO_SIM_HELD", "QP000001"}});
+    EXPECT_EQ(done.exitCode, 1) << done.err;
+    EXPECT_NE(
+        done.err.find("tirevo-cli: the meter QP000001 cannot be opened (is another program using it?)\n"),
+        std::string::npos)
+        << done.err;
+    EXPECT_EQ(done.out, "");
+    EXPECT_EQ(Wire(), "");
+    EXPECT_TRUE(LogFiles().empty());
+    EXPECT_FALSE(fs::exists(dir_ / "samples.csv"));
+    EXPECT_FALSE(fs::exists(dir_ / "calibrations.csv"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, HeldMeter,
+    testing::Values(HeldCase{"Read", {"read", "--count", "1"}},
+                    HeldCase{"ReadJson", {"read", "--count", "1", "--format", "json"}},
+                    HeldCase{"Log", {"log", "--count", "1"}},
+                    HeldCase{"Measure", {"measure", "--stable-window", "1", "--records", "."}},
+                    HeldCase{"Calibrate",
+                             {"calibrate", "--stable-window", "1", "--records", ".", "--point", "1", "7.00"}},
+                    HeldCase{"CalibrateNow",
+                             {"calibrate", "--now", "--records", ".", "--point", "1", "7.00"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Over every meter, a held one is said once and tried again at each listing,
+// while the others are read.
+TEST_F(CliProgram, AHeldMeterAmongSeveralIsSaidOnceAndTheOthersRead)
+{
+    const Finished done = Run({"read", "--all", "--duration", "1.5", "--interval", "100", "--format", "csv"},
+                              {{"TIREVO_SIM_METERS", "2"}, {"TIREVO_SIM_HELD", "QP000001"}});
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    const std::string said =
+        "tirevo-cli: the meter QP000001 cannot be opened (is another program using it?)\n";
+    const std::size_t at = done.err.find(said);
+    EXPECT_NE(at, std::string::npos) << done.err;
+    EXPECT_EQ(done.err.find(said, at + 1), std::string::npos) << done.err;
+    EXPECT_EQ(done.out.find(",QP000001,"), std::string::npos) << done.out;
+    EXPECT_NE(done.out.find(",QP000002,"), std::string::npos) << done.out;
+}

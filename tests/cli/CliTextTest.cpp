@@ -411,6 +411,54 @@ TEST(ResolveRunSettings, AnIntervalOptionNamesBothInTheRefusal)
     EXPECT_NE(run.refusal->find("--interval"), std::string::npos) << *run.refusal;
 }
 
+struct PollIntervalCase {
+    const char* name;
+    tirevo::CliCommand command;
+    bool now;
+    int windowS;
+    uint32_t intervalMs;
+    const char* refusal;  // "" when the run goes on
+    const char* note;     // "" when nothing is said
+};
+
+class PollIntervalChecks : public testing::TestWithParam<PollIntervalCase> {};
+
+TEST_P(PollIntervalChecks, WaitingRunsRefuseOthersSayItOnce)
+{
+    const PollIntervalCase& c = GetParam();
+    tirevo::CliOptions options = Options(c.command);
+    options.now = c.now;
+    tirevo::StabilityParams stability;
+    stability.windowS = c.windowS;
+    const tirevo::StabilityIntervalCheck check = tirevo::ApplyPollInterval(options, c.intervalMs, stability);
+    EXPECT_EQ(stability.pollIntervalMs, c.intervalMs);
+    EXPECT_EQ(check.refusal.value_or(""), c.refusal);
+    EXPECT_EQ(check.note.value_or(""), c.note);
+}
+
+const char* const kThreeSecondRefusal =
+    "the stability window (2 s) must be at least twice the poll interval (3 s)";
+const char* const kMinuteNote =
+    "stability is not judged: the 10 s window is shorter than twice the 60 s poll interval";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, PollIntervalChecks,
+    testing::Values(
+        PollIntervalCase{"MeasureRefused", tirevo::CliCommand::Measure, false, 2, 3000, kThreeSecondRefusal,
+                         ""},
+        PollIntervalCase{"CalibrateRefused", tirevo::CliCommand::Calibrate, false, 2, 3000,
+                         kThreeSecondRefusal, ""},
+        PollIntervalCase{"MeasureWithJitterRefused", tirevo::CliCommand::Measure, false, 1, 1000,
+                         "the stability window (1 s) must be at least twice the poll interval (1 s)", ""},
+        PollIntervalCase{"MeasureAtTwiceGoesOn", tirevo::CliCommand::Measure, false, 2, 1000, "", ""},
+        PollIntervalCase{"MeasureNowWaitsForNothing", tirevo::CliCommand::Measure, true, 2, 3000, "", ""},
+        PollIntervalCase{"CalibrateNowWaitsForNothing", tirevo::CliCommand::Calibrate, true, 2, 3000, "", ""},
+        PollIntervalCase{"ReadSaysIt", tirevo::CliCommand::Read, false, 10, 60000, "", kMinuteNote},
+        PollIntervalCase{"LogSaysIt", tirevo::CliCommand::Log, false, 10, 60000, "", kMinuteNote},
+        PollIntervalCase{"PublishSaysIt", tirevo::CliCommand::Publish, false, 10, 60000, "", kMinuteNote},
+        PollIntervalCase{"LogAtTheDefaultsIsQuiet", tirevo::CliCommand::Log, false, 10, 1000, "", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct FitCase {
     const char* name;
     int columns;

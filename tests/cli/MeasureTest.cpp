@@ -166,7 +166,8 @@ TEST_F(Measure, AStabilitySettingThatCannotBeUsedIsAWarning)
     setup.program = copy.string();
     const Finished done = RunCli(setup);
     EXPECT_EQ(done.exitCode, 0) << done.err;
-    EXPECT_NE(done.err.find("tirevo.INI: 'abc' is not a valid integer value\n"), std::string::npos)
+    EXPECT_NE(done.err.find("tirevo.INI: [Stability] Window: 'abc' is not a valid integer value\n"),
+              std::string::npos)
         << done.err;
     EXPECT_NE(done.err.find("tirevo.INI: [Stability] Band=5 is out of range (0.01 to 1 pH)\n"),
               std::string::npos)
@@ -194,6 +195,82 @@ TEST_F(Measure, ReadJsonSaysWhetherEachReadingIsStable)
     EXPECT_NE(lines.front().find("\"stable\":false,"), std::string::npos) << lines.front();
     EXPECT_NE(lines.back().find("\"ph\":7.00,\"stable\":true,\"serial\":\"QP000001\"}"), std::string::npos)
         << lines.back();
+}
+
+// A window no longer than two polls holds a single reading at times, and a
+// single reading spans nothing: the runs that wait for a stable reading are
+// refused before the meter is opened, whether the values are options or the
+// settings file's.
+struct ShortWindowCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* ini;  // beside a copy of the program; nullptr for none
+};
+
+class ShortWindow : public testing::TestWithParam<ShortWindowCase> {
+protected:
+    TempDir dir_;
+};
+
+TEST_P(ShortWindow, IsRefusedBeforeTheMeterIsOpened)
+{
+    const ShortWindowCase& c = GetParam();
+    CliProcess::Setup setup;
+    setup.args = c.args;
+    setup.args.insert(setup.args.end(), {"--records", dir_.Path().string()});
+    setup.cwd = dir_.Path();
+    setup.env = {{"TIREVO_SIM_READING", "7.00"}, {"TIREVO_SIM_EVENTS", (dir_ / "events").string()}};
+    if (c.ini) {
+        const fs::path copy = dir_ / "bin" / "tirevo-cli";
+        fs::create_directories(copy.parent_path());
+        fs::copy_file(TIREVO_CLI_PROGRAM, copy);
+        clitest::WriteFile(copy.parent_path() / "tirevo.INI", c.ini);
+        setup.program = copy.string();
+    }
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 2) << done.err;
+    EXPECT_NE(done.err.find("tirevo-cli: the stability window (2 s) must be at least twice the poll interval "
+                            "(3 s)\n"),
+              std::string::npos)
+        << done.err;
+    EXPECT_EQ(done.out, "");
+    EXPECT_EQ(ReadFile(dir_ / "events").find("open"), std::string::npos) << "the meter is left alone";
+    EXPECT_FALSE(fs::exists(dir_ / "samples.csv"));
+    EXPECT_FALSE(fs::exists(dir_ / "calibrations.csv"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, ShortWindow,
+    testing::Values(
+        ShortWindowCase{"MeasureOptions", {"measure", "--interval", "3000", "--stable-window", "2"}, nullptr},
+        ShortWindowCase{
+            "MeasureFile", {"measure"}, "[System]\r\nInterval=3000\r\n[Stability]\r\nWindow=2\r\n"},
+        ShortWindowCase{"CalibrateOptions",
+                        {"calibrate", "--interval", "3000", "--stable-window", "2", "--point", "1", "7.00"},
+                        nullptr},
+        ShortWindowCase{"CalibrateFile",
+                        {"calibrate", "--point", "1", "7.00"},
+                        "[System]\r\nInterval=3000\r\n[Stability]\r\nWindow=2\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// read keeps any interval; at one the window is too short for, no reading
+// is stable, and that is said once.
+TEST_F(Measure, ReadAtAnIntervalTooLongForTheWindowJudgesNothing)
+{
+    CliProcess::Setup setup = MeasureSetup({});
+    setup.args = {"read", "--interval", "600", "--stable-window", "1", "--count", "8", "--format", "json"};
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    const std::vector<std::string> lines = Lines(done.out);
+    ASSERT_EQ(lines.size(), 8u) << done.out;
+    for (const std::string& line : lines)
+        EXPECT_NE(line.find("\"stable\":false,"), std::string::npos) << line;
+    EXPECT_NE(lines.back().find("\"ph\":7.00,"), std::string::npos) << "settled, and still not stable";
+    const std::string note = "tirevo-cli: stability is not judged: the 1 s window is shorter than twice the "
+                             "0.6 s poll interval\n";
+    const std::size_t at = done.err.find(note);
+    EXPECT_NE(at, std::string::npos) << done.err;
+    EXPECT_EQ(done.err.find(note, at + 1), std::string::npos) << "said once\n" << done.err;
 }
 
 }  // namespace

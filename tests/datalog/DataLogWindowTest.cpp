@@ -104,6 +104,44 @@ private:
     QTimer timer_;
 };
 
+// Changes the meter's reading as soon as a message box is open, and closes
+// the box once the window shows the new reading behind it: the readings go
+// on while the box waits for the user.
+class ReadingBehindBox : public QObject {
+public:
+    ReadingBehindBox(const TMainForm& form, const char* reading, QByteArray shownText)
+        : form_(form), reading_(reading), shownText_(std::move(shownText))
+    {
+        timer_.setInterval(2);
+        connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+        timer_.start();
+    }
+    bool shown = false;
+
+private:
+    void Poll()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || shown)
+            return;
+        if (!changed_) {
+            sim::SetReadingText(reading_);
+            changed_ = true;
+            return;
+        }
+        if (form_.lbpHValue->text().toLatin1() != shownText_)
+            return;
+        shown = true;
+        box->done(QMessageBox::Ok);
+    }
+
+    const TMainForm& form_;
+    const char* reading_;
+    QByteArray shownText_;
+    bool changed_ = false;
+    QTimer timer_;
+};
+
 }  // namespace
 
 class DataLogWindowTest : public QObject {
@@ -546,8 +584,9 @@ private slots:
         QVERIFY(!atBox.state.logging);
         VerifyIdle(*form);
 
-        Receive(*form, "7.02");
-        QTest::qWait(100);
+        // A box for this reading would come and go within Receive().
+        Receive(*form, "7.04");
+        QCOMPARE(form->lbpHValue->text().toLatin1(), Shown("7.04"));
         QCOMPARE(boxes.seen.size(), size_t(1));
 
         // The cause mended, the next start works.
@@ -584,13 +623,16 @@ private slots:
         small.rlim_cur = static_cast<rlim_t>(header.size() + 2 * row.size());
         QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
 
-        MessageBoxWatcher boxes(600);
+        // The box stays open until a reading taken behind it is shown (the
+        // watcher's time is only the outer limit).
+        MessageBoxWatcher boxes(20000);
         BoxStateRecorder atBox(*form);
+        ReadingBehindBox behind(*form, "7.05", Shown("7.05"));
         Click(form->sb5);
         const QString path = CurrentLog();
         QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), size_t(1), 5000);
-        // Readings go on behind the open box and after it.
-        QTest::qWait(1200);
+        // Closed by now, by the reading or else by the watcher.
+        QVERIFY(behind.shown);
         setrlimit(RLIMIT_FSIZE, &previousSizeLimit);
 
         QCOMPARE(boxes.seen.size(), size_t(1));
@@ -603,12 +645,13 @@ private slots:
         QVERIFY(!atBox.state.fileOpen);
         VerifyIdle(*form);
         QCOMPARE(ReadAll(path), header + row + row);
-        QCOMPARE(form->lbpHValue->text().toLatin1(), Shown("7.02"));
+        QCOMPARE(form->lbpHValue->text().toLatin1(), Shown("7.05"));
 
         Click(form->sb5);
         VerifyCollecting(*form);
         QCOMPARE(form->Log().FileName(), std::string("USB_PH_261206_090503_2.txt"));
-        QTRY_VERIFY_WITH_TIMEOUT(ReadAll(CurrentLog()).endsWith(row), 3000);
+        const QByteArray after = "06.12.2026\t09:05:03\t" + Shown("7.05") + "\r\n";
+        QTRY_VERIFY_WITH_TIMEOUT(ReadAll(CurrentLog()).endsWith(after), 3000);
         Click(form->sb6);
         QCOMPARE(boxes.seen.size(), size_t(1));
     }

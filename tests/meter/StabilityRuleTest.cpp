@@ -107,8 +107,56 @@ INSTANTIATE_TEST_SUITE_P(
                       RuleCase{"AWideBand",
                                {1, 100},
                                {{0, 6.00}, {1, 7.00}, {2, 8.01}, {3, 8.01}},
-                               {false, true, false, true}}),
+                               {false, true, false, true}},
+                      // Polled more slowly than the window is long: one
+                      // reading in the window spans nothing, however the
+                      // meter swings.
+                      RuleCase{"OneReadingInTheWindowIsNeverStable",
+                               kTwoSeconds,
+                               {{0, 6.00}, {3, 8.00}, {6, 6.00}, {9, 8.00}},
+                               {false, false, false, false}},
+                      RuleCase{"ALateReadingLeavesOneInTheWindow",
+                               {1, 2},
+                               {{0, 7.00}, {1, 7.00}, {2.05, 7.00}, {3, 7.00}, {4.2, 7.00}},
+                               {false, true, false, true, false}},
+                      RuleCase{"AWindowOfTwoIntervalsJudges",
+                               {2, 2, 1000},
+                               {{0, 7.00}, {1, 7.00}, {2, 7.00}, {3, 7.00}},
+                               {false, false, true, true}},
+                      RuleCase{"AWindowUnderTwoIntervalsJudgesNothing",
+                               {2, 2, 1001},
+                               {{0, 7.00}, {1, 7.00}, {2, 7.00}, {3, 7.00}},
+                               {false, false, false, false}}),
     CaseName());
+
+struct JudgedCase {
+    const char* what;
+    StabilityParams params;
+    bool judged;
+};
+
+class StabilityJudged : public ::testing::TestWithParam<JudgedCase> {};
+
+TEST_P(StabilityJudged, AtTheInterval) { EXPECT_EQ(GetParam().params.Judged(), GetParam().judged); }
+
+INSTANTIATE_TEST_SUITE_P(Interval, StabilityJudged,
+                         ::testing::Values(JudgedCase{"IntervalNotKnown", {1, 2, 0}, true},
+                                           JudgedCase{"ExactlyTwice", {2, 2, 1000}, true},
+                                           JudgedCase{"JustUnderTwice", {2, 2, 1001}, false},
+                                           JudgedCase{"AMinuteWithTheDefaultWindow", {10, 2, 60000}, false},
+                                           JudgedCase{"TheLongestInterval", {600, 2, 4294967295u}, false}),
+                         CaseName());
+
+TEST(StabilityTexts, NameTheWindowAndTheInterval)
+{
+    EXPECT_EQ(StabilityWindowRefusal({2, 2, 3000}),
+              "the stability window (2 s) must be at least twice the poll interval (3 s)");
+    EXPECT_EQ(StabilityNotJudgedText({10, 2, 60000}),
+              "stability is not judged: the 10 s window is shorter than twice the 60 s poll interval");
+    EXPECT_EQ(StabilityNotJudgedText({1, 2, 1500}),
+              "stability is not judged: the 1 s window is shorter than twice the 1.5 s poll interval");
+    EXPECT_EQ(StabilitySecondsText(250), "0.25 s");
+}
 
 TEST(StabilityRule, ExtremesLeaveInTheirTurnOverAThousandReadings)
 {
