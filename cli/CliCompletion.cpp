@@ -89,6 +89,27 @@ std::string Reply(const std::string& compgen)
         " -- \"$cur\")\n        return\n        ;;\n";
 }
 
+// The branch of the shell's case for an option's value.
+std::string Body(const Value& value)
+{
+    switch (value.kind) {
+    case ValueKind::Serial:
+        return kSerials;
+    case ValueKind::Folder:
+        return "        compopt -o filenames 2>/dev/null\n" + Reply("-d");
+    case ValueKind::File:
+        return "        compopt -o filenames 2>/dev/null\n" + Reply("-f");
+    case ValueKind::Command:
+        return Reply("-c");
+    case ValueKind::Words:
+        return Reply("-W \"" + value.words + "\"");
+    case ValueKind::Own:
+        break;
+    }
+    // A value of its own, such as a number: nothing to offer.
+    return "        return\n        ;;\n";
+}
+
 }  // namespace
 
 std::string BashCompletionScript(const CLI::App& program)
@@ -120,30 +141,15 @@ std::string BashCompletionScript(const CLI::App& program)
             }
         }
     }
-    script += "    case $prev in\n";
+    // One branch for the options that take the same kind of value.
+    std::map<std::string, std::string> branches;  // body -> "--a|--b"
     for (const auto& [name, value] : values) {
-        script += "    " + name + ")\n";
-        switch (value.kind) {
-        case ValueKind::Serial:
-            script += kSerials;
-            break;
-        case ValueKind::Folder:
-            script += "        compopt -o filenames 2>/dev/null\n" + Reply("-d");
-            break;
-        case ValueKind::File:
-            script += "        compopt -o filenames 2>/dev/null\n" + Reply("-f");
-            break;
-        case ValueKind::Command:
-            script += Reply("-c");
-            break;
-        case ValueKind::Words:
-            script += Reply("-W \"" + value.words + "\"");
-            break;
-        case ValueKind::Own:
-            script += "        return\n        ;;\n";
-            break;
-        }
+        std::string& patterns = branches[Body(value)];
+        patterns += (patterns.empty() ? "" : "|") + name;
     }
+    script += "    case $prev in\n";
+    for (const auto& [body, patterns] : branches)
+        script += "    " + patterns + ")\n" + body;
     script += "    esac\n";
     // The second word of an option that takes two (--point 1 VALUE).
     std::string second;

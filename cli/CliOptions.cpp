@@ -134,7 +134,7 @@ std::vector<OptionSpec> OptionList()
              o.format = found->second;
              return std::nullopt;
          }},
-        {"--stable-window", "S",
+        {"--stable-window", "SECONDS",
          "the stability window, whole seconds from 1 to 600 (default: the settings file's, else 10)",
          [](Words w, char, CliOptions& o) -> Refusal {
              const auto seconds = ParseWholeOption(w[0], StabilityParams::kMaxWindowS);

@@ -83,6 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         CompletionCase{"Point", {"calibrate", "--point", ""}, {"1", "2"}},
         CompletionCase{"NothingForTheCalibrationValue", {"calibrate", "--point", "1", ""}, {}},
         CompletionCase{"NothingForANumber", {"read", "--count", ""}, {}},
+        CompletionCase{"NothingForTheStabilityWindow", {"measure", "--stable-window", ""}, {}},
         CompletionCase{"Folders", {"log", "--dir", ""}, {"logs"}},
         CompletionCase{"Files", {"publish", "--cafile", "l"}, {"lab.txt", "logs"}}),
     [](const auto& info) { return std::string(info.param.what); });
