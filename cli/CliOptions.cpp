@@ -405,6 +405,8 @@ bool LooksLikeOption(const std::string& word)
         ((word[2] >= 'a' && word[2] <= 'z') || (word[2] >= 'A' && word[2] <= 'Z'));
 }
 
+bool IsFlag(const OptionSpec& spec) { return spec.value.empty() && spec.name.rfind("--", 0) == 0; }
+
 std::string MissingValue(const OptionSpec& spec)
 {
     return spec.missing.empty() ? spec.name + " needs a value" : spec.missing;
@@ -420,7 +422,7 @@ void Refuse(ParseState& state, std::string reason)
 CLI::callback_t Callback(const OptionSpec& spec, ParseState& state)
 {
     return [&spec, &state](const CLI::results_t& results) {
-        if (spec.value.empty() && spec.name.rfind("--", 0) == 0) {
+        if (IsFlag(spec)) {
             // CLI11 hands a flag "true", or the text after "=".
             for (const std::string& result : results) {
                 if (result != "true")
@@ -466,7 +468,7 @@ std::unique_ptr<CLI::App> Declare(ParseState& state)
                 sub->add_option(spec.name, Callback(spec, state), use.help.empty() ? spec.help : use.help);
             if (!spec.value.empty())
                 option->type_name(spec.value);
-            if (spec.value.empty() && spec.name.rfind("--", 0) == 0)
+            if (IsFlag(spec))
                 option->expected(0);
             else
                 option->type_size(spec.words);
