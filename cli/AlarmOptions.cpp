@@ -1,44 +1,37 @@
 #include "AlarmOptions.h"
 
-#include "NumberText.h"
-
-#include <charconv>
+#include "OptionNumbers.h"
 
 namespace tirevo {
 
 namespace {
 
-// "." as scripts write it, or "," as typed in a comma locale; there are no
-// thousands separators to confuse them with.
-std::optional<double> ParsePh(const std::string& text)
-{
-    for (const char separator : {'.', ','}) {
-        const NumberTextResult number = ParseLocaleNumberText(text, separator);
-        if (number.status == NumberTextStatus::Ok)
-            return number.value;
-    }
-    return std::nullopt;
-}
-
 bool InRange(double value, double min, double max) { return value >= min && value <= max; }
 
 }  // namespace
 
-const std::set<std::string_view>& AlarmOptionNames()
+const std::vector<AlarmOptionHelp>& AlarmOptionList()
 {
-    static const std::set<std::string_view> names = {"--high", "--low", "--alarm-delay", "--hysteresis",
-                                                     "--on-alarm"};
-    return names;
-}
-
-std::set<std::string_view> WithAlarmOptions(std::set<std::string_view> options)
-{
-    options.insert(AlarmOptionNames().begin(), AlarmOptionNames().end());
-    return options;
+    static const std::vector<AlarmOptionHelp> list = {
+        {"--high", "PH|off",
+         "the high alarm limit, pH from -2 to 16; off drops the settings file's (default: the settings "
+         "file's, else none)"},
+        {"--low", "PH|off",
+         "the low alarm limit, pH from -2 to 16; off drops the settings file's (default: the settings "
+         "file's, else none)"},
+        {"--alarm-delay", "SECONDS",
+         "how long past a limit, or silent, before the alarm: whole seconds from 0 to 3600 (default: the "
+         "settings file's, else 5)"},
+        {"--hysteresis", "PH",
+         "how far back past the limit clears the alarm: pH from 0 to 1 (default: the settings file's, else "
+         "0.05)"},
+        {"--on-alarm", "COMMAND", "runs /bin/sh -c COMMAND on each alarm event"},
+    };
+    return list;
 }
 
 std::optional<std::string> ApplyAlarmOption(std::string_view option, const std::string& value,
-                                            AlarmCliOptions& options)
+                                            char decimalSeparator, AlarmCliOptions& options)
 {
     if (option == "--high" || option == "--low") {
         std::optional<std::optional<double>>& limit = option == "--high" ? options.high : options.low;
@@ -46,19 +39,17 @@ std::optional<std::string> ApplyAlarmOption(std::string_view option, const std::
             limit.emplace(std::nullopt);
             return std::nullopt;
         }
-        const std::optional<double> ph = ParsePh(value);
+        const std::optional<double> ph = ParseDecimalOption(value, decimalSeparator);
         if (!ph || !InRange(*ph, kAlarmLimitMin, kAlarmLimitMax))
             return std::string("pH from -2 to 16, such as 7.5 (or off)");
         limit.emplace(ph);
     } else if (option == "--alarm-delay") {
-        int32_t seconds = -1;
-        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seconds);
-        if (value.empty() || ec != std::errc() || end != value.data() + value.size() ||
-            !InRange(seconds, 0, kAlarmDelayMaxS))
+        const std::optional<uint64_t> seconds = ParseWholeOption(value, kAlarmDelayMaxS);
+        if (!seconds)
             return std::string("whole seconds from 0 to 3600");
-        options.delayS = seconds;
+        options.delayS = static_cast<int32_t>(*seconds);
     } else if (option == "--hysteresis") {
-        const std::optional<double> ph = ParsePh(value);
+        const std::optional<double> ph = ParseDecimalOption(value, decimalSeparator);
         if (!ph || !InRange(*ph, 0, kAlarmHysteresisMax))
             return std::string("pH from 0 to 1, such as 0.05");
         options.hysteresis = ph;
@@ -90,12 +81,6 @@ AlarmSettingsChoice ResolveAlarmSettings(const AlarmCliOptions& options, const A
             *choice.error += " (the other limit is in the settings file; --high off or --low off drops it)";
     }
     return choice;
-}
-
-std::string AlarmUsageText()
-{
-    return "                       [--high PH|off] [--low PH|off] [--alarm-delay SECONDS]\n"
-           "                       [--hysteresis PH] [--on-alarm COMMAND]\n";
 }
 
 }  // namespace tirevo

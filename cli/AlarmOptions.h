@@ -1,15 +1,14 @@
 // The alarm options of the polling commands: --high, --low, --alarm-delay,
-// --hysteresis and --on-alarm. A command takes them all by adding
-// AlarmOptionNames() to its options; its parser hands each one to
-// ApplyAlarmOption().
+// --hysteresis and --on-alarm. A command takes them all by declaring
+// AlarmOptionList(); its parser hands each value to ApplyAlarmOption().
 #pragma once
 
 #include "AlarmSettings.h"
 
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tirevo {
 
@@ -22,15 +21,21 @@ struct AlarmCliOptions {
     std::optional<std::string> onAlarm;  // the command run on each event
 };
 
-const std::set<std::string_view>& AlarmOptionNames();
+// One alarm option as help shows it: its name, what it takes and one line
+// with its range and default.
+struct AlarmOptionHelp {
+    std::string_view name;
+    std::string_view value;
+    std::string_view help;
+};
 
-// The options' names added to a command's.
-std::set<std::string_view> WithAlarmOptions(std::set<std::string_view> options);
+const std::vector<AlarmOptionHelp>& AlarmOptionList();
 
-// Records one alarm option. Returns the reason when the value is not usable
-// ("pH, such as 7.5 (or off)").
+// Records one alarm option; a fraction is taken with a point or with
+// decimalSeparator. Returns what the option takes when the value is not
+// usable ("pH from -2 to 16, such as 7.5 (or off)").
 std::optional<std::string> ApplyAlarmOption(std::string_view option, const std::string& value,
-                                            AlarmCliOptions& options);
+                                            char decimalSeparator, AlarmCliOptions& options);
 
 // The file's settings with the options laid over them; the reason when the
 // result cannot be used (such as a high limit not above the low one).
@@ -39,8 +44,5 @@ struct AlarmSettingsChoice {
     std::optional<std::string> error;
 };
 AlarmSettingsChoice ResolveAlarmSettings(const AlarmCliOptions& options, const AlarmSettings& fromFile);
-
-// The lines of the usage text for these options.
-std::string AlarmUsageText();
 
 }  // namespace tirevo

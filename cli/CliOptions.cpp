@@ -1,431 +1,695 @@
 #include "CliOptions.h"
 
-#include "NumberText.h"
+#include "CliCompletion.h"
+#include "CliHelpFormatter.h"
+#include "LocaleSeparators.h"
 #include "SampleRecord.h"
 #include "StabilityRule.h"
 
-#include <charconv>
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <map>
-#include <set>
-#include <string_view>
+#include <memory>
+#include <span>
 
 namespace tirevo {
 
 namespace {
 
-// Longer runs than this many seconds are not a meaningful request; the limit
-// keeps the millisecond arithmetic far from overflow.
-constexpr int kMaxSecondsDigits = 9;
-constexpr int kMillisecondsPerSecond = 1000;
-constexpr int kCharacterCodes = 256;
+constexpr const char* kProgram = "tirevo-cli";
+// The hidden command that prints the bash completion script; the build
+// writes the installed script with it.
+constexpr const char* kCompletionCommand = "__bash-completion";
+constexpr double kHundredths = 100.0;
 
-struct CommandInfo {
-    CliCommand command;
-    std::set<std::string_view> options;
+using Words = std::span<const std::string>;
+// What the option takes, when its value cannot be used.
+using Refusal = std::optional<std::string>;
+using Apply = std::function<Refusal(Words words, char decimalSeparator, CliOptions& options)>;
+
+// One option, declared once for every command that takes it.
+struct OptionSpec {
+    std::string name;   // "--serial"; an argument without dashes ("URL")
+    std::string value;  // what it takes as help shows it ("S", "text|csv|json"); empty for a flag
+    std::string help;   // one line: what it does, its range and its default
+    Apply apply;
+    int words = 1;             // --point takes the point and the calibration value
+    std::string missing = {};  // the reason when its value is left out
+    bool echo = true;          // a refused value is repeated in the reason
 };
 
-const std::map<std::string_view, CommandInfo>& Commands()
+// An option in a command's declaration.
+struct OptionUse {
+    std::string name;
+    std::string help = {};  // instead of the option's own
+    bool required = false;
+};
+
+struct Exclusion {
+    std::string option;
+    std::string other;
+    std::string why;
+};
+
+struct CommandSpec {
+    std::string name;
+    CliCommand command;
+    std::string help;
+    std::vector<OptionUse> options;  // in the order help lists them
+    std::vector<Exclusion> excludes = {};
+    std::vector<std::pair<std::string, std::string>> needs = {};  // the first needs the second
+};
+
+Refusal SetText(std::optional<std::string>& field, const std::string& value, const char* needed)
 {
-    static const std::map<std::string_view, CommandInfo> commands = {
-        {"list", {CliCommand::List, {"--all"}}},
+    if (value.empty())
+        return std::string(needed);
+    field = value;
+    return std::nullopt;
+}
+
+// A flag's effect; it never refuses.
+Apply Flag(bool CliOptions::*field)
+{
+    return [field](Words, char, CliOptions& o) -> Refusal {
+        o.*field = true;
+        return std::nullopt;
+    };
+}
+
+Apply Seconds(std::optional<int64_t> CliOptions::*field, bool zeroAllowed, const char* takes)
+{
+    return [field, zeroAllowed, takes](Words w, char decimal, CliOptions& o) -> Refusal {
+        const std::optional<int64_t> ms = ParseSecondsOption(w[0], decimal);
+        if (!ms || (*ms == 0 && !zeroAllowed))
+            return std::string(takes);
+        o.*field = *ms;
+        return std::nullopt;
+    };
+}
+
+std::vector<OptionSpec> OptionList()
+{
+    std::vector<OptionSpec> list = {
+        {"--serial", "S",
+         "the meter with this serial number, as list prints it (default: the only meter attached)",
+         [](Words w, char, CliOptions& o) { return SetText(o.serial, w[0], "a serial number is needed"); }},
+        {"--all", "", "every attached meter, each on its own connection; --count is per meter",
+         Flag(&CliOptions::all)},
+        {"--interval", "MS",
+         "polls every MS milliseconds, a whole number from 1 to 4294967295 (default: the settings file's, "
+         "else "
+         "1000)",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             const auto ms = ParseWholeOption(w[0], std::numeric_limits<uint32_t>::max());
+             if (!ms || *ms == 0)
+                 return "milliseconds, a whole number from 1 to 4294967295";
+             o.intervalMs = static_cast<uint32_t>(*ms);
+             return std::nullopt;
+         }},
+        {"--count", "N", "ends after N readings, a whole number from 1 up (default: no end)",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             const auto n = ParseWholeOption(w[0], std::numeric_limits<uint64_t>::max());
+             if (!n || *n == 0)
+                 return "a whole number from 1 up";
+             o.count = *n;
+             return std::nullopt;
+         }},
+        {"--duration", "SECONDS", "ends after SECONDS, more than 0, such as 90 or 0.5 (default: no end)",
+         Seconds(&CliOptions::durationMs, false, "seconds, more than 0 (such as 90 or 0.5)")},
+        {"--give-up", "SECONDS",
+         "ends with exit status 4 when a lost meter is not back within SECONDS, 0 or more (default: never)",
+         Seconds(&CliOptions::giveUpMs, true, "seconds, 0 or more (such as 60 or 2.5)")},
+        {"--format", "text|csv|json", "the form of the output (default: text)",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             static const std::map<std::string, OutputFormat> formats = {
+                 {"text", OutputFormat::Text}, {"csv", OutputFormat::Csv}, {"json", OutputFormat::Json}};
+             const auto found = formats.find(w[0]);
+             if (found == formats.end())
+                 return "text, csv or json";
+             o.format = found->second;
+             return std::nullopt;
+         }},
+        {"--stable-window", "SECONDS",
+         "the stability window, whole seconds from 1 to 600 (default: the settings file's, else 10)",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             const auto seconds = ParseWholeOption(w[0], StabilityParams::kMaxWindowS);
+             if (!seconds || *seconds < StabilityParams::kMinWindowS)
+                 return "whole seconds from 1 to 600";
+             o.stableWindowS = static_cast<int>(*seconds);
+             return std::nullopt;
+         }},
+        {"--stable-band", "PH",
+         "the stability band, pH from 0.01 to 1 (default: the settings file's, else 0.02)",
+         [](Words w, char decimal, CliOptions& o) -> Refusal {
+             const std::optional<int> hundredths = ParseBandOption(w[0], decimal);
+             if (!hundredths)
+                 return "pH from 0.01 to 1 (such as 0.02)";
+             o.stableBandHundredths = *hundredths;
+             return std::nullopt;
+         }},
+        {"--dir", "DIR", "the folder of the log file (default: the current folder)",
+         [](Words w, char, CliOptions& o) { return SetText(o.dir, w[0], "a folder is needed"); }},
+        {"--separator", "CHAR|#CODE",
+         "between the columns of the log file: one character, or # and its code, #9 is TAB (default: the "
+         "settings file's)",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             const std::optional<char> separator = ParseSeparatorOption(w[0]);
+             if (!separator)
+                 return "one character, or # and its code (#9 is TAB)";
+             // A line end as a column separator would cut every row in two
+             // for any reader.
+             if (*separator == '\n' || *separator == '\r')
+                 return "a line end cannot separate the columns of a row";
+             o.separator = separator;
+             return std::nullopt;
+         }},
+        {"--no-timestamp", "", "log rows hold the reading alone", Flag(&CliOptions::noTimestamp)},
+        {"--mqtt", "URL", "publishes too, to the broker at URL: mqtt://host[:port] or mqtts://host[:port]",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             o.mqtt.url = w[0];
+             return std::nullopt;
+         }},
+        {"URL", "", "the broker's URL (mqtt://host[:port] or mqtts://host[:port])",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             o.mqtt.url = w[0];
+             return std::nullopt;
+         }},
+        {"--topic", "PREFIX", "the first part of every topic (default: tirevo)",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             o.mqtt.topic = w[0];
+             return std::nullopt;
+         }},
+        {"--ha-discovery", "", "announces the meter to Home Assistant",
+         [](Words, char, CliOptions& o) -> Refusal {
+             o.mqtt.haDiscovery = true;
+             return std::nullopt;
+         }},
+        {"--client-id", "ID", "the MQTT client id (default: tirevo-HOST-SERIAL)",
+         [](Words w, char, CliOptions& o) {
+             return SetText(o.mqtt.clientId, w[0], "a client id is needed");
+         }},
+        {"--username", "USER", "the user name of the broker's login",
+         [](Words w, char, CliOptions& o) {
+             return SetText(o.mqtt.username, w[0], "a user name is needed");
+         }},
+        {"--password-file", "FILE", "the login's password: the first line of FILE",
+         [](Words w, char, CliOptions& o) { return SetText(o.mqtt.passwordFile, w[0], "a file is needed"); }},
+        {"--cafile", "FILE", "the certificate authority of an mqtts:// broker (default: the system's)",
+         [](Words w, char, CliOptions& o) { return SetText(o.mqtt.caFile, w[0], "a file is needed"); }},
+        {"--sample",
+         "NAME",
+         "the sample's name in the record, without a line break (default: empty)",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             if (SampleNameRefusal(w[0]))
+                 return "a sample name cannot contain a line break";
+             o.sample = w[0];
+             return std::nullopt;
+         },
+         1,
+         {},
+         false},
+        {"--timeout", "SECONDS", "the longest wait for a stable reading, more than 0 (default: 120)",
+         Seconds(&CliOptions::timeoutMs, false, "seconds, more than 0 (such as 120 or 2.5)")},
+        {"--now", "", "takes the first reading, stable or not", Flag(&CliOptions::now)},
+        {"--records", "DIR",
+         "the folder of samples.csv and calibrations.csv, which must exist (default: the window's)",
+         [](Words w, char, CliOptions& o) { return SetText(o.records, w[0], "a folder is needed"); }},
+        {"--no-record", "", "records nothing, only prints", Flag(&CliOptions::noRecord)},
+        {"--point", "1|2 VALUE",
+         "the point and the buffer's pH, with a point or the locale's decimal separator, such as 1 4.01",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             if (w[0] != "1" && w[0] != "2")
+                 return "1 or 2";
+             o.point = w[0][0] - '0';
+             // As typed: the calibration command judges it, so that "-0.05"
+             // is refused as a negative value.
+             o.value = w[1];
+             return std::nullopt;
+         },
+         2, "--point needs a point (1 or 2) and a value"},
+        {"--tolerance", "PH",
+         "how far the as-left may lie from the buffer and pass, pH from 0 to 1 (default: the settings "
+         "file's, "
+         "else 0.05)",
+         [](Words w, char decimal, CliOptions& o) -> Refusal {
+             const std::optional<double> ph = ParseDecimalOption(w[0], decimal);
+             if (!ph || !(*ph >= 0 && *ph <= 1.0))
+                 return "pH from 0 to 1 (such as 0.05)";
+             o.toleranceHundredths = static_cast<int>(std::lround(*ph * kHundredths));
+             return std::nullopt;
+         }},
+    };
+    for (const AlarmOptionHelp& alarm : AlarmOptionList()) {
+        const std::string name(alarm.name);
+        list.push_back({name, std::string(alarm.value), std::string(alarm.help),
+                        [name](Words w, char decimal, CliOptions& o) {
+                            return ApplyAlarmOption(name, w[0], decimal, o.alarm);
+                        }});
+    }
+    return list;
+}
+
+const std::map<std::string, OptionSpec>& Options()
+{
+    static const std::map<std::string, OptionSpec> options = [] {
+        std::map<std::string, OptionSpec> byName;
+        for (OptionSpec& spec : OptionList())
+            byName.emplace(spec.name, std::move(spec));
+        return byName;
+    }();
+    return options;
+}
+
+std::vector<OptionUse> WithAlarm(std::vector<OptionUse> options)
+{
+    for (const AlarmOptionHelp& alarm : AlarmOptionList())
+        options.push_back({std::string(alarm.name)});
+    return options;
+}
+
+std::vector<OptionUse> Joined(std::vector<OptionUse> options, const std::vector<OptionUse>& more)
+{
+    options.insert(options.end(), more.begin(), more.end());
+    return options;
+}
+
+const std::vector<OptionUse> kBroker = {{"--topic"},    {"--ha-discovery"},  {"--client-id"},
+                                        {"--username"}, {"--password-file"}, {"--cafile"}};
+const Exclusion kAllNotSerial{"--all", "--serial", "--all takes every meter"};
+
+const std::vector<CommandSpec>& Commands()
+{
+    static const std::vector<CommandSpec> commands = {
+        {"list",
+         CliCommand::List,
+         "Prints the attached meters, one a line: serial number, TAB, USB description.",
+         {{"--all", "converters that are not meters too, marked (not a meter)"}}},
         {"read",
-         {CliCommand::Read,
-          WithAlarmOptions({"--serial", "--all", "--interval", "--count", "--duration", "--format",
-                            "--give-up", "--stable-window", "--stable-band"})}},
+         CliCommand::Read,
+         "Prints each reading as it arrives.",
+         WithAlarm({{"--serial"},
+                    {"--all"},
+                    {"--interval"},
+                    {"--count"},
+                    {"--duration"},
+                    {"--format"},
+                    {"--give-up"},
+                    {"--stable-window"},
+                    {"--stable-band"}}),
+         {kAllNotSerial}},
         {"log",
-         {CliCommand::Log,
-          WithAlarmOptions({"--serial", "--all", "--interval", "--count", "--duration", "--dir",
-                            "--separator", "--no-timestamp", "--give-up", "--mqtt", "--topic",
-                            "--ha-discovery", "--client-id", "--username", "--password-file", "--cafile"})}},
+         CliCommand::Log,
+         "Writes the readings to a new log file, as the window does.",
+         Joined(WithAlarm({{"--serial"},
+                           {"--all"},
+                           {"--interval"},
+                           {"--count"},
+                           {"--duration"},
+                           {"--dir"},
+                           {"--separator"},
+                           {"--no-timestamp"},
+                           {"--give-up"}}),
+                Joined(Joined({{"--mqtt"}}, kBroker),
+                       {{"--stable-window",
+                         "the stability window of the published stable, whole seconds from 1 to "
+                         "600 (default: the settings file's, else 10)"},
+                        {"--stable-band",
+                         "the stability band of the published stable, pH from 0.01 to 1 "
+                         "(default: the settings file's, else 0.02)"}})),
+         {kAllNotSerial},
+         {{"--topic", "--mqtt"},
+          {"--ha-discovery", "--mqtt"},
+          {"--client-id", "--mqtt"},
+          {"--username", "--mqtt"},
+          {"--password-file", "--mqtt"},
+          {"--cafile", "--mqtt"},
+          {"--stable-window", "--mqtt"},
+          {"--stable-band", "--mqtt"},
+          {"--password-file", "--username"}}},
         {"publish",
-         {CliCommand::Publish,
-          WithAlarmOptions({"--serial", "--interval", "--count", "--duration", "--give-up", "--stable-window",
-                            "--stable-band", "--topic", "--ha-discovery", "--client-id", "--username",
-                            "--password-file", "--cafile", "--all"})}},
+         CliCommand::Publish,
+         "Publishes each reading to the MQTT broker at URL.",
+         Joined(WithAlarm({{"URL", {}, true},
+                           {"--serial"},
+                           {"--all"},
+                           {"--interval"},
+                           {"--count"},
+                           {"--duration"},
+                           {"--give-up"},
+                           {"--stable-window"},
+                           {"--stable-band"}}),
+                kBroker),
+         {kAllNotSerial},
+         {{"--password-file", "--username"}}},
         {"calibrate",
-         {CliCommand::Calibrate,
-          {"--serial", "--point", "--now", "--timeout", "--interval", "--stable-window", "--stable-band",
-           "--tolerance", "--records", "--no-record"}}},
-        {"calibrations", {CliCommand::Calibrations, {"--serial", "--format", "--records"}}},
-        {"measure",
-         {CliCommand::Measure,
-          WithAlarmOptions({"--serial", "--sample", "--timeout", "--now", "--format", "--records",
-                            "--no-record", "--interval", "--stable-window", "--stable-band"})}},
+         CliCommand::Calibrate,
+         "Sends a calibration point between a stable as-found and as-left reading, and records it.",
+         {{"--point", {}, true},
+          {"--serial"},
+          {"--now", "sends at once without reading, and records the point with result unknown"},
+          {"--timeout",
+           "the longest wait for the as-found, and again for the as-left, more than 0 (default: the settings "
+           "file's AsLeftWait, else 120)"},
+          {"--interval"},
+          {"--stable-window"},
+          {"--stable-band"},
+          {"--tolerance"},
+          {"--records"},
+          {"--no-record"}},
+         {{"--now", "--timeout", "--now sends at once, without waiting"}}},
+        {"calibrations",
+         CliCommand::Calibrations,
+         "Prints the calibration records.",
+         {{"--serial", "only this meter's rows"},
+          {"--format",
+           "an aligned table, the file's rows as they are, or a JSON object a row (default: text)"},
+          {"--records"}}},
+        {"measure", CliCommand::Measure,
+         "Waits for a stable reading, prints it and records it as a sample in samples.csv.",
+         WithAlarm({{"--serial"},
+                    {"--sample"},
+                    {"--timeout"},
+                    {"--now"},
+                    {"--format"},
+                    {"--records"},
+                    {"--no-record"},
+                    {"--interval"},
+                    {"--stable-window"},
+                    {"--stable-band"}})},
     };
     return commands;
 }
 
-bool TakesValue(std::string_view option)
-{
-    return option != "--all" && option != "--no-timestamp" && option != "--now" && option != "--no-record" &&
-        option != "--ha-discovery";
-}
-
-// Options that only mean something with a broker.
-bool BrokerOption(std::string_view option)
-{
-    return option == "--topic" || option == "--ha-discovery" || option == "--client-id" ||
-        option == "--username" || option == "--password-file" || option == "--cafile";
-}
-
-bool IsHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
-
-// What stands where a value belongs but is an option: "--serial --help"
-// is a serial number left out, not a request for help. A lone "-", "--" or
-// a negative number is still a value.
-bool LooksLikeOption(std::string_view arg)
-{
-    if (arg == "-h")
-        return true;
-    return arg.size() > 2 && arg.substr(0, 2) == "--" &&
-        ((arg[2] >= 'a' && arg[2] <= 'z') || (arg[2] >= 'A' && arg[2] <= 'Z'));
-}
-
-// Bytes that end a row in a log file: as a column separator they would cut
-// every row in two for any reader.
-bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
-
-// Decimal digits only, within max; no sign, no blanks.
-std::optional<uint64_t> ParseWhole(std::string_view text, uint64_t max)
-{
-    if (text.empty())
-        return std::nullopt;
-    uint64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value > max)
-        return std::nullopt;
-    return value;
-}
-
-class Parser {
-public:
-    explicit Parser(const std::vector<std::string>& args) : args_(args) {}
-
-    CliParseResult Run()
-    {
-        if (args_.empty())
-            return Fail("no command given");
-        if (IsHelp(args_[0]))
-            return Done(CliCommand::Help);
-        const auto found = Commands().find(args_[0]);
-        if (found == Commands().end()) {
-            // Without a command there is no knowing which options take
-            // values; a help asked for anywhere is given.
-            for (const std::string& arg : args_)
-                if (IsHelp(arg))
-                    return Done(CliCommand::Help);
-            if (args_[0] == "--version") {
-                if (args_.size() > 1)
-                    return Fail("--version takes nothing else");
-                return Done(CliCommand::Version);
-            }
-            return Fail("unknown command '" + args_[0] + "'");
-        }
-        result_.options.command = found->second.command;
-        // The first refusal is kept while the rest is looked through: a help
-        // asked for later in the line still wins over an invalid value.
-        std::optional<std::string> refusal;
-        for (std::size_t i = 1; i < args_.size(); ++i) {
-            std::string option = args_[i];
-            if (IsHelp(option))
-                return Done(CliCommand::Help);
-            std::optional<std::string> value;
-            if (const std::size_t eq = option.find('=');
-                option.rfind("--", 0) == 0 && eq != std::string::npos) {
-                value = option.substr(eq + 1);
-                option.resize(eq);
-            }
-            // publish URL: the one argument that is no option.
-            if (result_.options.command == CliCommand::Publish && option.rfind("-", 0) != 0 &&
-                !result_.options.mqtt.url) {
-                result_.options.mqtt.url = option;
-                continue;
-            }
-            if (!found->second.options.count(option)) {
-                if (!refusal)
-                    refusal = option.rfind("-", 0) == 0 ? "unknown option '" + option + "' for " + args_[0]
-                                                        : "unexpected argument '" + option + "'";
-                continue;
-            }
-            if (TakesValue(option) && !value) {
-                if (i + 1 >= args_.size() || LooksLikeOption(args_[i + 1]))
-                    return Fail(option + " needs a value");
-                value = args_[++i];
-            } else if (!TakesValue(option) && value) {
-                if (!refusal)
-                    refusal = option + " takes no value";
-                continue;
-            }
-            if (option == "--point") {
-                // The calibration value follows the point number and is taken
-                // as it stands, so that "-0.05" is refused as a negative value
-                // rather than read as an option.
-                if (i + 1 >= args_.size() || LooksLikeOption(args_[i + 1]))
-                    return Fail("--point needs a point (1 or 2) and a value");
-                result_.options.value = args_[++i];
-            }
-            if (!Apply(option, value.value_or(std::string())) && !refusal)
-                refusal = result_.error;
-            result_.error.reset();
-        }
-        if (refusal)
-            return Fail(*refusal);
-        if (result_.options.command == CliCommand::Calibrate && result_.options.point == 0)
-            return Fail("calibrate needs --point 1|2 VALUE");
-        const CliOptions& o = result_.options;
-        if (o.all && o.serial && o.command != CliCommand::List)
-            return Fail("--all and --serial cannot go together: --all takes every meter");
-        if (o.command == CliCommand::Publish) {
-            if (!o.mqtt.url)
-                return Fail("publish needs the broker's URL (mqtt://host[:port] or mqtts://host[:port])");
-        }
-        if (o.command == CliCommand::Log && !o.mqtt.url) {
-            for (std::size_t i = 1; i < args_.size(); ++i)
-                if (BrokerOption(args_[i].substr(0, args_[i].find('='))))
-                    return Fail(args_[i].substr(0, args_[i].find('=')) + " needs --mqtt URL");
-        }
-        if (o.mqtt.passwordFile && !o.mqtt.username)
-            return Fail("--password-file needs --username");
-        return result_;
-    }
-
-private:
-    CliParseResult Done(CliCommand command)
-    {
-        result_.options.command = command;
-        return result_;
-    }
-
-    CliParseResult Fail(std::string reason)
-    {
-        result_.error = std::move(reason);
-        return result_;
-    }
-
-    bool Invalid(const std::string& option, const std::string& value, std::string_view expected)
-    {
-        result_.error = "invalid " + option + " '" + value + "': " + std::string(expected);
-        return false;
-    }
-
-    bool Apply(const std::string& option, const std::string& value)
-    {
-        CliOptions& o = result_.options;
-        if (AlarmOptionNames().count(option)) {
-            if (const std::optional<std::string> reason = ApplyAlarmOption(option, value, o.alarm))
-                return Invalid(option, value, *reason);
-        } else if (option == "--all") {
-            o.all = true;
-        } else if (option == "--no-timestamp") {
-            o.noTimestamp = true;
-        } else if (option == "--now") {
-            o.now = true;
-        } else if (option == "--no-record") {
-            o.noRecord = true;
-        } else if (option == "--records") {
-            if (value.empty())
-                return Invalid(option, value, "a folder is needed");
-            o.records = value;
-        } else if (option == "--sample") {
-            // Not echoed: the reason stays one line.
-            if (SampleNameRefusal(value)) {
-                result_.error = "invalid --sample: a sample name cannot contain a line break";
-                return false;
-            }
-            o.sample = value;
-        } else if (option == "--timeout") {
-            const auto ms = ParseSecondsOption(value);
-            if (!ms || *ms == 0)
-                return Invalid(option, value, "seconds, more than 0 (such as 120 or 2.5)");
-            o.timeoutMs = *ms;
-        } else if (option == "--stable-window") {
-            const auto seconds = ParseWhole(value, StabilityParams::kMaxWindowS);
-            if (!seconds || *seconds < StabilityParams::kMinWindowS)
-                return Invalid(option, value, "whole seconds from 1 to 600");
-            o.stableWindowS = static_cast<int>(*seconds);
-        } else if (option == "--tolerance") {
-            const NumberTextResult number = ParseLocaleNumberText(value, '.');
-            if (number.status != NumberTextStatus::Ok || !(number.value >= 0 && number.value <= 1.0))
-                return Invalid(option, value, "pH from 0 to 1 (such as 0.05)");
-            o.toleranceHundredths = static_cast<int>(std::lround(number.value * 100.0));
-        } else if (option == "--stable-band") {
-            const std::optional<int> hundredths = ParseBandOption(value);
-            if (!hundredths)
-                return Invalid(option, value, "pH from 0.01 to 1 (such as 0.02)");
-            o.stableBandHundredths = *hundredths;
-        } else if (option == "--serial") {
-            if (value.empty())
-                return Invalid(option, value, "a serial number is needed");
-            o.serial = value;
-        } else if (option == "--interval") {
-            const auto ms = ParseWhole(value, std::numeric_limits<uint32_t>::max());
-            if (!ms || *ms == 0)
-                return Invalid(option, value, "milliseconds, a whole number from 1 to 4294967295");
-            o.intervalMs = static_cast<uint32_t>(*ms);
-        } else if (option == "--count") {
-            const auto n = ParseWhole(value, std::numeric_limits<uint64_t>::max());
-            if (!n || *n == 0)
-                return Invalid(option, value, "a whole number from 1 up");
-            o.count = *n;
-        } else if (option == "--duration") {
-            const auto ms = ParseSecondsOption(value);
-            if (!ms || *ms == 0)
-                return Invalid(option, value, "seconds, more than 0 (such as 90 or 0.5)");
-            o.durationMs = *ms;
-        } else if (option == "--give-up") {
-            const auto ms = ParseSecondsOption(value);
-            if (!ms)
-                return Invalid(option, value, "seconds, 0 or more (such as 60 or 2.5)");
-            o.giveUpMs = *ms;
-        } else if (option == "--format") {
-            if (value == "text")
-                o.format = OutputFormat::Text;
-            else if (value == "csv")
-                o.format = OutputFormat::Csv;
-            else if (value == "json")
-                o.format = OutputFormat::Json;
-            else
-                return Invalid(option, value, "text, csv or json");
-        } else if (option == "--dir") {
-            if (value.empty())
-                return Invalid(option, value, "a folder is needed");
-            o.dir = value;
-        } else if (option == "--separator") {
-            o.separator = ParseSeparatorOption(value);
-            if (!o.separator)
-                return Invalid(option, value, "one character, or # and its code (#9 is TAB)");
-            if (IsLineEnd(*o.separator))
-                return Invalid(option, value, "a line end cannot separate the columns of a row");
-        } else if (option == "--mqtt") {
-            o.mqtt.url = value;
-        } else if (option == "--topic") {
-            o.mqtt.topic = value;
-        } else if (option == "--ha-discovery") {
-            o.mqtt.haDiscovery = true;
-        } else if (option == "--client-id") {
-            if (value.empty())
-                return Invalid(option, value, "a client id is needed");
-            o.mqtt.clientId = value;
-        } else if (option == "--username") {
-            if (value.empty())
-                return Invalid(option, value, "a user name is needed");
-            o.mqtt.username = value;
-        } else if (option == "--password-file") {
-            if (value.empty())
-                return Invalid(option, value, "a file is needed");
-            o.mqtt.passwordFile = value;
-        } else if (option == "--cafile") {
-            if (value.empty())
-                return Invalid(option, value, "a file is needed");
-            o.mqtt.caFile = value;
-        } else if (option == "--point") {
-            if (value != "1" && value != "2")
-                return Invalid(option, value, "1 or 2");
-            o.point = value[0] - '0';
-        }
-        return true;
-    }
-
-    const std::vector<std::string>& args_;
-    CliParseResult result_;
+// What CLI11 gathers while it goes through the line: the options, and the
+// first refusal of each kind, judged once the whole line has been read.
+struct ParseState {
+    char decimal = '.';
+    CliOptions options;
+    std::optional<std::string> missingValue;
+    std::optional<std::string> refusal;
 };
+
+// What stands where a value belongs but is an option: "--serial --help" is
+// a serial number left out, not a request for help. A lone "-", "--" or a
+// negative number is still a value.
+bool LooksLikeOption(const std::string& word)
+{
+    if (word == "-h")
+        return true;
+    return word.size() > 2 && word.rfind("--", 0) == 0 &&
+        ((word[2] >= 'a' && word[2] <= 'z') || (word[2] >= 'A' && word[2] <= 'Z'));
+}
+
+bool IsFlag(const OptionSpec& spec) { return spec.value.empty() && spec.name.rfind("--", 0) == 0; }
+
+std::string MissingValue(const OptionSpec& spec)
+{
+    return spec.missing.empty() ? spec.name + " needs a value" : spec.missing;
+}
+
+void Refuse(ParseState& state, std::string reason)
+{
+    if (!state.refusal)
+        state.refusal = std::move(reason);
+}
+
+// Every word given to the option, in order; the last one given wins.
+CLI::callback_t Callback(const OptionSpec& spec, ParseState& state)
+{
+    return [&spec, &state](const CLI::results_t& results) {
+        if (IsFlag(spec)) {
+            // CLI11 hands a flag "true", or the text after "=".
+            for (const std::string& result : results) {
+                if (result != "true")
+                    Refuse(state, spec.name + " takes no value");
+                else
+                    spec.apply({}, state.decimal, state.options);
+            }
+            return true;
+        }
+        const std::size_t words = static_cast<std::size_t>(spec.words);
+        for (std::size_t i = 0; i + words <= results.size(); i += words) {
+            const Words given(results.data() + i, words);
+            if (std::any_of(given.begin(), given.end(), LooksLikeOption)) {
+                if (!state.missingValue)
+                    state.missingValue = MissingValue(spec);
+                return true;
+            }
+            if (const Refusal takes = spec.apply(given, state.decimal, state.options)) {
+                Refuse(state,
+                       "invalid " + spec.name + (spec.echo ? " '" + given[0] + "'" : std::string()) + ": " +
+                           *takes);
+            }
+        }
+        return true;
+    };
+}
+
+std::unique_ptr<CLI::App> Declare(ParseState& state)
+{
+    auto app = std::make_unique<CLI::App>("Reads, logs and calibrates a USB pH meter.", kProgram);
+    app->formatter(std::make_shared<CliHelpFormatter>());
+    app->set_help_flag("-h,--help", "prints this help and exits");
+    static const std::string kVersionHelp = "prints the version and exits";
+    app->add_flag("--version", kVersionHelp);
+    // Words nobody takes are named by tirevo-cli's own messages below.
+    app->allow_extras();
+    app->require_subcommand(0, 1);
+    for (const CommandSpec& command : Commands()) {
+        CLI::App* sub = app->add_subcommand(command.name, command.help);
+        for (const OptionUse& use : command.options) {
+            const OptionSpec& spec = Options().at(use.name);
+            CLI::Option* option =
+                sub->add_option(spec.name, Callback(spec, state), use.help.empty() ? spec.help : use.help);
+            if (!spec.value.empty())
+                option->type_name(spec.value);
+            if (IsFlag(spec))
+                option->expected(0);
+            else
+                option->type_size(spec.words);
+            option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+            option->required(use.required);
+        }
+        for (const Exclusion& exclusion : command.excludes)
+            sub->get_option(exclusion.option)->excludes(sub->get_option(exclusion.other));
+        for (const auto& [option, needed] : command.needs)
+            sub->get_option(option)->needs(sub->get_option(needed));
+    }
+    app->add_subcommand(kCompletionCommand, "prints the bash completion script")->group("");
+    return app;
+}
+
+const CommandSpec* CommandNamed(const std::string& name)
+{
+    for (const CommandSpec& command : Commands())
+        if (command.name == name)
+            return &command;
+    return nullptr;
+}
+
+// The option whose value ran out at the end of the line: the last one that
+// takes as many words as are left after it.
+std::string EndedWithoutValue(const std::vector<std::string>& args)
+{
+    for (std::size_t left = 0; left < args.size(); ++left) {
+        const std::string& word = args[args.size() - 1 - left];
+        const auto found = Options().find(word.substr(0, word.find('=')));
+        if (found != Options().end() && word.rfind("--", 0) == 0 &&
+            static_cast<int>(left) < found->second.words)
+            return MissingValue(found->second);
+    }
+    return "a value is missing at the end";
+}
+
+// The rule that ties options together and is broken, in CLI11's order:
+// required options, options that exclude each other, options that need another.
+std::string BrokenRule(const CLI::App& sub, const CommandSpec& command)
+{
+    const auto given = [&sub](const std::string& name) { return sub.get_option(name)->count() > 0; };
+    for (const OptionUse& use : command.options) {
+        if (use.required && !given(use.name)) {
+            const OptionSpec& spec = Options().at(use.name);
+            return command.name + " needs " +
+                (spec.name.rfind("--", 0) == 0 ? spec.name + " " + spec.value : spec.help);
+        }
+    }
+    for (const Exclusion& exclusion : command.excludes)
+        if (given(exclusion.option) && given(exclusion.other))
+            return exclusion.option + " and " + exclusion.other + " cannot go together: " + exclusion.why;
+    for (const auto& [option, needed] : command.needs) {
+        if (given(option) && !given(needed)) {
+            const std::string& value = Options().at(needed).value;
+            return option + " needs " + needed + (value.empty() ? "" : " " + value);
+        }
+    }
+    return std::string();
+}
+
+// "--dir=" is an empty folder, as typed; CLI11 would take the next word for
+// it instead.
+std::vector<std::string> ReversedWords(const std::vector<std::string>& args)
+{
+    std::vector<std::string> words;
+    for (const std::string& arg : args) {
+        const std::size_t eq = arg.find('=');
+        const auto found = Options().find(arg.substr(0, eq));
+        if (arg.rfind("--", 0) == 0 && eq == arg.size() - 1 && found != Options().end() &&
+            !found->second.value.empty()) {
+            words.push_back(arg.substr(0, eq));
+            words.emplace_back();
+        } else {
+            words.push_back(arg);
+        }
+    }
+    // CLI11 takes the words from the back.
+    std::reverse(words.begin(), words.end());
+    return words;
+}
+
+std::string Wrapped(const std::vector<std::string>& tokens, std::size_t indent, std::size_t width)
+{
+    std::string out;
+    std::size_t column = indent;
+    for (const std::string& token : tokens) {
+        if (column > indent && column + 1 + token.size() > width) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+        } else if (column > indent) {
+            out += ' ';
+            ++column;
+        }
+        out += token;
+        column += token.size();
+    }
+    return out;
+}
+
+std::size_t CommandColumn()
+{
+    std::size_t longest = 0;
+    for (const CommandSpec& command : Commands())
+        longest = std::max(longest, command.name.size());
+    return longest;
+}
+
+CliParseResult Fail(std::string reason)
+{
+    CliParseResult result;
+    result.error = std::move(reason);
+    return result;
+}
+
+CliParseResult Print(std::string text)
+{
+    CliParseResult result;
+    result.options.command = CliCommand::Help;
+    result.text = std::move(text);
+    return result;
+}
+
+std::string TopHelp()
+{
+    std::string text = UsageText() + "\nCommands:\n";
+    for (const CommandSpec& command : Commands())
+        text += "  " + command.name + std::string(CommandColumn() + 2 - command.name.size(), ' ') +
+            command.help + "\n";
+    text += "\nA fraction takes a point or the locale's decimal separator (0.05, or 0,05 where that is the\n"
+            "locale's). Exit status 2: the command line cannot be run.\n";
+    return text;
+}
 
 }  // namespace
 
-CliParseResult ParseCliOptions(const std::vector<std::string>& args) { return Parser(args).Run(); }
-
-std::optional<char> ParseSeparatorOption(const std::string& text)
+CliParseResult ParseCliOptions(const std::vector<std::string>& args, char decimalSeparator)
 {
-    // A lone "#" is a code left out, as in the settings file.
-    if (text.size() == 1 && text[0] != '#')
-        return text[0];
-    if (text.size() < 2 || text[0] != '#')
-        return std::nullopt;
-    const std::optional<int32_t> code = ParseIntegerText(std::string_view(text).substr(1));
-    if (!code)
-        return std::nullopt;
-    // The settings file takes the code modulo 256; so does the option.
-    const int byte = ((*code % kCharacterCodes) + kCharacterCodes) % kCharacterCodes;
-    return static_cast<char>(static_cast<unsigned char>(byte));
-}
-
-std::optional<int> ParseBandOption(const std::string& text)
-{
-    constexpr double kHundredths = 100.0;
-    const NumberTextResult number = ParseLocaleNumberText(text, '.');
-    // The same range and rounding as the settings file's Band=.
-    if (number.status != NumberTextStatus::Ok || !(number.value >= 0.01 && number.value <= 1.0))
-        return std::nullopt;
-    return static_cast<int>(std::lround(number.value * kHundredths));
-}
-
-std::optional<int64_t> ParseSecondsOption(const std::string& text)
-{
-    const std::size_t point = text.find('.');
-    const std::string_view whole = std::string_view(text).substr(0, point);
-    const std::string_view fraction =
-        point == std::string::npos ? std::string_view() : std::string_view(text).substr(point + 1);
-    if (whole.size() > kMaxSecondsDigits || (whole.empty() && fraction.empty()))
-        return std::nullopt;
-    const auto digitsOnly = [](std::string_view digits) {
-        for (char c : digits)
-            if (c < '0' || c > '9')
-                return false;
-        return true;
-    };
-    if (!digitsOnly(whole) || !digitsOnly(fraction))
-        return std::nullopt;
-    int64_t ms = 0;
-    for (char c : whole)
-        ms = ms * 10 + (c - '0');
-    ms *= kMillisecondsPerSecond;
-    // Milliseconds are the finest the session's clock knows; further digits
-    // are cut, but a non-zero request never becomes zero.
-    int scale = kMillisecondsPerSecond / 10;
-    bool nonZeroCut = false;
-    for (char c : fraction) {
-        if (scale > 0)
-            ms += (c - '0') * scale;
-        else if (c != '0')
-            nonZeroCut = true;
-        scale /= 10;
+    ParseState state;
+    state.decimal = decimalSeparator;
+    const std::unique_ptr<CLI::App> app = Declare(state);
+    std::vector<std::string> words = ReversedWords(args);
+    bool help = false;
+    std::optional<std::string> parseError;
+    try {
+        app->parse(words);
+    } catch (const CLI::CallForHelp&) {
+        help = true;
+    } catch (const CLI::ArgumentMismatch&) {
+        // CLI11 takes an option's words whatever they look like; it only
+        // runs out of them at the end of the line.
+        return Fail(EndedWithoutValue(args));
+    } catch (const CLI::ParseError& error) {
+        parseError = error.what();
     }
-    if (ms == 0 && nonZeroCut)
-        ms = 1;
-    return ms;
+    const std::vector<CLI::App*> chosen = app->get_subcommands();
+    const CLI::App* sub = chosen.empty() ? nullptr : chosen.front();
+    if (state.missingValue)
+        return Fail(*state.missingValue);
+    if (help)
+        return Print(sub ? sub->help(kProgram) : TopHelp());
+    if (app->get_option("--version")->count() > 0) {
+        if (args.size() > 1)
+            return Fail("--version takes nothing else");
+        CliParseResult version;
+        version.options.command = CliCommand::Version;
+        return version;
+    }
+    if (const std::vector<std::string> before = app->remaining(); !before.empty()) {
+        const std::string& word = before.front();
+        if (word.size() > 1 && word[0] == '-')
+            return Fail("unknown option '" + word.substr(0, word.find('=')) + "'" +
+                        (sub ? " (options go after the command)" : ""));
+        return Fail(sub ? "unexpected argument '" + word + "'" : "unknown command '" + word + "'");
+    }
+    if (!sub)
+        return Fail("no command given");
+    if (sub->get_name() == kCompletionCommand)
+        return Print(BashCompletionScript(*app));
+    if (const std::vector<std::string> extra = sub->remaining(); !extra.empty()) {
+        const std::string& word = extra.front();
+        if (word.size() > 1 && word[0] == '-')
+            return Fail("unknown option '" + word.substr(0, word.find('=')) + "' for " + sub->get_name());
+        return Fail("unexpected argument '" + word + "'");
+    }
+    if (state.refusal)
+        return Fail(*state.refusal);
+    const CommandSpec* command = CommandNamed(sub->get_name());
+    if (parseError) {
+        const std::string broken = BrokenRule(*sub, *command);
+        return Fail(broken.empty() ? *parseError : broken);
+    }
+    CliParseResult result;
+    result.options = std::move(state.options);
+    result.options.command = command->command;
+    return result;
+}
+
+CliParseResult ParseCliOptions(const std::vector<std::string>& args)
+{
+    return ParseCliOptions(args, ReadLocaleSeparators().decimal);
 }
 
 std::string UsageText()
 {
-    return "Usage:\n"
-           "  tirevo-cli list [--all]\n"
-           "  tirevo-cli read      [--serial S | --all] [--interval MS] [--count N] [--duration SECONDS]\n"
-           "                       [--format text|csv|json] [--give-up SECONDS]\n"
-           "                       [--stable-window S] [--stable-band PH]\n" +
-        AlarmUsageText() +
-        "  tirevo-cli log       [--serial S | --all] [--interval MS] [--count N] [--duration SECONDS]\n"
-        "                       [--dir DIR] [--separator CHAR|#CODE] [--no-timestamp]\n"
-        "                       [--give-up SECONDS] [--mqtt URL BROKER-OPTIONS]\n" +
-        AlarmUsageText() +
-        "  tirevo-cli publish URL [--serial S | --all] [--interval MS] [--count N] [--duration SECONDS]\n"
-        "                       [--give-up SECONDS] [--stable-window S] [--stable-band PH]\n"
-        "                       BROKER-OPTIONS\n" +
-        AlarmUsageText() +
-        "  tirevo-cli calibrate --point 1|2 VALUE [--serial S] [--now] [--timeout SECONDS]\n"
-        "                       [--interval MS] [--stable-window S] [--stable-band PH]\n"
-        "                       [--tolerance PH] [--records DIR] [--no-record]\n"
-        "  tirevo-cli calibrations [--serial S] [--format text|csv|json] [--records DIR]\n"
-        "  tirevo-cli measure   [--serial S] [--sample NAME] [--timeout SECONDS] [--now]\n"
-        "                       [--format text|csv|json] [--records DIR] [--no-record]\n"
-        "                       [--interval MS] [--stable-window S] [--stable-band PH]\n" +
-        AlarmUsageText() +
-        "  tirevo-cli --help | --version\n"
-        "--all: every attached meter, each with its own log file; --count is per meter.\n"
-        "URL is mqtt://host[:port] or mqtts://host[:port]; BROKER-OPTIONS are\n"
-        "  [--topic PREFIX] [--ha-discovery] [--client-id ID]\n"
-        "  [--username U --password-file FILE] [--cafile FILE]\n";
+    ParseState unused;
+    const std::unique_ptr<CLI::App> app = Declare(unused);
+    const std::size_t indent = std::string("  tirevo-cli ").size() + CommandColumn() + 1;
+    std::string text = "Usage:\n";
+    for (const CommandSpec& command : Commands()) {
+        std::string head = "  " + std::string(kProgram) + " " + command.name;
+        head.resize(std::max(head.size(), indent - 1), ' ');
+        text += head + " " +
+            Wrapped(CliHelpFormatter::Synopsis(*app->get_subcommand(command.name)), indent,
+                    CliHelpFormatter::kWidth) +
+            "\n";
+    }
+    text += "  " + std::string(kProgram) + " --help | --version\n";
+    text += "  " + std::string(kProgram) +
+        " COMMAND --help   (each option of COMMAND, its value, range and default)\n";
+    return text;
 }
 
 }  // namespace tirevo

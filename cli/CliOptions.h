@@ -4,6 +4,7 @@
 #pragma once
 
 #include "AlarmOptions.h"
+#include "OptionNumbers.h"
 
 #include <cstdint>
 #include <optional>
@@ -60,24 +61,19 @@ struct CliParseResult {
     CliOptions options;
     // Set when the command line cannot be run: the one-line reason.
     std::optional<std::string> error;
+    // With CliCommand::Help: what to print (the help asked for, or the bash
+    // completion script), and nothing else is done.
+    std::string text;
 };
 
-// args are the arguments after the program name.
+// args are the arguments after the program name. A fraction is taken with a
+// point or with decimalSeparator.
+CliParseResult ParseCliOptions(const std::vector<std::string>& args, char decimalSeparator);
+// With the decimal separator of the user's locale.
 CliParseResult ParseCliOptions(const std::vector<std::string>& args);
 
-// The usage text shown by --help and after a usage error.
+// The usage shown after a usage error: a line for each command with its
+// options, "Usage:" above them.
 std::string UsageText();
-
-// "CHAR" or "#CODE" (integer text, taken modulo 256), as the settings file's
-// Separator; exactly one character or a "#" with a valid code.
-std::optional<char> ParseSeparatorOption(const std::string& text);
-
-// A band of the stability rule in pH with "." as decimal point, 0.01 to 1,
-// as hundredths (taken to the nearest); nothing for anything else.
-std::optional<int> ParseBandOption(const std::string& text);
-
-// A whole number of seconds or a decimal fraction ("2", "0.5"), as
-// milliseconds; nothing for anything else, negative values included.
-std::optional<int64_t> ParseSecondsOption(const std::string& text);
 
 }  // namespace tirevo

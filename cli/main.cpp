@@ -327,7 +327,7 @@ int Main(const std::vector<std::string>& args)
     const CliOptions& options = parsed.options;
     switch (options.command) {
     case CliCommand::Help:
-        return Output(UsageText());
+        return Output(parsed.text);
     case CliCommand::Version:
         return Output("tirevo-cli " + std::string(kAppVersion) + "\n");
     case CliCommand::Calibrations:

@@ -76,6 +76,13 @@ execute_process(COMMAND "${STAGE}/usr/bin/tirevo-cli" --version OUTPUT_VARIABLE 
 if(NOT rc EQUAL 0 OR NOT printed STREQUAL "tirevo-cli ${VERSION}\n")
   message(FATAL_ERROR "installed tirevo-cli --version: ${rc} ${printed}")
 endif()
+# bash-completion loads a command's completion by the command's name from
+# this folder: the installed one completes tirevo-cli.
+file(READ "${STAGE}/usr/${DATADIR}/bash-completion/completions/tirevo-cli" completion)
+string(FIND "${completion}" "complete -F _tirevo_cli tirevo-cli" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "the bash completion does not complete tirevo-cli")
+endif()
 # The installed tirevo-cli finds its MQTT module in the library folder: on
 # the simulated meter, with no broker there, publish runs to its count.
 execute_process(COMMAND "${CMAKE_COMMAND}" -E env "LD_LIBRARY_PATH=${SIM_DIR}"

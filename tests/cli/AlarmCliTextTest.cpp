@@ -40,7 +40,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "--on-alarm", "true"},
                    ""},
         OptionCase{"on log", {"log", "--high=8.25", "--on-alarm=notify-send x"}, ""},
-        OptionCase{"a comma as typed in a comma locale", {"read", "--high", "7,5"}, ""},
         OptionCase{"off", {"read", "--low", "off"}, ""},
         OptionCase{
             "not on calibrate", {"calibrate", "--point", "1", "7", "--high", "8"}, "unknown option '--high'"},

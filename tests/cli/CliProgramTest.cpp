@@ -752,6 +752,31 @@ INSTANTIATE_TEST_SUITE_P(
                 "'seven' is not a valid floating point value"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The fractions as a person types them in the test's locale (a comma under
+// de_DE.UTF-8): every option takes them, and the run goes ahead.
+TEST_F(CliProgram, FractionsInTheLocalesForm)
+{
+    const Finished done =
+        Run({"read", "--count", "2", "--interval", "20", "--duration", LocalReading("30.5"), "--give-up",
+             LocalReading("9.5"), "--stable-band", LocalReading("0.05"), "--high", LocalReading("8.5"),
+             "--low", LocalReading("5.5"), "--hysteresis", LocalReading("0.1")});
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_EQ(Lines(done.out).size(), 2u) << done.out;
+}
+
+// Help for every command, on stdout with exit 0, and nothing opened.
+TEST_F(CliProgram, EachCommandsHelp)
+{
+    for (const char* command : {"list", "read", "log", "publish", "calibrate", "calibrations", "measure"}) {
+        const Finished help = Run({command, "--help"});
+        EXPECT_EQ(help.exitCode, 0) << command;
+        EXPECT_EQ(help.err, "") << command;
+        EXPECT_EQ(help.out.rfind(std::string("Usage:\n  tirevo-cli ").append(command), 0), 0u) << help.out;
+        EXPECT_NE(help.out.find("\n  -h, --help "), std::string::npos) << help.out;
+    }
+    EXPECT_EQ(Events(), "");
+}
+
 TEST_F(CliProgram, HelpAndVersion)
 {
     const Finished help = Run({"--help"});
