@@ -12,8 +12,10 @@ namespace tirevo {
 
 namespace {
 
+// 2^63 - 2^32: no record file comes near it, and the byte after it still
+// lies within a signed 64-bit offset, which file servers may hold offsets in.
 constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
-constexpr DWORD kLockOffsetLow = 0xFFFFFFFF;
+constexpr DWORD kLockOffsetLow = 0;
 constexpr DWORD kLockBytes = 1;
 // A program that opened the file without sharing its writes (an editor, a
 // spreadsheet) is waited for a moment.
