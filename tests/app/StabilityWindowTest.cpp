@@ -184,8 +184,7 @@ private slots:
         QTest::newRow("plus") << QStringLiteral("+41") << QStringLiteral("'+41");
         QTest::newRow("minus") << QStringLiteral("-7") << QStringLiteral("'-7");
         QTest::newRow("at") << QStringLiteral("@A1") << QStringLiteral("'@A1");
-        QTest::newRow("hyperlink") << QStringLiteral("=HYPERLINK(\"http://x\",\"y\")")
-                                   << QStringLiteral("\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"");
+        QTest::newRow("quoted") << QStringLiteral("=T(\"a,b\")") << QStringLiteral("\"'=T(\"\"a,b\"\")\"");
     }
 
     void aFormulaLikeNameIsWrittenAsText()

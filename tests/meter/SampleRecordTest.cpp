@@ -3,14 +3,17 @@
 #include "SampleRecord.h"
 #include "CaseName.h"
 #include "FileBytes.h"
+#include "FileFaults.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace tirevo;
@@ -143,6 +146,28 @@ TEST_F(SampleRecordTest, AHeaderAfterAByteOrderMarkIsTaken)
     WriteFile(folder / "samples.csv", "\xEF\xBB\xBFtime,sample");
     EXPECT_EQ(SamplesFile(folder.string(), false).Append(SampleFields(Row("S-1"))).status,
               RecordStatus::ForeignHeader);
+}
+
+// A writer that holds the lock (as one does that writes another file's line
+// with its row) keeps every other writer of the file waiting until it lets
+// go; the other's row then follows its own, after the one header.
+TEST_F(SampleRecordTest, AnotherWriterWaitsForTheLockHolder)
+{
+    const RecordFile file = SamplesFile(folder.string(), false);
+    auto held = std::make_unique<RecordLock>(file.Path());
+    ASSERT_EQ(held->Error(), 0);
+    ASSERT_TRUE(file.AppendLocked(*held, SampleFields(Row("S-1"))).Ok());
+    RecordResult other;
+    std::thread writer([&] { other = file.Append(SampleFields(Row("S-2"))); });
+    EXPECT_TRUE(filefaults::Eventually([] { return filefaults::WaitsForALock(::getpid()); }));
+    const std::string mine = "time,sample,ph,stable,serial\r\n"
+                             "2026-12-08T10:02:45.125+01:00,S-1,7.00,yes,QP000001\r\n";
+    EXPECT_EQ(ReadFile(folder / "samples.csv"), mine);
+    EXPECT_EQ(held->Release(), 0);
+    writer.join();
+    EXPECT_TRUE(other.Ok());
+    EXPECT_EQ(ReadFile(folder / "samples.csv"),
+              mine + "2026-12-08T10:02:45.125+01:00,S-2,7.00,yes,QP000001\r\n");
 }
 
 TEST_F(SampleRecordTest, AForeignHeaderIsLeftAlone)

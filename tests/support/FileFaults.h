@@ -1,6 +1,7 @@
 // The test's side of FileFaults.c, the library a child process is started
-// with to hold its writers at a gate or to fail a close. Linux only: what
-// waits for a lock is read from /proc/locks.
+// with to hold its writers at a gate or to fail a close (for a suite built
+// with TIREVO_FILE_FAULTS, its path). Linux only: what waits for a lock is
+// read from /proc/locks.
 #pragma once
 
 #include <chrono>
@@ -34,6 +35,21 @@ inline bool Eventually(const std::function<bool()>& done)
     return true;
 }
 
+// Whether the process waits for a lock (flock or fcntl) another holds.
+inline bool WaitsForALock(pid_t pid)
+{
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream words(line);
+        std::string number, arrow, kind, mode, access, owner;
+        words >> number >> arrow >> kind >> mode >> access >> owner;
+        if (arrow == "->" && owner == std::to_string(pid))
+            return true;
+    }
+    return false;
+}
+
+#ifdef TIREVO_FILE_FAULTS
 // The environment that loads the library into a child, added to a
 // LD_PRELOAD the test itself may run with.
 inline std::map<std::string, std::string> PreloadEnv(std::map<std::string, std::string> env = {})
@@ -57,20 +73,6 @@ inline bool HasEnded(pid_t pid)
     siginfo_t info{};
     return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
         info.si_pid == pid;
-}
-
-// Whether the process waits for a lock (flock or fcntl) another holds.
-inline bool WaitsForALock(pid_t pid)
-{
-    std::ifstream locks("/proc/locks");
-    for (std::string line; std::getline(locks, line);) {
-        std::istringstream words(line);
-        std::string number, arrow, kind, mode, access, owner;
-        words >> number >> arrow >> kind >> mode >> access >> owner;
-        if (arrow == "->" && owner == std::to_string(pid))
-            return true;
-    }
-    return false;
 }
 
 // Writers held where they have looked at a file (its size) and not yet
@@ -101,5 +103,6 @@ private:
 
     fs::path dir_;
 };
+#endif
 
 }  // namespace filefaults
