@@ -816,7 +816,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, CalibrateCommand,
                          testing::Values(CalibrateCase{"SevenForPointTwo", "2", "7.00", "P20700"},
                                          CalibrateCase{"FourOhOne", "1", "4.01", "P10401"},
                                          CalibrateCase{"Hundredths", "1", "0.03", "P10003"},
-                                         CalibrateCase{"FiveDigits", "1", "100", "P110000"},
+                                         CalibrateCase{"TopOfTheScale", "1", "14", "P11400"},
                                          CalibrateCase{"TwelveAndAHalf", "2", "12.5", "P21250"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
