@@ -58,6 +58,12 @@ inline std::map<std::string, std::string> PreloadEnv(std::map<std::string, std::
     if (const char* own = std::getenv("LD_PRELOAD"); own && *own)
         preload += std::string(":") + own;
     env["LD_PRELOAD"] = preload;
+    // A program built with a sanitizer whose runtime is a library of its
+    // own would refuse to start behind a preloaded one.
+    std::string sanitizer = "verify_asan_link_order=0";
+    if (const char* own = std::getenv("ASAN_OPTIONS"); own && *own)
+        sanitizer = std::string(own) + ":" + sanitizer;
+    env["ASAN_OPTIONS"] = sanitizer;
     return env;
 }
 
