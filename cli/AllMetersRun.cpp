@@ -86,7 +86,8 @@ int AllMetersRun::Run()
                 return EndAll(*code);
             if (run.Completed())
                 completed_.insert(it->first);
-            run.Finish(kExitDone);
+            if (const int finished = run.Finish(kExitDone); finished != kExitDone && leftFailed_ == kExitDone)
+                leftFailed_ = finished;
             it = meters_.erase(it);
         }
         // With meters in the run, each of them tells of a failure.
@@ -120,6 +121,8 @@ int AllMetersRun::Run()
 
 int AllMetersRun::EndAll(int exitCode)
 {
+    if (exitCode == kExitDone)
+        exitCode = leftFailed_;
     for (auto& [serial, meter] : meters_) {
         const int code = meter.run->Finish(exitCode);
         // A log that cannot be finished is the run's failure too.

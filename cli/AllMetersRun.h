@@ -72,6 +72,9 @@ private:
     // Meters that could not be opened: said once, tried again quietly.
     std::set<std::string> refused_;
     int64_t nextListMs_ = 0;
+    // The first failure of a meter that left the run on its own (a log that
+    // could not be finished): the run's exit code unless something worse.
+    int leftFailed_ = kExitDone;
 };
 
 }  // namespace tirevo

@@ -8,6 +8,7 @@
 #include "ReadingTime.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace tirevo {
 
@@ -50,8 +51,7 @@ int CalibrateRun::Run()
         if (!Send(std::nullopt))
             return Finish(kExitNoMeter);
         // Nothing is read: the row says what was sent, and no more.
-        Recorded(*check_.End());
-        return Finish(kExitDone);
+        return Finish(Recorded(*check_.End()));
     }
 
     scheduler_.Start();
@@ -150,10 +150,17 @@ int CalibrateRun::Recorded(const CalibrationRow& row)
     }
     status_.Clear();
     // With --now nothing was read: no check to tell of.
-    WriteAll(setup_.outFd,
-             (setup_.now ? "Point " + std::to_string(row.point) + ": " + row.command + " sent without a check"
-                         : CalibrationLineText(row)) +
-                 "\n");
+    const int error = WriteAll(
+        setup_.outFd,
+        (setup_.now ? "Point " + std::to_string(row.point) + ": " + row.command + " sent without a check"
+                    : CalibrationLineText(row)) +
+            "\n");
+    // A reader gone away (| head) changes nothing; a full disk under stdout
+    // is a failure the script must see, as a row that cannot be kept is.
+    if (error != 0 && error != EPIPE) {
+        Say(StdoutErrorText(error));
+        code = kExitOutput;
+    }
     return code;
 }
 

@@ -42,7 +42,8 @@ public:
     CalibrateRun& operator=(const CalibrateRun&) = delete;
 
     // Connects, calibrates and closes; returns the exit code: 0 passed (or
-    // sent, with --now), 5 no stable reading in time, 6 failed.
+    // sent, with --now), 3 the row or the line on stdout could not be
+    // written, 5 no stable reading in time, 6 failed.
     int Run();
 
     void ReadingReceived(const Reading& reading) override;
@@ -53,6 +54,7 @@ private:
 
     // Sends the point; false when the meter did not take it.
     bool Send(std::optional<double> asFound);
+    // Records and prints the row; the exit code of the point.
     int Recorded(const CalibrationRow& row);
     void Say(const std::string& line);
     void ShowStatus(int64_t nowMs);

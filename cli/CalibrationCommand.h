@@ -1,5 +1,6 @@
 // The calibration command for one point and a value as typed: the same
-// rounding and the same refusals as the calibration page.
+// rounding and the same refusals as the calibration page, and buffers only
+// from 0.01 to 14.00 pH once cut to hundredths.
 #pragma once
 
 #include <cstdint>

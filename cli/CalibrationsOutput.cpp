@@ -20,21 +20,42 @@ std::size_t Width(const std::string& text)
         text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
+// A field as one cell of the table: a line break (CRLF, LF or CR, from a
+// file edited by hand) would start a new line of the table; it is shown as
+// the two characters \n.
+std::string CellText(const std::string& field)
+{
+    std::string cell;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\r' || field[i] == '\n') {
+            if (field[i] == '\r' && i + 1 < field.size() && field[i + 1] == '\n')
+                ++i;
+            cell += "\\n";
+        } else {
+            cell += field[i];
+        }
+    }
+    return cell;
+}
+
 std::string TextTable(const std::vector<std::string>& header, const std::vector<const CsvRecord*>& rows)
 {
+    std::vector<std::vector<std::string>> cells;
+    for (const CsvRecord* row : rows) {
+        cells.emplace_back();
+        for (const std::string& field : row->fields)
+            cells.back().push_back(CellText(field));
+    }
     std::vector<std::size_t> widths(header.size());
     for (std::size_t i = 0; i < header.size(); ++i)
         widths[i] = Width(header[i]);
-    for (const CsvRecord* row : rows)
-        for (std::size_t i = 0; i < row->fields.size() && i < widths.size(); ++i)
-            widths[i] = std::max(widths[i], Width(row->fields[i]));
+    for (const std::vector<std::string>& row : cells)
+        for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i)
+            widths[i] = std::max(widths[i], Width(row[i]));
     auto line = [&](const std::vector<std::string>& fields) {
         std::string out;
         for (std::size_t i = 0; i < fields.size(); ++i) {
-            std::string field = fields[i];
-            // A line break inside a field would break the table.
-            std::replace_if(
-                field.begin(), field.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+            const std::string& field = fields[i];
             out += field;
             if (i + 1 < fields.size() && i < widths.size())
                 out += std::string(widths[i] - Width(field), ' ') + kColumnGap;
@@ -44,8 +65,8 @@ std::string TextTable(const std::vector<std::string>& header, const std::vector<
         return out + "\n";
     };
     std::string out = line(header);
-    for (const CsvRecord* row : rows)
-        out += line(row->fields);
+    for (const std::vector<std::string>& row : cells)
+        out += line(row);
     return out;
 }
 

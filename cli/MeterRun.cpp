@@ -109,12 +109,24 @@ int MeterRun::Run()
         if (const std::optional<int> code = Due(now))
             return Finish(*code);
         if (wait_.Wait(NextWakeMs(now) - now))
-            break;
+            return Finish(EndedBySignal());
         if (wait_.TakeResized())
             status_.Refit();
         Step();
     }
-    return Finish(endCode_.value_or(kExitDone));
+}
+
+int MeterRun::EndedBySignal()
+{
+    if (endCode_)
+        return *endCode_;
+    // A measure ended before its sample has nothing to show for itself: a
+    // script running `measure && ...` must not take it for a recorded one.
+    if (Measuring()) {
+        Say("ended before the sample was taken; no sample was recorded");
+        return kExitNotStable;
+    }
+    return kExitDone;
 }
 
 std::optional<int> MeterRun::Begin(bool sayOpenFailure)
@@ -280,6 +292,10 @@ int MeterRun::Measured(int codeWhenRecorded)
         }
     }
     Print(MeasureOutput(setup_.options.format, row, ClockTimeText(lastTime_)));
+    // A line that could not be printed (a full disk under stdout) is a
+    // failure the script must see, whatever the sample was.
+    if (endCode_ == kExitOutput)
+        code = kExitOutput;
     return code;
 }
 

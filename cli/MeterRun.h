@@ -73,6 +73,8 @@ private:
     int64_t MeasureTimeoutMs() const;
     // Prints and records the last reading; the exit code.
     int Measured(int codeWhenRecorded);
+    // The exit code of a run ended by a signal.
+    int EndedBySignal();
     // A run that keeps its readings somewhere (file, broker) shows them
     // only to someone watching.
     bool Keeping() const

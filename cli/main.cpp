@@ -16,6 +16,7 @@
 #include "MqttModuleLoader.h"
 #include "MqttRun.h"
 #include "RunSettings.h"
+#include "SampleRecord.h"
 #include "SignalWatch.h"
 #include "StandardDescriptors.h"
 #include "Version.h"
@@ -194,6 +195,10 @@ std::string MeterModel(const std::string& serial)
 
 int ReadOrLog(const CliOptions& options, SignalWatch& endings)
 {
+    // Bytes that are not UTF-8 would corrupt samples.csv and the JSON line:
+    // refused before the meter is touched.
+    if (options.command == CliCommand::Measure && SampleNameEncodingRefusal(options.sample))
+        return UsageError("invalid --sample: a sample name must be UTF-8 text");
     const LocaleSeparators separators = ReadLocaleSeparators();
     const std::string iniPath = CliSettingsFile(OwnProgramPath(), kSettingsRule);
     MeterRunSetup setup;

@@ -35,7 +35,7 @@ enum Column { kTime = 0, kSerial = 1, kResult = 10, kColumns = 11 };
 std::vector<std::string> CalibrationFields(const CalibrationRow& row)
 {
     return {row.time,
-            Latin1ToUtf8(row.serial),
+            RecordFile::GuardedText(Latin1ToUtf8(row.serial)),
             std::to_string(row.point),
             row.buffer,
             row.command,
@@ -147,6 +147,9 @@ CalibrationsRead ReadCalibrations(const std::string& path)
         result.systemError = read == WholeFileRead::Missing ? ENOENT : (error != 0 ? error : EIO);
         return result;
     }
+    // A spreadsheet may have saved the file with a byte order mark.
+    if (std::string_view(text).substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark)
+        text.erase(0, kUtf8ByteOrderMark.size());
     std::vector<CsvRecord> records = ParseCsv(text);
     if (records.empty()) {
         result.status = CalibrationsReadStatus::Missing;
@@ -159,6 +162,10 @@ CalibrationsRead ReadCalibrations(const std::string& path)
     }
     result.headerText = first;
     result.rows.assign(std::make_move_iterator(records.begin() + 1), std::make_move_iterator(records.end()));
+    // The fields as they were written; the text stays as the file has it.
+    for (CsvRecord& row : result.rows)
+        if (row.fields.size() > kSerial)
+            row.fields[kSerial] = RecordFile::UnguardedText(row.fields[kSerial]);
     return result;
 }
 

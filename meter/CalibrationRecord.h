@@ -33,7 +33,9 @@ struct CalibrationRow {
     CalibrationResult result = CalibrationResult::Unknown;
 };
 
-// The fields of the row in the file's column order, all UTF-8.
+// The fields of the row in the file's column order, all UTF-8; the serial
+// number, the one field of free text, guarded against spreadsheets
+// (RecordFile::GuardedText).
 std::vector<std::string> CalibrationFields(const CalibrationRow& row);
 
 // The calibrations file in folder.
@@ -66,7 +68,7 @@ enum class CalibrationsReadStatus { Read, Missing, ForeignHeader, Failed };
 struct CalibrationsRead {
     CalibrationsReadStatus status = CalibrationsReadStatus::Read;
     std::string headerText;       // the header record as the file holds it
-    std::vector<CsvRecord> rows;  // the rows after the header
+    std::vector<CsvRecord> rows;  // the rows after the header, fields unguarded
     int systemError = 0;          // for Failed
 };
 

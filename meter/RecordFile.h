@@ -1,14 +1,20 @@
 // An append-only record of the user's results (samples, calibrations): one
 // CSV file (UTF-8, RFC 4180, CRLF line ends) with a fixed header. Every row
 // is appended and flushed to the disk on its own; the file is never
-// rewritten, so rows written earlier survive whatever happens later.
+// rewritten, so rows written earlier survive whatever happens later. Its
+// writers take turns: see RecordLock.
 #pragma once
+
+#include "RecordLock.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tirevo {
+
+// What a spreadsheet may put in front of the UTF-8 files it saves.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 enum class RecordStatus {
     Written,
@@ -37,10 +43,32 @@ public:
     // itself: the file is cut back to where it ended.
     RecordResult Append(const std::vector<std::string>& fields) const;
 
+    // The same in steps, for a writer that writes more under the same lock:
+    // MakeFolder() (when the file is to make it), a RecordLock on Path(),
+    // then AppendLocked(); the close of the lock's Release() is the last
+    // thing that can fail.
+    RecordResult MakeFolder() const;
+    RecordResult AppendLocked(const RecordLock& lock, const std::vector<std::string>& fields) const;
+
     // The row as the file holds it, its line end included.
     static std::string RowText(const std::vector<std::string>& fields);
     // One field, quoted when it holds a comma, a quote or a line break.
     static std::string Field(std::string_view text);
+
+    // Free text (a name typed by someone, a serial number a converter
+    // reports) as a field: with an apostrophe in front when it starts with
+    // = + - @, a tab or a carriage return, so that a spreadsheet opening the
+    // file shows it instead of running it as a formula. Text whose
+    // apostrophes are followed by one of those gets one more, so that
+    // UnguardedText() gives back exactly what was written.
+    static std::string GuardedText(std::string_view text);
+    static std::string UnguardedText(std::string_view field);
+
+    // Whether the file's first bytes are the header line (a UTF-8 byte order
+    // mark in front, as a spreadsheet may save it, is taken too).
+    bool StartsWithHeader(std::string_view firstBytes) const;
+    // How many of the file's first bytes StartsWithHeader() needs.
+    std::size_t HeaderBytes() const;
 
     // A message for the user when result is not Ok.
     std::string ErrorText(const RecordResult& result) const;

@@ -2,7 +2,6 @@
 #include "RecordFile.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,40 +10,7 @@ namespace tirevo {
 namespace {
 
 constexpr mode_t kFolderMode = 0777;  // narrowed by the umask
-constexpr mode_t kFileMode = 0666;
 constexpr const char* kLineEnd = "\r\n";
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return fd_; }
-    // The close reports what a deferred write-back could not do.
-    int Close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
-
-int OpenRetrying(const std::string& path, int flags)
-{
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, kFileMode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
 
 // Writes all of bytes; on failure returns the error, with nothing of bytes
 // left past `size`.
@@ -75,15 +41,12 @@ int WriteAllOrCut(int fd, off_t size, const std::string& bytes)
     return 0;
 }
 
-// The first line of the file (without its line end), read from the start.
-std::string FirstLine(int fd, std::size_t longest)
+// The first `count` bytes of the file (fewer when it is shorter).
+std::string FirstBytes(int fd, std::size_t count)
 {
-    std::string text(longest + 2, '\0');
+    std::string text(count, '\0');
     const ssize_t n = ::pread(fd, text.data(), text.size(), 0);
     text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    const std::size_t end = text.find_first_of("\r\n");
-    if (end != std::string::npos)
-        text.resize(end);
     return text;
 }
 
@@ -102,14 +65,11 @@ bool MakeFolderPath(const std::string& folder)
     }
 }
 
-RecordResult RecordFile::Append(const std::vector<std::string>& fields) const
+RecordResult RecordFile::AppendLocked(const RecordLock& lock, const std::vector<std::string>& fields) const
 {
-    if (createFolder_ && !MakeFolderPath(folder_))
-        return {RecordStatus::Failed, errno};
-    const int fd = OpenRetrying(path_, O_RDWR | O_APPEND | O_CREAT);
-    if (fd < 0)
-        return {RecordStatus::Failed, errno};
-    Fd file(fd);
+    const int fd = lock.File();
+    // Looked at only under the lock: another writer may have written the
+    // header, or a row, since the file was opened.
     struct stat info {};
     if (::fstat(fd, &info) != 0)
         return {RecordStatus::Failed, errno};
@@ -120,7 +80,7 @@ RecordResult RecordFile::Append(const std::vector<std::string>& fields) const
     if (info.st_size == 0) {
         bytes = header_ + kLineEnd;
     } else {
-        if (FirstLine(fd, header_.size()) != header_)
+        if (!StartsWithHeader(FirstBytes(fd, HeaderBytes())))
             return {RecordStatus::ForeignHeader, 0};
         // A file edited by hand may have lost its last line end; the row
         // must not run on from the last line.
@@ -130,8 +90,6 @@ RecordResult RecordFile::Append(const std::vector<std::string>& fields) const
     }
     bytes += RowText(fields);
     if (const int error = WriteAllOrCut(fd, info.st_size, bytes))
-        return {RecordStatus::Failed, error};
-    if (const int error = file.Close())
         return {RecordStatus::Failed, error};
     return {};
 }

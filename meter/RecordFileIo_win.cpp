@@ -1,7 +1,6 @@
 // The file's system calls on Windows. Another program appending to the same
 // file (the window and tirevo-cli both record samples) waits for the one
-// writing: the file is opened without sharing its writes, and a busy file is
-// tried again for a moment.
+// writing: see RecordLock.
 #include "RecordFile.h"
 
 #include "WideText.h"
@@ -15,44 +14,6 @@ namespace tirevo {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-constexpr int kBusyTries = 50;
-constexpr DWORD kBusyPauseMs = 20;
-
-class File {
-public:
-    explicit File(HANDLE handle) : handle_(handle) {}
-    ~File()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    HANDLE Get() const { return handle_; }
-    // The close reports what a deferred write-back could not do.
-    int Close()
-    {
-        const HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(handle) ? 0 : ErrorNumberOf(GetLastError());
-    }
-
-private:
-    HANDLE handle_;
-};
-
-HANDLE OpenWaiting(const std::string& path)
-{
-    const std::wstring name = Wide(path);
-    for (int attempt = 0;; ++attempt) {
-        const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
-            attempt + 1 >= kBusyTries)
-            return handle;
-        Sleep(kBusyPauseMs);
-    }
-}
 
 bool ReadAt(HANDLE file, long long offset, char* bytes, DWORD count, DWORD& got)
 {
@@ -102,16 +63,13 @@ int WriteAllOrCut(HANDLE file, long long size, const std::string& bytes)
     return 0;
 }
 
-// The first line of the file (without its line end), read from the start.
-std::string FirstLine(HANDLE file, std::size_t longest)
+// The first `count` bytes of the file (fewer when it is shorter).
+std::string FirstBytes(HANDLE file, std::size_t count)
 {
-    std::string text(longest + 2, '\0');
+    std::string text(count, '\0');
     DWORD got = 0;
     ReadAt(file, 0, text.data(), static_cast<DWORD>(text.size()), got);
     text.resize(got);
-    const std::size_t end = text.find_first_of("\r\n");
-    if (end != std::string::npos)
-        text.resize(end);
     return text;
 }
 
@@ -143,17 +101,15 @@ bool MakeFolderPath(const std::string& folder)
     }
 }
 
-RecordResult RecordFile::Append(const std::vector<std::string>& fields) const
+RecordResult RecordFile::AppendLocked(const RecordLock& lock, const std::vector<std::string>& fields) const
 {
-    if (createFolder_ && !MakeFolderPath(folder_))
-        return {RecordStatus::Failed, errno};
-    File file(OpenWaiting(path_));
-    if (file.Get() == INVALID_HANDLE_VALUE)
-        return {RecordStatus::Failed, ErrorNumberOf(GetLastError())};
-    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
+    const HANDLE file = lock.File();
+    if (GetFileType(file) != FILE_TYPE_DISK)
         return {RecordStatus::Failed, EINVAL};
+    // Looked at only under the lock: another writer may have written the
+    // header, or a row, since the file was opened.
     LARGE_INTEGER length{};
-    if (!GetFileSizeEx(file.Get(), &length))
+    if (!GetFileSizeEx(file, &length))
         return {RecordStatus::Failed, ErrorNumberOf(GetLastError())};
     const long long size = length.QuadPart;
 
@@ -161,19 +117,17 @@ RecordResult RecordFile::Append(const std::vector<std::string>& fields) const
     if (size == 0) {
         bytes = header_ + kLineEnd;
     } else {
-        if (FirstLine(file.Get(), header_.size()) != header_)
+        if (!StartsWithHeader(FirstBytes(file, HeaderBytes())))
             return {RecordStatus::ForeignHeader, 0};
         // A file edited by hand may have lost its last line end; the row
         // must not run on from the last line.
         char last = '\n';
         DWORD got = 0;
-        if (ReadAt(file.Get(), size - 1, &last, 1, got) && got == 1 && last != '\n')
+        if (ReadAt(file, size - 1, &last, 1, got) && got == 1 && last != '\n')
             bytes = kLineEnd;
     }
     bytes += RowText(fields);
-    if (const int error = WriteAllOrCut(file.Get(), size, bytes))
-        return {RecordStatus::Failed, error};
-    if (const int error = file.Close())
+    if (const int error = WriteAllOrCut(file, size, bytes))
         return {RecordStatus::Failed, error};
     return {};
 }

@@ -1,5 +1,8 @@
 #include "SampleRecord.h"
 
+#include <QByteArrayView>
+#include <QStringDecoder>
+
 namespace tirevo {
 
 namespace {
@@ -26,13 +29,26 @@ std::string Latin1ToUtf8(std::string_view text)
 
 std::vector<std::string> SampleFields(const SampleRow& row)
 {
-    return {row.time, row.name, row.readingText, row.stable ? "yes" : "no", Latin1ToUtf8(row.serial)};
+    return {row.time, RecordFile::GuardedText(row.name), row.readingText, row.stable ? "yes" : "no",
+            RecordFile::GuardedText(Latin1ToUtf8(row.serial))};
 }
 
 std::optional<std::string> SampleNameRefusal(std::string_view name)
 {
     if (name.find_first_of("\r\n") != std::string_view::npos)
         return "A sample name cannot contain a line break";
+    return std::nullopt;
+}
+
+std::optional<std::string> SampleNameEncodingRefusal(std::string_view name)
+{
+    // Stateless: a sequence cut off at the end is an error too, not one
+    // waiting for its next byte.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString decoded =
+        decoder.decode(QByteArrayView(name.data(), static_cast<qsizetype>(name.size())));
+    if (decoder.hasError())
+        return "A sample name must be UTF-8 text";
     return std::nullopt;
 }
 

@@ -22,12 +22,16 @@ struct SampleRow {
     std::string serial;  // the driver's bytes, taken as Latin-1
 };
 
-// The fields of the row in the file's column order, all UTF-8.
+// The fields of the row in the file's column order, all UTF-8; the name and
+// the serial number guarded against spreadsheets (RecordFile::GuardedText).
 std::vector<std::string> SampleFields(const SampleRow& row);
 
 // Why a sample name cannot be recorded (a line break would split the row
 // for every reader of the file), or nothing when it can.
 std::optional<std::string> SampleNameRefusal(std::string_view name);
+// Why bytes given as a sample name (a command line's) cannot be recorded in
+// the UTF-8 file: they are not UTF-8. Nothing when they can.
+std::optional<std::string> SampleNameEncodingRefusal(std::string_view name);
 
 // The name after last: its trailing number plus one with its zero padding
 // kept ("S-007" gives "S-008", "S-9" gives "S-10", "S-99" gives "S-100");

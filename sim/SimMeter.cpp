@@ -99,6 +99,7 @@ struct State {
     std::string wireLogPath;    // every byte written, appended to this file
     std::string eventLogPath;   // "open SERIAL" and "close", a line each
     int unplugAfterPolls = -1;  // "PH" answered before the converter goes
+    std::string unplugOnWrite;  // the converter goes once a line so begins
     double replugAfterMs = -1;  // and how long it stays away (< 0: for good)
     int pollsAnswered = 0;
     int unpluggedDevice = -1;
@@ -173,6 +174,11 @@ void EnvironmentKnobs(State& s)
     // plugs it back that long afterwards (never when unset).
     s.unplugAfterPolls = EnvInt("TIREVO_SIM_UNPLUG_AFTER_POLLS", -1);
     s.replugAfterMs = EnvInt("TIREVO_SIM_REPLUG_AFTER_MS", -1);
+    // TIREVO_SIM_UNPLUG_ON_WRITE=P1: the converter is unplugged as soon as
+    // the line being written begins so, with the rest of it still to go
+    // (once; TIREVO_SIM_REPLUG_AFTER_MS brings it back as above).
+    if (const char* env = std::getenv("TIREVO_SIM_UNPLUG_ON_WRITE"))
+        s.unplugOnWrite = env;
     // TIREVO_SIM_NO_PERMISSION: that many of the converters, from the first,
     // are counted but cannot be opened by this user.
     const int refused = std::clamp(EnvInt("TIREVO_SIM_NO_PERMISSION", 0), 0, 99);
@@ -644,6 +650,15 @@ FT_EXPORT FT_STATUS FT_Write(FT_HANDLE h, void* lpBuffer, DWORD dwBytesToWrite, 
             Command(index, line);
         } else if (lineIn.size() < 4096) {
             lineIn.push_back(c);
+        }
+        if (!s.unplugOnWrite.empty() && lineIn == s.unplugOnWrite && s.unpluggedDevice < 0) {
+            s.unplugOnWrite.clear();
+            s.unpluggedDevice = index;
+            s.unpluggedAtMs = Now();
+            s.devices[index].plugged = false;
+            s.devices[index].rx.clear();
+            lineIn.clear();
+            break;
         }
     }
     return FT_OK;

@@ -7,6 +7,7 @@
 #include "MessageBoxWatcher.h"
 #include "QuietWindow.h"
 #include "SampleDialog.h"
+#include "SampleRecord.h"
 #include "SimFixture.h"
 #include "TrendHost.h"
 #include "VirtualClock.h"
@@ -215,6 +216,38 @@ private slots:
         QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
         QTRY_VERIFY(!form->RecordDialog());
         QCOMPARE(Samples().count(QLatin1Char('\n')), 2);
+    }
+
+    // A name a spreadsheet would run as a formula is kept as text in the
+    // file; the window shows it as typed, and offers the next one from it.
+    void aFormulaLikeNameIsWrittenAsText_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("equals") << QStringLiteral("=1+2") << QStringLiteral("'=1+2");
+        QTest::newRow("plus") << QStringLiteral("+41") << QStringLiteral("'+41");
+        QTest::newRow("minus") << QStringLiteral("-7") << QStringLiteral("'-7");
+        QTest::newRow("at") << QStringLiteral("@A1") << QStringLiteral("'@A1");
+        QTest::newRow("quoted") << QStringLiteral("=T(\"a,b\")") << QStringLiteral("\"'=T(\"\"a,b\"\")\"");
+    }
+
+    void aFormulaLikeNameIsWrittenAsText()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, field);
+        Start();
+        ShowLine("pH: 7.02\r");
+        SampleDialog* dialog = OpenDialog();
+        QVERIFY(dialog);
+        dialog->edSample->setText(name);
+        QTest::mouseClick(dialog->btnNow, Qt::LeftButton);
+        QTRY_VERIFY(!form->RecordDialog());
+        QVERIFY2(Samples().endsWith(QStringLiteral(",") + field + QStringLiteral(",7.02,no,QP000001\r\n")),
+                 qPrintable(Samples()));
+        QCOMPARE(Label(), name + QStringLiteral(": ") + LocalNumber("7.02") + QStringLiteral(" recorded"));
+        dialog = OpenDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->edSample->text(), QString::fromStdString(NextSampleName(name.toStdString())));
     }
 
     void enterRecordsAtOnceWhenAlreadyStable()

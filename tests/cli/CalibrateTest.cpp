@@ -1,13 +1,15 @@
 // tirevo-cli calibrate and calibrations as child processes on the simulated
 // meter, whose reading moves to the buffer once it has taken the point: the
-// row in calibrations.csv, exit 0, 5 and 6, a real SIGTERM during the wait
-// for the as-left, the three formats, and the due warning of the runs that
-// poll.
+// row in calibrations.csv, exit 0, 2, 3, 5 and 6, real signals during both
+// waits, a converter lost during the command, runs writing at once, the
+// three formats, and the due warning of the runs that poll.
 #include "CliProcess.h"
+#include "FileFaults.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <memory>
 #include <regex>
 
 namespace {
@@ -26,6 +28,8 @@ const std::string kHeader =
 const std::string kIsoTime = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)";
 // Settles to 7.00 within about two seconds.
 const char* const kSettlesAt7 = "6.50,7.00,300";
+// Moves about 0.1 pH a second for the first minute: never within the band.
+const char* const kNeverSettles = "1.00,7.00,60000";
 
 class Calibrate : public testing::Test {
 protected:
@@ -156,6 +160,152 @@ TEST_F(Calibrate, NowSendsAtOnceAndRecordsThePoint)
     EXPECT_FALSE(fs::exists(dir_ / "calibrations.csv"));
 }
 
+struct BufferCase {
+    const char* what;
+    const char* value;
+};
+
+class CalibrateBuffer : public Calibrate, public testing::WithParamInterface<BufferCase> {};
+
+// Only buffers of the pH scale reach the meter; anything else is a typo the
+// meter would take as a calibration point.
+TEST_P(CalibrateBuffer, OutsideThePhScaleIsRefusedAndNothingIsSent)
+{
+    CliProcess::Setup setup = CalibrateSetup({"--point", "1", GetParam().value, "--now"});
+    setup.env["TIREVO_SIM_EVENTS"] = (dir_ / "events").string();
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 2) << done.err;
+    EXPECT_TRUE(
+        std::regex_search(done.err, std::regex(R"(Calibration value must be from 0[.,]01 to 14[.,]00 pH)")))
+        << done.err;
+    EXPECT_FALSE(fs::exists(dir_ / "events")) << "the meter was opened";
+    EXPECT_FALSE(fs::exists(dir_ / "wire")) << ReadFile(dir_ / "wire");
+    EXPECT_FALSE(fs::exists(dir_ / "calibrations.csv"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, CalibrateBuffer,
+                         testing::Values(BufferCase{"Thousandth", "0.001"}, BufferCase{"Hundred", "100"},
+                                         BufferCase{"Large", "99999"}, BufferCase{"JustAbove", "14.01"}),
+                         [](const testing::TestParamInfo<BufferCase>& info) { return info.param.what; });
+
+TEST_F(Calibrate, TheEndsOfThePhScaleAreSent)
+{
+    for (const auto& [value, command] : {std::pair{"0.01", "P10001"}, std::pair{"14", "P11400"}}) {
+        const Finished done = RunCli(CalibrateSetup({"--point", "1", value, "--now", "--no-record"}));
+        EXPECT_EQ(done.exitCode, 0) << done.err;
+        EXPECT_NE(ReadFile(dir_ / "wire").find(std::string(command) + "\r"), std::string::npos) << value;
+    }
+}
+
+TEST_F(Calibrate, NowWhoseRowCannotBeWrittenExitsThree)
+{
+    WriteFile(dir_ / "file", "");
+    CliProcess::Setup setup = CalibrateSetup({"--point", "1", "4.01", "--now"});
+    // A folder that cannot be: its parent is a file.
+    setup.args[6] = (dir_ / "file" / "records").string();
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 3) << done.err;
+    EXPECT_NE(done.err.find("Cannot write to " + (dir_ / "file" / "records" / "calibrations.csv").string()),
+              std::string::npos)
+        << done.err;
+    EXPECT_NE(ReadFile(dir_ / "wire").find("P10401\r"), std::string::npos) << "sent all the same";
+}
+
+// The row is kept, but the line a script reads is lost: no success.
+TEST_F(Calibrate, AFullDiskUnderStdoutExitsThree)
+{
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--point", "1", "4.01", "--now"},
+                                                 std::vector<std::string>{"--point", "2", "7.00"}}) {
+        fs::remove(dir_ / "calibrations.csv");
+        CliProcess::Setup setup = CalibrateSetup(args);
+        setup.stdoutFile = "/dev/full";
+        const Finished done = RunCli(setup);
+        EXPECT_EQ(done.exitCode, 3) << done.err;
+        EXPECT_NE(done.err.find("cannot write to standard output: No space left on device"),
+                  std::string::npos)
+            << done.err;
+        EXPECT_EQ(Rows().size(), 1u);
+    }
+}
+
+class CalibrateEnded : public Calibrate, public testing::WithParamInterface<int> {};
+
+// Ended while it waits for the as-found: the meter was only polled.
+TEST_P(CalibrateEnded, DuringTheAsFoundWaitSendsNothing)
+{
+    CliProcess child(CalibrateSetup({"--point", "1", "4.01"}, {{"TIREVO_SIM_SETTLE", kNeverSettles}}));
+    ASSERT_TRUE(
+        filefaults::Eventually([&] { return ReadFile(dir_ / "wire").find("PH\r") != std::string::npos; }));
+    child.Signal(GetParam());
+    const Finished done = child.Wait();
+    EXPECT_EQ(done.exitCode, 5) << done.err;
+    EXPECT_NE(done.err.find("tirevo-cli: ended before a stable reading; P10401 was not sent\n"),
+              std::string::npos)
+        << done.err;
+    EXPECT_EQ(done.out, "");
+    EXPECT_EQ(ReadFile(dir_ / "wire").find("P1"), std::string::npos) << "nothing sent";
+    EXPECT_FALSE(fs::exists(dir_ / "calibrations.csv"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CalibrateEnded, testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGINT        ? "Sigint"
+                                                    : info.param == SIGTERM ? "Sigterm"
+                                                                            : "Sighup");
+                         });
+
+// The converter goes while the command is on its way: what reached the
+// line is not claimed as a calibration.
+TEST_F(Calibrate, TheConverterLostDuringTheCommand)
+{
+    const Finished checked =
+        RunCli(CalibrateSetup({"--point", "1", "4.01"},
+                              {{"TIREVO_SIM_SETTLE", kSettlesAt7}, {"TIREVO_SIM_UNPLUG_ON_WRITE", "P1"}}));
+    EXPECT_EQ(checked.exitCode, 5) << checked.err;
+    EXPECT_NE(checked.err.find("USB pH meter S/N QP000001 not responding; P10401 not sent"),
+              std::string::npos)
+        << checked.err;
+    EXPECT_EQ(ReadFile(dir_ / "wire").find("P10401\r"), std::string::npos);
+    EXPECT_EQ(checked.out, "Point 1: as found 7.00, no stable reading\n");
+    std::vector<std::string> rows = Rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(Matches(rows[0], R"(,QP000001,1,4\.01,P10401,7\.00,yes,,no,,unknown)")) << rows[0];
+
+    fs::remove(dir_ / "calibrations.csv");
+    fs::remove(dir_ / "wire");
+    const Finished now =
+        RunCli(CalibrateSetup({"--point", "1", "4.01", "--now"}, {{"TIREVO_SIM_UNPLUG_ON_WRITE", "P1"}}));
+    EXPECT_EQ(now.exitCode, 1) << now.err;
+    EXPECT_NE(now.err.find("not responding; P10401 not sent"), std::string::npos) << now.err;
+    EXPECT_EQ(now.out, "");
+}
+
+// Two runs that both find no calibrations.csv: one header, both rows.
+TEST_F(Calibrate, TwoRunsThatFindNoFileWriteOneHeader)
+{
+    filefaults::WriterGate gate(dir_ / "gate");
+    std::vector<std::unique_ptr<CliProcess>> runs;
+    for (const char* point : {"1", "2"}) {
+        CliProcess::Setup setup = CalibrateSetup({"--point", point, "7.00", "--now"});
+        for (const auto& [key, value] : gate.Env("/calibrations.csv"))
+            setup.env[key] = value;
+        runs.push_back(std::make_unique<CliProcess>(setup));
+    }
+    const pid_t a = runs[0]->Pid();
+    const pid_t b = runs[1]->Pid();
+    while (!filefaults::HasEnded(a) || !filefaults::HasEnded(b)) {
+        ASSERT_TRUE(filefaults::Eventually([&] { return gate.Settled(a) && gate.Settled(b); }));
+        for (const pid_t pid : {a, b})
+            if (gate.Held(pid))
+                gate.Release(pid);
+    }
+    for (auto& run : runs)
+        EXPECT_EQ(run->Wait().exitCode, 0) << run->Err();
+    const std::string file = ReadFile(dir_ / "calibrations.csv");
+    EXPECT_EQ(CliProcess::Occurrences(file, kHeader), 1) << file;
+    EXPECT_EQ(Rows().size(), 2u) << file;
+}
+
 class Calibrations : public Calibrate {
 protected:
     void SetUp() override
@@ -214,6 +364,45 @@ TEST_F(Calibrations, TextIsAnAlignedTable)
     // No file yet: the title line only.
     fs::remove(dir_ / "calibrations.csv");
     EXPECT_EQ(Lines(List({}).out).size(), 1u);
+}
+
+// A field edited by hand to hold a line break stays on its row.
+TEST_F(Calibrations, TextShowsALineBreakInAFieldAsBackslashN)
+{
+    WriteFile(dir_ / "calibrations.csv",
+              kHeader +
+                  "2026-01-05T09:00:00.000+01:00,\"QP\r\n1\",1,4.01,P10401,4.08,yes,4.01,yes,+0.00,pass\r\n"
+                  "2026-01-05T09:05:00.000+01:00,\"Q\nP\r2\",2,7.00,P20700,,no,,no,,unknown\r\n");
+    const Finished done = List({});
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    const std::vector<std::string> lines = Lines(done.out);
+    ASSERT_EQ(lines.size(), 3u) << done.out;
+    EXPECT_EQ(lines[1].substr(31, 6), "QP\\n1 ") << lines[1];
+    EXPECT_EQ(lines[2].substr(31, 9), "Q\\nP\\n2  ") << lines[2];
+    const std::size_t result = lines[0].find("result");
+    EXPECT_EQ(lines[1].substr(result), "pass");
+    EXPECT_EQ(lines[2].substr(result), "unknown");
+}
+
+TEST_F(Calibrations, AFileSavedWithAByteOrderMarkIsRead)
+{
+    WriteFile(dir_ / "calibrations.csv", "\xEF\xBB\xBF" + ReadFile(dir_ / "calibrations.csv"));
+    const Finished done = List({"--format", "json", "--serial", "QP000001"});
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_EQ(Lines(done.out).size(), 2u) << done.out;
+    const Finished csv = List({"--format", "csv", "--serial", "QP000001"});
+    EXPECT_EQ(csv.out.rfind(kHeader, 0), 0u) << csv.out;
+}
+
+// The serial number as the meter reported it, though the file guards it.
+TEST_F(Calibrations, AGuardedSerialIsShownAsReported)
+{
+    const std::string row = "2026-01-07T09:00:00.000+01:00,'=QP1,1,4.01,P10401,,no,,no,,unknown\r\n";
+    WriteFile(dir_ / "calibrations.csv", kHeader + row);
+    const Finished json = List({"--format", "json", "--serial", "=QP1"});
+    EXPECT_NE(json.out.find("\"serial\":\"=QP1\""), std::string::npos) << json.out;
+    EXPECT_EQ(List({"--format", "csv", "--serial", "=QP1"}).out, kHeader + row);
+    EXPECT_NE(List({}).out.find("  =QP1  "), std::string::npos);
 }
 
 TEST_F(Calibrate, DueWarningAtTheStartOfARunThatPolls)

@@ -2,6 +2,7 @@
 // simulated meter, real files in a temporary folder, real signals. The
 // simulator's environment knobs stand in for the attached meters.
 #include "CliProcess.h"
+#include "FileFaults.h"
 
 #include <gtest/gtest.h>
 
@@ -404,6 +405,32 @@ TEST_F(CliProgram, ARowThatCannotBeWrittenIsExitThree)
     ASSERT_EQ(text.substr(0, header.size()), header);
     // The rows written are whole; the one that did not fit is not there.
     ExpectRows(text.substr(header.size()), 2, true, '\t', LocalReading("7.02"));
+}
+
+// The close of a log reports a write-back that failed (as a network file
+// system does): the log may lack rows, and the run is no success, for one
+// meter or for each of every meter.
+TEST_F(CliProgram, ALogThatCannotBeFinishedIsExitThree)
+{
+    const fs::path logs = dir_ / "logs";
+    fs::create_directories(logs);
+    const std::string part = fs::canonical(logs).string() + "/";
+    for (const bool all : {false, true}) {
+        std::vector<std::string> args{"log", "--count", "2", "--interval", "20", "--dir", logs.string()};
+        if (all)
+            args.push_back("--all");
+        CliProcess::Setup setup = ChildSetup(args);
+        for (const auto& [name, value] : filefaults::CloseFailsEnv(part))
+            setup.env[name] = value;
+        setup.env["TIREVO_SIM_METERS"] = all ? "2" : "1";
+        const Finished done = RunCli(setup);
+        EXPECT_EQ(done.exitCode, 3) << done.err;
+        EXPECT_TRUE(
+            std::regex_search(done.err,
+                              std::regex("tirevo-cli: cannot finish " + logs.string() + "/" +
+                                         R"(USB_PH_\d{6}_\d{6}(_QP00000\d)?\.txt: Input/output error\n)")))
+            << done.err;
+    }
 }
 
 TEST_F(CliProgram, AHeaderThatCannotBeWrittenLeavesNoFile)
@@ -814,7 +841,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, CalibrateCommand,
                          testing::Values(CalibrateCase{"SevenForPointTwo", "2", "7.00", "P20700"},
                                          CalibrateCase{"FourOhOne", "1", "4.01", "P10401"},
                                          CalibrateCase{"Hundredths", "1", "0.03", "P10003"},
-                                         CalibrateCase{"FiveDigits", "1", "100", "P110000"},
+                                         CalibrateCase{"TopOfTheScale", "1", "14", "P11400"},
                                          CalibrateCase{"TwelveAndAHalf", "2", "12.5", "P21250"}),
                          [](const auto& info) { return std::string(info.param.name); });
 

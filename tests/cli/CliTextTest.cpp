@@ -528,7 +528,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         CalibrationCase{2, "7.00", '.', "P20700", ""}, CalibrationCase{1, "4.01", '.', "P10401", ""},
         CalibrationCase{1, "9.18", '.', "P10918", ""}, CalibrationCase{1, "0.03", '.', "P10003", ""},
-        CalibrationCase{2, "12.5", '.', "P21250", ""}, CalibrationCase{1, "100", '.', "P110000", ""},
+        CalibrationCase{2, "12.5", '.', "P21250", ""}, CalibrationCase{1, "0.01", '.', "P10001", ""},
+        CalibrationCase{2, "14.00", '.', "P21400", ""}, CalibrationCase{2, "14.009", '.', "P21400", ""},
+        CalibrationCase{1, "0.001", '.', "", "Calibration value must be from 0.01 to 14.00 pH"},
+        CalibrationCase{1, "14.01", '.', "", "Calibration value must be from 0.01 to 14.00 pH"},
+        CalibrationCase{1, "100", '.', "", "Calibration value must be from 0.01 to 14.00 pH"},
+        CalibrationCase{1, "99999", ',', "", "Calibration value must be from 0,01 to 14,00 pH"},
         CalibrationCase{1, "4,01", ',', "P10401", ""}, CalibrationCase{1, "4.01", ',', "P10401", ""},
         CalibrationCase{1, " 6.865 ", '.', "P10686", ""},
         CalibrationCase{1, "4,01", '.', "", "'4,01' is not a valid floating point value"},

@@ -1,10 +1,13 @@
 // tirevo-cli measure as a child process on the simulated meter, whose
 // readings settle as an electrode's do: the stable reading, the time-out,
-// the three formats and samples.csv.
+// the three formats, samples.csv, and several runs writing it at once.
 #include "CliProcess.h"
+#include "FileFaults.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <memory>
 #include <regex>
 
 namespace {
@@ -45,6 +48,14 @@ protected:
         return RunCli(MeasureSetup(all, settle));
     }
     fs::path Samples() const { return dir_ / "samples.csv"; }
+    // The rows after the header, which must be there once.
+    std::vector<std::string> Rows() const
+    {
+        const std::string file = ReadFile(Samples());
+        EXPECT_EQ(file.rfind(kHeader, 0), 0u) << file;
+        EXPECT_EQ(CliProcess::Occurrences(file, kHeader), 1) << file;
+        return Lines(file.size() >= kHeader.size() ? file.substr(kHeader.size()) : std::string());
+    }
 
     TempDir dir_;
 };
@@ -69,6 +80,40 @@ TEST_F(Measure, CsvIsTheFilesHeaderAndRowByteForByte)
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_EQ(done.out, ReadFile(Samples()));
     EXPECT_NE(done.out.find(",\"tap, \"\"blue\"\"\",7.00,yes,QP000001\r\n"), std::string::npos) << done.out;
+}
+
+// A name a spreadsheet would run is text in the file, and as typed wherever
+// a person or a program reads it.
+TEST_F(Measure, AFormulaLikeNameIsTextInTheFileAndAsTypedElsewhere)
+{
+    const std::string name = "=HYPERLINK(\"http://x\",\"y\")";
+    const std::string field = "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"";
+    const Finished text = Run({"--sample", name});
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_EQ(text.out.rfind(name + "  ", 0), 0u) << text.out;
+    EXPECT_NE(ReadFile(Samples()).find("," + field + ",7.00,yes,QP000001\r\n"), std::string::npos)
+        << ReadFile(Samples());
+    const Finished json = Run({"--sample", "-5", "--format", "json"});
+    EXPECT_NE(json.out.find("\"sample\":\"-5\""), std::string::npos) << json.out;
+    EXPECT_NE(ReadFile(Samples()).find(",'-5,7.00,"), std::string::npos);
+    // csv is the file's row, byte for byte.
+    fs::remove(Samples());
+    const Finished csv = Run({"--sample", "@SUM(A1)", "--format", "csv"});
+    EXPECT_EQ(csv.out, ReadFile(Samples()));
+    EXPECT_NE(csv.out.find(",'@SUM(A1),7.00,"), std::string::npos) << csv.out;
+}
+
+TEST_F(Measure, ANameThatIsNotUtf8IsRefusedBeforeTheMeterIsOpened)
+{
+    for (const char* format : {"text", "json"}) {
+        const Finished done = Run({"--sample", "bad\xFF", "--format", format});
+        EXPECT_EQ(done.exitCode, 2) << done.err;
+        EXPECT_NE(done.err.find("invalid --sample: a sample name must be UTF-8 text"), std::string::npos)
+            << done.err;
+        EXPECT_EQ(done.out, "");
+        EXPECT_FALSE(fs::exists(Samples()));
+        EXPECT_FALSE(fs::exists(dir_ / "events")) << "the meter was opened";
+    }
 }
 
 TEST_F(Measure, JsonCarriesTheSameFields)
@@ -138,6 +183,161 @@ TEST_F(Measure, AFullDiskLeavesNoHalfRowAndExitsThree)
     EXPECT_EQ(done.exitCode, 3) << done.err;
     EXPECT_NE(done.err.find("File too large"), std::string::npos) << done.err;
     EXPECT_EQ(ReadFile(Samples()), kHeader);
+}
+
+// The sample is kept, but the line a script reads is lost: no success.
+TEST_F(Measure, AFullDiskUnderStdoutExitsThree)
+{
+    for (const char* format : {"text", "csv", "json"}) {
+        fs::remove(Samples());
+        CliProcess::Setup setup =
+            MeasureSetup({"--records", dir_.Path().string(), "--sample", "S-6", "--format", format});
+        setup.stdoutFile = "/dev/full";
+        const Finished done = RunCli(setup);
+        EXPECT_EQ(done.exitCode, 3) << format << ": " << done.err;
+        EXPECT_NE(done.err.find("cannot write to standard output: No space left on device"),
+                  std::string::npos)
+            << done.err;
+        EXPECT_NE(ReadFile(Samples()).find(",S-6,7.00,yes,QP000001\r\n"), std::string::npos);
+    }
+    // Not stable in time as well: the output's failure is what the status says.
+    CliProcess::Setup late =
+        MeasureSetup({"--records", dir_.Path().string(), "--timeout", "1"}, kNeverSettles);
+    late.stdoutFile = "/dev/full";
+    EXPECT_EQ(RunCli(late).exitCode, 3);
+}
+
+class MeasureEnded : public Measure, public testing::WithParamInterface<int> {};
+
+// Ended while it waits for a stable reading: nothing was measured, and
+// `measure && ...` must not go on as if it had been.
+TEST_P(MeasureEnded, BeforeTheSampleExitsFiveAndRecordsNothing)
+{
+    CliProcess child(MeasureSetup({"--records", dir_.Path().string(), "--sample", "S-8"}, kNeverSettles));
+    ASSERT_TRUE(child.WaitForError("USB pH meter S/N QP000001 connected")) << child.Err();
+    child.Signal(GetParam());
+    const Finished done = child.Wait();
+    EXPECT_EQ(done.exitCode, 5) << done.err;
+    EXPECT_NE(done.err.find("tirevo-cli: ended before the sample was taken; no sample was recorded\n"),
+              std::string::npos)
+        << done.err;
+    EXPECT_EQ(done.out, "");
+    EXPECT_FALSE(fs::exists(Samples()));
+    EXPECT_EQ(ReadFile(dir_ / "events"), "open QP000001\nclose\n") << "the meter is released";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, MeasureEnded, testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGINT        ? "Sigint"
+                                                    : info.param == SIGTERM ? "Sigterm"
+                                                                            : "Sighup");
+                         });
+
+// A spreadsheet saved the file with a byte order mark: still the program's.
+TEST_F(Measure, AFileSavedWithAByteOrderMarkTakesTheRow)
+{
+    clitest::WriteFile(Samples(), "\xEF\xBB\xBF" + kHeader);
+    const Finished done = Run({"--sample", "S-9"});
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_TRUE(
+        std::regex_match(ReadFile(Samples()),
+                         std::regex("\xEF\xBB\xBF" + kHeader + kIsoTime + ",S-9,7\\.00,yes,QP000001\r\n")))
+        << ReadFile(Samples());
+}
+
+// Several runs in one records folder at once: one header, every row whole.
+TEST_F(Measure, SeveralRunsAtOnceWriteOneHeaderAndEveryRow)
+{
+    constexpr int kRuns = 4;
+    std::vector<std::unique_ptr<CliProcess>> runs;
+    for (int i = 0; i < kRuns; ++i)
+        runs.push_back(std::make_unique<CliProcess>(MeasureSetup(
+            {"--records", dir_.Path().string(), "--now", "--sample", "R-" + std::to_string(i)})));
+    for (auto& run : runs)
+        EXPECT_EQ(run->Wait().exitCode, 0) << run->Err();
+    const std::vector<std::string> rows = Rows();
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRuns));
+    for (int i = 0; i < kRuns; ++i)
+        EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                                [&](const std::string& row) {
+                                    return std::regex_match(row,
+                                                            std::regex(kIsoTime + ",R-" + std::to_string(i) +
+                                                                       ",\\d\\.\\d\\d,no,QP000001"));
+                                }),
+                  1);
+}
+
+// Two runs that both find the file missing: the second waits until the
+// first has written the header and its row.
+TEST_F(Measure, TwoRunsThatFindNoFileWriteOneHeader)
+{
+    filefaults::WriterGate gate(dir_ / "gate");
+    std::vector<std::unique_ptr<CliProcess>> runs;
+    for (const char* name : {"A", "B"}) {
+        CliProcess::Setup setup =
+            MeasureSetup({"--records", dir_.Path().string(), "--now", "--sample", name});
+        for (const auto& [key, value] : gate.Env("/samples.csv"))
+            setup.env[key] = value;
+        runs.push_back(std::make_unique<CliProcess>(setup));
+    }
+    // Whoever is held is let go once nothing else can move: both held, or
+    // one held and the other waiting for it.
+    const pid_t a = runs[0]->Pid();
+    const pid_t b = runs[1]->Pid();
+    while (!filefaults::HasEnded(a) || !filefaults::HasEnded(b)) {
+        ASSERT_TRUE(filefaults::Eventually([&] { return gate.Settled(a) && gate.Settled(b); }));
+        for (const pid_t pid : {a, b})
+            if (gate.Held(pid))
+                gate.Release(pid);
+    }
+    for (auto& run : runs)
+        EXPECT_EQ(run->Wait().exitCode, 0) << run->Err();
+    EXPECT_EQ(Rows().size(), 2u);
+}
+
+// A row that cannot be written is cut back to where the file ended when it
+// was looked at; a row another run wrote meanwhile must not go with it.
+TEST_F(Measure, ARowCutBackLeavesAnotherRunsRow)
+{
+    clitest::WriteFile(Samples(), kHeader);
+    const std::string row = "2026-12-08T10:02:45.125+01:00,A,6.50,no,QP000001\r\n";
+    filefaults::WriterGate gate(dir_ / "gate");
+    std::map<std::string, std::unique_ptr<CliProcess>> runs;
+    for (const char* name : {"A", "B"}) {
+        CliProcess::Setup setup =
+            MeasureSetup({"--records", dir_.Path().string(), "--now", "--sample", name});
+        for (const auto& [key, value] : gate.Env("/samples.csv"))
+            setup.env[key] = value;
+        // A's own row fits, but not behind B's.
+        if (std::string(name) == "A")
+            setup.fileSizeLimit = static_cast<long>(kHeader.size() + row.size() + 10);
+        runs[name] = std::make_unique<CliProcess>(setup);
+    }
+    const pid_t a = runs["A"]->Pid();
+    const pid_t b = runs["B"]->Pid();
+    // B first whenever it is held.
+    while (!filefaults::HasEnded(a) || !filefaults::HasEnded(b)) {
+        ASSERT_TRUE(filefaults::Eventually([&] { return gate.Settled(a) && gate.Settled(b); }));
+        if (gate.Held(b))
+            gate.Release(b);
+        else if (gate.Held(a))
+            gate.Release(a);
+    }
+    const Finished doneB = runs["B"]->Wait();
+    EXPECT_EQ(doneB.exitCode, 0) << doneB.err;
+    const Finished doneA = runs["A"]->Wait();
+    const std::vector<std::string> rows = Rows();
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                            [](const std::string& line) { return line.find(",B,") != std::string::npos; }),
+              1)
+        << ReadFile(Samples());
+    // A kept its row, or said why not; never half of it.
+    const bool aKept = std::any_of(rows.begin(), rows.end(), [](const std::string& line) {
+        return line.find(",A,") != std::string::npos;
+    });
+    EXPECT_EQ(doneA.exitCode, aKept ? 0 : 3) << doneA.err;
+    for (const std::string& line : rows)
+        EXPECT_TRUE(std::regex_match(line, std::regex(kIsoTime + ",[AB],\\d\\.\\d\\d,no,QP000001"))) << line;
 }
 
 TEST_F(Measure, RecordsBesideACopyOfTheProgramByDefault)

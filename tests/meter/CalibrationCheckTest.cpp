@@ -265,4 +265,53 @@ TEST(CalibrationsFile, WrittenRowsReadBackQuotedFieldsIncluded)
               CalibrationsReadStatus::Missing);
 }
 
+// A serial number a spreadsheet would run is written with an apostrophe,
+// and read back as the meter reported it: the due check still finds it.
+TEST(CalibrationsFile, AGuardedSerialReadsBackAsGiven)
+{
+    QTemporaryDir dir;
+    const RecordFile file = CalibrationsFile(dir.path().toStdString(), false);
+    CalibrationRow row;
+    row.time = "2026-01-05T09:00:00.000+01:00";
+    row.serial = "=QP1";
+    row.buffer = "4.01";
+    row.command = "P10401";
+    row.asLeft = "4.01";
+    row.error = "+0.00";
+    row.result = CalibrationResult::Pass;
+    ASSERT_TRUE(file.Append(CalibrationFields(row)).Ok());
+    const CalibrationsRead read = ReadCalibrations(file.Path());
+    ASSERT_EQ(read.rows.size(), 1u);
+    EXPECT_EQ(read.rows[0].text,
+              "2026-01-05T09:00:00.000+01:00,'=QP1,1,4.01,P10401,,no,4.01,yes,+0.00,pass\r\n");
+    EXPECT_EQ(read.rows[0].fields[1], "=QP1");
+    EXPECT_EQ(read.rows[0].fields[9], "+0.00") << "the program's own numbers are left as they are";
+    EXPECT_EQ(CalibrationDueState(read.rows, "=QP1", 1, kPassedUtcMs).lastPassUtcMs, kPassedUtcMs);
+}
+
+TEST(CalibrationsFile, AByteOrderMarkInFrontOfTheHeaderIsTaken)
+{
+    QTemporaryDir dir;
+    const RecordFile file = CalibrationsFile(dir.path().toStdString(), false);
+    const std::string saved = "\xEF\xBB\xBF" + std::string(kCalibrationsHeader) +
+        "\r\n2026-01-05T09:00:00.000+01:00,QP1,1,4.01,P10401,,no,4.01,yes,+0.00,pass\r\n";
+    {
+        QFile out(QString::fromStdString(file.Path()));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(saved.data(), static_cast<qint64>(saved.size()));
+    }
+    const CalibrationsRead read = ReadCalibrations(file.Path());
+    ASSERT_EQ(read.status, CalibrationsReadStatus::Read);
+    EXPECT_EQ(read.headerText, std::string(kCalibrationsHeader) + "\r\n");
+    ASSERT_EQ(read.rows.size(), 1u);
+    EXPECT_EQ(read.rows[0].fields[0], "2026-01-05T09:00:00.000+01:00");
+    CalibrationRow row;
+    row.time = "2026-01-06T09:00:00.000+01:00";
+    row.serial = "QP1";
+    row.buffer = "7.00";
+    row.command = "P20700";
+    EXPECT_TRUE(file.Append(CalibrationFields(row)).Ok());
+    EXPECT_EQ(ReadCalibrations(file.Path()).rows.size(), 2u);
+}
+
 }  // namespace

@@ -3,14 +3,17 @@
 #include "SampleRecord.h"
 #include "CaseName.h"
 #include "FileBytes.h"
+#include "FileFaults.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace tirevo;
@@ -54,14 +57,22 @@ TEST_P(SampleQuoting, RowAsInTheFile)
                   GetParam().field + ",7.00,yes,QP000001\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, SampleQuoting,
-                         ::testing::Values(QuoteCase{"Plain", "S-7", "S-7"}, QuoteCase{"Empty", "", ""},
-                                           QuoteCase{"Comma", "tap, kitchen", "\"tap, kitchen\""},
-                                           QuoteCase{"Quote", "the \"blue\" one", "\"the \"\"blue\"\" one\""},
-                                           QuoteCase{"OnlyAQuote", "\"", "\"\"\"\""},
-                                           QuoteCase{"Blanks", " S 7 ", " S 7 "},
-                                           QuoteCase{"Utf8", "Brühe 7 °C", "Brühe 7 °C"}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Names, SampleQuoting,
+    ::testing::Values(QuoteCase{"Plain", "S-7", "S-7"}, QuoteCase{"Empty", "", ""},
+                      QuoteCase{"Comma", "tap, kitchen", "\"tap, kitchen\""},
+                      QuoteCase{"Quote", "the \"blue\" one", "\"the \"\"blue\"\" one\""},
+                      QuoteCase{"OnlyAQuote", "\"", "\"\"\"\""}, QuoteCase{"Blanks", " S 7 ", " S 7 "},
+                      QuoteCase{"Utf8", "Brühe 7 °C", "Brühe 7 °C"},
+                      // What a spreadsheet would run as a formula.
+                      QuoteCase{"Formula", "=1+2", "'=1+2"},
+                      QuoteCase{"Hyperlink", "=HYPERLINK(\"http://x\",\"y\")",
+                                "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+                      QuoteCase{"Plus", "+5", "'+5"}, QuoteCase{"Minus", "-5", "'-5"},
+                      QuoteCase{"At", "@SUM(A1)", "'@SUM(A1)"}, QuoteCase{"Tab", "\tx", "'\tx"},
+                      QuoteCase{"FormulaInside", "S=1", "S=1"}, QuoteCase{"Apostrophe", "'s", "'s"},
+                      QuoteCase{"ApostropheFormula", "'=1", "''=1"}),
+    CaseName());
 
 TEST_F(SampleRecordTest, HeaderOnceThenRowsAppended)
 {
@@ -80,6 +91,83 @@ TEST_F(SampleRecordTest, ASerialWithHighBytesIsWrittenAsUtf8)
     row.serial = "QP\xE9";
     ASSERT_TRUE(SamplesFile(folder.string(), false).Append(SampleFields(row)).Ok());
     EXPECT_NE(ReadFile(folder / "samples.csv").find(",QP\xC3\xA9\r\n"), std::string::npos);
+}
+
+TEST_F(SampleRecordTest, ASerialThatLooksLikeAFormulaIsGuardedToo)
+{
+    SampleRow row = Row("S-1");
+    row.serial = "=cmd";
+    const std::vector<std::string> fields = SampleFields(row);
+    EXPECT_EQ(fields[1], "S-1");
+    EXPECT_EQ(fields[4], "'=cmd");
+}
+
+struct GuardCase {
+    const char* what;
+    std::string text;
+    std::string field;
+};
+
+class GuardedText : public ::testing::TestWithParam<GuardCase> {};
+
+// Every text comes back as it was given, apostrophes of its own included.
+TEST_P(GuardedText, ComesBackAsGiven)
+{
+    EXPECT_EQ(RecordFile::GuardedText(GetParam().text), GetParam().field);
+    EXPECT_EQ(RecordFile::UnguardedText(GetParam().field), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, GuardedText,
+                         ::testing::Values(GuardCase{"Empty", "", ""}, GuardCase{"Plain", "S-7", "S-7"},
+                                           GuardCase{"Equals", "=1+2", "'=1+2"},
+                                           GuardCase{"Plus", "+1", "'+1"}, GuardCase{"Minus", "-1", "'-1"},
+                                           GuardCase{"At", "@x", "'@x"}, GuardCase{"Tab", "\t=1", "'\t=1"},
+                                           GuardCase{"CarriageReturn", "\r=1", "'\r=1"},
+                                           GuardCase{"ApostropheOnly", "'", "'"},
+                                           GuardCase{"Apostrophes", "''", "''"},
+                                           GuardCase{"ApostropheWord", "'tis", "'tis"},
+                                           GuardCase{"ApostropheEquals", "'=1", "''=1"},
+                                           GuardCase{"TwoApostrophes", "''-1", "'''-1"}),
+                         CaseName());
+
+// A spreadsheet may save the file with a byte order mark in front of the
+// header; the file is still the program's own.
+TEST_F(SampleRecordTest, AHeaderAfterAByteOrderMarkIsTaken)
+{
+    const std::string saved = "\xEF\xBB\xBFtime,sample,ph,stable,serial\r\nx,y,1.00,no,z\r\n";
+    WriteFile(folder / "samples.csv", saved);
+    ASSERT_TRUE(SamplesFile(folder.string(), false).Append(SampleFields(Row("S-1"))).Ok());
+    EXPECT_EQ(ReadFile(folder / "samples.csv"),
+              saved + "2026-12-08T10:02:45.125+01:00,S-1,7.00,yes,QP000001\r\n");
+    // Only once, and only in front of the whole header.
+    WriteFile(folder / "samples.csv", "\xEF\xBB\xBF\xEF\xBB\xBFtime,sample,ph,stable,serial\r\n");
+    EXPECT_EQ(SamplesFile(folder.string(), false).Append(SampleFields(Row("S-1"))).status,
+              RecordStatus::ForeignHeader);
+    WriteFile(folder / "samples.csv", "\xEF\xBB\xBFtime,sample");
+    EXPECT_EQ(SamplesFile(folder.string(), false).Append(SampleFields(Row("S-1"))).status,
+              RecordStatus::ForeignHeader);
+}
+
+// A writer that holds the lock (as one does that writes another file's line
+// with its row) keeps every other writer of the file waiting until it lets
+// go; the other's row then follows its own, after the one header.
+TEST_F(SampleRecordTest, AnotherWriterWaitsForTheLockHolder)
+{
+    const RecordFile file = SamplesFile(folder.string(), false);
+    auto held = std::make_unique<RecordLock>(file.Path());
+    ASSERT_EQ(held->Error(), 0);
+    ASSERT_TRUE(file.AppendLocked(*held, SampleFields(Row("S-1"))).Ok());
+    RecordResult other;
+    std::thread writer([&] { other = file.Append(SampleFields(Row("S-2"))); });
+    EXPECT_TRUE(filefaults::Eventually([] { return filefaults::WaitsForALock(::getpid()); }));
+    const std::string mine = "time,sample,ph,stable,serial\r\n"
+                             "2026-12-08T10:02:45.125+01:00,S-1,7.00,yes,QP000001\r\n";
+    EXPECT_EQ(ReadFile(folder / "samples.csv"), mine);
+    EXPECT_EQ(held->Release(), 0);
+    writer.join();
+    EXPECT_TRUE(other.Ok());
+    EXPECT_EQ(ReadFile(folder / "samples.csv"),
+              mine + "2026-12-08T10:02:45.125+01:00,S-2,7.00,yes,QP000001\r\n");
 }
 
 TEST_F(SampleRecordTest, AForeignHeaderIsLeftAlone)
@@ -162,6 +250,33 @@ TEST(SampleName, ALineBreakIsRefused)
     EXPECT_FALSE(SampleNameRefusal("S-1, \"x\""));
     EXPECT_FALSE(SampleNameRefusal(""));
 }
+
+struct EncodingCase {
+    const char* what;
+    std::string name;
+    bool refused;
+};
+
+class SampleNameEncoding : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(SampleNameEncoding, OnlyUtf8IsTaken)
+{
+    EXPECT_EQ(SampleNameEncodingRefusal(GetParam().name).has_value(), GetParam().refused);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SampleNameEncoding,
+                         ::testing::Values(EncodingCase{"Empty", "", false},
+                                           EncodingCase{"Ascii", "S-7", false},
+                                           EncodingCase{"Umlaut", "Br\xC3\xBChe", false},
+                                           EncodingCase{"FourBytes", "\xF0\x9F\xA7\xAA", false},
+                                           EncodingCase{"Latin1", "Br\xFChe", true},
+                                           EncodingCase{"StrayByte", "bad\xFF", true},
+                                           EncodingCase{"CutOffAtTheEnd", "S-\xC3", true},
+                                           EncodingCase{"ContinuationAlone", "\x80S", true},
+                                           EncodingCase{"Overlong", "\xC0\xAF", true},
+                                           EncodingCase{"Surrogate", "\xED\xA0\x80", true},
+                                           EncodingCase{"BeyondUnicode", "\xF4\x90\x80\x80", true}),
+                         CaseName());
 
 struct NextCase {
     const char* what;

@@ -4,6 +4,7 @@
 #include "FileBytes.h"
 #include "FolderAccess.h"
 #include "RecordFile.h"
+#include "RecordLock.h"
 #include "WinTempFolder.h"
 
 #include <gtest/gtest.h>
@@ -61,6 +62,37 @@ TEST_F(TempFolder, RecordFileInAMissingFolderFailsWithItsReason)
     const RecordResult result = record.Append({"1"});
     EXPECT_EQ(result.status, RecordStatus::Failed);
     EXPECT_EQ(result.systemError, ENOENT);
+}
+
+// Writers take turns under the file's lock, which keeps no reader out: the
+// lock lies on a byte far past the end, and Windows locks bind reads too.
+TEST_F(TempFolder, RecordLockHoldsOffAnotherWriterButNoReader)
+{
+    const RecordFile record(Utf8(folder_), "r.csv", "time,ph", false);
+    ASSERT_TRUE(record.Append({"t1", "7"}).Ok());
+    RecordLock held(record.Path());
+    ASSERT_EQ(held.Error(), 0);
+    EXPECT_EQ(ReadFile(folder_ / "r.csv"), "time,ph\r\nt1,7\r\n");
+    const HANDLE other = CreateFileW((folder_ / "r.csv").wstring().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x7FFFFFFF;
+    EXPECT_FALSE(LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at));
+    ASSERT_TRUE(record.AppendLocked(held, {"t2", "8"}).Ok());
+    EXPECT_EQ(held.Release(), 0);
+    EXPECT_TRUE(LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at));
+    CloseHandle(other);
+    EXPECT_EQ(ReadFile(folder_ / "r.csv"), "time,ph\r\nt1,7\r\nt2,8\r\n");
+}
+
+TEST_F(TempFolder, RecordFileTakesAHeaderAfterAByteOrderMark)
+{
+    std::ofstream(folder_ / "r.csv", std::ios::binary) << "\xEF\xBB\xBFtime,ph\r\n";
+    const RecordFile record(Utf8(folder_), "r.csv", "time,ph", false);
+    ASSERT_TRUE(record.Append({"t1", "7"}).Ok());
+    EXPECT_EQ(ReadFile(folder_ / "r.csv"), "\xEF\xBB\xBFtime,ph\r\nt1,7\r\n");
 }
 
 // ---- the log folder check -------------------------------------------------------
