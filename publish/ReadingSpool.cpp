@@ -38,8 +38,8 @@ std::string Header(int64_t start)
 // The start a header holds, or -1 when it is no header of ours.
 int64_t ParseHeader(const QByteArray& bytes)
 {
-    if (bytes.size() != kHeaderLen || !bytes.startsWith(QByteArray::fromRawData(kMagic.data(), kMagic.size()))
-        || bytes.back() != '\n')
+    if (bytes.size() != kHeaderLen ||
+        !bytes.startsWith(QByteArray::fromRawData(kMagic.data(), kMagic.size())) || bytes.back() != '\n')
         return -1;
     int64_t start = 0;
     for (int64_t i = static_cast<int64_t>(kMagic.size()); i < kHeaderLen - 1; ++i) {
@@ -53,8 +53,8 @@ int64_t ParseHeader(const QByteArray& bytes)
 
 bool IsReadingLine(std::string_view line)
 {
-    return line.size() >= 2 && line.front() == '{' && line.back() == '}'
-        && line.find_first_of(std::string_view("\n\r\0", 3)) == std::string_view::npos;
+    return line.size() >= 2 && line.front() == '{' && line.back() == '}' &&
+        line.find_first_of(std::string_view("\n\r\0", 3)) == std::string_view::npos;
 }
 
 }  // namespace
@@ -94,8 +94,8 @@ bool ReadingSpool::CreateFresh(const QString& path)
     // found under the spool's own.
     QSaveFile fresh(path);
     const std::string header = Header(kHeaderLen);
-    if (!fresh.open(QIODevice::WriteOnly) || fresh.write(header.data(), kHeaderLen) != kHeaderLen
-        || !fresh.commit()) {
+    if (!fresh.open(QIODevice::WriteOnly) || fresh.write(header.data(), kHeaderLen) != kHeaderLen ||
+        !fresh.commit()) {
         message_ = QStringLiteral("cannot write the spool file %1: %2")
                        .arg(QDir::toNativeSeparators(path), fresh.errorString());
         return false;
@@ -142,12 +142,14 @@ ReadingSpool::OpenResult ReadingSpool::OpenExisting(const QString& path)
             ++at;
             if (c != '\n') {
                 if (line.size() >= kMaxLine)
-                    return SetAside(path, QStringLiteral("line %1 of the backlog is too long").arg(lines + 1));
+                    return SetAside(path,
+                                    QStringLiteral("line %1 of the backlog is too long").arg(lines + 1));
                 line.push_back(c);
                 continue;
             }
             if (!IsReadingLine(line))
-                return SetAside(path, QStringLiteral("line %1 of the backlog is not a reading").arg(lines + 1));
+                return SetAside(path,
+                                QStringLiteral("line %1 of the backlog is not a reading").arg(lines + 1));
             ++lines;
             lastEnd = at;
             line.clear();
@@ -264,8 +266,8 @@ void ReadingSpool::ConnectionLost()
 
 std::size_t ReadingSpool::InFlight() const
 {
-    return static_cast<std::size_t>(
-        std::count_if(flights_.begin(), flights_.end(), [](const Flight& f) { return f.state == State::Sent; }));
+    return static_cast<std::size_t>(std::count_if(flights_.begin(), flights_.end(),
+                                                  [](const Flight& f) { return f.state == State::Sent; }));
 }
 
 uint64_t ReadingSpool::TakeDropped() { return std::exchange(dropped_, 0); }
@@ -350,8 +352,8 @@ bool ReadingSpool::Rewrite()
     const QString path = Path();
     QSaveFile fresh(path);
     const std::string header = Header(kHeaderLen);
-    bool written = fresh.open(QIODevice::WriteOnly) && fresh.write(header.data(), kHeaderLen) == kHeaderLen
-                && file_.seek(start_);
+    bool written = fresh.open(QIODevice::WriteOnly) && fresh.write(header.data(), kHeaderLen) == kHeaderLen &&
+        file_.seek(start_);
     for (int64_t at = start_; written && at < size_;) {
         const QByteArray chunk = file_.read(std::min(kChunk, size_ - at));
         written = !chunk.isEmpty() && fresh.write(chunk) == chunk.size();

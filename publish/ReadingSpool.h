@@ -39,11 +39,11 @@ public:
     static constexpr int64_t kSyncIntervalMs = 1000;
 
     enum class OpenResult {
-        Fresh,      // no spool was left: an empty one was made
-        Resumed,    // a spool was left; Pending() readings are owed
-        Repaired,   // as Resumed, after dropping a line torn by a crash
-        Corrupt,    // the file was damaged: kept aside, a fresh one made (Message())
-        Failed,     // no spool could be made (Message())
+        Fresh,     // no spool was left: an empty one was made
+        Resumed,   // a spool was left; Pending() readings are owed
+        Repaired,  // as Resumed, after dropping a line torn by a crash
+        Corrupt,   // the file was damaged: kept aside, a fresh one made (Message())
+        Failed,    // no spool could be made (Message())
     };
 
     struct Entry {
