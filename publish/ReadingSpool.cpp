@@ -64,7 +64,15 @@ ReadingSpool::ReadingSpool(QString folder, std::string_view serial, uint64_t max
 {
 }
 
-ReadingSpool::~ReadingSpool() { Sync(); }
+ReadingSpool::~ReadingSpool() { Close(); }
+
+void ReadingSpool::Close()
+{
+    Sync();
+    file_.close();
+    flights_.clear();
+    lock_.reset();
+}
 
 QString ReadingSpool::Path() const
 {
@@ -73,8 +81,7 @@ QString ReadingSpool::Path() const
 
 ReadingSpool::OpenResult ReadingSpool::Open(int64_t nowMs)
 {
-    file_.close();
-    flights_.clear();
+    Close();
     pending_ = 0;
     message_.clear();
     lastSyncMs_ = nowMs;
@@ -83,6 +90,20 @@ ReadingSpool::OpenResult ReadingSpool::Open(int64_t nowMs)
         return OpenResult::Failed;
     }
     const QString path = Path();
+    // Two runs appending to one spool would interleave and deliver twice.
+    lock_ = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
+    lock_->setStaleLockTime(
+        0);  // held for as long as the run lasts; a dead holder's lock is still taken over
+    if (!lock_->tryLock(0)) {
+        qint64 pid = 0;
+        QString host;
+        QString app;
+        lock_->getLockInfo(&pid, &host, &app);
+        message_ = QStringLiteral("the spool file %1 is in use by another run (process %2)")
+                       .arg(QDir::toNativeSeparators(path), QString::number(pid));
+        lock_.reset();
+        return OpenResult::Failed;
+    }
     if (!QFile::exists(path) || QFileInfo(path).size() == 0)
         return CreateFresh(path) ? OpenResult::Fresh : OpenResult::Failed;
     return OpenExisting(path);

@@ -20,10 +20,12 @@
 #pragma once
 
 #include <QFile>
+#include <QLockFile>
 #include <QString>
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,6 +90,8 @@ public:
     void SyncIfDue(int64_t nowMs);
     // Makes them safe now (at the end of a run).
     void Sync();
+    // Syncs, closes the file and lets another run have the spool.
+    void Close();
 
 private:
     enum class State { Sent, Acked, Returned };
@@ -112,6 +116,7 @@ private:
     QString folder_;
     std::string name_;
     uint64_t max_;
+    std::unique_ptr<QLockFile> lock_;  // one run at a time per meter's spool
     QFile file_;
     QString message_;
     int64_t start_ = 0;   // offset of the oldest line owed

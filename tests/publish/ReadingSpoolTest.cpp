@@ -2,6 +2,7 @@
 // caller's clock in plain numbers.
 #include "ReadingSpool.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -187,7 +189,7 @@ TEST_P(CorruptSpoolTest, IsRefusedKeptAsideAndAFreshSpoolBegins)
     EXPECT_EQ(Payloads(spool.TakeNext(10)), Range(7, 8));
 
     // A second damaged file the same second is kept beside the first.
-    spool.Sync();
+    spool.Close();
     WriteAll(path, damaged);
     ReadingSpool third(Folder(), "A1");
     ASSERT_EQ(third.Open(0), Result::Corrupt);
@@ -274,7 +276,7 @@ TEST_F(ReadingSpoolTest, DeliveredReadingsAreCutOffTheFile)
     const auto tail = spool.TakeNext(30);
     EXPECT_EQ(Payloads(tail), Range(kReadings - 100, kReadings - 70));
     AckAll(spool, tail);
-    spool.Sync();
+    spool.Close();
     ReadingSpool next(Folder(), "A1");
     ASSERT_EQ(next.Open(0), Result::Resumed);
     EXPECT_EQ(Payloads(next.TakeNext(1000)), Range(kReadings - 70, kReadings));
@@ -291,6 +293,27 @@ TEST_F(ReadingSpoolTest, MemoryDoesNotGrowWithTheBacklog)
     EXPECT_EQ(spool.Pending(), 200000u);
     EXPECT_LT(after, before + 64 * 1024) << "the spool keeps something per reading in memory";
     EXPECT_GT(QFileInfo(spool.Path()).size(), 200000 * 70) << "the readings are on the disk";
+}
+
+TEST_F(ReadingSpoolTest, OneRunAtATimePerSpool)
+{
+    auto first = std::make_unique<ReadingSpool>(Folder(), "A1");
+    ASSERT_EQ(first->Open(0), Result::Fresh);
+    AppendRange(*first, 0, 2);
+
+    ReadingSpool second(Folder(), "A1");
+    ASSERT_EQ(second.Open(0), Result::Failed);
+    const std::string message = second.Message().toStdString();
+    EXPECT_NE(message.find("is in use by another run (process " +
+                           std::to_string(QCoreApplication::applicationPid())),
+              std::string::npos)
+        << message;
+    ReadingSpool other(Folder(), "B2");
+    EXPECT_EQ(other.Open(0), Result::Fresh) << "each meter has its own";
+
+    first.reset();
+    ASSERT_EQ(second.Open(0), Result::Resumed);
+    EXPECT_EQ(Payloads(second.TakeNext(10)), Range(0, 2));
 }
 
 TEST_F(ReadingSpoolTest, RefusesWhatIsNotOneLineOfJson)
