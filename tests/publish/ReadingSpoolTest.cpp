@@ -1,83 +1,17 @@
 // The on-disk backlog of readings: real files in a temporary folder, the
 // caller's clock in plain numbers.
-#include "ReadingSpool.h"
+#include "SpoolFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-#include <malloc.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
-using tirevo::ReadingSpool;
+using namespace spooltest;
 
 namespace {
-
-using Result = ReadingSpool::OpenResult;
-
-std::string Payload(int n)
-{
-    return "{\"time\":\"2026-12-08T10:02:45.120+01:00\",\"ph\":7.02,\"stable\":true,\"n\":" +
-        std::to_string(n) + "}";
-}
-
-std::vector<std::string> Payloads(const std::vector<ReadingSpool::Entry>& entries)
-{
-    std::vector<std::string> payloads;
-    for (const auto& entry : entries)
-        payloads.push_back(entry.payload);
-    return payloads;
-}
-
-std::vector<std::string> Range(int from, int to)
-{
-    std::vector<std::string> payloads;
-    for (int n = from; n < to; ++n)
-        payloads.push_back(Payload(n));
-    return payloads;
-}
-
-void AppendRange(ReadingSpool& spool, int from, int to)
-{
-    for (int n = from; n < to; ++n)
-        ASSERT_TRUE(spool.Append(Payload(n))) << spool.Message().toStdString();
-}
-
-void AckAll(ReadingSpool& spool, const std::vector<ReadingSpool::Entry>& entries)
-{
-    for (const auto& entry : entries)
-        spool.Acknowledged(entry.id);
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-class ReadingSpoolTest : public ::testing::Test {
-protected:
-    QString Folder() const { return dir_.filePath(QStringLiteral("spool")); }
-
-    QTemporaryDir dir_;
-};
 
 TEST_F(ReadingSpoolTest, OneFilePerMeterNamedPlainly)
 {
@@ -133,44 +67,6 @@ TEST_F(ReadingSpoolTest, ARestartDeliversWhatWasLeftOnceInOrder)
     EXPECT_EQ(Payloads(again.TakeNext(100)), Range(10, 11));
 }
 
-TEST_F(ReadingSpoolTest, AKilledRunLosesNothingItAppended)
-{
-    constexpr int kReadings = 50;
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The run that is killed: it says when its readings are appended,
-        // then waits for its end.
-        ::close(ready[0]);
-        ReadingSpool spool(Folder(), "A1");
-        bool appended = spool.Open(0) == Result::Fresh;
-        for (int n = 0; appended && n < kReadings; ++n)
-            appended = spool.Append(Payload(n));
-        const char said = appended ? 'y' : 'n';
-        if (::write(ready[1], &said, 1) != 1)
-            ::_exit(1);
-        for (;;)
-            ::pause();
-    }
-    ::close(ready[1]);
-    char said = 0;
-    const auto got = ::read(ready[0], &said, 1);
-    ::close(ready[0]);
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_EQ(got, 1);
-    ASSERT_EQ(said, 'y');
-    ASSERT_TRUE(WIFSIGNALED(status));
-
-    // Its lock went with it: the next run has the spool and all of it.
-    ReadingSpool spool(Folder(), "A1");
-    ASSERT_EQ(spool.Open(0), Result::Resumed) << spool.Message().toStdString();
-    EXPECT_EQ(Payloads(spool.TakeNext(100)), Range(0, kReadings));
-}
-
 TEST_F(ReadingSpoolTest, ATornLastLineIsDroppedQuietly)
 {
     QString path;
@@ -191,7 +87,7 @@ TEST_F(ReadingSpoolTest, ATornLastLineIsDroppedQuietly)
     EXPECT_EQ(spool.Pending(), 3u);
     ASSERT_TRUE(spool.Append(Payload(3)));
     EXPECT_EQ(Payloads(spool.TakeNext(10)), Range(0, 4));
-    EXPECT_TRUE(ReadAll(path).endsWith(QByteArray::fromStdString(Payload(3) + "\n")));
+    EXPECT_TRUE(ReadAll(path).ends_with(Payload(3) + "\n"));
 }
 
 struct CorruptCase {
@@ -211,8 +107,8 @@ TEST_P(CorruptSpoolTest, IsRefusedKeptAsideAndAFreshSpoolBegins)
         AppendRange(spool, 0, 3);
         path = spool.Path();
     }
-    const QByteArray damaged = GetParam().damage(ReadAll(path));
-    WriteAll(path, damaged);
+    const QByteArray damaged = GetParam().damage(QByteArray::fromStdString(ReadAll(path)));
+    WriteAll(path, damaged.toStdString());
 
     ReadingSpool spool(Folder(), "A1");
     ASSERT_EQ(spool.Open(0), Result::Corrupt);
@@ -224,14 +120,14 @@ TEST_P(CorruptSpoolTest, IsRefusedKeptAsideAndAFreshSpoolBegins)
     ASSERT_EQ(aside.size(), 1) << message;
     EXPECT_NE(message.find(QDir::toNativeSeparators(QDir(Folder()).filePath(aside[0])).toStdString()),
               std::string::npos);
-    EXPECT_EQ(ReadAll(QDir(Folder()).filePath(aside[0])), damaged) << "kept as it was";
+    EXPECT_EQ(ReadAll(QDir(Folder()).filePath(aside[0])), damaged.toStdString()) << "kept as it was";
     EXPECT_EQ(spool.Pending(), 0u);
     ASSERT_TRUE(spool.Append(Payload(7)));
     EXPECT_EQ(Payloads(spool.TakeNext(10)), Range(7, 8));
 
     // A second damaged file the same second is kept beside the first.
     spool.Close();
-    WriteAll(path, damaged);
+    WriteAll(path, damaged.toStdString());
     ReadingSpool third(Folder(), "A1");
     ASSERT_EQ(third.Open(0), Result::Corrupt);
     EXPECT_EQ(QDir(Folder()).entryList({QStringLiteral("A1.spool.corrupt-*")}, QDir::Files).size(), 2);
@@ -321,19 +217,6 @@ TEST_F(ReadingSpoolTest, DeliveredReadingsAreCutOffTheFile)
     ReadingSpool next(Folder(), "A1");
     ASSERT_EQ(next.Open(0), Result::Resumed);
     EXPECT_EQ(Payloads(next.TakeNext(1000)), Range(kReadings - 70, kReadings));
-}
-
-TEST_F(ReadingSpoolTest, MemoryDoesNotGrowWithTheBacklog)
-{
-    ReadingSpool spool(Folder(), "A1");
-    ASSERT_EQ(spool.Open(0), Result::Fresh);
-    AppendRange(spool, 0, 1000);
-    const auto before = mallinfo2().uordblks;
-    AppendRange(spool, 1000, 200000);
-    const auto after = mallinfo2().uordblks;
-    EXPECT_EQ(spool.Pending(), 200000u);
-    EXPECT_LT(after, before + 64 * 1024) << "the spool keeps something per reading in memory";
-    EXPECT_GT(QFileInfo(spool.Path()).size(), 200000 * 70) << "the readings are on the disk";
 }
 
 TEST_F(ReadingSpoolTest, OneRunAtATimePerSpool)
