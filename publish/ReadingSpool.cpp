@@ -293,7 +293,7 @@ std::size_t ReadingSpool::InFlight() const
 
 uint64_t ReadingSpool::TakeDropped() { return std::exchange(dropped_, 0); }
 
-void ReadingSpool::ReleaseHead()
+bool ReadingSpool::PopAckedHead()
 {
     bool moved = false;
     while (!flights_.empty() && flights_.front().state == State::Acked) {
@@ -302,7 +302,12 @@ void ReadingSpool::ReleaseHead()
         --pending_;
         moved = true;
     }
-    if (!moved)
+    return moved;
+}
+
+void ReadingSpool::ReleaseHead()
+{
+    if (!PopAckedHead())
         return;
     WriteStart();
     Compact();
@@ -322,6 +327,8 @@ void ReadingSpool::DropOldest()
     }
     --pending_;
     ++dropped_;
+    // Those acknowledged behind it were waiting for it only.
+    PopAckedHead();
     WriteStart();
     Compact();
 }

@@ -34,7 +34,7 @@ namespace tirevo {
 
 class ReadingSpool {
 public:
-    // A year at 4 Hz would be far beyond it; about 12 days at 1 Hz.
+    // About 12 days at one reading a second, some 90 MB of file.
     static constexpr uint64_t kDefaultMax = 1000000;
     // How long an appended reading may wait for the disk (a power cut loses
     // at most this much); a crash of the program loses nothing written.
@@ -108,6 +108,7 @@ private:
     bool WriteStart();
     bool ReadLine(int64_t offset, std::string& line, int64_t& end);
     void DropOldest();
+    bool PopAckedHead();
     void ReleaseHead();
     void Compact();
     bool Rewrite();

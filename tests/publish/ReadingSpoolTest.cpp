@@ -177,6 +177,19 @@ TEST_F(ReadingSpoolTest, TheBoundDropsTheOldestAndCountsThem)
     EXPECT_EQ(Payloads(spool.TakeNext(10)), Range(5, 9));
 }
 
+TEST_F(ReadingSpoolTest, DroppingTheOldestReleasesThoseAcknowledgedBehindIt)
+{
+    ReadingSpool spool(Folder(), "A1", 5);
+    ASSERT_EQ(spool.Open(0), Result::Fresh);
+    AppendRange(spool, 0, 5);
+    const auto sent = spool.TakeNext(2);
+    spool.Acknowledged(sent[1].id);
+    AppendRange(spool, 5, 6);
+    EXPECT_EQ(spool.TakeDropped(), 1u);
+    EXPECT_EQ(spool.Pending(), 4u);
+    EXPECT_EQ(Payloads(spool.TakeNext(10)), Range(2, 6));
+}
+
 TEST_F(ReadingSpoolTest, TheBoundHoldsOverARestart)
 {
     {
