@@ -62,6 +62,15 @@ TEST_F(ReadingSpoolTest, MemoryDoesNotGrowWithTheBacklog)
     EXPECT_EQ(spool.Pending(), 200000u);
     EXPECT_LT(after, before + 64 * 1024) << "the spool keeps something per reading in memory";
     EXPECT_GT(QFileInfo(spool.Path()).size(), 200000 * 70) << "the readings are on the disk";
+
+    // Delivering it, a window at a time, holds no more either.
+    for (int sent = 0; sent < 100000;) {
+        const auto window = spool.TakeNext(20);
+        AckAll(spool, window);
+        sent += static_cast<int>(window.size());
+    }
+    EXPECT_LT(mallinfo2().uordblks, before + 64 * 1024) << "delivery keeps something per reading in memory";
+    EXPECT_EQ(spool.Pending(), 100000u);
 }
 
 }  // namespace
