@@ -394,6 +394,8 @@ bool ReadingSpool::Rewrite()
     // Windows replaces no file that is open.
     file_.close();
     const bool committed = fresh.commit();
+    if (committed && !SyncFolderToDisk(folder_))
+        message_ = QStringLiteral("cannot sync the spool folder %1").arg(QDir::toNativeSeparators(folder_));
     file_.setFileName(path);
     if (!file_.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         Fail(QStringLiteral("cannot open"));
@@ -409,7 +411,7 @@ bool ReadingSpool::Rewrite()
         flight.offset -= shift;
         flight.end -= shift;
     }
-    dirty_ = false;  // QSaveFile put it on the disk
+    dirty_ = false;  // QSaveFile put it on the disk, and the rename is synced
     return true;
 }
 

@@ -17,4 +17,10 @@ bool SyncToDisk(QFile& file)
     return ::FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0;
 }
 
+bool SyncFolderToDisk(const QString&)
+{
+    // NTFS logs a rename in its journal; there is no folder to flush.
+    return true;
+}
+
 }  // namespace tirevo
