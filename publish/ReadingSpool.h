@@ -90,6 +90,8 @@ public:
     void SyncIfDue(int64_t nowMs);
     // Makes them safe now (at the end of a run).
     void Sync();
+    // Something written is not yet known to be on the disk.
+    bool Unsynced() const { return dirty_; }
     // Syncs, closes the file and lets another run have the spool.
     void Close();
 

@@ -23,6 +23,26 @@ TEST_F(ReadingSpoolTest, OneFilePerMeterNamedPlainly)
     EXPECT_TRUE(spool.TakeNext(5).empty());
 }
 
+TEST_F(ReadingSpoolTest, WhatIsWrittenReachesTheDiskWithinASecond)
+{
+    ReadingSpool spool(Folder(), "A1");
+    ASSERT_EQ(spool.Open(10000), Result::Fresh);
+    EXPECT_FALSE(spool.Unsynced());
+    AppendRange(spool, 0, 1);
+    spool.SyncIfDue(10999);
+    EXPECT_TRUE(spool.Unsynced()) << "not yet: at most one sync a second";
+    spool.SyncIfDue(11000);
+    EXPECT_FALSE(spool.Unsynced());
+
+    // An acknowledgement moves the start, which is synced the same way.
+    AckAll(spool, spool.TakeNext(1));
+    EXPECT_TRUE(spool.Unsynced());
+    spool.SyncIfDue(11500);
+    EXPECT_TRUE(spool.Unsynced());
+    spool.SyncIfDue(12000);
+    EXPECT_FALSE(spool.Unsynced());
+}
+
 TEST_F(ReadingSpoolTest, OutOfOrderAcksReleaseOnlyTheAcknowledgedHead)
 {
     ReadingSpool spool(Folder(), "A1");
