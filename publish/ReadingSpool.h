@@ -45,7 +45,7 @@ public:
         Resumed,   // a spool was left; Pending() readings are owed
         Repaired,  // as Resumed, after dropping a line torn by a crash
         Corrupt,   // the file was damaged: kept aside, a fresh one made (Message())
-        Failed,    // no spool could be made (Message())
+        Failed,    // no spool could be made, or another run has it (Message())
     };
 
     struct Entry {
@@ -61,7 +61,8 @@ public:
     // Opens the meter's spool in the folder (made when missing). nowMs is
     // the caller's clock; the first sync to disk is due a second after it.
     OpenResult Open(int64_t nowMs);
-    // What the user is told after Corrupt or Failed (a full sentence).
+    // What the user is told after Corrupt, Failed or a false Append; the
+    // caller puts the program's name before it.
     const QString& Message() const { return message_; }
     QString Path() const;
 
