@@ -84,11 +84,13 @@ if(at EQUAL -1)
   message(FATAL_ERROR "the bash completion does not complete tirevo-cli")
 endif()
 # The installed tirevo-cli finds its MQTT module in the library folder: on
-# the simulated meter, with no broker there, publish runs to its count.
+# the simulated meter, with no broker there, publish runs to its count and
+# then says that nothing reached the broker (exit 3), which only the module
+# can tell.
 execute_process(COMMAND "${CMAKE_COMMAND}" -E env "LD_LIBRARY_PATH=${SIM_DIR}"
                         "${STAGE}/usr/bin/tirevo-cli" publish mqtt://127.0.0.1:1 --count 1 --interval 100
                 WORKING_DIRECTORY "${STAGE}" OUTPUT_QUIET ERROR_VARIABLE said RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0 OR said MATCHES "MQTT module")
+if(NOT rc EQUAL 3 OR said MATCHES "MQTT module" OR NOT said MATCHES "no reading reached the broker")
   message(FATAL_ERROR "installed tirevo-cli publish: ${rc} ${said}")
 endif()
 foreach(page tirevo tirevo-cli)
