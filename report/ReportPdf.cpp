@@ -115,7 +115,9 @@ int ReportPdf::ChartColumns()
 
 QFont ReportPdf::fontOf(Style style) const
 {
-    QFont font(style == Style::Body || style == Style::Small ? family_.regular : family_.bold);
+    const bool bold = style != Style::Body && style != Style::Small;
+    QFont font(bold ? family_.bold : family_.regular);
+    font.setBold(bold);
     switch (style) {
     case Style::Title:
         font.setPointSizeF(18);
