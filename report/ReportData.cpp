@@ -13,6 +13,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <set>
@@ -284,34 +285,59 @@ void GatherCalibrations(const ReportRequest& request, ReportData& data)
     }
 }
 
-void SetPeriod(ReportData& data)
-{
+// Without both ends asked for, the period is that of the measurements found:
+// the readings and the samples. The calibrations and alarms of a records
+// folder kept for years then fall in it or before it, and the one in force
+// at its start is found. Only a folder without measurements takes its
+// period from them.
+struct Span {
     std::optional<double> first;
     std::optional<double> last;
-    auto take = [&](double t) {
+    void Take(double t)
+    {
         first = first ? std::min(*first, t) : t;
         last = last ? std::max(*last, t) : t;
-    };
+    }
+};
+
+Span MeasurementSpan(const ReportData& data)
+{
+    Span span;
     if (data.figures.count > 0) {
-        take(data.figures.firstUtcMs);
-        take(data.figures.lastUtcMs);
+        span.Take(data.figures.firstUtcMs);
+        span.Take(data.figures.lastUtcMs);
     }
     for (const auto& s : data.samples)
-        take(static_cast<double>(s.utcMs));
+        span.Take(static_cast<double>(s.utcMs));
+    return span;
+}
+
+ReportRequest EffectivePeriod(const ReportRequest& request, const Span& span)
+{
+    ReportRequest out = request;
+    if (!out.fromUtcMs && span.first)
+        out.fromUtcMs = static_cast<int64_t>(std::floor(*span.first));
+    if (!out.toUtcMs && span.last)
+        out.toUtcMs = static_cast<int64_t>(std::ceil(*span.last));
+    return out;
+}
+
+void SetPeriod(const ReportRequest& effective, ReportData& data)
+{
+    Span span;
     for (const auto& c : data.calibrations)
         if (!c.inForce)
-            take(static_cast<double>(c.utcMs));
+            span.Take(static_cast<double>(c.utcMs));
     for (const auto& a : data.alarms)
-        take(static_cast<double>(a.utcMs));
-    const ReportRequest& r = data.request;
-    if (r.fromUtcMs)
-        first = static_cast<double>(*r.fromUtcMs);
-    if (r.toUtcMs)
-        last = static_cast<double>(*r.toUtcMs);
-    data.hasPeriod = first && last;
+        span.Take(static_cast<double>(a.utcMs));
+    if (effective.fromUtcMs)
+        span.first = static_cast<double>(*effective.fromUtcMs);
+    if (effective.toUtcMs)
+        span.last = static_cast<double>(*effective.toUtcMs);
+    data.hasPeriod = span.first && span.last;
     if (data.hasPeriod) {
-        data.fromUtcMs = *first;
-        data.toUtcMs = std::max(*first, *last);
+        data.fromUtcMs = *span.first;
+        data.toUtcMs = std::max(*span.first, *span.last);
     }
 }
 
@@ -372,9 +398,6 @@ ReportData GatherReport(const ReportRequest& request, int chartColumns)
     data.request = request;
     data.chartColumns = chartColumns;
     TrailFacts trail = ReadTrail(request, data);
-    for (ReportAlarm& alarm : trail.alarms)
-        if (InPeriod(static_cast<double>(alarm.utcMs), request))
-            data.alarms.push_back(std::move(alarm));
     std::vector<LogRows> logs = ReadLogs(request, trail, data);
     FiguresAccumulator figures(request.highLimit, request.lowLimit);
     for (const LogRows& log : logs) {
@@ -384,8 +407,13 @@ ReportData GatherReport(const ReportRequest& request, int chartColumns)
     }
     data.figures = figures.Figures();
     GatherSamples(request, data);
-    GatherCalibrations(request, data);
-    SetPeriod(data);
+
+    const ReportRequest effective = EffectivePeriod(request, MeasurementSpan(data));
+    for (ReportAlarm& alarm : trail.alarms)
+        if (InPeriod(static_cast<double>(alarm.utcMs), effective))
+            data.alarms.push_back(std::move(alarm));
+    GatherCalibrations(effective, data);
+    SetPeriod(effective, data);
     SetSerials(data);
     if (data.hasPeriod)
         for (const LogRows& log : logs)

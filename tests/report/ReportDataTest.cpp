@@ -1,6 +1,7 @@
 // The report's figures, reduction, electrode judgement and pairing as tables,
 // and the gathering of a folder of logs and records.
 #include "ReportData.h"
+#include "AuditTrail.h"
 #include "CalibrationRecord.h"
 #include "LogText.h"
 #include "SampleRecord.h"
@@ -379,17 +380,63 @@ TEST_F(GatherTest, OneMeterInAPeriod)
     EXPECT_FALSE(data.chart.empty());
 }
 
-TEST_F(GatherTest, AllDataWithoutAPeriod)
+TEST_F(GatherTest, WithoutAPeriodTheMeasurementsSpanIt)
 {
     const ReportData data = GatherReport(Request(), 100);
     EXPECT_EQ(data.logs.size(), 3u);
     EXPECT_EQ(data.figures.count, 6);
     EXPECT_EQ(data.samples.size(), 3u);
-    EXPECT_EQ(data.calibrations.size(), 5u);  // nothing lies before all data
     EXPECT_EQ(data.serials, (std::vector<std::string>{"QP000001", "QP000002"}));
     ASSERT_TRUE(data.hasPeriod);
-    EXPECT_EQ(ReportTimeText(data.fromUtcMs), "2026-11-20 10:00:00");
+    EXPECT_EQ(ReportTimeText(data.fromUtcMs), "2026-12-01 00:00:00");
     EXPECT_EQ(ReportTimeText(data.toUtcMs), "2026-12-05 00:00:01");
+    // The older calibrations lie before the readings: the last pass of them is in force.
+    ASSERT_EQ(data.calibrations.size(), 3u);
+    EXPECT_TRUE(data.calibrations[0].inForce);
+    EXPECT_EQ(data.calibrations[0].time, "2026-11-28 10:00:00");
+}
+
+TEST_F(GatherTest, RecordsAloneGiveTheirOwnPeriod)
+{
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".txt" || entry.path().filename() == "samples.csv")
+            fs::remove(entry.path());
+    const ReportData data = GatherReport(Request(), 100);
+    EXPECT_EQ(data.figures.count, 0);
+    ASSERT_TRUE(data.hasPeriod);
+    EXPECT_EQ(ReportTimeText(data.fromUtcMs), "2026-11-20 10:00:00");
+    EXPECT_EQ(data.calibrations.size(), 5u);
+    EXPECT_TRUE(data.chart.empty());
+}
+
+TEST_F(GatherTest, LogsOfOtherMetersAreLeftOutByNameAndHeader)
+{
+    ReportRequest r = Request();
+    r.serial = "QP000002";
+    const ReportData data = GatherReport(r, 100);
+    ASSERT_EQ(data.logs.size(), 1u);
+    EXPECT_EQ(fs::path(data.logs[0].path).filename(), "USB_PH_261201_000000_QP000002.txt");
+    EXPECT_EQ(data.samples.size(), 1u);
+    EXPECT_TRUE(data.calibrations.empty());
+}
+
+TEST_F(GatherTest, TheTrailNamesTheMeterOfALogThatDoesNot)
+{
+    Log("USB_PH_261202_000000.txt", "", 2, {"5.00"});
+    Log("USB_PH_261202_100000.txt", "", 2, {"5.50"});
+    const AuditTrail trail(folder.string(), {"lab", "bench-3", "tirevo 1.0"}, false);
+    // Named by its absolute path when it was written, in a folder since moved.
+    ASSERT_TRUE(trail.Append(LogStartedEvent("/old/place/USB_PH_261202_000000.txt", "QP000002")).Ok());
+    ReportRequest r = Request();
+    r.serial = "QP000001";
+    const ReportData data = GatherReport(r, 100);
+    std::vector<std::string> names;
+    for (const auto& log : data.logs)
+        names.push_back(fs::path(log.path).filename().string());
+    // The one nothing names is kept: it may be of the meter asked for.
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"USB_PH_261201_000000.txt", "USB_PH_261202_100000.txt",
+                                        "USB_PH_261203_000000.txt"}));
 }
 
 }  // namespace
