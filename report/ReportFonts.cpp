@@ -30,24 +30,24 @@ QString FamilyOf(const QString& file)
 
 }  // namespace
 
-QStringList ReportFontCandidates()
+std::vector<ReportFontFiles> ReportFontCandidates()
 {
-    QStringList out;
+    std::vector<ReportFontFiles> out;
     for (const auto& pair : kFontFiles)
-        out << QString::fromLatin1(pair[0]) << QString::fromLatin1(pair[1]);
+        out.push_back({QString::fromLatin1(pair[0]), QString::fromLatin1(pair[1])});
     return out;
 }
 
-std::optional<ReportFontFamily> LoadReportFont(QString& why)
+std::optional<ReportFontFamily> LoadReportFont(const std::vector<ReportFontFiles>& candidates, QString& why)
 {
     QStringList tried;
-    for (const auto& pair : kFontFiles) {
-        const QString regular = FamilyOf(QString::fromLatin1(pair[0]));
+    for (const ReportFontFiles& files : candidates) {
+        const QString regular = FamilyOf(files.regular);
         if (regular.isEmpty()) {
-            tried << QString::fromLatin1(pair[0]);
+            tried << files.regular;
             continue;
         }
-        const QString bold = FamilyOf(QString::fromLatin1(pair[1]));
+        const QString bold = FamilyOf(files.bold);
         return ReportFontFamily{regular, bold.isEmpty() ? regular : bold};
     }
     why =

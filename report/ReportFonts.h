@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace tirevo {
 
@@ -14,11 +15,17 @@ struct ReportFontFamily {
     QString bold;     // the regular one again when there is no bold file
 };
 
-// The font files looked for, regular and bold in turn, best first.
-QStringList ReportFontCandidates();
+struct ReportFontFiles {
+    QString regular;
+    QString bold;
+};
 
-// Loads the first font found into the application's font database; nothing
-// and why (the files tried) when there is none. Needs a QGuiApplication.
-std::optional<ReportFontFamily> LoadReportFont(QString& why);
+// The font files looked for, best first.
+std::vector<ReportFontFiles> ReportFontCandidates();
+
+// Loads the first of candidates whose regular file loads into the
+// application's font database; nothing and why (the files tried) when none
+// does. Needs a QGuiApplication.
+std::optional<ReportFontFamily> LoadReportFont(const std::vector<ReportFontFiles>& candidates, QString& why);
 
 }  // namespace tirevo

@@ -22,7 +22,7 @@ extern "C" Q_DECL_EXPORT void TirevoReportWrite(const tirevo::ReportRequest* req
     }
     try {
         QString why;
-        const std::optional<ReportFontFamily> font = LoadReportFont(why);
+        const std::optional<ReportFontFamily> font = LoadReportFont(ReportFontCandidates(), why);
         if (!font) {
             outcome->error = why.toStdString();
             return;

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -376,7 +377,17 @@ ReportOutcome ReportPdf::Write(const ReportData& data)
 {
     ReportOutcome outcome;
     const QString path = Q(data.request.outFile);
-    QPdfWriter writer(path);
+    auto failed = [&](const QString& why) {
+        outcome.error =
+            QStringLiteral("The report could not be written to %1: %2.").arg(path, why).toStdString();
+        return outcome;
+    };
+    // Written aside and renamed at the end: a failure (a full disk) leaves
+    // no half a report, and an earlier report of that name stays whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(file.errorString());
+    QPdfWriter writer(&file);
     writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
     writer.setResolution(kResolution);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
@@ -390,15 +401,19 @@ ReportOutcome ReportPdf::Write(const ReportData& data)
         XmpMetadata(QString::fromLatin1(kReportTitle), Q(data.request.madeBy), creatorTool));
 
     QPainter painter;
-    if (!painter.begin(&writer)) {
-        outcome.error = QStringLiteral("The report could not be written to %1.").arg(path).toStdString();
-        return outcome;
-    }
+    if (!painter.begin(&writer))
+        return failed(QStringLiteral("the PDF could not be started"));
     paint(painter, data);
-    if (!painter.end()) {
-        outcome.error = QStringLiteral("The report could not be written to %1.").arg(path).toStdString();
-        return outcome;
+    const bool ended = painter.end();
+    if (!ended || file.error() != QFileDevice::NoError) {
+        const QString why = file.error() != QFileDevice::NoError
+            ? file.errorString()
+            : QStringLiteral("the PDF could not be finished");
+        file.cancelWriting();
+        return failed(why);
     }
+    if (!file.commit())
+        return failed(file.errorString());
     outcome.written = true;
     outcome.pages = static_cast<int>(pages_.size());
     return outcome;

@@ -262,7 +262,7 @@ TEST_F(ReportPdfTest, AnUnwritableFileIsSaidSo)
     pdf = QString::fromStdString((folder / "no-such-folder" / "report.pdf").string());
     const ProcessRun run = Report();
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("could not be written"))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("could not be written to"))) << run.err.toStdString();
 }
 
 }  // namespace
