@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace tirevo {
 
@@ -92,6 +93,15 @@ QString AlarmWhatText(const std::string& what)
     if (what == "lost")
         return QStringLiteral("raised: meter lost");
     return QStringLiteral("raised: ") + Q(what);
+}
+
+// A sample's reading, or nothing when its field holds none (an edited file):
+// such a sample is listed but not drawn, and does not stretch the chart to 0.
+std::optional<double> SamplePh(const ReportSample& sample)
+{
+    bool ok = false;
+    const double v = QString::fromStdString(sample.ph).toDouble(&ok);
+    return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
 }
 
 // A step of 1, 2 or 5 times a power of ten that gives about `count` ticks.
@@ -479,8 +489,8 @@ void ReportPdf::paintChart(QPainter& painter, const QRectF& rect, const ReportDa
         take(c.maximum);
     }
     for (const auto& s : data.samples)
-        if (const double v = QString::fromStdString(s.ph).toDouble(); std::isfinite(v))
-            take(v);
+        if (const std::optional<double> v = SamplePh(s))
+            take(*v);
     if (data.request.highLimit)
         take(*data.request.highLimit);
     if (data.request.lowLimit)
