@@ -1,0 +1,21 @@
+// The program's side of the report: loads the report module, with its PDF
+// and font code, only when a report is asked for.
+#pragma once
+
+#include "ReportModuleApi.h"
+
+#include <QStringList>
+
+namespace tirevo {
+
+// Writes the report through the module. When the module cannot be loaded
+// the outcome's error says so and names the files tried.
+ReportOutcome WriteReport(const ReportRequest& request);
+
+// Where the module is looked for, in order: beside the program, then in the
+// library folder of its installation prefix.
+QStringList ReportModuleCandidates();
+// Tests and the driver load the module from the build tree instead.
+void SetReportModuleFile(const QString& path);
+
+}  // namespace tirevo

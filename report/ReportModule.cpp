@@ -1,0 +1,36 @@
+// The report module's two exports, looked up by name when it is loaded.
+#include "ReportData.h"
+#include "ReportFonts.h"
+#include "ReportModuleApi.h"
+#include "ReportPdf.h"
+
+#include <QGuiApplication>
+
+#include <exception>
+
+extern "C" Q_DECL_EXPORT int TirevoReportVersion() { return tirevo::kReportModuleVersion; }
+
+extern "C" Q_DECL_EXPORT void TirevoReportWrite(const tirevo::ReportRequest* request,
+                                                tirevo::ReportOutcome* outcome)
+{
+    using namespace tirevo;
+    *outcome = ReportOutcome();
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        outcome->error =
+            "The report needs the program's graphics layer (a QGuiApplication), which is not running.";
+        return;
+    }
+    try {
+        QString why;
+        const std::optional<ReportFontFamily> font = LoadReportFont(ReportFontCandidates(), why);
+        if (!font) {
+            outcome->error = why.toStdString();
+            return;
+        }
+        const ReportData data = GatherReport(*request, ReportPdf::ChartColumns());
+        *outcome = ReportPdf(*font).Write(data);
+    } catch (const std::exception& e) {
+        outcome->written = false;
+        outcome->error = std::string("The report could not be written: ") + e.what();
+    }
+}
