@@ -1,24 +1,34 @@
 // Windows: the --on-alarm command runs as `cmd.exe /d /s /c COMMAND`
 // (%ComSpec%), without a console window of its own and away from ours, so
 // Ctrl+C on the program does not reach it. Its input is NUL, its output and
-// errors go to the program's stderr, and it inherits no other handle (the
-// meter's driver, the log file). The process handles stand where POSIX keeps
-// the process ids.
+// errors go into an anonymous pipe the program reads when PeekNamedPipe()
+// says there is something (such a pipe cannot be read without blocking
+// otherwise), and it inherits no other handle (the meter's driver, the log
+// file, the program's own stdout and stderr). The process and pipe handles
+// stand where POSIX keeps the process ids and descriptors.
 #include "AlarmHook.h"
 
 #include "WideText.h"
 
-#include <io.h>
+#include <algorithm>
+#include <cwchar>
+#include <optional>
+#include <vector>
 #include <windows.h>
 
 namespace tirevo {
 
 namespace {
 
-static_assert(sizeof(pid_t) >= sizeof(HANDLE), "a process handle must fit where the id is kept");
+static_assert(sizeof(intptr_t) >= sizeof(HANDLE), "a handle must fit where it is kept");
 
-pid_t Kept(HANDLE process) { return static_cast<pid_t>(reinterpret_cast<intptr_t>(process)); }
-HANDLE Process(pid_t kept) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(kept)); }
+intptr_t Kept(HANDLE handle) { return reinterpret_cast<intptr_t>(handle); }
+HANDLE Handle(intptr_t kept) { return reinterpret_cast<HANDLE>(kept); }
+
+constexpr DWORD kPipeBytes = 64 * 1024;
+constexpr DWORD kReadChunk = 4096;
+// What cmd.exe's exit status says when it could not find the command.
+constexpr DWORD kCmdNotFound = 9009;
 
 bool SameName(std::wstring_view a, std::wstring_view b)
 {
@@ -65,30 +75,7 @@ std::string SystemText(DWORD error)
     return Utf8(wide);
 }
 
-HANDLE Inheritable(HANDLE handle)
-{
-    HANDLE copy = nullptr;
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
-        !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE,
-                         DUPLICATE_SAME_ACCESS))
-        return nullptr;
-    return copy;
-}
-
 }  // namespace
-
-AlarmHook::AlarmHook(std::string command, std::function<void(const std::string&)> say)
-    : command_(std::move(command)), say_(std::move(say))
-{
-}
-
-AlarmHook::~AlarmHook()
-{
-    Reap();
-    // Those still running go on by themselves; only our hold on them ends.
-    for (const pid_t kept : running_)
-        CloseHandle(Process(kept));
-}
 
 void AlarmHook::Run(const HookVariables& variables)
 {
@@ -100,16 +87,25 @@ void AlarmHook::Run(const HookVariables& variables)
     std::wstring line = L"\"" + interpreter + L"\" /d /s /c \"" + Wide(command_) + L"\"";
     std::wstring environment = EnvironmentBlock(variables);
 
+    // Only the command's ends are inheritable; the program's end of the pipe
+    // is not, so no other process it starts can hold the pipe open.
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE output = Inheritable(reinterpret_cast<HANDLE>(_get_osfhandle(2)));
-    if (!output)
-        output = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE reading = nullptr;
+    HANDLE writing = nullptr;
+    if (input == INVALID_HANDLE_VALUE || !CreatePipe(&reading, &writing, &inherit, kPipeBytes) ||
+        !SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0)) {
+        const DWORD error = GetLastError();
+        for (HANDLE handle : {input, reading, writing})
+            if (handle && handle != INVALID_HANDLE_VALUE)
+                CloseHandle(handle);
+        say_("cannot run the --on-alarm command: " + SystemText(error));
+        return;
+    }
 
     // Only these two handles are handed down, whatever else is inheritable.
-    HANDLE handed[2] = {input, output};
+    HANDLE handed[2] = {input, writing};
     SIZE_T size = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     std::vector<char> storage(size);
@@ -122,8 +118,8 @@ void AlarmHook::Run(const HookVariables& variables)
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdInput = input;
-    startup.StartupInfo.hStdOutput = output;
-    startup.StartupInfo.hStdError = output;
+    startup.StartupInfo.hStdOutput = writing;
+    startup.StartupInfo.hStdError = writing;
     startup.lpAttributeList = listed ? attributes : nullptr;
     PROCESS_INFORMATION started{};
     const BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
@@ -133,32 +129,90 @@ void AlarmHook::Run(const HookVariables& variables)
     const DWORD error = GetLastError();
     if (listed)
         DeleteProcThreadAttributeList(attributes);
-    if (input != INVALID_HANDLE_VALUE)
-        CloseHandle(input);
-    if (output && output != INVALID_HANDLE_VALUE)
-        CloseHandle(output);
+    // The command holds its own copies now: the pipe ends when it (and
+    // whatever it started) has closed them.
+    CloseHandle(input);
+    CloseHandle(writing);
     if (!ok) {
+        CloseHandle(reading);
         say_("cannot run the --on-alarm command: " + SystemText(error));
         return;
     }
     CloseHandle(started.hThread);
-    running_.push_back(Kept(started.hProcess));
+    Command command;
+    command.process = Kept(started.hProcess);
+    command.output = Kept(reading);
+    running_.push_back(std::move(command));
 }
 
-void AlarmHook::Reap()
+bool AlarmHook::ReadAvailable(Command& command, std::string& bytes)
 {
-    for (auto it = running_.begin(); it != running_.end();) {
-        const HANDLE process = Process(*it);
-        if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
-            ++it;
-            continue;
-        }
-        DWORD code = 0;
-        if (GetExitCodeProcess(process, &code) && code != 0)
-            say_("the --on-alarm command ended with status " + std::to_string(code));
-        CloseHandle(process);
-        it = running_.erase(it);
+    const HANDLE reading = Handle(command.output);
+    char buffer[kReadChunk];
+    while (bytes.size() < kMostPerLook) {
+        DWORD waiting = 0;
+        // Fails once every writer has closed its end (ERROR_BROKEN_PIPE) and
+        // nothing is left to read.
+        if (!PeekNamedPipe(reading, nullptr, 0, nullptr, &waiting, nullptr))
+            break;
+        if (waiting == 0)
+            return true;
+        DWORD got = 0;
+        if (!ReadFile(reading, buffer, std::min<DWORD>(waiting, kReadChunk), &got, nullptr) || got == 0)
+            break;
+        bytes.append(buffer, got);
     }
+    if (bytes.size() >= kMostPerLook)
+        return true;
+    CloseHandle(reading);
+    command.output = -1;
+    return false;
+}
+
+bool AlarmHook::Collect(Command& command, std::string& failure)
+{
+    const HANDLE process = Handle(command.process);
+    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
+        return false;
+    DWORD code = 0;
+    if (GetExitCodeProcess(process, &code) && code != 0)
+        failure = HookStatusText(static_cast<long>(code), code == kCmdNotFound ? "command not found" : "");
+    CloseHandle(process);
+    command.process = 0;
+    command.ended = true;
+    return true;
+}
+
+void AlarmHook::WaitForAny(long timeoutMs)
+{
+    // An anonymous pipe cannot be waited on; the processes can.
+    std::vector<HANDLE> processes;
+    for (const Command& command : running_)
+        if (!command.ended && processes.size() < MAXIMUM_WAIT_OBJECTS)
+            processes.push_back(Handle(command.process));
+    if (processes.empty()) {
+        Sleep(static_cast<DWORD>(timeoutMs));
+        return;
+    }
+    WaitForMultipleObjects(static_cast<DWORD>(processes.size()), processes.data(), FALSE,
+                           static_cast<DWORD>(timeoutMs));
+}
+
+void AlarmHook::Leave(Command& command)
+{
+    std::optional<long> id;
+    if (!command.ended) {
+        id = static_cast<long>(GetProcessId(Handle(command.process)));
+        // Those still running go on by themselves; only our hold on them ends.
+        CloseHandle(Handle(command.process));
+        command.process = 0;
+    }
+    say_(HookLeftText(id, kEndWaitMs));
+    // Its later writes fail once the program has gone (a pipe without a
+    // reader); unlike POSIX, no signal ends it for that.
+    if (command.output >= 0)
+        CloseHandle(Handle(command.output));
+    command.output = -1;
 }
 
 }  // namespace tirevo

@@ -88,6 +88,8 @@ int AllMetersRun::Run()
                 completed_.insert(it->first);
             if (const int finished = run.Finish(kExitDone); finished != kExitDone && leftFailed_ == kExitDone)
                 leftFailed_ = finished;
+            if (run.HooksRunning())
+                leftWithHooks_.push_back(std::move(it->second));
             it = meters_.erase(it);
         }
         // With meters in the run, each of them tells of a failure.
@@ -110,6 +112,8 @@ int AllMetersRun::Run()
         int64_t wake = nextListMs_;
         for (const auto& [serial, meter] : meters_)
             wake = std::min(wake, meter.run->NextWakeMs(now));
+        if (const std::optional<int64_t> hooksDue = ReapLeftHooks())
+            wake = std::min(wake, *hooksDue);
         if (options.durationMs)
             wake = std::min(wake, startMs + *options.durationMs);
         if (wait_.Wait(std::max<int64_t>(wake - now, 0)))
@@ -117,6 +121,22 @@ int AllMetersRun::Run()
         for (auto& [serial, meter] : meters_)
             meter.run->Step();
     }
+}
+
+std::optional<int64_t> AllMetersRun::ReapLeftHooks()
+{
+    std::optional<int64_t> due;
+    for (auto it = leftWithHooks_.begin(); it != leftWithHooks_.end();) {
+        it->run->ReapHooks();
+        const std::optional<int64_t> next = it->run->HooksDueMs();
+        if (!next) {
+            it = leftWithHooks_.erase(it);
+            continue;
+        }
+        due = due ? std::min(*due, *next) : *next;
+        ++it;
+    }
+    return due;
 }
 
 int AllMetersRun::EndAll(int exitCode)
@@ -129,7 +149,14 @@ int AllMetersRun::EndAll(int exitCode)
         if (exitCode == kExitDone)
             exitCode = code;
     }
+    // Every meter's commands get the same few seconds, not a few each.
+    const AlarmHook::Deadline deadline = AlarmHook::EndDeadline();
+    for (auto& [serial, meter] : meters_)
+        meter.run->EndHooks(deadline);
+    for (Meter& meter : leftWithHooks_)
+        meter.run->EndHooks(deadline);
     meters_.clear();
+    leftWithHooks_.clear();
     return exitCode;
 }
 

@@ -59,6 +59,9 @@ private:
     // them ends the run at once.
     std::optional<int> TakeUpNew(const std::vector<ListedDevice>& listed);
     int EndAll(int exitCode);
+    // Reaps the commands of the meters that have left; the soonest it is
+    // due again, if ever.
+    std::optional<int64_t> ReapLeftHooks();
 
     MeterRunSetup setup_;
     MeterClock& clock_;
@@ -67,6 +70,9 @@ private:
     PublisherFor publisherFor_;
     std::function<std::optional<std::string>()> failureCheck_;
     std::map<std::string, Meter> meters_;
+    // Meters that have left the run while their --on-alarm commands still
+    // ran: kept until those have ended, or waited for at the run's end.
+    std::vector<Meter> leftWithHooks_;
     // Meters that gave their --count: not taken up again.
     std::set<std::string> completed_;
     // Meters that could not be opened: said once, tried again quietly.

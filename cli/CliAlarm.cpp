@@ -3,6 +3,7 @@
 #include "AlarmText.h"
 #include "ReadingOutput.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace tirevo {
@@ -15,24 +16,52 @@ constexpr int kTmYearBase = 1900;
 }  // namespace
 
 CliAlarm::CliAlarm(const AlarmSettings& settings, const std::optional<std::string>& onAlarm,
-                   std::string serial, MeterClock& clock, std::function<void(const std::string&)> say)
+                   std::string serial, MeterClock& clock, std::function<void(const std::string&)> say,
+                   std::function<void(const std::string&)> pass)
     : rule_(settings), serial_(std::move(serial)), clock_(clock), say_(std::move(say))
 {
     // A command given is a wish to hear of a lost meter, limits or not.
     rule_.SetWatchLostAlways(onAlarm.has_value());
     if (onAlarm)
-        hook_ = std::make_unique<AlarmHook>(*onAlarm, say_);
+        hook_ = std::make_unique<AlarmHook>(*onAlarm, say_, std::move(pass));
 }
 
 void CliAlarm::ReadingReceived(const Reading& reading) { Report(rule_.OnReading(reading)); }
 
 void CliAlarm::StatusChanged(LinkStatus status) { Report(rule_.OnStatus(status, clock_)); }
 
+std::optional<int64_t> CliAlarm::NextDueMs() const
+{
+    const std::optional<int64_t> rule = rule_.NextDueMs();
+    const std::optional<int64_t> hooks = HooksDueMs();
+    if (rule && hooks)
+        return std::min(*rule, *hooks);
+    return rule ? rule : hooks;
+}
+
 void CliAlarm::Tick(int64_t nowMs)
 {
     Report(rule_.Advance(nowMs));
+    ReapHooks();
+}
+
+std::optional<int64_t> CliAlarm::HooksDueMs() const
+{
+    if (!HooksRunning())
+        return std::nullopt;
+    return clock_.NowMs() + kHookLookMs;
+}
+
+void CliAlarm::ReapHooks()
+{
     if (hook_)
         hook_->Reap();
+}
+
+void CliAlarm::EndHooks(AlarmHook::Deadline deadline)
+{
+    if (hook_)
+        hook_->Finish(deadline);
 }
 
 void CliAlarm::Report(const std::vector<AlarmEvent>& events)

@@ -19,17 +19,31 @@ namespace tirevo {
 
 class CliAlarm final : public MeterListener {
 public:
-    // say takes a line for stderr (without the program's name).
+    // The loop looks at the --on-alarm commands' output this often while
+    // one runs: soon enough to be read, seldom enough to cost nothing.
+    static constexpr int64_t kHookLookMs = 100;
+
+    // say takes a line for stderr (without the program's name); pass takes
+    // a line an --on-alarm command wrote.
     CliAlarm(const AlarmSettings& settings, const std::optional<std::string>& onAlarm, std::string serial,
-             MeterClock& clock, std::function<void(const std::string&)> say);
+             MeterClock& clock, std::function<void(const std::string&)> say,
+             std::function<void(const std::string&)> pass);
 
     void ReadingReceived(const Reading& reading) override;
     void StatusChanged(LinkStatus status) override;
 
-    // When Tick() is next due for the rule (a meter lost for the delay); the
-    // hooks are reaped on every Tick().
-    std::optional<int64_t> NextDueMs() const { return rule_.NextDueMs(); }
+    // When Tick() is next due for the rule (a meter lost for the delay) or
+    // for the --on-alarm commands running; they are reaped on every Tick().
+    std::optional<int64_t> NextDueMs() const;
     void Tick(int64_t nowMs);
+
+    // The --on-alarm commands of a run that has ended: ReapHooks() passes on
+    // their output and collects them, HooksDueMs() says when next while one
+    // runs, EndHooks() waits for them up to the deadline.
+    bool HooksRunning() const { return hook_ && hook_->Running() > 0; }
+    std::optional<int64_t> HooksDueMs() const;
+    void ReapHooks();
+    void EndHooks(AlarmHook::Deadline deadline);
 
     const AlarmRule& Rule() const { return rule_; }
 

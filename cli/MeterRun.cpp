@@ -42,8 +42,9 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
       session_(clock),
       scheduler_(session_, clock),
       status_(setup_.errFd, WantsStatusLine(setup_)),
-      alarm_(setup_.alarm, setup_.options.alarm.onAlarm, setup_.serial, clock,
-             [this](const std::string& line) { Say(line); }),
+      alarm_(
+          setup_.alarm, setup_.options.alarm.onAlarm, setup_.serial, clock,
+          [this](const std::string& line) { Say(line); }, [this](const std::string& line) { PassOn(line); }),
       rule_(setup_.settings.stability)
 {
     // A log kept on a machine nobody watches is read from its file; readings
@@ -71,6 +72,12 @@ void MeterRun::Say(const std::string& line)
 {
     status_.Clear();
     WriteAll(setup_.errFd, std::string(kProgramName) + ": " + line + "\n");
+}
+
+void MeterRun::PassOn(const std::string& line)
+{
+    status_.Clear();
+    WriteAll(setup_.errFd, line + "\n");
 }
 
 void MeterRun::Print(const std::string& text)
@@ -261,6 +268,11 @@ int MeterRun::Finish(int exitCode)
             exitCode = kExitLogFile;
         }
     }
+    // The meter is closed and the log complete; a command an alarm started
+    // may still tell how it went. A run of several meters waits for all of
+    // theirs at once, at its own end.
+    if (!setup_.severalMeters)
+        alarm_.EndHooks(AlarmHook::EndDeadline());
     ShowStatus(clock_.NowMs());
     // The last state stays readable above the prompt.
     if (status_.Enabled())

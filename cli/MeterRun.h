@@ -60,6 +60,14 @@ public:
     int64_t NextWakeMs(int64_t nowMs) const;
     void Step();
     int Finish(int exitCode);
+    // The --on-alarm commands still running, for a loop that lets this run
+    // go before they have ended (a meter that gave its count): it reaps them
+    // at HooksDueMs() and waits for them at its end. A run on its own waits
+    // in Finish().
+    bool HooksRunning() const { return alarm_.HooksRunning(); }
+    std::optional<int64_t> HooksDueMs() const { return alarm_.HooksDueMs(); }
+    void ReapHooks() { alarm_.ReapHooks(); }
+    void EndHooks(AlarmHook::Deadline deadline) { alarm_.EndHooks(deadline); }
     // The count of readings asked for has been reached.
     bool Completed() const { return setup_.options.count && readings_ >= *setup_.options.count; }
     const std::string& Serial() const { return setup_.serial; }
@@ -83,6 +91,8 @@ private:
     }
     bool Finished(int64_t nowMs) const;
     void Say(const std::string& line);
+    // A line an --on-alarm command wrote, as it wrote it.
+    void PassOn(const std::string& line);
     void Print(const std::string& text);
     // Why the log folder cannot take a new file (a system error number), if
     // it cannot; creating the file can still fail later for other reasons.

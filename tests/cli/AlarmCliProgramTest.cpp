@@ -1,6 +1,7 @@
 // Alarms of tirevo-cli end to end: the program as a child process on the
 // simulated meter, its readings scripted past a limit and back, the
 // --on-alarm command writing what it was given into a file.
+#include "CaseName.h"
 #include "CliProcess.h"
 
 #include <gtest/gtest.h>
@@ -111,17 +112,96 @@ TEST_F(AlarmCli, EachEventALineAndTheHookWithItsVariables)
         << hooks[1];
 }
 
-TEST_F(AlarmCli, TheHookGetsNoTerminalInputAndNoBlockedSignals)
+TEST_F(AlarmCli, TheHookGetsNoTerminalInputAPipeOfItsOwnAndNoBlockedSignals)
 {
-    const Finished done = clitest::RunCli(
-        AlarmSetup({"read", "--count", "2", "--interval", "20", "--low", "7", "--alarm-delay", "0",
-                    "--on-alarm", "{ readlink /proc/$$/fd/0; grep SigBlk /proc/$$/status; } > hook.txt"},
-                   "6.50"));
+    const Finished done = clitest::RunCli(AlarmSetup(
+        {"read", "--count", "2", "--interval", "20", "--low", "7", "--alarm-delay", "0", "--on-alarm",
+         "links=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2 /proc/$PPID/fd/1 /proc/$PPID/fd/2); "
+         "blocked=$(grep SigBlk /proc/$$/status); printf '%s\\n' \"$links\" \"$blocked\" > hook.txt"},
+        "6.50"));
     EXPECT_EQ(done.exitCode, 0) << done.err;
-    const std::vector<std::string> lines = WaitForLines(dir_ / "hook.txt", 2);
-    ASSERT_EQ(lines.size(), 2u);
+    const std::vector<std::string> lines = WaitForLines(dir_ / "hook.txt", 6);
+    ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], "/dev/null");
-    EXPECT_EQ(lines[1], "SigBlk:\t0000000000000000");
+    // Its output and errors share one pipe, which is neither of the
+    // program's own streams: nothing the command leaves running holds them.
+    EXPECT_EQ(lines[1].rfind("pipe:", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[1], lines[2]);
+    EXPECT_NE(lines[1], lines[3]);
+    EXPECT_NE(lines[1], lines[4]);
+    EXPECT_EQ(lines[5], "SigBlk:\t0000000000000000");
+}
+
+// `tirevo-cli read ... 2>&1 | cat` ends with the run, although the command
+// goes on: the program waits a few seconds for it, says it leaves it
+// running, and the command can still write afterwards without dying of a
+// broken pipe.
+TEST_F(AlarmCli, AHookStillRunningDoesNotHoldTheProgramsOutput)
+{
+    const auto started = std::chrono::steady_clock::now();
+    CliProcess child(AlarmSetup({"read", "--count", "2", "--interval", "20", "--high", "7.5", "--alarm-delay",
+                                 "0", "--on-alarm",
+                                 "echo $$ > hook.pid; echo started; while [ ! -e go ]; do sleep 0.05; done; "
+                                 "echo later; echo alive > after.txt"},
+                                "7.80"));
+    // Ends only once nothing holds the program's stdout and stderr.
+    const Finished done = child.Wait();
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_LT(took, std::chrono::seconds(30));
+    EXPECT_EQ(Lines(done.out).size(), 2u) << done.out;
+    const std::vector<std::string> pid = WaitForLines(dir_ / "hook.pid", 1);
+    ASSERT_EQ(pid.size(), 1u);
+    EXPECT_NE(
+        done.err.find("\nstarted\ntirevo-cli: the --on-alarm command (process " + pid[0] +
+                      ") is still running after 5 s; it goes on by itself, its output no longer shown\n"),
+        std::string::npos)
+        << done.err;
+    EXPECT_EQ(done.err.find("later"), std::string::npos) << done.err;
+
+    clitest::WriteFile(dir_ / "go", "");
+    EXPECT_EQ(WaitForLines(dir_ / "after.txt", 1), std::vector<std::string>{"alive"});
+}
+
+// A command that ends after the last reading is still heard of: its output
+// (a last line without a newline too) and how it ended.
+TEST_F(AlarmCli, AHookEndingAfterTheRunIsWaitedFor)
+{
+    CliProcess child(
+        AlarmSetup({"read", "--count", "2", "--interval", "20", "--high", "7.5", "--alarm-delay", "0",
+                    "--on-alarm", "while [ ! -e go ]; do sleep 0.05; done; printf 'mail sent'; exit 3"},
+                   "7.80"));
+    ASSERT_TRUE(child.WaitForOutput("7.80", 2)) << child.Out();
+    clitest::WriteFile(dir_ / "go", "");
+    const Finished done = child.Wait();
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_NE(done.err.find("\nmail sent\ntirevo-cli: the --on-alarm command ended with status 3\n"),
+              std::string::npos)
+        << done.err;
+    EXPECT_EQ(done.err.find("still running"), std::string::npos) << done.err;
+}
+
+// With every meter, each meter leaves the run once it has its count; the
+// commands its alarms started are still waited for.
+TEST_F(AlarmCli, HooksOfMetersThatLeftTheRunAreWaitedFor)
+{
+    CliProcess::Setup setup = AlarmSetup({"read", "--all", "--count", "2", "--interval", "20", "--high",
+                                          "7.5", "--alarm-delay", "0", "--on-alarm",
+                                          "while [ ! -e go ]; do sleep 0.05; done; echo \"sent for "
+                                          "$TIREVO_SERIAL\"; exit 4"},
+                                         "");
+    setup.env = {{"TIREVO_SIM_METERS", "2"}, {"TIREVO_SIM_METER_READINGS", "7.80,7.90"}};
+    CliProcess child(setup);
+    ASSERT_TRUE(child.WaitForOutput("7.80", 2)) << child.Out();
+    ASSERT_TRUE(child.WaitForOutput("7.90", 2)) << child.Out();
+    clitest::WriteFile(dir_ / "go", "");
+    const Finished done = child.Wait();
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    for (const std::string serial : {"QP000001", "QP000002"})
+        EXPECT_NE(done.err.find("\nsent for " + serial + "\n"), std::string::npos) << done.err;
+    EXPECT_EQ(CliProcess::Occurrences(done.err, "tirevo-cli: the --on-alarm command ended with status 4\n"),
+              2)
+        << done.err;
 }
 
 TEST_F(AlarmCli, AHookThatHangsDoesNotDelayTheReadings)
@@ -167,15 +247,48 @@ TEST_F(AlarmCli, EndedHooksLeaveNoZombies)
     EXPECT_EQ(CliProcess::Occurrences(done.err, "the --on-alarm command ended with status 3"), 6) << done.err;
 }
 
-TEST_F(AlarmCli, AMissingCommandChangesNothing)
+struct FailingHookCase {
+    const char* what;
+    const char* command;
+    const char* said;       // tirevo-cli's line for each event
+    const char* shellSaid;  // a part of the shell's own line, or ""
+};
+
+class AlarmCliFailingHook : public AlarmCli, public testing::WithParamInterface<FailingHookCase> {};
+
+// A command that cannot be run, or that a signal ends, is told of for each
+// event, and the run goes on as if it had worked.
+TEST_P(AlarmCliFailingHook, ToldOfAndTheRunGoesOn)
 {
-    const Finished done =
-        clitest::RunCli(AlarmSetup({"read", "--count", "5", "--interval", "20", "--high", "7.5",
-                                    "--alarm-delay", "0", "--on-alarm", "no-such-command-anywhere"},
-                                   "7.8"));
+    const FailingHookCase& c = GetParam();
+    clitest::WriteFile(dir_ / "plain.txt", "echo never\n");
+    const Finished done = clitest::RunCli(AlarmSetup({"read", "--count", "6", "--interval", "20", "--high",
+                                                      "7.5", "--alarm-delay", "0", "--on-alarm", c.command},
+                                                     "7.80,7.00,7.80,7.00,7.80,7.00"));
     EXPECT_EQ(done.exitCode, 0) << done.err;
-    EXPECT_EQ(Lines(done.out).size(), 5u);
+    EXPECT_EQ(Lines(done.out).size(), 6u) << done.out;
+    // Three alarms, three clears: six commands, the last one started with
+    // the last reading.
+    EXPECT_EQ(CliProcess::Occurrences(done.err, "ALARM high"), 3) << done.err;
+    EXPECT_EQ(CliProcess::Occurrences(done.err, std::string("tirevo-cli: ") + c.said + "\n"), 6) << done.err;
+    if (*c.shellSaid) {
+        EXPECT_EQ(CliProcess::Occurrences(done.err, c.shellSaid), 6) << done.err;
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AlarmCliFailingHook,
+    testing::Values(FailingHookCase{"not found", "no-such-command-anywhere",
+                                    "the --on-alarm command ended with status 127 (command not found)",
+                                    "no-such-command-anywhere: not found\n"},
+                    FailingHookCase{"not executable", "./plain.txt",
+                                    "the --on-alarm command ended with status 126 (command not executable)",
+                                    "./plain.txt: Permission denied\n"},
+                    FailingHookCase{"killed", "kill -KILL $$",
+                                    "the --on-alarm command ended by signal 9 (SIGKILL)", ""},
+                    FailingHookCase{"terminated", "kill -TERM $$",
+                                    "the --on-alarm command ended by signal 15 (SIGTERM)", ""}),
+    CaseName());
 
 TEST_F(AlarmCli, ALostMeterIsAnAlarmUntilItAnswers)
 {

@@ -4,6 +4,7 @@
 #include "CaseName.h"
 #include "CliAlarm.h"
 #include "CliOptions.h"
+#include "HookOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -153,5 +154,39 @@ TEST(AlarmIsoTime, WestOfUtcAndBeforeTheEpochSecond)
     EXPECT_EQ(AlarmIsoTime({0, kMorning, -5 * 3600 - 1800}), "2026-12-08T03:32:45.250-05:30");
     EXPECT_EQ(AlarmIsoTime({0, -1, 0}), "1969-12-31T23:59:59.999+00:00");
 }
+
+struct OutputCase {
+    const char* what;
+    std::vector<std::string> chunks;  // as the pipe gave them
+    std::vector<std::string> lines;
+    const char* rest;  // "" when nothing is left
+};
+
+class HookOutputLines : public testing::TestWithParam<OutputCase> {};
+
+TEST_P(HookOutputLines, WholeLinesThenTheRest)
+{
+    HookOutput output;
+    std::vector<std::string> lines;
+    for (const std::string& chunk : GetParam().chunks)
+        for (std::string& line : output.Add(chunk))
+            lines.push_back(std::move(line));
+    EXPECT_EQ(lines, GetParam().lines);
+    EXPECT_EQ(output.Rest().value_or(""), GetParam().rest);
+    EXPECT_FALSE(output.Rest()) << "the rest is given once";
+}
+
+const std::string kLong(HookOutput::kLongestLine, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HookOutputLines,
+    testing::Values(OutputCase{"nothing", {}, {}, ""},
+                    OutputCase{"lines", {"one\ntwo\n"}, {"one", "two"}, ""},
+                    OutputCase{"an empty line kept", {"\n\n"}, {"", ""}, ""},
+                    OutputCase{"a line cut between reads", {"on", "e\ntw", "o\n"}, {"one", "two"}, ""},
+                    OutputCase{"no newline at the end", {"one\ntwo"}, {"one"}, "two"},
+                    OutputCase{"crlf from cmd", {"one\r", "\ntwo\r\n"}, {"one", "two"}, ""},
+                    OutputCase{"too long for one line", {kLong + "yz"}, {kLong}, "yz"}),
+    CaseName());
 
 }  // namespace

@@ -121,26 +121,53 @@ void WaitForAll(AlarmHook& hook)
     }
 }
 
+// What a hook says (its own lines) and passes on (the command's), as the run
+// would write them to stderr.
+struct HookLines {
+    std::vector<std::string> said;
+    std::vector<std::string> passed;
+};
+
 TEST_F(TempFolder, AlarmHookRunsTheCommandWithTheEventsVariables)
 {
-    std::vector<std::string> said;
-    AlarmHook hook("echo %TIREVO_ALARM% %TIREVO_PH%> \"" + Utf8(folder_ / "out.txt") + "\"",
-                   [&](const std::string& line) { said.push_back(line); });
+    HookLines lines;
+    AlarmHook hook(
+        "echo %TIREVO_ALARM% %TIREVO_PH%> \"" + Utf8(folder_ / "out.txt") + "\"",
+        [&](const std::string& line) { lines.said.push_back(line); },
+        [&](const std::string& line) { lines.passed.push_back(line); });
     hook.Run({{"TIREVO_ALARM", "high"}, {"TIREVO_PH", "7.50"}});
     WaitForAll(hook);
     EXPECT_EQ(hook.Running(), 0u);
     EXPECT_EQ(ReadFile(folder_ / "out.txt"), "high 7.50\r\n");
-    EXPECT_TRUE(said.empty());
+    EXPECT_TRUE(lines.said.empty());
+    EXPECT_TRUE(lines.passed.empty());
 }
 
 TEST_F(TempFolder, AlarmHookReportsACommandThatFailed)
 {
-    std::vector<std::string> said;
-    AlarmHook hook("exit 3", [&](const std::string& line) { said.push_back(line); });
+    HookLines lines;
+    AlarmHook hook(
+        "exit 3", [&](const std::string& line) { lines.said.push_back(line); },
+        [&](const std::string& line) { lines.passed.push_back(line); });
     hook.Run({});
     WaitForAll(hook);
-    ASSERT_EQ(said.size(), 1u);
-    EXPECT_EQ(said[0], "the --on-alarm command ended with status 3");
+    ASSERT_EQ(lines.said.size(), 1u);
+    EXPECT_EQ(lines.said[0], "the --on-alarm command ended with status 3");
+}
+
+// Its output comes through the hook's pipe, line by line without "\r", and
+// the end of the run waits for it and for how the command ended.
+TEST_F(TempFolder, AlarmHookPassesTheCommandsOutputAndWaitsForItAtTheEnd)
+{
+    HookLines lines;
+    AlarmHook hook(
+        "echo one& 1>&2 echo two& exit 4", [&](const std::string& line) { lines.said.push_back(line); },
+        [&](const std::string& line) { lines.passed.push_back(line); });
+    hook.Run({});
+    hook.Finish(AlarmHook::EndDeadline());
+    EXPECT_EQ(hook.Running(), 0u);
+    EXPECT_EQ(lines.passed, (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(lines.said, std::vector<std::string>{"the --on-alarm command ended with status 4"});
 }
 
 }  // namespace
