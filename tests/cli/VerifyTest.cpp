@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <regex>
 
@@ -144,6 +145,31 @@ TEST(VerifyLog, AMovedLogIsNotFound)
     const Finished done = RunCli(setup);
     EXPECT_EQ(done.exitCode, 0) << done.out << done.err;
     EXPECT_NE(done.out.find(", 0 logs checked, 1 not found\n"), std::string::npos) << done.out;
+}
+
+// The Python lines the records page gives for checking the chain by hand
+// agree with verify: intact, and broken once a line is edited.
+TEST(VerifyByHand, ThePythonOfTheRecordsPageChecksTheChain)
+{
+    const std::string page = ReadFile(TIREVO_RECORDS_DOC);
+    const std::string open = "```python\n";
+    const std::size_t start = page.find(open);
+    ASSERT_NE(start, std::string::npos);
+    const std::size_t end = page.find("```", start + open.size());
+    ASSERT_NE(end, std::string::npos);
+    TempDir dir;
+    WriteFile(dir / "check.py", page.substr(start + open.size(), end - start - open.size()));
+    const tirevo::AuditTrail trail(dir.Path().string(), tirevo::CurrentAuditOrigin("tirevo-cli test"), false);
+    for (const char* what : {tirevo::kMeterConnected, tirevo::kMeterClosed})
+        ASSERT_TRUE(trail.Append(tirevo::MeterEvent(what, "QP000001")).written);
+    const std::string run = "cd '" + dir.Path().string() + "' && python3 check.py audit.jsonl >out 2>&1";
+    ASSERT_EQ(std::system(run.c_str()), 0) << ReadFile(dir / "out");
+    const std::string head = Lines(ReadFile(dir / "audit.jsonl")).back();
+    EXPECT_EQ(ReadFile(dir / "out"),
+              "chain intact: 2 lines, head 2 " + head.substr(head.size() - 66, 64) + "\n");
+    EditLines(dir / "audit.jsonl", [](auto& l) { l[1].replace(l[1].find("closed"), 6, "lost"); });
+    EXPECT_NE(std::system(run.c_str()), 0);
+    EXPECT_EQ(ReadFile(dir / "out"), "audit.jsonl:2: broken\n");
 }
 
 }  // namespace
