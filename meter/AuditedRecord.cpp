@@ -44,12 +44,18 @@ AuditedWrite AuditedRecord::AppendRow(const RecordFile& file, const std::vector<
     // The rows before the trail are taken as they are before one is added.
     if (const AuditWrite adopt = trail.AdoptIfUncovered(audit, file); !adopt.Ok())
         return {false, trail.ErrorText(adopt) + nothing};
-    if (const RecordResult result = file.AppendLocked(lock, fields); !result.Ok())
+    const RecordResult result = file.AppendLocked(lock, fields);
+    if (!result.Ok())
         return {false, file.ErrorText(result)};
     const AuditWrite written = trail.Append(audit, event);
-    const int closeError = lock.Release();
-    if (!written.Ok())
+    if (!written.Ok()) {
+        // A row without its event would stand in the file as one added
+        // behind the trail's back: it goes again, and nothing is recorded.
+        if (RecordFile::TakeBackLocked(lock, result) == 0)
+            return {false, trail.ErrorText(written) + nothing};
         return {false, trail.ErrorText(written) + ". The row in " + file.Path() + " has no audit event"};
+    }
+    const int closeError = lock.Release();
     if (closeError != 0)
         return {false, file.ErrorText({RecordStatus::Failed, closeError})};
     return {};

@@ -126,4 +126,21 @@ TEST_F(AuditRecord, ATrailThatCannotBeWrittenIsAFailedRecord)
     EXPECT_FALSE(fs::exists(dir_ / "samples.csv"));
 }
 
+TEST_F(AuditRecord, ARowWhoseEventCannotBeWrittenIsTakenBack)
+{
+    ASSERT_EQ(RunCli(Setup({"measure", "--now", "--sample", "kept"})).exitCode, 0);
+    const std::string samples = ReadFile(dir_ / "samples.csv");
+    // Room for a second row in samples.csv, none for a line in the trail,
+    // which is longer already.
+    CliProcess::Setup setup = Setup({"measure", "--now", "--sample", "lost"});
+    setup.fileSizeLimit = static_cast<long>(samples.size() * 3);
+    ASSERT_GT(ReadFile(dir_ / "audit.jsonl").size(), samples.size() * 3);
+    const Finished done = RunCli(setup);
+    EXPECT_EQ(done.exitCode, 3) << done.err;
+    EXPECT_NE(done.err.find("audit.jsonl"), std::string::npos) << done.err;
+    EXPECT_NE(done.err.find("Nothing was recorded"), std::string::npos) << done.err;
+    EXPECT_EQ(ReadFile(dir_ / "samples.csv"), samples);
+    ExpectIntact(1, 1, 0);
+}
+
 }  // namespace
