@@ -4,6 +4,7 @@
 // due again.
 #include "MainFormUnit.h"
 
+#include "AuditedRecord.h"
 #include "Calibration.h"
 #include "Messages.h"
 #include "MeterClock.h"
@@ -115,10 +116,11 @@ void TMainForm::RecordCalibration(const std::optional<CalibrationRow>& row)
         lbCalibration->fontMetrics().elidedText(line, Qt::ElideRight, lbCalibration->width()));
     lbCalibration->setToolTip(line == lbCalibration->text() ? QString() : line);
     Guarded([&] {
-        const RecordFile file = CalibrationsFile(recordsFolder_, createRecordsFolder_);
-        const RecordResult result = file.Append(CalibrationFields(*row));
-        if (!result.Ok())
-            throw AppError(file.ErrorText(result));
+        const AuditedRecord records(recordsFolder_, createRecordsFolder_,
+                                    std::string("tirevo ") + AppVersion);
+        const AuditedWrite result = records.AppendCalibration(*row);
+        if (!result.ok)
+            throw AppError(result.errorText);
     });
     if (row->result == CalibrationResult::Pass)
         CheckCalibrationDue();

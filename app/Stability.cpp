@@ -2,6 +2,7 @@
 // samples the user records with the Record button.
 #include "MainFormUnit.h"
 
+#include "AuditedRecord.h"
 #include "Messages.h"
 #include "ReadingText.h"
 #include "ReadingTime.h"
@@ -163,10 +164,10 @@ void TMainForm::RecordSample()
     // box, and must not record the sample a second time.
     dialog_->accept();
     dialog_ = nullptr;
-    const RecordFile file = SamplesFile(recordsFolder_, createRecordsFolder_);
-    const RecordResult result = file.Append(SampleFields(row));
-    if (!result.Ok())
-        throw AppError(file.ErrorText(result));
+    const AuditedRecord records(recordsFolder_, createRecordsFolder_, std::string("tirevo ") + AppVersion);
+    const AuditedWrite result = records.AppendSample(row);
+    if (!result.ok)
+        throw AppError(result.errorText);
     lastSampleName_ = name;
     const QString what = (name.isEmpty() ? QString() : name + QStringLiteral(": ")) + lastReadingText_ +
         QStringLiteral(" recorded");

@@ -2,6 +2,7 @@
 
 #include "StatusLine.h"
 
+#include "AuditedRecord.h"
 #include "CalibrationRecord.h"
 #include "FdOutput.h"
 #include "ReadingText.h"
@@ -141,10 +142,11 @@ int CalibrateRun::Recorded(const CalibrationRow& row)
         code = kExitNotStable;
     // Recorded first: a line printed is a row kept.
     if (setup_.records.record) {
-        const RecordFile file = CalibrationsFile(setup_.records.folder, setup_.records.createFolder);
-        const RecordResult result = file.Append(CalibrationFields(row));
-        if (!result.Ok()) {
-            Say(file.ErrorText(result));
+        const AuditedRecord records(setup_.records.folder, setup_.records.createFolder,
+                                    setup_.records.program);
+        const AuditedWrite result = records.AppendCalibration(row);
+        if (!result.ok) {
+            Say(result.errorText);
             code = kExitLogFile;
         }
     }

@@ -369,6 +369,11 @@ const std::vector<CommandSpec>& Commands()
           {"--format",
            "an aligned table, the file's rows as they are, or a JSON object a row (default: text)"},
           {"--records"}}},
+        {"verify",
+         CliCommand::Verify,
+         "Checks the records folder against its audit trail: every line of audit.jsonl, every row of "
+         "samples.csv and calibrations.csv, and every closed log file that is still there.",
+         {{"--records", "the records folder to check (default: the window's)"}}},
         {"measure", CliCommand::Measure,
          "Waits for a stable reading, prints it and records it as a sample in samples.csv.",
          WithAlarm({{"--serial"},

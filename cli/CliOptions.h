@@ -13,7 +13,7 @@
 
 namespace tirevo {
 
-enum class CliCommand { Help, Version, List, Read, Log, Calibrate, Measure, Publish, Calibrations };
+enum class CliCommand { Help, Version, List, Read, Log, Calibrate, Measure, Publish, Calibrations, Verify };
 
 enum class OutputFormat { Text, Csv, Json };
 

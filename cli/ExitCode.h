@@ -18,6 +18,9 @@ enum ExitCode : int {
     kExitGaveUp = 4,       // a lost meter did not come back in time
     kExitNotStable = 5,    // measure, calibrate: no stable reading in time
     kExitCheckFailed = 6,  // calibrate: the as-left reading is outside the tolerance
+    // verify: the audit trail, a records row or a log file is not as the
+    // trail recorded it.
+    kExitRecordsAltered = 7,
 };
 
 }  // namespace tirevo

@@ -1,5 +1,6 @@
 #include "MeterRun.h"
 
+#include "AuditedRecord.h"
 #include "FdOutput.h"
 #include "FolderAccess.h"
 #include "ReadingOutput.h"
@@ -296,10 +297,11 @@ int MeterRun::Measured(int codeWhenRecorded)
     // Recorded first: a line printed is a sample kept.
     int code = codeWhenRecorded;
     if (setup_.records.record) {
-        const RecordFile file = SamplesFile(setup_.records.folder, setup_.records.createFolder);
-        const RecordResult result = file.Append(SampleFields(row));
-        if (!result.Ok()) {
-            Say(file.ErrorText(result));
+        const AuditedRecord records(setup_.records.folder, setup_.records.createFolder,
+                                    setup_.records.program);
+        const AuditedWrite result = records.AppendSample(row);
+        if (!result.ok) {
+            Say(result.errorText);
             code = kExitLogFile;
         }
     }

@@ -1,6 +1,7 @@
 #include "RunSettings.h"
 
 #include "SettingsLocation.h"
+#include "Version.h"
 
 namespace tirevo {
 
@@ -86,15 +87,16 @@ StabilityIntervalCheck ApplyPollInterval(const CliOptions& options, uint32_t int
 RecordsChoice ChooseCliRecords(const CliOptions& options, const std::string& cliProgramPath,
                                SettingsRule rule)
 {
+    const std::string program = std::string("tirevo-cli ") + kAppVersion;
     if (options.noRecord)
-        return {false, {}, false};
+        return {false, {}, false, program};
     if (options.records)
-        return {true, *options.records, false};
+        return {true, *options.records, false, program};
     const std::size_t slash = cliProgramPath.rfind('/');
     const std::string folder =
         slash == std::string::npos ? std::string() : cliProgramPath.substr(0, slash + 1);
     const RecordsLocation location = ChooseRecordsFolder(folder + kWindowProgramName, rule);
-    return {true, location.folder, location.perUser};
+    return {true, location.folder, location.perUser, program};
 }
 
 }  // namespace tirevo

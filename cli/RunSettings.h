@@ -62,6 +62,7 @@ struct RecordsChoice {
     bool record = true;
     std::string folder;
     bool createFolder = false;
+    std::string program;  // who records, for the audit trail: "tirevo-cli 1.4.0"
 };
 RecordsChoice ChooseCliRecords(const CliOptions& options, const std::string& cliProgramPath,
                                SettingsRule rule = SettingsRule::BesideProgram);

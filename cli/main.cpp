@@ -2,6 +2,7 @@
 // display. Same session, same log files as the window.
 #include "AlarmSettingsFile.h"
 #include "AllMetersRun.h"
+#include "AuditCheck.h"
 #include "CalibrateRun.h"
 #include "CalibrationCommand.h"
 #include "CalibrationSettings.h"
@@ -163,6 +164,23 @@ int Calibrate(const CliOptions& options, SignalWatch& endings)
     SystemMeterClock clock;
     CalibrateRun calibrate(std::move(setup), clock, endings);
     return calibrate.Run();
+}
+
+// Checks the records folder against its trail: the summary line and 0, or
+// each problem and kExitRecordsAltered. The head printed lets a copy of the
+// line kept elsewhere show later that no newer lines were cut off.
+int Verify(const CliOptions& options)
+{
+    const RecordsChoice records = ChooseCliRecords(options, OwnProgramPath(), kSettingsRule);
+    const AuditCheckResult result = CheckAuditFolder(records.folder);
+    if (!result.Intact()) {
+        std::string text;
+        for (const AuditProblem& problem : result.problems)
+            text += AuditProblemText(problem) + "\n";
+        const int code = Output(text);
+        return code == kExitDone ? kExitRecordsAltered : code;
+    }
+    return Output(AuditSummaryText(result) + "\n");
 }
 
 int Calibrations(const CliOptions& options)
@@ -337,6 +355,8 @@ int Main(const std::vector<std::string>& args)
         return Output("tirevo-cli " + std::string(kAppVersion) + "\n");
     case CliCommand::Calibrations:
         return Calibrations(options);
+    case CliCommand::Verify:
+        return Verify(options);
     default:
         break;
     }

@@ -24,7 +24,8 @@ enum class RecordStatus {
 
 struct RecordResult {
     RecordStatus status = RecordStatus::Written;
-    int systemError = 0;  // for Failed
+    int systemError = 0;       // for Failed
+    long long sizeBefore = 0;  // for Written: the file's length before the row (and any header)
 
     bool Ok() const { return status == RecordStatus::Written; }
 };
@@ -49,6 +50,10 @@ public:
     // thing that can fail.
     RecordResult MakeFolder() const;
     RecordResult AppendLocked(const RecordLock& lock, const std::vector<std::string>& fields) const;
+    // Takes back what AppendLocked wrote, still under the same lock, when a
+    // line that must go with the row could not be written: the file is cut
+    // back to result.sizeBefore and synced. 0, or the system error number.
+    static int TakeBackLocked(const RecordLock& lock, const RecordResult& result);
 
     // The row as the file holds it, its line end included.
     static std::string RowText(const std::vector<std::string>& fields);

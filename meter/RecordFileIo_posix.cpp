@@ -91,7 +91,16 @@ RecordResult RecordFile::AppendLocked(const RecordLock& lock, const std::vector<
     bytes += RowText(fields);
     if (const int error = WriteAllOrCut(fd, info.st_size, bytes))
         return {RecordStatus::Failed, error};
-    return {};
+    return {RecordStatus::Written, 0, static_cast<long long>(info.st_size)};
+}
+
+int RecordFile::TakeBackLocked(const RecordLock& lock, const RecordResult& result)
+{
+    if (::ftruncate(lock.File(), static_cast<off_t>(result.sizeBefore)) != 0)
+        return errno;
+    if (::fdatasync(lock.File()) != 0 && errno != EINVAL)
+        return errno;
+    return 0;
 }
 
 }  // namespace tirevo

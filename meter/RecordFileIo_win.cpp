@@ -129,7 +129,17 @@ RecordResult RecordFile::AppendLocked(const RecordLock& lock, const std::vector<
     bytes += RowText(fields);
     if (const int error = WriteAllOrCut(file, size, bytes))
         return {RecordStatus::Failed, error};
-    return {};
+    return {RecordStatus::Written, 0, size};
+}
+
+int RecordFile::TakeBackLocked(const RecordLock& lock, const RecordResult& result)
+{
+    LARGE_INTEGER end;
+    end.QuadPart = result.sizeBefore;
+    if (!SetFilePointerEx(lock.File(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(lock.File()) ||
+        !FlushFileBuffers(lock.File()))
+        return ErrorNumberOf(GetLastError());
+    return 0;
 }
 
 }  // namespace tirevo

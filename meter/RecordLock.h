@@ -7,9 +7,10 @@
 // the row another one appended meanwhile.
 //
 // The lock is advisory: it holds between writers of this program, which all
-// take it. While it is held the holder may also write to another file (a
-// line that goes with the row); a second file of its own is locked after
-// the first, always in that order, so two writers never wait for each other.
+// take it. A writer that also writes a line that goes with the row (the
+// audit trail's, see AuditedRecord) takes that file's lock first and this
+// one second, always in that order, so two writers never wait for each
+// other.
 #pragma once
 
 #include <string>

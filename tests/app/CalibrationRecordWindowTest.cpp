@@ -1,6 +1,7 @@
 // The calibration record in the window, on the simulated meter and virtual
 // time: the line under the two rows of the calibration page, the row each
 // point leaves in calibrations.csv, and "Calibration due" on the reading page.
+#include "AuditCheck.h"
 #include "LocalNumber.h"
 #include "MainFormUnit.h"
 #include "MessageBoxWatcher.h"
@@ -134,6 +135,11 @@ private slots:
         QVERIFY2(Matches(rows[0], QStringLiteral(",QP000001,1,4.01,P10401,4.08,yes,4.01,yes,\\+0.00,pass")),
                  qPrintable(rows[0]));
         QVERIFY(boxes.seen.empty());
+        // The row's event, by the window.
+        const AuditCheckResult check = CheckAuditFolder(dir->path().toStdString());
+        QVERIFY2(check.Intact(), check.Intact() ? "" : AuditProblemText(check.problems.front()).c_str());
+        QCOMPARE(check.events, int64_t{1});
+        QCOMPARE(check.calibrations, int64_t{1});
     }
 
     void anAsLeftOutsideTheToleranceFails()

@@ -2,6 +2,7 @@
 // dialog, on the simulated meter with samples.csv in a temporary folder. The
 // window's link runs on a virtual clock: a reading a window after another
 // is exactly that, however busy the machine.
+#include "AuditCheck.h"
 #include "LocalNumber.h"
 #include "MainFormUnit.h"
 #include "MessageBoxWatcher.h"
@@ -216,6 +217,17 @@ private slots:
         QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
         QTRY_VERIFY(!form->RecordDialog());
         QCOMPARE(Samples().count(QLatin1Char('\n')), 2);
+        // The row's event, by the window.
+        const AuditCheckResult check = CheckAuditFolder(dir->path().toStdString());
+        QVERIFY2(check.Intact(), check.Intact() ? "" : AuditProblemText(check.problems.front()).c_str());
+        QCOMPARE(check.events, int64_t{1});
+        QCOMPARE(check.samples, int64_t{1});
+        QFile trail(dir->filePath(QStringLiteral("audit.jsonl")));
+        QVERIFY(trail.open(QIODevice::ReadOnly));
+        const QByteArray line = trail.readAll();
+        QVERIFY2(line.contains("\"program\":\"tirevo ") &&
+                     line.contains("\"event\":\"sample\",\"name\":\"S-007\""),
+                 line.constData());
     }
 
     // A name a spreadsheet would run as a formula is kept as text in the

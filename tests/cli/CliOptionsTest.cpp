@@ -197,7 +197,8 @@ TEST(CliOptions, EachCommandsHelpIsItsOwn)
               std::string::npos)
         << measure;
     const std::string top = tirevo::ParseCliOptions({"--help"}).text;
-    for (const char* command : {"list", "read", "log", "publish", "calibrate", "calibrations", "measure"}) {
+    for (const char* command :
+         {"list", "read", "log", "publish", "calibrate", "calibrations", "measure", "verify"}) {
         std::string line = "\n  ";
         line.append(command).append(" ");
         EXPECT_NE(top.find(line), std::string::npos) << command << "\n" << top;

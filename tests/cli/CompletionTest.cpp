@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         CompletionCase{"Commands",
                        {""},
                        {"--help", "--version", "calibrate", "calibrations", "list", "log", "measure",
-                        "publish", "read"}},
+                        "publish", "read", "verify"}},
         CompletionCase{"CommandsBeginningSo", {"ca"}, {"calibrate", "calibrations"}},
         CompletionCase{"OptionsOfTheCommand", {"read", "--st"}, {"--stable-band", "--stable-window"}},
         CompletionCase{"NoOptionOfAnotherCommand", {"log", "--form"}, {}},
@@ -93,7 +93,8 @@ TEST(Completion, OffersEveryOptionThatHelpLists)
 {
     TempDir dir;
     const std::regex optionLine(R"(^  (?:-h, )?(--[a-z-]+)\b.*)");
-    for (const char* command : {"list", "read", "log", "publish", "calibrate", "calibrations", "measure"}) {
+    for (const char* command :
+         {"list", "read", "log", "publish", "calibrate", "calibrations", "measure", "verify"}) {
         CliProcess::Setup setup;
         setup.args = {command, "--help"};
         setup.cwd = dir.Path();
