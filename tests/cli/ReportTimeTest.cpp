@@ -17,10 +17,10 @@ const bool kInBerlin = test::UseTimeZone(test::kBerlin);
 int64_t Utc(int year, unsigned month, unsigned day, int hour, int minute, int second = 0, int ms = 0)
 {
     using namespace std::chrono;
-    const auto days = sys_days(year_month_day(std::chrono::year(year), std::chrono::month(month),
-                                              std::chrono::day(day)))
-                          .time_since_epoch()
-                          .count();
+    const auto days =
+        sys_days(year_month_day(std::chrono::year(year), std::chrono::month(month), std::chrono::day(day)))
+            .time_since_epoch()
+            .count();
     return ((static_cast<int64_t>(days) * 24 + hour) * 60 + minute) * 60000 + second * 1000 + ms;
 }
 
@@ -41,22 +41,24 @@ TEST_P(ReportTimeRead, IsTheInstantTheWallClockShowed)
 
 INSTANTIATE_TEST_SUITE_P(
     Berlin, ReportTimeRead,
-    testing::Values(
-        TimeCase{"DateFromIsItsMidnight", "2026-12-08", PeriodEnd::From, Utc(2026, 12, 7, 23, 0)},
-        TimeCase{"DateToIsItsLastMillisecond", "2026-12-08", PeriodEnd::To, Utc(2026, 12, 8, 22, 59, 59, 999)},
-        TimeCase{"SummerDate", "2026-07-01", PeriodEnd::From, Utc(2026, 6, 30, 22, 0)},
-        TimeCase{"MinuteFrom", "2026-12-08T14:30", PeriodEnd::From, Utc(2026, 12, 8, 13, 30)},
-        TimeCase{"MinuteToTakesTheWholeMinute", "2026-12-08T14:30", PeriodEnd::To,
-                 Utc(2026, 12, 8, 13, 30, 59, 999)},
-        TimeCase{"SecondWithASpace", "2026-12-08 14:30:15", PeriodEnd::From, Utc(2026, 12, 8, 13, 30, 15)},
-        TimeCase{"SecondToTakesTheWholeSecond", "2026-12-08T14:30:15", PeriodEnd::To,
-                 Utc(2026, 12, 8, 13, 30, 15, 999)},
-        TimeCase{"RepeatedHourFromIsTheEarlier", "2026-10-25T02:30", PeriodEnd::From, Utc(2026, 10, 25, 0, 30)},
-        TimeCase{"RepeatedHourToIsTheLater", "2026-10-25T02:30", PeriodEnd::To,
-                 Utc(2026, 10, 25, 1, 30, 59, 999)},
-        // The day summer time ends has 25 hours, all of them in the period.
-        TimeCase{"LongDayTo", "2026-10-25", PeriodEnd::To, Utc(2026, 10, 25, 22, 59, 59, 999)},
-        TimeCase{"LeapDay", "2028-02-29", PeriodEnd::From, Utc(2028, 2, 28, 23, 0)}),
+    testing::Values(TimeCase{"DateFromIsItsMidnight", "2026-12-08", PeriodEnd::From, Utc(2026, 12, 7, 23, 0)},
+                    TimeCase{"DateToIsItsLastMillisecond", "2026-12-08", PeriodEnd::To,
+                             Utc(2026, 12, 8, 22, 59, 59, 999)},
+                    TimeCase{"SummerDate", "2026-07-01", PeriodEnd::From, Utc(2026, 6, 30, 22, 0)},
+                    TimeCase{"MinuteFrom", "2026-12-08T14:30", PeriodEnd::From, Utc(2026, 12, 8, 13, 30)},
+                    TimeCase{"MinuteToTakesTheWholeMinute", "2026-12-08T14:30", PeriodEnd::To,
+                             Utc(2026, 12, 8, 13, 30, 59, 999)},
+                    TimeCase{"SecondWithASpace", "2026-12-08 14:30:15", PeriodEnd::From,
+                             Utc(2026, 12, 8, 13, 30, 15)},
+                    TimeCase{"SecondToTakesTheWholeSecond", "2026-12-08T14:30:15", PeriodEnd::To,
+                             Utc(2026, 12, 8, 13, 30, 15, 999)},
+                    TimeCase{"RepeatedHourFromIsTheEarlier", "2026-10-25T02:30", PeriodEnd::From,
+                             Utc(2026, 10, 25, 0, 30)},
+                    TimeCase{"RepeatedHourToIsTheLater", "2026-10-25T02:30", PeriodEnd::To,
+                             Utc(2026, 10, 25, 1, 30, 59, 999)},
+                    // The day summer time ends has 25 hours, all of them in the period.
+                    TimeCase{"LongDayTo", "2026-10-25", PeriodEnd::To, Utc(2026, 10, 25, 22, 59, 59, 999)},
+                    TimeCase{"LeapDay", "2028-02-29", PeriodEnd::From, Utc(2028, 2, 28, 23, 0)}),
     [](const testing::TestParamInfo<TimeCase>& info) { return std::string(info.param.name); });
 
 struct RefusedCase {
