@@ -10,6 +10,7 @@
 #include "SampleRecord.h"
 #include "SettingsFile.h"
 #include "SettingsLocation.h"
+#include "TrendHost.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +42,8 @@ void TMainForm::LoadStability()
     const RecordsLocation records = ChooseRecordsFolder(ToLocal(programPath_), settingsRule_);
     recordsFolder_ = records.folder;
     createRecordsFolder_ = records.perUser;
+    if (Trend)
+        Trend->SetRecordsFolder(QString::fromStdString(recordsFolder_));
     if (loaded.error)
         ReportError(*loaded.error);
 }

@@ -50,7 +50,8 @@ Value ValueOf(const std::string& name)
         return {ValueKind::Serial, {}};
     if (name == "DIR")
         return {ValueKind::Folder, {}};
-    if (name == "FILE")
+    // "FILE.pdf": a file, with the kind it should be named for the user.
+    if (name == "FILE" || name.rfind("FILE.", 0) == 0)
         return {ValueKind::File, {}};
     if (name == "COMMAND")
         return {ValueKind::Command, {}};

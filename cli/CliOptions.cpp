@@ -3,6 +3,7 @@
 #include "CliCompletion.h"
 #include "CliHelpFormatter.h"
 #include "LocaleSeparators.h"
+#include "ReportTime.h"
 #include "SampleRecord.h"
 #include "StabilityRule.h"
 
@@ -220,6 +221,26 @@ std::vector<OptionSpec> OptionList()
          "the folder of samples.csv and calibrations.csv, which must exist (default: the window's)",
          [](Words w, char, CliOptions& o) { return SetText(o.records, w[0], "a folder is needed"); }},
         {"--no-record", "", "records nothing, only prints", Flag(&CliOptions::noRecord)},
+        {"--out", "FILE.pdf", "the report to write",
+         [](Words w, char, CliOptions& o) { return SetText(o.out, w[0], "a file is needed"); }},
+        {"--logs", "DIR", "the folder of the log files (default: the current folder)",
+         [](Words w, char, CliOptions& o) { return SetText(o.logs, w[0], "a folder is needed"); }},
+        {"--from", "TIME",
+         "the period's first moment, local: 2026-12-01 or 2026-12-01T08:00[:00] (default: the first data)",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             o.fromUtcMs = ReportTimeUtcMs(w[0], PeriodEnd::From);
+             if (!o.fromUtcMs)
+                 return "a local date or date and time, such as 2026-12-01 or 2026-12-01T08:00";
+             return std::nullopt;
+         }},
+        {"--to", "TIME",
+         "the period's last moment, local; a date alone takes in that whole day (default: the last data)",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             o.toUtcMs = ReportTimeUtcMs(w[0], PeriodEnd::To);
+             if (!o.toUtcMs)
+                 return "a local date or date and time, such as 2026-12-08 or 2026-12-08T17:30";
+             return std::nullopt;
+         }},
         {"--point", "1|2 VALUE",
          "the point and the buffer's pH, with a point or the locale's decimal separator, such as 1 4.01",
          [](Words w, char, CliOptions& o) -> Refusal {
@@ -386,6 +407,15 @@ const std::vector<CommandSpec>& Commands()
                     {"--interval"},
                     {"--stable-window"},
                     {"--stable-band"}})},
+        {"report",
+         CliCommand::Report,
+         "Writes a PDF report of the readings, samples, calibrations and alarms of a period.",
+         {{"--out", {}, true},
+          {"--from"},
+          {"--to"},
+          {"--serial", "only this meter's logs and records (default: every meter's)"},
+          {"--records", "the folder of samples.csv and calibrations.csv (default: the window's)"},
+          {"--logs"}}},
     };
     return commands;
 }

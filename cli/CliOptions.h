@@ -13,7 +13,7 @@
 
 namespace tirevo {
 
-enum class CliCommand { Help, Version, List, Read, Log, Calibrate, Measure, Publish, Calibrations, Verify };
+enum class CliCommand { Help, Version, List, Read, Log, Calibrate, Measure, Publish, Calibrations, Verify, Report };
 
 enum class OutputFormat { Text, Csv, Json };
 
@@ -55,6 +55,12 @@ struct CliOptions {
     std::string value;                       // calibrate: the value as typed
     AlarmCliOptions alarm;                   // read, log, measure, publish
     MqttOptions mqtt;                        // publish, log --mqtt
+    // report: the PDF, the folder of the logs, the period's ends (UTC ms,
+    // both included)
+    std::optional<std::string> out;
+    std::optional<std::string> logs;
+    std::optional<int64_t> fromUtcMs;
+    std::optional<int64_t> toUtcMs;
 };
 
 struct CliParseResult {

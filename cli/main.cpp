@@ -3,6 +3,7 @@
 #include "AlarmSettingsFile.h"
 #include "AllMetersRun.h"
 #include "AuditCheck.h"
+#include "AuditOrigin.h"
 #include "CalibrateRun.h"
 #include "CalibrationCommand.h"
 #include "CalibrationSettings.h"
@@ -16,13 +17,16 @@
 #include "MeterRun.h"
 #include "MqttModuleLoader.h"
 #include "MqttRun.h"
+#include "ReportLoader.h"
 #include "RunSettings.h"
 #include "SampleRecord.h"
 #include "SignalWatch.h"
 #include "StandardDescriptors.h"
 #include "Version.h"
 
+#include <QtGlobal>
 #include <algorithm>
+
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -37,6 +41,12 @@ using namespace tirevo;
 
 // Built with TIREVO_INSTALLED on for the package: settings never beside the program.
 constexpr SettingsRule kSettingsRule = TIREVO_INSTALLED ? SettingsRule::PerUser : SettingsRule::BesideProgram;
+
+#ifdef Q_OS_WIN
+constexpr bool kOnWindows = true;
+#else
+constexpr bool kOnWindows = false;
+#endif
 
 constexpr int kOut = 1;
 constexpr int kErr = 2;
@@ -202,6 +212,43 @@ int Calibrations(const CliOptions& options)
     return Output(CalibrationsOutput(options.format, read, options.serial));
 }
 
+int Report(const CliOptions& options)
+{
+    if (options.fromUtcMs && options.toUtcMs && *options.fromUtcMs > *options.toUtcMs)
+        return UsageError("--from is after --to");
+    const LocaleSeparators separators = ReadLocaleSeparators();
+    const std::string iniPath = CliSettingsFile(OwnProgramPath(), kSettingsRule);
+    const AlarmSettingsLoad alarmFile = LoadAlarmSettings(iniPath, separators.decimal);
+    if (alarmFile.problem)
+        ErrorLines(*alarmFile.problem, "settings file " + iniPath + ": ");
+    ReportRequest request;
+    request.outFile = *options.out;
+    request.recordsFolder = ChooseCliRecords(options, OwnProgramPath(), kSettingsRule).folder;
+    request.logsFolder = options.logs.value_or(".");
+    request.fromUtcMs = options.fromUtcMs;
+    request.toUtcMs = options.toUtcMs;
+    request.serial = options.serial.value_or(std::string());
+    request.highLimit = alarmFile.settings.high;
+    request.lowLimit = alarmFile.settings.low;
+    request.madeBy = LoginName() + "@" + HostName();
+    request.madeAtUtcMs = SystemMeterClock().UtcMs();
+    request.version = std::string(kAppVersion);
+    // The report draws through Qt Gui, which needs a platform even for a
+    // file: with no X or Wayland display to show on, the one that draws
+    // into memory. Windows always has its own.
+    if (!kOnWindows && !qEnvironmentVariableIsSet("DISPLAY") && !qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    bool moduleMissing = false;
+    const ReportOutcome outcome =
+        WriteReportAlone(request, QString::fromStdString(OwnProgramPath()), moduleMissing);
+    if (!outcome.written) {
+        ErrorLines(outcome.error);
+        return moduleMissing ? kExitNoModule : kExitOutput;
+    }
+    return Output("wrote " + request.outFile + " (" + std::to_string(outcome.pages) +
+                  (outcome.pages == 1 ? " page)\n" : " pages)\n"));
+}
+
 // The converter's USB description, the model a broker's subscribers see.
 std::string MeterModel(const std::string& serial)
 {
@@ -357,6 +404,8 @@ int Main(const std::vector<std::string>& args)
         return Calibrations(options);
     case CliCommand::Verify:
         return Verify(options);
+    case CliCommand::Report:
+        return Report(options);
     default:
         break;
     }

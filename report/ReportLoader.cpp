@@ -19,14 +19,15 @@ QString& ModuleOverride()
 
 struct LoadedModule {
     TirevoReportWriteFn write = nullptr;
+    TirevoReportWriteAloneFn writeAlone = nullptr;
     QString error;
 };
 
-LoadedModule LoadModule()
+LoadedModule LoadModule(const QStringList& candidates)
 {
     LoadedModule out;
     QStringList tried;
-    for (const QString& candidate : ReportModuleCandidates()) {
+    for (const QString& candidate : candidates) {
         if (!QFileInfo::exists(candidate)) {
             tried << candidate + QStringLiteral(" (not found)");
             continue;
@@ -34,7 +35,9 @@ LoadedModule LoadModule()
         QLibrary library(candidate);
         const auto version = reinterpret_cast<TirevoReportVersionFn>(library.resolve("TirevoReportVersion"));
         const auto write = reinterpret_cast<TirevoReportWriteFn>(library.resolve("TirevoReportWrite"));
-        if (!version || !write) {
+        const auto writeAlone =
+            reinterpret_cast<TirevoReportWriteAloneFn>(library.resolve("TirevoReportWriteAlone"));
+        if (!version || !write || !writeAlone) {
             tried << candidate + QStringLiteral(" (") + library.errorString() + QStringLiteral(")");
             continue;
         }
@@ -43,6 +46,7 @@ LoadedModule LoadModule()
             continue;
         }
         out.write = write;
+        out.writeAlone = writeAlone;
         return out;
     }
     out.error = QStringLiteral("The report cannot be written: its module could not be loaded.\n") +
@@ -51,11 +55,11 @@ LoadedModule LoadModule()
 }
 
 // Loaded once per process and kept: a failed load is tried again next time.
-LoadedModule Module()
+LoadedModule Module(const QStringList& candidates)
 {
     static LoadedModule loaded;
     if (!loaded.write)
-        loaded = LoadModule();
+        loaded = LoadModule(candidates);
     return loaded;
 }
 
@@ -64,7 +68,7 @@ LoadedModule Module()
 ReportOutcome WriteReport(const ReportRequest& request)
 {
     ReportOutcome outcome;
-    const LoadedModule module = Module();
+    const LoadedModule module = Module(ReportModuleCandidates());
     if (!module.write) {
         outcome.error = module.error.toStdString();
         return outcome;
@@ -73,11 +77,29 @@ ReportOutcome WriteReport(const ReportRequest& request)
     return outcome;
 }
 
+ReportOutcome WriteReportAlone(const ReportRequest& request, const QString& programPath, bool& moduleMissing)
+{
+    ReportOutcome outcome;
+    const LoadedModule module = Module(ReportModuleCandidates(QFileInfo(programPath).absolutePath()));
+    moduleMissing = !module.writeAlone;
+    if (moduleMissing) {
+        outcome.error = module.error.toStdString();
+        return outcome;
+    }
+    module.writeAlone(&request, &outcome);
+    return outcome;
+}
+
 QStringList ReportModuleCandidates()
+{
+    return ReportModuleCandidates(QCoreApplication::applicationDirPath());
+}
+
+QStringList ReportModuleCandidates(const QString& programDirPath)
 {
     if (!ModuleOverride().isEmpty())
         return {ModuleOverride()};
-    const QDir programDir(QCoreApplication::applicationDirPath());
+    const QDir programDir(programDirPath);
     return {programDir.filePath(QString::fromLatin1(kModuleFileName)),
             QDir::cleanPath(programDir.filePath(QStringLiteral("../") + QStringLiteral(TIREVO_REPORT_LIBDIR) +
                                                 QLatin1Char('/') + QString::fromLatin1(kModuleFileName)))};

@@ -1,4 +1,4 @@
-// The report module's two exports, looked up by name when it is loaded.
+// The report module's exports, looked up by name when it is loaded.
 #include "ReportData.h"
 #include "ReportFonts.h"
 #include "ReportModuleApi.h"
@@ -33,4 +33,19 @@ extern "C" Q_DECL_EXPORT void TirevoReportWrite(const tirevo::ReportRequest* req
         outcome->written = false;
         outcome->error = std::string("The report could not be written: ") + e.what();
     }
+}
+
+extern "C" Q_DECL_EXPORT void TirevoReportWriteAlone(const tirevo::ReportRequest* request,
+                                                     tirevo::ReportOutcome* outcome)
+{
+    if (QCoreApplication::instance()) {
+        TirevoReportWrite(request, outcome);
+        return;
+    }
+    // Qt keeps references to these for the application's life.
+    static int argc = 1;
+    static char name[] = "tirevo-report";
+    static char* argv[] = {name, nullptr};
+    QGuiApplication app(argc, argv);
+    TirevoReportWrite(request, outcome);
 }

@@ -1,4 +1,4 @@
-// The report module's two entry points, looked up by name when the module is
+// The report module's entry points, looked up by name when the module is
 // loaded: its interface version, and writing a report.
 #pragma once
 
@@ -9,7 +9,7 @@
 namespace tirevo {
 
 // Raised whenever ReportRequest, ReportOutcome or the functions change.
-inline constexpr int kReportModuleVersion = 1;
+inline constexpr int kReportModuleVersion = 2;
 
 struct ReportOutcome {
     bool written = false;
@@ -23,4 +23,9 @@ extern "C" {
 using TirevoReportVersionFn = int (*)();
 // Never throws; needs a QGuiApplication (an offscreen one will do).
 using TirevoReportWriteFn = void (*)(const tirevo::ReportRequest* request, tirevo::ReportOutcome* outcome);
+// The same for a program without Qt Gui of its own (tirevo-cli): makes a
+// QGuiApplication for the call when the process has no application object.
+// The platform is the caller's choice (QT_QPA_PLATFORM), made before the call.
+using TirevoReportWriteAloneFn = void (*)(const tirevo::ReportRequest* request,
+                                          tirevo::ReportOutcome* outcome);
 }

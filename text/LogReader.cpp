@@ -344,4 +344,29 @@ std::string LocalIsoText(double utcMillis)
     return out;
 }
 
+std::string LogHeaderSerial(std::string_view bytes)
+{
+    // The header's lines come first and are short: a row of readings ends the look.
+    constexpr std::string_view kKey = "Meter Serial Number";
+    constexpr std::size_t kHeaderScan = 1024;
+    const std::string_view head = bytes.substr(0, kHeaderScan);
+    for (std::size_t start = 0; start < head.size();) {
+        const std::size_t end = std::min(head.find('\n', start), head.size());
+        std::string_view line = head.substr(start, end - start);
+        if (line.substr(0, kKey.size()) == kKey) {
+            const std::size_t colon = line.find(':');
+            if (colon == std::string_view::npos)
+                return {};
+            line.remove_prefix(colon + 1);
+            while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+                line.remove_prefix(1);
+            while (!line.empty() && (line.back() == ' ' || line.back() == '\r' || line.back() == '\t'))
+                line.remove_suffix(1);
+            return std::string(line);
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
 }  // namespace tirevo

@@ -35,6 +35,10 @@ struct LogSeries {
 // with a line end: it may be cut off (a reading "7.0" of "7.02").
 LogSeries ReadLogSeries(std::string_view bytes);
 
+// The meter's serial number in a log's header ("Meter Serial Number   :
+// QP000001"), or empty when the header names none.
+std::string LogHeaderSerial(std::string_view bytes);
+
 // Days from 1970-01-01 to the given proleptic Gregorian date, and back.
 long long DaysFromCivil(int year, int month, int day);
 void CivilFromDays(long long days, int& year, int& month, int& day);

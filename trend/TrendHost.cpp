@@ -123,6 +123,13 @@ std::optional<QString> TrendHost::ShowLog(const QString& path)
 
 QWidget* TrendHost::Window() const { return view_ ? view_->Window() : nullptr; }
 
+void TrendHost::SetRecordsFolder(const QString& folder)
+{
+    recordsFolder_ = folder;
+    if (view_)
+        view_->SetRecordsFolder(folder);
+}
+
 std::optional<QString> TrendHost::makeView()
 {
     if (view_)
@@ -131,6 +138,7 @@ std::optional<QString> TrendHost::makeView()
     if (!module.create)
         return module.error;
     view_ = module.create(owner_);
+    view_->SetRecordsFolder(recordsFolder_);
     return std::nullopt;
 }
 

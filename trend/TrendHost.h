@@ -38,6 +38,8 @@ public:
     std::optional<QString> Show();
     // Opens the trend window on a log file.
     std::optional<QString> ShowLog(const QString& path);
+    // The records folder the window's reports read, now and once it is made.
+    void SetRecordsFolder(const QString& folder);
 
     const TrendSeries& Series() const { return series_; }
     // The trend window once made, else none.
@@ -59,6 +61,7 @@ private:
     TrendSeries series_;
     TrendView* view_ = nullptr;
     bool live_ = false;
+    QString recordsFolder_;
 };
 
 // "tirevo --trend [FILE]": the file to show (empty without one), or nothing

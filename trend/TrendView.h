@@ -29,11 +29,14 @@ public:
     // Loads a log file into the window; a file that cannot be read is
     // reported in the window's own message box.
     virtual void OpenLog(const QString& path) = 0;
+    // The folder of samples.csv and calibrations.csv the program uses, for
+    // the reports the window writes.
+    virtual void SetRecordsFolder(const QString& folder) = 0;
 };
 
 // Bumped whenever the calls above change, so that a stale module installed
 // beside a newer program is refused instead of called wrongly.
-inline constexpr int kTrendViewVersion = 2;
+inline constexpr int kTrendViewVersion = 3;
 
 // The key of a moment on the time axis: UTC milliseconds since the epoch, so
 // that the end of summer time or a clock set back moves no point onto another

@@ -2,10 +2,14 @@
 
 #include "LocaleSeparators.h"
 #include "LogReader.h"
+#include "ReportLoader.h"
 #include "TrendSeries.h"
 #include "TrendTimeTicker.h"
+#include "Version.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -15,9 +19,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSysInfo>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace tirevo {
@@ -80,6 +86,8 @@ void TrendWindow::buildControls()
     openButton_ = new QPushButton(QStringLiteral("Open log…"), this);
     saveImageButton_ = new QPushButton(QStringLiteral("Save image…"), this);
     saveDataButton_ = new QPushButton(QStringLiteral("Save data…"), this);
+    saveReportButton_ = new QPushButton(QStringLiteral("Save report…"), this);
+    saveReportButton_->setToolTip(QStringLiteral("A PDF report of the meter and the period in view"));
     fitButton_ = new QPushButton(QStringLiteral("Fit"), this);
     liveButton_ = new QPushButton(QStringLiteral("Live"), this);
     liveButton_->setToolTip(QStringLiteral("Show the live readings again"));
@@ -88,7 +96,8 @@ void TrendWindow::buildControls()
     sourceLabel_->setObjectName(QStringLiteral("source"));
 
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {openButton_, saveImageButton_, saveDataButton_, fitButton_, liveButton_})
+    for (QPushButton* button :
+         {openButton_, saveImageButton_, saveDataButton_, saveReportButton_, fitButton_, liveButton_})
         buttons->addWidget(button);
     buttons->addStretch(1);
     buttons->addWidget(sourceLabel_);
@@ -135,6 +144,7 @@ void TrendWindow::buildControls()
     connect(openButton_, &QPushButton::clicked, this, &TrendWindow::openLogClicked);
     connect(saveImageButton_, &QPushButton::clicked, this, &TrendWindow::saveImageClicked);
     connect(saveDataButton_, &QPushButton::clicked, this, &TrendWindow::saveDataClicked);
+    connect(saveReportButton_, &QPushButton::clicked, this, &TrendWindow::saveReportClicked);
     connect(fitButton_, &QPushButton::clicked, this, &TrendWindow::Fit);
     connect(liveButton_, &QPushButton::clicked, this, &TrendWindow::showLiveSource);
     connect(plot_, &QCustomPlot::mousePress, this, &TrendWindow::userMovedView);
@@ -227,6 +237,9 @@ void TrendWindow::OpenLog(const QString& path)
     log_.overviewStale = true;
     log_.timeKeys = series.timeStamped;
 
+    logPath_ = path;
+    logSerial_ = QString::fromStdString(
+        LogHeaderSerial(std::string_view(bytes.constData(), std::size_t(bytes.size()))));
     log_.label = QFileInfo(path).fileName();
     if (series.keys.empty())
         log_.label += QStringLiteral(", no readings");
@@ -378,6 +391,32 @@ bool TrendWindow::SaveData(const QString& path, QString& error)
     return false;
 }
 
+bool TrendWindow::SaveReport(const QString& path, QString& error)
+{
+    ReportRequest request;
+    request.outFile = path.toStdString();
+    request.recordsFolder = recordsFolder_.toStdString();
+    const bool showingLog = shown_ == &log_;
+    request.logsFolder =
+        (showingLog ? QFileInfo(logPath_).absolutePath() : QDir::currentPath()).toStdString();
+    if (showingLog)
+        request.serial = logSerial_.toStdString();
+    // The span in view; a log without time stamps has no period to give.
+    if (shown_->timeKeys) {
+        const QCPRange view = plot_->xAxis->range();
+        request.fromUtcMs = static_cast<int64_t>(std::floor(view.lower));
+        request.toUtcMs = static_cast<int64_t>(std::ceil(view.upper));
+    }
+    const QString login = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+    request.madeBy = (login + QLatin1Char('@') + QSysInfo::machineHostName()).toStdString();
+    request.madeAtUtcMs = QDateTime::currentMSecsSinceEpoch();
+    request.version = kAppVersion;
+    const ReportOutcome outcome = WriteReport(request);
+    if (!outcome.written)
+        error = QString::fromStdString(outcome.error);
+    return outcome.written;
+}
+
 void TrendWindow::openLogClicked()
 {
     const QString path = QFileDialog::getOpenFileName(
@@ -406,6 +445,18 @@ void TrendWindow::saveDataClicked()
     QString error;
     guarded([&] {
         if (!path.isEmpty() && !SaveData(path, error))
+            report(error);
+    });
+}
+
+void TrendWindow::saveReportClicked()
+{
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save report"), QStringLiteral("pH-report.pdf"),
+                                     QStringLiteral("PDF files (*.pdf)"));
+    QString error;
+    guarded([&] {
+        if (!path.isEmpty() && !SaveReport(path, error))
             report(error);
     });
 }

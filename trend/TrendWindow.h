@@ -49,6 +49,12 @@ public:
     // reason in error when the file cannot be written.
     bool SaveImage(const QString& path, QString& error);
     bool SaveData(const QString& path, QString& error);
+    // Writes the report of the meter and span in view (the log's meter, the
+    // log's folder; every meter in the current folder for the live
+    // readings) as PDF through the report module.
+    bool SaveReport(const QString& path, QString& error);
+    void SetRecordsFolder(const QString& folder) override { recordsFolder_ = folder; }
+    QPushButton* SaveReportButton() const { return saveReportButton_; }
     // Shows everything again and follows new live points.
     void Fit();
 
@@ -74,6 +80,7 @@ private:
     void openLogClicked();
     void saveImageClicked();
     void saveDataClicked();
+    void saveReportClicked();
     void userMovedView();
     void viewChanged();
     void updateTimeFormat(double span);
@@ -93,6 +100,7 @@ private:
     QPushButton* openButton_ = nullptr;
     QPushButton* saveImageButton_ = nullptr;
     QPushButton* saveDataButton_ = nullptr;
+    QPushButton* saveReportButton_ = nullptr;
     QPushButton* fitButton_ = nullptr;
     QPushButton* liveButton_ = nullptr;
 
@@ -104,6 +112,9 @@ private:
     bool following_ = true;
     TrendFigures figures_;
     char decimal_ = '.';
+    QString recordsFolder_;
+    QString logPath_;    // the log shown, for its folder
+    QString logSerial_;  // its meter, as its header says
 };
 
 }  // namespace tirevo

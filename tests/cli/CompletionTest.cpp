@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         CompletionCase{"Commands",
                        {""},
                        {"--help", "--version", "calibrate", "calibrations", "list", "log", "measure",
-                        "publish", "read", "verify"}},
+                        "publish", "read", "report", "verify"}},
         CompletionCase{"CommandsBeginningSo", {"ca"}, {"calibrate", "calibrations"}},
         CompletionCase{"OptionsOfTheCommand", {"read", "--st"}, {"--stable-band", "--stable-window"}},
         CompletionCase{"NoOptionOfAnotherCommand", {"log", "--form"}, {}},
@@ -85,7 +85,13 @@ INSTANTIATE_TEST_SUITE_P(
         CompletionCase{"NothingForANumber", {"read", "--count", ""}, {}},
         CompletionCase{"NothingForTheStabilityWindow", {"measure", "--stable-window", ""}, {}},
         CompletionCase{"Folders", {"log", "--dir", ""}, {"logs"}},
-        CompletionCase{"Files", {"publish", "--cafile", "l"}, {"lab.txt", "logs"}}),
+        CompletionCase{"Files", {"publish", "--cafile", "l"}, {"lab.txt", "logs"}},
+        CompletionCase{"ReportOptions",
+                       {"report", "-"},
+                       {"--from", "--help", "--logs", "--out", "--records", "--serial", "--to"}},
+        CompletionCase{"ReportFile", {"report", "--out", "l"}, {"lab.txt", "logs"}},
+        CompletionCase{"ReportLogsFolder", {"report", "--logs", ""}, {"logs"}},
+        CompletionCase{"NothingForATime", {"report", "--from", ""}, {}}),
     [](const auto& info) { return std::string(info.param.what); });
 
 // Each command's --help and its completion name the same options.
@@ -94,7 +100,7 @@ TEST(Completion, OffersEveryOptionThatHelpLists)
     TempDir dir;
     const std::regex optionLine(R"(^  (?:-h, )?(--[a-z-]+)\b.*)");
     for (const char* command :
-         {"list", "read", "log", "publish", "calibrate", "calibrations", "measure", "verify"}) {
+         {"list", "read", "log", "publish", "calibrate", "calibrations", "measure", "verify", "report"}) {
         CliProcess::Setup setup;
         setup.args = {command, "--help"};
         setup.cwd = dir.Path();

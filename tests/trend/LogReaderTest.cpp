@@ -323,4 +323,25 @@ INSTANTIATE_TEST_SUITE_P(
                     IsoCase{kCivil - 0.001, "2026-12-08T06:19:59.999"}, IsoCase{0, "1970-01-01T00:00:00"},
                     IsoCase{-1, "1969-12-31T23:59:59"}, IsoCase{951782400 + 86399, "2000-02-29T23:59:59"}));
 
+struct SerialCase {
+    const char* name;
+    std::string bytes;
+    std::string serial;
+};
+
+class HeaderSerial : public testing::TestWithParam<SerialCase> {};
+
+TEST_P(HeaderSerial, IsTheMeterTheHeaderNames)
+{
+    EXPECT_EQ(LogHeaderSerial(GetParam().bytes), GetParam().serial);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, HeaderSerial,
+    testing::Values(SerialCase{"AsWritten", LogHeaderText("1.0.2.7", "QP000001", true, '\t'), "QP000001"},
+                    SerialCase{"WindowsLineEnds", "Meter Serial Number   : QP000002  \r\n", "QP000002"},
+                    SerialCase{"NoneGiven", LogHeaderText("1.0.2.7", "", true, '\t'), ""},
+                    SerialCase{"NoHeader", "2026-12-08 06:20:00\t7.00\n", ""}, SerialCase{"Empty", "", ""}),
+    [](const testing::TestParamInfo<SerialCase>& info) { return std::string(info.param.name); });
+
 }  // namespace

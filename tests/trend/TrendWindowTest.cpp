@@ -5,12 +5,15 @@
 #include "LocalNumber.h"
 #include "LogText.h"
 #include "MessageBoxWatcher.h"
+#include "ReportLoader.h"
 #include "TimeZone.h"
 #include "TrendSeries.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,6 +75,7 @@ private slots:
     void wheelZoomsTimeAndFitShowsAllAgain();
     void savesThePointsInViewAsCsv();
     void savesTheChartAsPng();
+    void savesAReportOfTheMeterAndSpanInView();
     void followsLivePointsAndDropsOldOnes();
     void liveButtonReturnsFromALog();
     void livePointsBeforeAllOthersStay();
@@ -242,6 +246,44 @@ void TrendWindowTest::savesTheChartAsPng()
     QVERIFY(image.load(png, "PNG"));
     QCOMPARE(image.size(), window.Plot()->size());
     QVERIFY(!window.SaveImage(dir.filePath(QStringLiteral("no/such/folder/trend.png")), error));
+}
+
+// "Save report…" with its file dialog bypassed: the report module, loaded
+// from the build tree, writes the PDF of the log's meter and the span in view,
+// and pdftotext reads it back.
+void TrendWindowTest::savesAReportOfTheMeterAndSpanInView()
+{
+    tirevo::SetReportModuleFile(QStringLiteral(TIREVO_REPORT_MODULE));
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("records")));
+    WriteFile(dir, QStringLiteral("records/samples.csv"),
+              "time,sample,ph,stable,serial\r\n2026-12-08T06:20:02.000+01:00,Brine A,7.04,yes,QP000001\r\n");
+    // Another meter's log in the same folder stays out of the report.
+    const std::string other = tirevo::LogHeaderText("1.0.2.7", "QP000007", true, '\t') +
+        tirevo::LogRowText({2026, 12, 8, 6, 20, 2}, ':', true, '\t', "9.00");
+    WriteFile(dir, QStringLiteral("USB_PH_261208_062000_2.txt"), QByteArray::fromStdString(other));
+    TrendWindow window(nullptr);
+    window.show();
+    QCOMPARE(window.SaveReportButton()->text(), QStringLiteral("Save report…"));
+    window.SetRecordsFolder(dir.filePath(QStringLiteral("records")));
+    window.OpenLog(WriteFile(dir, QStringLiteral("USB_PH_261208_062000.txt"),
+                             LogBytes({"7.00", "7.02", "7.04", "7.06", "7.08"})));
+    window.Plot()->xAxis->setRange(kStart + 1000, kStart + 3000);
+    QString error;
+    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    QVERIFY2(window.SaveReport(pdf, error), qPrintable(error));
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QVERIFY(pdftotext.waitForFinished(60000));
+    const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    QVERIFY2(text.contains(QStringLiteral("Meter: QP000001")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Period: 2026-12-08 06:20:01 to 2026-12-08 06:20:03")),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Brine A")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("QP000007")), qPrintable(text));
+
+    QVERIFY(!window.SaveReport(dir.filePath(QStringLiteral("no/such/folder/report.pdf")), error));
+    QVERIFY2(error.contains(QStringLiteral("report.pdf")), qPrintable(error));
 }
 
 void TrendWindowTest::followsLivePointsAndDropsOldOnes()
