@@ -203,6 +203,18 @@ TEST_F(MqttGatewaySpoolTest, WhatTheBrokerDidNotAcknowledgeGoesAgainAndTheNextRu
     EXPECT_EQ(link.Payloads(reading), Jsons(2, 6));
 }
 
+TEST_F(MqttGatewaySpoolTest, WithoutASpoolTheEndSaysWhatCouldNotBePublished)
+{
+    MqttGateway& g = Make(false);
+    g.Start();
+    Take(1);
+    Take(2);
+    g.End();
+    g.Close();
+    EXPECT_TRUE(Said("2 readings of QP000001 could not be published: the broker is away"));
+    EXPECT_FALSE(Said("kept in the spool"));
+}
+
 TEST_F(MqttGatewaySpoolTest, ACleanEndWaitsTenSecondsAtMostForTheAcknowledgements)
 {
     MqttGateway& g = MakeSpooled();
