@@ -26,6 +26,8 @@ constexpr const char* kProgram = "tirevo-cli";
 // writes the installed script with it.
 constexpr const char* kCompletionCommand = "__bash-completion";
 constexpr double kHundredths = 100.0;
+// Some 9 GB of spool per meter: more is a typing error, not a plan.
+constexpr uint64_t kSpoolMaxLimit = 100000000;
 
 using Words = std::span<const std::string>;
 // What the option takes, when its value cannot be used.
@@ -202,6 +204,21 @@ std::vector<OptionSpec> OptionList()
          [](Words w, char, CliOptions& o) { return SetText(o.mqtt.passwordFile, w[0], "a file is needed"); }},
         {"--cafile", "FILE", "the certificate authority of an mqtts:// broker (default: the system's)",
          [](Words w, char, CliOptions& o) { return SetText(o.mqtt.caFile, w[0], "a file is needed"); }},
+        {"--spool-max", "N",
+         "the most readings kept on disk for the broker per meter, the oldest go first, a whole number "
+         "from 1 to 100000000 (default: 1000000)",
+         [](Words w, char, CliOptions& o) -> Refusal {
+             const auto n = ParseWholeOption(w[0], kSpoolMaxLimit);
+             if (!n || *n == 0)
+                 return "a whole number from 1 to 100000000";
+             o.mqtt.spoolMax = *n;
+             return std::nullopt;
+         }},
+        {"--no-spool", "", "keeps the readings for the broker in memory only, none on disk",
+         [](Words, char, CliOptions& o) -> Refusal {
+             o.mqtt.noSpool = true;
+             return std::nullopt;
+         }},
         {"--sample",
          "NAME",
          "the sample's name in the record, without a line break (default: empty)",
@@ -299,8 +316,10 @@ std::vector<OptionUse> Joined(std::vector<OptionUse> options, const std::vector<
     return options;
 }
 
-const std::vector<OptionUse> kBroker = {{"--topic"},    {"--ha-discovery"},  {"--client-id"},
-                                        {"--username"}, {"--password-file"}, {"--cafile"}};
+const std::vector<OptionUse> kBroker = {{"--topic"},     {"--ha-discovery"},  {"--client-id"},
+                                        {"--username"},  {"--password-file"}, {"--cafile"},
+                                        {"--spool-max"}, {"--no-spool"}};
+const Exclusion kSpoolMaxNotNoSpool{"--spool-max", "--no-spool", "--no-spool keeps nothing on disk"};
 const Exclusion kAllNotSerial{"--all", "--serial", "--all takes every meter"};
 
 const std::vector<CommandSpec>& Commands()
@@ -342,13 +361,15 @@ const std::vector<CommandSpec>& Commands()
                         {"--stable-band",
                          "the stability band of the published stable, pH from 0.01 to 1 "
                          "(default: the settings file's, else 0.02)"}})),
-         {kAllNotSerial},
+         {kAllNotSerial, kSpoolMaxNotNoSpool},
          {{"--topic", "--mqtt"},
           {"--ha-discovery", "--mqtt"},
           {"--client-id", "--mqtt"},
           {"--username", "--mqtt"},
           {"--password-file", "--mqtt"},
           {"--cafile", "--mqtt"},
+          {"--spool-max", "--mqtt"},
+          {"--no-spool", "--mqtt"},
           {"--stable-window", "--mqtt"},
           {"--stable-band", "--mqtt"},
           {"--password-file", "--username"}}},
@@ -365,7 +386,7 @@ const std::vector<CommandSpec>& Commands()
                            {"--stable-window"},
                            {"--stable-band"}}),
                 kBroker),
-         {kAllNotSerial},
+         {kAllNotSerial, kSpoolMaxNotNoSpool},
          {{"--password-file", "--username"}}},
         {"calibrate",
          CliCommand::Calibrate,

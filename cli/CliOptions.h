@@ -27,6 +27,10 @@ struct MqttOptions {
     std::optional<std::string> username;
     std::optional<std::string> passwordFile;
     std::optional<std::string> caFile;
+    // The most readings each meter's spool keeps for the broker (nothing:
+    // the default); noSpool: the readings wait in memory only.
+    std::optional<uint64_t> spoolMax;
+    bool noSpool = false;
 };
 
 struct CliOptions {

@@ -11,8 +11,6 @@ namespace {
 
 constexpr int kSecondsPerMinute = 60;
 constexpr int kSecondsPerHour = 3600;
-constexpr unsigned char kFirstPrintable = 0x20;
-constexpr unsigned char kFirstNonAscii = 0x80;
 
 std::string Printf(const char* format, auto... values)
 {
@@ -92,8 +90,7 @@ std::string OutputLine(OutputFormat format, const WallTime& time, std::string_vi
             return IsoLocalTime(time) + "," + CsvField(serial) + "," + reading + "\n";
         return IsoLocalTime(time) + "," + reading + "\n";
     case OutputFormat::Json:
-        return "{\"time\":" + JsonString(IsoLocalTime(time)) + ",\"ph\":" + reading +
-            ",\"stable\":" + (stable ? "true" : "false") + ",\"serial\":" + JsonString(serial) + "}\n";
+        return ReadingJson(IsoLocalTime(time), reading, stable, serial) + "\n";
     }
     return {};
 }
@@ -112,27 +109,6 @@ std::string MeasureOutput(OutputFormat format, const SampleRow& row, std::string
             ",\"serial\":" + JsonString(row.serial) + "}\n";
     }
     return {};
-}
-
-std::string JsonString(std::string_view text, bool latin1)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < kFirstPrintable) {
-            out += Printf("\\u%04x", byte);
-        } else if (byte >= kFirstNonAscii && latin1) {
-            // Latin-1 to UTF-8: two bytes for U+0080..U+00FF.
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
 }
 
 }  // namespace tirevo

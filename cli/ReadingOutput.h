@@ -4,6 +4,7 @@
 
 #include "CliOptions.h"
 #include "MeterSession.h"
+#include "ReadingJson.h"
 #include "SampleRecord.h"
 
 #include <cstdint>
@@ -48,10 +49,5 @@ std::string OutputLine(OutputFormat format, const WallTime& time, std::string_vi
 // when empty); csv: the samples file's header and row, byte for byte as in
 // the file; json: one object with the same fields.
 std::string MeasureOutput(OutputFormat format, const SampleRow& row, std::string_view clockText);
-
-// The text as a JSON string literal, quotes included; bytes from 0x80 up are
-// taken as Latin-1, as the window shows the driver's bytes, or passed on as
-// they are when the text is UTF-8 already.
-std::string JsonString(std::string_view text, bool latin1 = true);
 
 }  // namespace tirevo

@@ -21,6 +21,7 @@
 #include "RunSettings.h"
 #include "SampleRecord.h"
 #include "SignalWatch.h"
+#include "SpoolFolder.h"
 #include "StandardDescriptors.h"
 #include "Version.h"
 
@@ -335,6 +336,13 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
         }
         if (!config.error.empty())
             return UsageError(config.error);
+        if (!options.mqtt.noSpool) {
+            // An installed copy keeps its state per user; one run from its
+            // folder keeps it beside its records.
+            config.gateway.spoolFolder =
+                TIREVO_INSTALLED ? InstalledSpoolFolder() : RecordsSpoolFolder(recordsFolder);
+            config.gateway.spoolMax = options.mqtt.spoolMax.value_or(ReadingSpool::kDefaultMax);
+        }
         // Only now: a run that does not publish never loads the MQTT client.
         MqttLinkLoad module = LoadMqttLink(OwnProgramPath());
         if (!module.link) {

@@ -1,6 +1,16 @@
 #include "MqttGateway.h"
 
+#include <algorithm>
+
 namespace tirevo {
+
+namespace {
+
+// How long the last words of a run (availability, the last readings of the
+// queue) may take to reach the broker when nothing is spooled.
+constexpr int64_t kGoodbyeMs = 3000;
+
+}  // namespace
 
 MqttGateway::MqttGateway(MqttGatewaySetup setup, MqttLink& link, const MeterClock& clock, Say say)
     : setup_(std::move(setup)),
@@ -24,12 +34,59 @@ std::string MqttGateway::Where() const
 
 void MqttGateway::AddMeter(const MeterIdentity& meter)
 {
-    const auto [entry, added] =
-        meters_.try_emplace(meter.serial, Meter{meter, false, {}, {}, ReadingQueue(setup_.queueCapacity)});
+    const auto [entry, added] = meters_.try_emplace(
+        meter.serial, Meter{meter, false, {}, {}, ReadingQueue(setup_.queueCapacity), {}, {}});
+    if (added)
+        OpenSpool(entry->second);
     // A meter taken up again (back after it was given up on, or tried again
     // after it could not be opened) is announced already.
     if (added && connected_)
         SendDiscovery(entry->second);
+}
+
+void MqttGateway::OpenSpool(Meter& meter)
+{
+    if (setup_.spoolFolder.empty())
+        return;
+    const std::string& serial = meter.identity.serial;
+    const int64_t now = clock_.NowMs();
+    meter.spool =
+        std::make_unique<ReadingSpool>(QString::fromStdString(setup_.spoolFolder), serial, setup_.spoolMax);
+    switch (meter.spool->Open(now)) {
+    case ReadingSpool::OpenResult::Failed:
+        say_(meter.spool->Message().toStdString() + "; readings of " + serial + " are kept in memory only");
+        meter.spool.reset();
+        return;
+    case ReadingSpool::OpenResult::Corrupt:
+        say_(meter.spool->Message().toStdString());
+        break;
+    case ReadingSpool::OpenResult::Resumed:
+    case ReadingSpool::OpenResult::Repaired:
+        if (const uint64_t owed = meter.spool->Pending())
+            say_(std::to_string(owed) + " readings of " + serial +
+                 " left in the spool by an earlier run go out first");
+        break;
+    case ReadingSpool::OpenResult::Fresh:
+        break;
+    }
+    ReadingSender& sender = *this;
+    meter.delivery = std::make_unique<SpoolDelivery>(*meter.spool, sender, topics_.Reading(serial));
+    if (connected_)
+        meter.delivery->Connected(now);
+}
+
+void MqttGateway::DropSpool(Meter& meter)
+{
+    // What it holds stays on disk for the next run; from now on the queue
+    // in memory is all there is.
+    meter.delivery.reset();
+    meter.spool->Close();
+    meter.spool.reset();
+}
+
+std::optional<int> MqttGateway::SendReading(const std::string& topic, const std::string& payload)
+{
+    return link_.Publish({topic, payload, 1, false});
 }
 
 void MqttGateway::Start() { Attempt(); }
@@ -43,6 +100,10 @@ void MqttGateway::Attempt()
 
 void MqttGateway::Tick()
 {
+    const int64_t now = clock_.NowMs();
+    for (auto& [serial, meter] : meters_)
+        if (meter.delivery)
+            meter.delivery->Tick(now);
     if (!fatal_ && !ended_ && nextAttemptMs_ && clock_.NowMs() >= *nextAttemptMs_)
         Attempt();
 }
@@ -88,6 +149,14 @@ void MqttGateway::SendQueued(Meter& meter)
 
 void MqttGateway::TellDropped(Meter& meter)
 {
+    if (meter.spool) {
+        // The spool keeps the backlog; the queue only feeds the live ph.
+        meter.queue.TakeDropped();
+        if (const uint64_t dropped = meter.spool->TakeDropped())
+            say_(std::to_string(dropped) + " readings of " + meter.identity.serial +
+                 " were dropped from the spool (the last " + std::to_string(setup_.spoolMax) + " are kept)");
+        return;
+    }
     if (const uint64_t dropped = meter.queue.TakeDropped())
         say_(std::to_string(dropped) + " readings of " + meter.identity.serial +
              " were dropped while the broker was away (the last " + std::to_string(setup_.queueCapacity) +
@@ -104,12 +173,18 @@ void MqttGateway::MeterAvailable(const std::string& serial, bool available)
         Send(topics_.Availability(serial), available ? kOnline : kOffline);
 }
 
-void MqttGateway::ReadingTaken(const std::string& serial, double value, std::optional<bool> stable)
+void MqttGateway::ReadingTaken(const std::string& serial, double value, std::optional<bool> stable,
+                               std::string_view readingJson)
 {
     const auto found = meters_.find(serial);
     if (found == meters_.end())
         return;
     Meter& meter = found->second;
+    if (meter.delivery && !readingJson.empty() && !meter.delivery->Reading(readingJson, clock_.NowMs())) {
+        // The disk is full or failing: the run goes on without the spool.
+        say_(meter.spool->Message().toStdString() + "; readings of " + serial + " are kept in memory only");
+        DropSpool(meter);
+    }
     meter.queue.Push(PhPayload(value));
     ++taken_;
     if (connected_)
@@ -141,7 +216,9 @@ void MqttGateway::End()
             Send(topics_.Availability(serial), kOffline);
         meter.available = false;
         TellDropped(meter);
-        if (!meter.queue.Empty() && !connected_ && !fatal_)
+        if (meter.delivery)
+            meter.delivery->BeginDrain(clock_.NowMs());
+        else if (!meter.queue.Empty() && !connected_ && !fatal_)
             say_(std::to_string(meter.queue.Size()) + " readings of " + serial +
                  " could not be published: the broker is away");
     }
@@ -156,7 +233,23 @@ std::optional<std::string> MqttGateway::NothingDelivered() const
     return "no reading reached " + Where();
 }
 
-bool MqttGateway::Drained() const { return !connected_ || inFlight_.empty(); }
+bool MqttGateway::Drained() const
+{
+    if (!connected_)
+        return true;
+    const int64_t now = clock_.NowMs();
+    return inFlight_.empty() && std::all_of(meters_.begin(), meters_.end(), [now](const auto& entry) {
+               return !entry.second.delivery || entry.second.delivery->Drained(now);
+           });
+}
+
+int64_t MqttGateway::DrainLimitMs() const
+{
+    const bool spooling = std::any_of(meters_.begin(), meters_.end(),
+                                      [](const auto& entry) { return entry.second.delivery != nullptr; });
+    // Past the spools' own limit, so that they, not this, cut the wait short.
+    return spooling ? SpoolDelivery::kDrainMs + kGoodbyeMs : kGoodbyeMs;
+}
 
 void MqttGateway::Close()
 {
@@ -164,6 +257,14 @@ void MqttGateway::Close()
         link_.Disconnect();
     connected_ = false;
     connecting_ = false;
+    for (auto& [serial, meter] : meters_) {
+        if (!meter.delivery)
+            continue;
+        const uint64_t kept = meter.delivery->Pending();
+        DropSpool(meter);
+        if (kept)
+            say_(std::to_string(kept) + " readings of " + serial + " kept in the spool for the next run");
+    }
 }
 
 void MqttGateway::LinkConnected()
@@ -182,6 +283,9 @@ void MqttGateway::LinkConnected()
         SendDiscovery(meter);
         SendState(meter);
         TellDropped(meter);
+        // The backlog on reading goes out before the live ph.
+        if (meter.delivery)
+            meter.delivery->Connected(clock_.NowMs());
         SendQueued(meter);
     }
 }
@@ -216,8 +320,11 @@ void MqttGateway::LinkLost(const std::string& reason)
     connected_ = false;
     connecting_ = false;
     inFlight_.clear();
-    for (auto& [serial, meter] : meters_)
+    for (auto& [serial, meter] : meters_) {
         meter.queue.ConnectionLost();
+        if (meter.delivery)
+            meter.delivery->Lost();
+    }
     if (ended_ || fatal_)
         return;
     const int64_t delay = backoff_.NextDelayMs();
@@ -230,6 +337,13 @@ void MqttGateway::LinkLost(const std::string& reason)
 
 void MqttGateway::LinkAcknowledged(int messageId)
 {
+    const int64_t now = clock_.NowMs();
+    for (auto& [serial, meter] : meters_) {
+        if (meter.delivery && meter.delivery->Acknowledged(messageId, now)) {
+            ++delivered_;
+            return;
+        }
+    }
     const auto found = inFlight_.find(messageId);
     if (found == inFlight_.end())
         return;

@@ -8,14 +8,19 @@
 #include "MqttLink.h"
 #include "MqttTopics.h"
 #include "ReadingQueue.h"
+#include "ReadingSender.h"
+#include "ReadingSpool.h"
 #include "ReconnectBackoff.h"
+#include "SpoolDelivery.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 namespace tirevo {
 
@@ -25,9 +30,13 @@ struct MqttGatewaySetup {
     bool discovery = false;  // Home Assistant discovery
     std::string appVersion;
     std::size_t queueCapacity = ReadingQueue::kCapacity;
+    // Where each meter's readings wait for the broker on disk (the
+    // `reading` topic); empty: no spool, only the in-memory queue.
+    std::string spoolFolder;
+    uint64_t spoolMax = ReadingSpool::kDefaultMax;
 };
 
-class MqttGateway final : public MqttLinkEvents {
+class MqttGateway final : public MqttLinkEvents, private ReadingSender {
 public:
     using Say = std::function<void(const std::string&)>;
 
@@ -46,14 +55,19 @@ public:
 
     void MeterAvailable(const std::string& serial, bool available);
     // stable: nothing while no stability judgement is made for the meter.
-    void ReadingTaken(const std::string& serial, double value, std::optional<bool> stable = std::nullopt);
+    // readingJson: the reading with its time for the `reading` topic, which
+    // goes through the meter's spool (nothing is spooled when empty).
+    void ReadingTaken(const std::string& serial, double value, std::optional<bool> stable = std::nullopt,
+                      std::string_view readingJson = {});
     // "none", "high", "low" or "lost", once alarms are set for the meter.
     void AlarmChanged(const std::string& serial, const std::string& state);
 
-    // The run ends: every meter and the gateway go offline. Then wait for
-    // Drained() (within a limit) and call Close().
+    // The run ends: every meter and the gateway go offline, the spools
+    // begin to drain. Then wait for Drained() (within DrainLimitMs()) and
+    // call Close(), which says how many readings stay spooled.
     void End();
     bool Drained() const;
+    int64_t DrainLimitMs() const;
     void Close();
 
     bool Connected() const { return connected_; }
@@ -78,6 +92,9 @@ private:
         std::optional<bool> stable;
         std::optional<std::string> alarm;
         ReadingQueue queue;
+        // Both or neither: a meter without a spool has the queue alone.
+        std::unique_ptr<ReadingSpool> spool;
+        std::unique_ptr<SpoolDelivery> delivery;
     };
 
     void Attempt();
@@ -86,6 +103,9 @@ private:
     void SendState(const Meter& meter);
     void SendQueued(Meter& meter);
     void TellDropped(Meter& meter);
+    void OpenSpool(Meter& meter);
+    void DropSpool(Meter& meter);
+    std::optional<int> SendReading(const std::string& topic, const std::string& payload) override;
     std::string Where() const;
 
     MqttGatewaySetup setup_;

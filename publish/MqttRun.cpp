@@ -3,6 +3,8 @@
 #include "FdOutput.h"
 #include "MqttUrl.h"
 #include "PlainName.h"
+#include "ReadingJson.h"
+#include "ReadingTime.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -19,8 +21,6 @@ namespace {
 // The broker's own keep-alive and the gateway's attempts are checked at
 // least this often while a connection is open or opening.
 constexpr int64_t kServiceMs = 1000;
-// How long the last words of a run may take to reach the broker.
-constexpr int64_t kGoodbyeMs = 3000;
 
 }  // namespace
 
@@ -124,7 +124,11 @@ public:
     void MeterAvailable(bool available) override { run_.gateway_.MeterAvailable(serial_, available); }
     void ReadingTaken(const Reading& reading, bool stable) override
     {
-        run_.gateway_.ReadingTaken(serial_, reading.value, stable);
+        // The same object as `read --format json` prints, with the moment
+        // the reading was taken, however late it reaches the broker.
+        run_.gateway_.ReadingTaken(serial_, reading.value, stable,
+                                   ReadingJson(IsoLocalTimeText(ReadingDateTime(reading)),
+                                               PhPayload(reading.value), stable, serial_));
     }
     void AlarmState(const std::string& state) override { run_.gateway_.AlarmChanged(serial_, state); }
     std::optional<std::string> Failure() const override { return run_.Failure(); }
@@ -164,7 +168,7 @@ void MqttRun::End()
         return;
     ended_ = true;
     gateway_.End();
-    const int64_t until = clock_.NowMs() + kGoodbyeMs;
+    const int64_t until = clock_.NowMs() + gateway_.DrainLimitMs();
     while (!gateway_.Drained() && gateway_.Connected()) {
         const int64_t left = until - clock_.NowMs();
         if (left <= 0)

@@ -32,6 +32,10 @@ public:
     std::string Ph(const std::string& serial) const { return Level(serial) + "/ph"; }
     std::string Stable(const std::string& serial) const { return Level(serial) + "/stable"; }
     std::string Alarm(const std::string& serial) const { return Level(serial) + "/alarm"; }
+    // Every reading with its own time (JSON), at QoS 1 and not retained:
+    // the backlog of an outage arrives here, the retained ph only ever
+    // holds the live reading.
+    std::string Reading(const std::string& serial) const { return Level(serial) + "/reading"; }
 
     static std::string SensorConfig(const std::string& serial);
     static std::string StableConfig(const std::string& serial);

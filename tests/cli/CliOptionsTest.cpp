@@ -2,6 +2,7 @@
 // the reason given for what is refused.
 #include "CliOptions.h"
 #include "CaseName.h"
+#include "SpoolFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -73,6 +74,12 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"publish mqtt://a --dir /tmp", "unknown option '--dir' for publish"},
         RefusedCase{"log --ha-discovery", "--ha-discovery needs --mqtt URL"},
         RefusedCase{"log --topic=lab", "--topic needs --mqtt URL"},
+        RefusedCase{"log --no-spool", "--no-spool needs --mqtt URL"},
+        RefusedCase{"log --spool-max 10", "--spool-max needs --mqtt URL"},
+        RefusedCase{"publish mqtt://a --spool-max 0", "invalid --spool-max '0'"},
+        RefusedCase{"publish mqtt://a --spool-max 100000001", "a whole number from 1 to 100000000"},
+        RefusedCase{"publish mqtt://a --spool-max 10 --no-spool", "--no-spool keeps nothing on disk"},
+        RefusedCase{"read --no-spool", "unknown option '--no-spool' for read"},
         RefusedCase{"read --mqtt mqtt://a", "unknown option '--mqtt' for read"},
         RefusedCase{"log --no-timestamp=1", "--no-timestamp takes no value"},
         RefusedCase{"log --separator ab", "invalid --separator 'ab'"},
@@ -348,6 +355,26 @@ TEST(CliOptions, PublishTakesTheUrlAnywhereAndTheBrokerOptions)
     EXPECT_EQ(log.options.command, CliCommand::Log);
     EXPECT_EQ(log.options.mqtt.url, "mqtt://broker");
     EXPECT_TRUE(log.options.mqtt.haDiscovery);
+    EXPECT_FALSE(log.options.mqtt.spoolMax);
+    EXPECT_FALSE(log.options.mqtt.noSpool);
+
+    const tirevo::CliParseResult spool =
+        tirevo::ParseCliOptions(Split("log --mqtt mqtt://broker --spool-max 100000000"));
+    ASSERT_FALSE(spool.error) << *spool.error;
+    EXPECT_EQ(spool.options.mqtt.spoolMax, 100000000u);
+    const tirevo::CliParseResult none = tirevo::ParseCliOptions(Split("publish mqtt://broker --no-spool"));
+    ASSERT_FALSE(none.error) << *none.error;
+    EXPECT_TRUE(none.options.mqtt.noSpool);
+}
+
+TEST(SpoolFolder, BesideTheRecordsOrInTheUsersStateFolder)
+{
+    EXPECT_EQ(tirevo::RecordsSpoolFolder("/srv/lab"), "/srv/lab/spool");
+    EXPECT_EQ(tirevo::RecordsSpoolFolder("/srv/lab/"), "/srv/lab/spool");
+    EXPECT_EQ(tirevo::StateSpoolFolder("/var/lib", "/"), "/var/lib/tirevo/spool");
+    EXPECT_EQ(tirevo::StateSpoolFolder("", "/home/ana"), "/home/ana/.local/state/tirevo/spool");
+    // A relative XDG_STATE_HOME does not count.
+    EXPECT_EQ(tirevo::StateSpoolFolder("state", "/home/ana"), "/home/ana/.local/state/tirevo/spool");
 }
 
 TEST(CliOptions, CalibrationValueIsTakenAsItStands)

@@ -8,7 +8,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -100,7 +102,8 @@ class MqttGatewayTest : public ::testing::Test {
 protected:
     MqttGatewayTest() { link.clock = &clock; }
 
-    MqttGateway& Make(bool discovery = true, std::size_t capacity = ReadingQueue::kCapacity)
+    MqttGateway& Make(bool discovery = true, std::size_t capacity = ReadingQueue::kCapacity,
+                      const std::string& spoolFolder = {})
     {
         MqttGatewaySetup setup;
         setup.connect.host = "broker";
@@ -109,6 +112,7 @@ protected:
         setup.discovery = discovery;
         setup.appVersion = "1.2.3.4";
         setup.queueCapacity = capacity;
+        setup.spoolFolder = spoolFolder;
         gateway.emplace(setup, link, clock, [this](const std::string& line) { said.push_back(line); });
         gateway->AddMeter({"QP000001", "QUVA USB pH Meter"});
         return *gateway;
@@ -119,6 +123,154 @@ protected:
     std::optional<MqttGateway> gateway;
     std::vector<std::string> said;
 };
+
+// The readings with their time on `reading`, through each meter's spool.
+class MqttGatewaySpoolTest : public MqttGatewayTest {
+protected:
+    // The spools close before their folder goes.
+    ~MqttGatewaySpoolTest() override { gateway.reset(); }
+    MqttGateway& MakeSpooled() { return Make(false, ReadingQueue::kCapacity, folder.path().toStdString()); }
+    void Take(int n) { gateway->ReadingTaken("QP000001", 7.0, true, Json(n)); }
+    static std::string Json(int n) { return "{\"n\":" + std::to_string(n) + "}"; }
+    static std::vector<std::string> Jsons(int from, int to)
+    {
+        std::vector<std::string> out;
+        for (int n = from; n < to; ++n)
+            out.push_back(Json(n));
+        return out;
+    }
+    bool Said(const std::string& text) const
+    {
+        return std::any_of(said.begin(), said.end(),
+                           [&text](const std::string& line) { return line.find(text) != std::string::npos; });
+    }
+
+    QTemporaryDir folder;
+    const std::string reading = "tirevo/QP000001/reading";
+};
+
+TEST_F(MqttGatewaySpoolTest, TheBacklogGoesOutOnReadingAtQosOneNotRetainedAndPhStaysRetained)
+{
+    MqttGateway& g = MakeSpooled();
+    g.Start();
+    for (int n = 1; n <= 3; ++n)
+        Take(n);
+    link.Accept();
+    Take(4);
+    EXPECT_EQ(link.Payloads(reading), Jsons(1, 5));
+    for (const MqttMessage& m : link.sent) {
+        if (m.topic == reading) {
+            EXPECT_EQ(m.qos, 1);
+            EXPECT_FALSE(m.retain);
+        } else if (m.topic == "tirevo/QP000001/ph") {
+            EXPECT_TRUE(m.retain);
+        }
+    }
+    link.AckAll();
+    g.End();
+    link.AckAll();
+    EXPECT_TRUE(g.Drained());
+    g.Close();
+    EXPECT_FALSE(Said("kept in the spool")) << said.back();
+    EXPECT_FALSE(g.NothingDelivered());
+}
+
+TEST_F(MqttGatewaySpoolTest, WhatTheBrokerDidNotAcknowledgeGoesAgainAndTheNextRunSendsItFirst)
+{
+    MqttGateway& g = MakeSpooled();
+    g.Start();
+    link.Accept();
+    Take(1);
+    link.AckAll();
+    Take(2);
+    Take(3);
+    link.Drop();
+    Take(4);
+    g.End();
+    // Nothing to wait for while the broker is away: the spool keeps it.
+    EXPECT_TRUE(g.Drained());
+    g.Close();
+    EXPECT_TRUE(Said("3 readings of QP000001 kept in the spool for the next run"));
+    EXPECT_FALSE(Said("could not be published"));
+
+    said.clear();
+    link.sent.clear();
+    MqttGateway& next = MakeSpooled();
+    EXPECT_TRUE(Said("3 readings of QP000001 left in the spool by an earlier run go out first"));
+    next.Start();
+    link.Accept();
+    Take(5);
+    EXPECT_EQ(link.Payloads(reading), Jsons(2, 6));
+}
+
+TEST_F(MqttGatewaySpoolTest, WithoutASpoolTheEndSaysWhatCouldNotBePublished)
+{
+    MqttGateway& g = Make(false);
+    g.Start();
+    Take(1);
+    Take(2);
+    g.End();
+    g.Close();
+    EXPECT_TRUE(Said("2 readings of QP000001 could not be published: the broker is away"));
+    EXPECT_FALSE(Said("kept in the spool"));
+}
+
+TEST_F(MqttGatewaySpoolTest, ACleanEndWaitsTenSecondsAtMostForTheAcknowledgements)
+{
+    MqttGateway& g = MakeSpooled();
+    g.Start();
+    link.Accept();
+    Take(1);
+    Take(2);
+    g.End();
+    // The broker takes all but the readings on reading.
+    for (int id : link.unacked)
+        if (link.sent[static_cast<std::size_t>(id - 1)].topic != reading)
+            link.events_->LinkAcknowledged(id);
+    EXPECT_GE(g.DrainLimitMs(), SpoolDelivery::kDrainMs);
+    EXPECT_FALSE(g.Drained());
+    clock.Advance(SpoolDelivery::kDrainMs - 1);
+    EXPECT_FALSE(g.Drained());
+    clock.Advance(1);
+    EXPECT_TRUE(g.Drained());
+    g.Close();
+    EXPECT_TRUE(Said("2 readings of QP000001 kept in the spool for the next run"));
+}
+
+TEST_F(MqttGatewaySpoolTest, AcknowledgementsOfTheSpoolAndOfTheStateTopicsFindTheirOwners)
+{
+    MqttGateway& g = Make(true, ReadingQueue::kCapacity, folder.path().toStdString());
+    g.Start();
+    link.Accept();
+    g.MeterAvailable("QP000001", true);
+    Take(1);
+    // Acknowledged in the reverse order: each goes to whoever sent it.
+    for (auto id = link.unacked.rbegin(); id != link.unacked.rend(); ++id)
+        link.events_->LinkAcknowledged(*id);
+    link.unacked.clear();
+    g.End();
+    link.AckAll();
+    EXPECT_TRUE(g.Drained());
+    g.Close();
+    EXPECT_FALSE(Said("kept in the spool"));
+}
+
+TEST_F(MqttGatewaySpoolTest, ASpoolThatCannotBeMadeLeavesTheQueueInMemoryAndSaysSo)
+{
+    // A file where the folder should be.
+    const std::string blocked = folder.filePath("blocked").toStdString();
+    ASSERT_TRUE(QFile(QString::fromStdString(blocked)).open(QIODevice::WriteOnly));
+    MqttGateway& g = Make(false, ReadingQueue::kCapacity, blocked);
+    ASSERT_FALSE(said.empty());
+    EXPECT_NE(said.back().find("readings of QP000001 are kept in memory only"), std::string::npos)
+        << said.back();
+    g.Start();
+    link.Accept();
+    Take(1);
+    EXPECT_TRUE(link.Payloads(reading).empty());
+    EXPECT_EQ(link.Payloads("tirevo/QP000001/ph"), (std::vector<std::string>{"7.00"}));
+    EXPECT_EQ(g.DrainLimitMs(), 3000);
+}
 
 // Each process has its own availability and last will, named after its
 // client id: one that ends leaves the meters of the others available.
