@@ -13,7 +13,19 @@
 
 namespace tirevo {
 
-enum class CliCommand { Help, Version, List, Read, Log, Calibrate, Measure, Publish, Calibrations, Verify, Report };
+enum class CliCommand {
+    Help,
+    Version,
+    List,
+    Read,
+    Log,
+    Calibrate,
+    Measure,
+    Publish,
+    Calibrations,
+    Verify,
+    Report
+};
 
 enum class OutputFormat { Text, Csv, Json };
 
