@@ -11,9 +11,6 @@ namespace tirevo {
 namespace {
 
 constexpr int64_t kMsPerSecond = 1000;
-// One reading alone spans nothing: a meter swinging between two values
-// would look steady.
-constexpr std::size_t kLeastReadings = 2;
 
 }  // namespace
 
@@ -70,7 +67,6 @@ void StabilityRule::Restart()
     hasReadings_ = false;
     highs_.clear();
     lows_.clear();
-    times_.clear();
     stable_ = false;
 }
 
@@ -80,6 +76,11 @@ bool StabilityRule::Add(int64_t atMs, double value)
     // starting afresh can only delay "Stable", never claim it falsely.
     if (hasReadings_ && atMs < lastMs_)
         Restart();
+    // One reading alone spans nothing: a meter swinging between two values
+    // would look steady. The reading before this one is the second in the
+    // window when it lies in it, so no list of times is kept.
+    const bool hadReading = hasReadings_;
+    const int64_t previousMs = lastMs_;
     if (!hasReadings_)
         firstMs_ = atMs;
     hasReadings_ = true;
@@ -92,7 +93,6 @@ bool StabilityRule::Add(int64_t atMs, double value)
     while (!lows_.empty() && lows_.back().hundredths >= entry.hundredths)
         lows_.pop_back();
     lows_.push_back(entry);
-    times_.push_back(atMs);
 
     const int64_t windowMs = static_cast<int64_t>(params_.windowS) * kMsPerSecond;
     const int64_t from = atMs - windowMs;
@@ -100,12 +100,11 @@ bool StabilityRule::Add(int64_t atMs, double value)
         highs_.pop_front();
     while (lows_.front().atMs < from)
         lows_.pop_front();
-    while (times_.front() < from)
-        times_.pop_front();
 
     const int64_t span = highs_.front().hundredths - lows_.front().hundredths;
-    stable_ = params_.Judged() && times_.size() >= kLeastReadings && atMs - firstMs_ >= windowMs &&
-        span <= params_.bandHundredths;
+    const bool twoInWindow = hadReading && previousMs >= from;
+    stable_ =
+        params_.Judged() && twoInWindow && atMs - firstMs_ >= windowMs && span <= params_.bandHundredths;
     return stable_;
 }
 

@@ -69,8 +69,6 @@ private:
     // each reading is added and dropped once, whatever W and the rate.
     std::deque<Entry> highs_;
     std::deque<Entry> lows_;
-    // The times of every reading in the window, for their count.
-    std::deque<int64_t> times_;
 };
 
 // "the stability window (2 s) must be at least twice the poll interval (3 s)":
