@@ -24,7 +24,7 @@ const char* const kSettlesFast = "6.50,7.00,300";
 
 class AuditRecord : public testing::Test {
 protected:
-    CliProcess::Setup Setup(std::vector<std::string> args)
+    CliProcess::Setup InFolder(std::vector<std::string> args)
     {
         CliProcess::Setup setup;
         setup.args = std::move(args);
@@ -58,9 +58,9 @@ protected:
 
 TEST_F(AuditRecord, ASampleAndACalibrationLandInBothFiles)
 {
-    const Finished measured = RunCli(Setup({"measure", "--sample", "S-1"}));
+    const Finished measured = RunCli(InFolder({"measure", "--sample", "S-1"}));
     EXPECT_EQ(measured.exitCode, 0) << measured.err;
-    const Finished calibrated = RunCli(Setup({"calibrate", "--point", "1", "4.01", "--now"}));
+    const Finished calibrated = RunCli(InFolder({"calibrate", "--point", "1", "4.01", "--now"}));
     EXPECT_EQ(calibrated.exitCode, 0) << calibrated.err;
     const std::vector<std::string> trail = Trail();
     ASSERT_EQ(trail.size(), 2u);
@@ -77,8 +77,8 @@ TEST_F(AuditRecord, SeveralRunsAtOnceKeepOneChainAndEveryRow)
     constexpr int kRuns = 4;
     std::vector<std::unique_ptr<CliProcess>> runs;
     for (int i = 0; i < kRuns; ++i)
-        runs.push_back(
-            std::make_unique<CliProcess>(Setup({"measure", "--now", "--sample", "R-" + std::to_string(i)})));
+        runs.push_back(std::make_unique<CliProcess>(
+            InFolder({"measure", "--now", "--sample", "R-" + std::to_string(i)})));
     for (auto& run : runs)
         EXPECT_EQ(run->Wait().exitCode, 0) << run->Err();
     const std::vector<std::string> trail = Trail();
@@ -96,7 +96,7 @@ TEST_F(AuditRecord, RowsWrittenBeforeTheTrailAreAdoptedOnce)
               "time,sample,ph,stable,serial\r\n"
               "2026-01-05T09:00:00.000+01:00,old,7.01,yes,QP000001\r\n");
     for (const char* name : {"A", "B"}) {
-        const Finished done = RunCli(Setup({"measure", "--now", "--sample", name}));
+        const Finished done = RunCli(InFolder({"measure", "--now", "--sample", name}));
         EXPECT_EQ(done.exitCode, 0) << done.err;
     }
     const std::vector<std::string> trail = Trail();
@@ -109,8 +109,8 @@ TEST_F(AuditRecord, RowsWrittenBeforeTheTrailAreAdoptedOnce)
 
 TEST_F(AuditRecord, NoRecordWritesNoEvent)
 {
-    EXPECT_EQ(RunCli(Setup({"measure", "--now", "--no-record"})).exitCode, 0);
-    EXPECT_EQ(RunCli(Setup({"calibrate", "--point", "1", "4.01", "--now", "--no-record"})).exitCode, 0);
+    EXPECT_EQ(RunCli(InFolder({"measure", "--now", "--no-record"})).exitCode, 0);
+    EXPECT_EQ(RunCli(InFolder({"calibrate", "--point", "1", "4.01", "--now", "--no-record"})).exitCode, 0);
     EXPECT_FALSE(fs::exists(dir_ / "audit.jsonl"));
     EXPECT_FALSE(fs::exists(dir_ / "samples.csv"));
 }
@@ -119,7 +119,7 @@ TEST_F(AuditRecord, ATrailThatCannotBeWrittenIsAFailedRecord)
 {
     // A folder in the trail's place: it cannot be opened for appending.
     fs::create_directory(dir_ / "audit.jsonl");
-    const Finished done = RunCli(Setup({"measure", "--now"}));
+    const Finished done = RunCli(InFolder({"measure", "--now"}));
     EXPECT_EQ(done.exitCode, 3) << done.err;
     EXPECT_NE(done.err.find("audit.jsonl"), std::string::npos) << done.err;
     EXPECT_NE(done.err.find("Nothing was recorded"), std::string::npos) << done.err;
@@ -128,11 +128,11 @@ TEST_F(AuditRecord, ATrailThatCannotBeWrittenIsAFailedRecord)
 
 TEST_F(AuditRecord, ARowWhoseEventCannotBeWrittenIsTakenBack)
 {
-    ASSERT_EQ(RunCli(Setup({"measure", "--now", "--sample", "kept"})).exitCode, 0);
+    ASSERT_EQ(RunCli(InFolder({"measure", "--now", "--sample", "kept"})).exitCode, 0);
     const std::string samples = ReadFile(dir_ / "samples.csv");
     // Room for a second row in samples.csv, none for a line in the trail,
     // which is longer already.
-    CliProcess::Setup setup = Setup({"measure", "--now", "--sample", "lost"});
+    CliProcess::Setup setup = InFolder({"measure", "--now", "--sample", "lost"});
     setup.fileSizeLimit = static_cast<long>(samples.size() * 3);
     ASSERT_GT(ReadFile(dir_ / "audit.jsonl").size(), samples.size() * 3);
     const Finished done = RunCli(setup);

@@ -52,7 +52,7 @@ struct VerifyCase {
 
 class Verify : public testing::TestWithParam<VerifyCase> {
 protected:
-    CliProcess::Setup Setup(std::vector<std::string> args) const
+    CliProcess::Setup InFolder(std::vector<std::string> args) const
     {
         CliProcess::Setup setup;
         setup.args = std::move(args);
@@ -68,8 +68,8 @@ protected:
     void Record() const
     {
         for (const char* name : {"S-1", "S-2"})
-            ASSERT_EQ(RunCli(Setup({"measure", "--now", "--sample", name})).exitCode, 0);
-        ASSERT_EQ(RunCli(Setup({"calibrate", "--point", "1", "4.01", "--now"})).exitCode, 0);
+            ASSERT_EQ(RunCli(InFolder({"measure", "--now", "--sample", name})).exitCode, 0);
+        ASSERT_EQ(RunCli(InFolder({"calibrate", "--point", "1", "4.01", "--now"})).exitCode, 0);
         WriteFile(dir_ / "lab.txt", kLog);
         const tirevo::AuditTrail trail(dir_.Path().string(), tirevo::CurrentAuditOrigin("tirevo-cli test"),
                                        false);
