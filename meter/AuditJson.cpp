@@ -1,12 +1,13 @@
 #include "AuditJson.h"
 
+#include "ReadingJson.h"
+
 #include <QString>
 
 namespace tirevo {
 
 namespace {
 
-constexpr unsigned char kFirstPrintable = 0x20;
 constexpr unsigned char kFirstNonAscii = 0x80;
 
 bool IsAscii(std::string_view text)
@@ -31,29 +32,15 @@ std::size_t Digits(std::string_view text, std::size_t at)
 
 void AppendJsonString(std::string& out, std::string_view text)
 {
-    std::string valid;
-    if (!IsAscii(text)) {
-        // A round trip through UTF-16 leaves valid UTF-8 as it is and
-        // replaces what is not.
-        valid = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUtf8().toStdString();
-        text = valid;
+    if (IsAscii(text)) {
+        out += JsonString(text, false);
+        return;
     }
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += '"';
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < kFirstPrintable) {
-            out += "\\u00";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
+    // A round trip through UTF-16 leaves valid UTF-8 as it is and replaces
+    // what is not, so every line stays JSON a reader can take.
+    const std::string valid =
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUtf8().toStdString();
+    out += JsonString(valid, false);
 }
 
 bool IsJsonNumber(std::string_view text)
