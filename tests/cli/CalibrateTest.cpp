@@ -292,14 +292,7 @@ TEST_F(Calibrate, TwoRunsThatFindNoFileWriteOneHeader)
             setup.env[key] = value;
         runs.push_back(std::make_unique<CliProcess>(setup));
     }
-    const pid_t a = runs[0]->Pid();
-    const pid_t b = runs[1]->Pid();
-    while (!filefaults::HasEnded(a) || !filefaults::HasEnded(b)) {
-        ASSERT_TRUE(filefaults::Eventually([&] { return gate.Settled(a) && gate.Settled(b); }));
-        for (const pid_t pid : {a, b})
-            if (gate.Held(pid))
-                gate.Release(pid);
-    }
+    ASSERT_TRUE(gate.LetThrough(runs[0]->Pid(), runs[1]->Pid()));
     for (auto& run : runs)
         EXPECT_EQ(run->Wait().exitCode, 0) << run->Err();
     const std::string file = ReadFile(dir_ / "calibrations.csv");

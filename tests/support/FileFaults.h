@@ -101,6 +101,20 @@ public:
     // at the gate, waits for a lock, or has ended.
     bool Settled(pid_t pid) const { return Held(pid) || WaitsForALock(pid) || HasEnded(pid); }
 
+    // Lets two writers through, whichever is held, until both have ended;
+    // false when they stop moving.
+    bool LetThrough(pid_t a, pid_t b) const
+    {
+        while (!HasEnded(a) || !HasEnded(b)) {
+            if (!Eventually([&] { return Settled(a) && Settled(b); }))
+                return false;
+            for (const pid_t pid : {a, b})
+                if (Held(pid))
+                    Release(pid);
+        }
+        return true;
+    }
+
 private:
     fs::path Mark(const char* what, pid_t pid) const
     {
