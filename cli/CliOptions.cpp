@@ -35,7 +35,7 @@ using Refusal = std::optional<std::string>;
 using Apply = std::function<Refusal(Words words, char decimalSeparator, CliOptions& options)>;
 
 // One option, declared once for every command that takes it.
-struct OptionSpec {
+struct OptionDecl {
     std::string name;   // "--serial"; an argument without dashes ("URL")
     std::string value;  // what it takes as help shows it ("S", "text|csv|json"); empty for a flag
     std::string help;   // one line: what it does, its range and its default
@@ -95,9 +95,9 @@ Apply Seconds(std::optional<int64_t> CliOptions::*field, bool zeroAllowed, const
     };
 }
 
-std::vector<OptionSpec> OptionList()
+std::vector<OptionDecl> OptionList()
 {
-    std::vector<OptionSpec> list = {
+    std::vector<OptionDecl> list = {
         {"--serial", "S",
          "the meter with this serial number, as list prints it (default: the only meter attached)",
          [](Words w, char, CliOptions& o) { return SetText(o.serial, w[0], "a serial number is needed"); }},
@@ -292,12 +292,12 @@ std::vector<OptionSpec> OptionList()
     return list;
 }
 
-const std::map<std::string, OptionSpec>& Options()
+const std::map<std::string, OptionDecl>& Options()
 {
-    static const std::map<std::string, OptionSpec> options = [] {
-        std::map<std::string, OptionSpec> byName;
-        for (OptionSpec& spec : OptionList())
-            byName.emplace(spec.name, std::move(spec));
+    static const std::map<std::string, OptionDecl> options = [] {
+        std::map<std::string, OptionDecl> byName;
+        for (OptionDecl& decl : OptionList())
+            byName.emplace(decl.name, std::move(decl));
         return byName;
     }();
     return options;
@@ -461,11 +461,11 @@ bool LooksLikeOption(const std::string& word)
         ((word[2] >= 'a' && word[2] <= 'z') || (word[2] >= 'A' && word[2] <= 'Z'));
 }
 
-bool IsFlag(const OptionSpec& spec) { return spec.value.empty() && spec.name.rfind("--", 0) == 0; }
+bool IsFlag(const OptionDecl& decl) { return decl.value.empty() && decl.name.rfind("--", 0) == 0; }
 
-std::string MissingValue(const OptionSpec& spec)
+std::string MissingValue(const OptionDecl& decl)
 {
-    return spec.missing.empty() ? spec.name + " needs a value" : spec.missing;
+    return decl.missing.empty() ? decl.name + " needs a value" : decl.missing;
 }
 
 void Refuse(ParseState& state, std::string reason)
@@ -475,30 +475,30 @@ void Refuse(ParseState& state, std::string reason)
 }
 
 // Every word given to the option, in order; the last one given wins.
-CLI::callback_t Callback(const OptionSpec& spec, ParseState& state)
+CLI::callback_t Callback(const OptionDecl& decl, ParseState& state)
 {
-    return [&spec, &state](const CLI::results_t& results) {
-        if (IsFlag(spec)) {
+    return [&decl, &state](const CLI::results_t& results) {
+        if (IsFlag(decl)) {
             // CLI11 hands a flag "true", or the text after "=".
             for (const std::string& result : results) {
                 if (result != "true")
-                    Refuse(state, spec.name + " takes no value");
+                    Refuse(state, decl.name + " takes no value");
                 else
-                    spec.apply({}, state.decimal, state.options);
+                    decl.apply({}, state.decimal, state.options);
             }
             return true;
         }
-        const std::size_t words = static_cast<std::size_t>(spec.words);
+        const std::size_t words = static_cast<std::size_t>(decl.words);
         for (std::size_t i = 0; i + words <= results.size(); i += words) {
             const Words given(results.data() + i, words);
             if (std::any_of(given.begin(), given.end(), LooksLikeOption)) {
                 if (!state.missingValue)
-                    state.missingValue = MissingValue(spec);
+                    state.missingValue = MissingValue(decl);
                 return true;
             }
-            if (const Refusal takes = spec.apply(given, state.decimal, state.options)) {
+            if (const Refusal takes = decl.apply(given, state.decimal, state.options)) {
                 Refuse(state,
-                       "invalid " + spec.name + (spec.echo ? " '" + given[0] + "'" : std::string()) + ": " +
+                       "invalid " + decl.name + (decl.echo ? " '" + given[0] + "'" : std::string()) + ": " +
                            *takes);
             }
         }
@@ -519,15 +519,15 @@ std::unique_ptr<CLI::App> Declare(ParseState& state)
     for (const CommandSpec& command : Commands()) {
         CLI::App* sub = app->add_subcommand(command.name, command.help);
         for (const OptionUse& use : command.options) {
-            const OptionSpec& spec = Options().at(use.name);
+            const OptionDecl& decl = Options().at(use.name);
             CLI::Option* option =
-                sub->add_option(spec.name, Callback(spec, state), use.help.empty() ? spec.help : use.help);
-            if (!spec.value.empty())
-                option->type_name(spec.value);
-            if (IsFlag(spec))
+                sub->add_option(decl.name, Callback(decl, state), use.help.empty() ? decl.help : use.help);
+            if (!decl.value.empty())
+                option->type_name(decl.value);
+            if (IsFlag(decl))
                 option->expected(0);
             else
-                option->type_size(spec.words);
+                option->type_size(decl.words);
             option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
             option->required(use.required);
         }
@@ -569,9 +569,9 @@ std::string BrokenRule(const CLI::App& sub, const CommandSpec& command)
     const auto given = [&sub](const std::string& name) { return sub.get_option(name)->count() > 0; };
     for (const OptionUse& use : command.options) {
         if (use.required && !given(use.name)) {
-            const OptionSpec& spec = Options().at(use.name);
+            const OptionDecl& decl = Options().at(use.name);
             return command.name + " needs " +
-                (spec.name.rfind("--", 0) == 0 ? spec.name + " " + spec.value : spec.help);
+                (decl.name.rfind("--", 0) == 0 ? decl.name + " " + decl.value : decl.help);
         }
     }
     for (const Exclusion& exclusion : command.excludes)
