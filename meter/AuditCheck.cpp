@@ -8,7 +8,6 @@
 #include "WholeFile.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -85,17 +84,6 @@ int64_t LineEnds(std::string_view text)
         if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
             ++ends;
     return ends;
-}
-
-std::optional<std::string> FileSha256(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return std::nullopt;
-    return hash.result().toHex().toStdString();
 }
 
 // SHA-256 in lowercase hex, one object for the many lines and rows of a
@@ -492,7 +480,7 @@ private:
                 result_.logsNotFound.push_back({log.path, log.auditLine});
                 continue;
             }
-            const std::optional<std::string> hash = info.isFile() ? FileSha256(path) : std::nullopt;
+            const std::optional<std::string> hash = info.isFile() ? FileSha256Hex(log.path) : std::nullopt;
             if (!hash)
                 Problem(log.path, 0, "cannot be read");
             else if (*hash != log.hash)

@@ -3,6 +3,7 @@
 #include "AuditJson.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 
 namespace tirevo {
 
@@ -30,6 +31,17 @@ std::string Sha256Hex(std::string_view bytes)
                                     QCryptographicHash::Sha256)
         .toHex()
         .toStdString();
+}
+
+std::optional<std::string> FileSha256Hex(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return std::nullopt;
+    return hash.result().toHex().toStdString();
 }
 
 AuditEvent SampleEvent(const SampleRow& row, std::string_view fileName)
@@ -72,7 +84,7 @@ AuditEvent SettingsEvent(std::string_view section, std::string_view key, std::st
             {Text("section", section), Text("key", key), Text("old", oldValue), Text("new", newValue)}};
 }
 
-AuditEvent AlarmEvent(std::string_view what, std::string limit, std::string ph, std::string_view serial)
+AuditEvent AlarmAuditEvent(std::string_view what, std::string limit, std::string ph, std::string_view serial)
 {
     return {kAuditAlarm,
             {Text(kAuditWhat, what),
@@ -91,12 +103,12 @@ AuditEvent LogStartedEvent(std::string_view path, std::string_view serial)
     return {kAuditLog, {Text(kAuditWhat, kLogStarted), Text(kAuditPath, path), Text("serial", serial)}};
 }
 
-AuditEvent LogClosedEvent(std::string_view path, int64_t rows, std::string_view fileSha256)
+AuditEvent LogClosedEvent(std::string_view path, std::optional<int64_t> rows, std::string_view fileSha256)
 {
     return {kAuditLog,
             {Text(kAuditWhat, kLogClosed),
              Text(kAuditPath, path),
-             {kAuditRows, AuditValue::Integer(rows)},
+             {kAuditRows, rows ? AuditValue::Integer(*rows) : AuditValue::Null()},
              Text(kAuditSha256, fileSha256)}};
 }
 

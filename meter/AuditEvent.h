@@ -7,6 +7,7 @@
 #include "SampleRecord.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +73,9 @@ struct AuditEvent {
 
 // Lowercase hex SHA-256 of bytes.
 std::string Sha256Hex(std::string_view bytes);
+// The same of a whole file, read in pieces (a week's log need not fit in
+// memory at once); nothing when it cannot be read. path: UTF-8.
+std::optional<std::string> FileSha256Hex(const std::string& path);
 
 // A row just appended with RecordFile::Append(SampleFields(row)) to the
 // records file fileName: the row hash is of the bytes that call writes.
@@ -86,13 +90,16 @@ AuditEvent SettingsEvent(std::string_view section, std::string_view key, std::st
                          std::string_view newValue);
 
 // what: kAlarmHigh ...; limit and ph as written ("7.00"), empty when none.
-AuditEvent AlarmEvent(std::string_view what, std::string limit, std::string ph, std::string_view serial);
+// (Not named AlarmEvent: that is the alarm rule's own event, and a function
+// of the same name would hide the type wherever both are seen.)
+AuditEvent AlarmAuditEvent(std::string_view what, std::string limit, std::string ph, std::string_view serial);
 
 // what: kMeterConnected ...
 AuditEvent MeterEvent(std::string_view what, std::string_view serial);
 
 // path: the log file's absolute path.
 AuditEvent LogStartedEvent(std::string_view path, std::string_view serial);
-AuditEvent LogClosedEvent(std::string_view path, int64_t rows, std::string_view fileSha256);
+// rows: null when not known (a file whose end was not seen).
+AuditEvent LogClosedEvent(std::string_view path, std::optional<int64_t> rows, std::string_view fileSha256);
 
 }  // namespace tirevo

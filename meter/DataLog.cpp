@@ -30,6 +30,7 @@ int DataLog::Start(const DataLogOptions& options, std::string_view appVersion, s
     if (file_.IsOpen())
         return EBUSY;
     options_ = options;
+    rows_ = 0;
     // Two starts within one second, or a clock set back, give the same name;
     // an existing file is never replaced, the new one is numbered.
     const LogClockTime start = clock_();
@@ -65,6 +66,8 @@ int DataLog::WriteRow(std::string_view readingText, char timeSeparator, const Lo
     const int error = file_.Write(row);
     if (error != 0)
         file_.Close();
+    else
+        ++rows_;
     return error;
 }
 

@@ -7,6 +7,7 @@
 #include "LogFile.h"
 #include "LogText.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -41,11 +42,14 @@ public:
     bool Logging() const { return file_.IsOpen(); }
     // Name of the file being written (or last written), folder included.
     const std::string& FileName() const { return fileName_; }
+    // Rows written to that file, its header not counted.
+    int64_t Rows() const { return rows_; }
 
 private:
     std::function<LogClockTime()> clock_;
     DataLogOptions options_;
     std::string fileName_;
+    int64_t rows_ = 0;
     LogFile file_;
 };
 

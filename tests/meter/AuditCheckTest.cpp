@@ -147,7 +147,7 @@ protected:
         Sample("S-3", "9.21");
         Calibration(1, "4.01");
         Calibration(2, "7.00");
-        ASSERT_TRUE(trail.Append(AlarmEvent(kAlarmHigh, "8.50", "9.21", "QP000001")).written);
+        ASSERT_TRUE(trail.Append(AlarmAuditEvent(kAlarmHigh, "8.50", "9.21", "QP000001")).written);
         ASSERT_TRUE(trail.Append(SettingsEvent("Alarm", "High", "8.50", "9.00")).written);
         const std::string log = "USB PH Logger\r\n08.12.2026\t10:02:45\t7,00\r\n";
         ASSERT_TRUE(WriteFile(logPath, log));

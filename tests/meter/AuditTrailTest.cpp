@@ -94,7 +94,7 @@ TEST_F(AuditTrailTest, EachLineFollowsTheOneBefore)
 {
     const AuditTrail trail = Trail();
     const AuditWrite first = trail.Append(MeterEvent(kMeterConnected, "QP000001"));
-    const AuditWrite second = trail.Append(AlarmEvent(kAlarmHigh, "8.50", "8.51", "QP000001"));
+    const AuditWrite second = trail.Append(AlarmAuditEvent(kAlarmHigh, "8.50", "8.51", "QP000001"));
     ASSERT_TRUE(first.written && second.written);
     EXPECT_EQ(second.seq, 2);
     const std::vector<std::string> lines = Lines(Trailed());
@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(AuditTrailTest, PhThatIsNoNumberIsKeptAsText)
 {
-    ASSERT_TRUE(Trail().Append(AlarmEvent(kAlarmLost, "", "---", "QP000001")).written);
+    ASSERT_TRUE(Trail().Append(AlarmAuditEvent(kAlarmLost, "", "---", "QP000001")).written);
     EXPECT_NE(Trailed().find("\"limit\":null,\"ph\":\"---\""), std::string::npos) << Trailed();
 }
 

@@ -101,10 +101,10 @@ protected:
         Calibration("2026-12-01T09:00:00.000+00:00", 1, "4.01", "4.10", CalibrationResult::Pass);
         Calibration("2026-12-01T09:30:00.000+00:00", 2, "7.00", "7.05", CalibrationResult::Pass);
         ASSERT_TRUE(Trail("2026-12-01T03:00:00.000Z")
-                        .Append(AlarmEvent(kAlarmHigh, "8.50", "8.52", "QP000001"))
+                        .Append(AlarmAuditEvent(kAlarmHigh, "8.50", "8.52", "QP000001"))
                         .Ok());
         ASSERT_TRUE(Trail("2026-12-01T03:30:00.000Z")
-                        .Append(AlarmEvent(kAlarmClear, "8.50", "8.40", "QP000001"))
+                        .Append(AlarmAuditEvent(kAlarmClear, "8.50", "8.40", "QP000001"))
                         .Ok());
     }
 
