@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace tirevo {
 
 namespace {
@@ -238,6 +240,54 @@ std::string IniFile::ToText() const
     for (const std::string& line : lines_)
         text += line;
     return text;
+}
+
+}  // namespace tirevo
+
+namespace tirevo {
+
+std::vector<IniEntry> IniFile::Entries() const
+{
+    std::vector<IniEntry> entries;
+    std::string_view section;
+    bool inSection = false;  // keys before the first section belong to none
+    for (const std::string& text : lines_) {
+        const ParsedLine line = Parse(Content(text));
+        if (line.kind == ParsedLine::Section) {
+            section = line.name;
+            inSection = true;
+            continue;
+        }
+        if (line.kind != ParsedLine::Key || !inSection || line.name.empty())
+            continue;
+        // A repeated section or key is not what ReadString reads.
+        const bool seen = std::any_of(entries.begin(), entries.end(), [&](const IniEntry& entry) {
+            return SameName(entry.section, section) && SameName(entry.key, line.name);
+        });
+        if (seen)
+            continue;
+        const std::optional<std::string> value = ReadString(section, line.name);
+        if (value)
+            entries.push_back({std::string(section), std::string(line.name), *value});
+    }
+    return entries;
+}
+
+std::vector<IniChange> IniChanges(const IniFile& before, const IniFile& after)
+{
+    std::vector<IniChange> changes;
+    const std::vector<IniEntry> now = after.Entries();
+    for (const IniEntry& entry : now) {
+        const std::string old = before.ReadString(entry.section, entry.key).value_or(std::string());
+        // A key added empty changes nothing: missing and empty read alike.
+        if (old != entry.value)
+            changes.push_back({{entry.section, entry.key, old}, entry.value});
+    }
+    for (const IniEntry& entry : before.Entries()) {
+        if (!entry.value.empty() && !after.ReadString(entry.section, entry.key))
+            changes.push_back({entry, std::string()});
+    }
+    return changes;
 }
 
 }  // namespace tirevo

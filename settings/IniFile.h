@@ -20,6 +20,14 @@
 
 namespace tirevo {
 
+struct IniEntry {
+    std::string section;
+    std::string key;
+    std::string value;  // as ReadString reads it
+
+    bool operator==(const IniEntry&) const = default;
+};
+
 class IniFile {
 public:
     // Longest value text a read returns.
@@ -45,6 +53,11 @@ public:
 
     std::string ToText() const;
 
+    // Every key that ReadString reads (the first of repeated sections and
+    // keys), in the order of the file, with the names as the file spells
+    // them.
+    std::vector<IniEntry> Entries() const;
+
 private:
     static constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
@@ -60,5 +73,15 @@ private:
     std::string lineEnd_ = "\n";
 #endif
 };
+
+// The keys whose value differs between two states of a file, in the order
+// of after (then the keys only before had): the value before in
+// IniEntry::value, the value after in `now`. A missing key reads as empty,
+// as it does for the program.
+struct IniChange {
+    IniEntry before;
+    std::string now;
+};
+std::vector<IniChange> IniChanges(const IniFile& before, const IniFile& after);
 
 }  // namespace tirevo

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <string>
+#include <vector>
 
 using namespace tirevo;
 
@@ -146,6 +147,43 @@ INSTANTIATE_TEST_SUITE_P(Lookup, IniBlankNames,
 
 // One read and one write over a large file must stay linear: a quadratic
 // pass over 100,000 sections would not finish within the test's time.
+// What the window puts in the audit trail at close: each key whose value a
+// save changed, as the program reads it, and nothing for the rest.
+struct ChangeCase {
+    const char* name;
+    std::string before;
+    std::string after;
+    std::vector<std::string> changes;  // "Section Key old -> new"
+};
+
+class IniChangesBetween : public testing::TestWithParam<ChangeCase> {};
+
+TEST_P(IniChangesBetween, NamesEachChangedKeyOnce)
+{
+    const ChangeCase& c = GetParam();
+    std::vector<std::string> changes;
+    for (const IniChange& change : IniChanges(IniFile::FromText(c.before), IniFile::FromText(c.after)))
+        changes.push_back(change.before.section + " " + change.before.key + " " + change.before.value +
+                          " -> " + change.now);
+    EXPECT_EQ(changes, c.changes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Audit, IniChangesBetween,
+    testing::Values(ChangeCase{"same", "[Window]\r\nMFTop=10\r\n", "[Window]\r\nMFTop=10\r\n", {}},
+                    ChangeCase{"changed",
+                               "[Window]\nMFTop=10\nMFLeft=5\n",
+                               "[Window]\nMFTop=12\nMFLeft=5\n",
+                               {"Window MFTop 10 -> 12"}},
+                    ChangeCase{"added", "", "[Alarm]\nHigh=7.5\nLow=\n", {"Alarm High  -> 7.5"}},
+                    ChangeCase{"quotesAndBlanksReadAlike", "[A]\nK = \"x\"\n", "[A]\nK=x\n", {}},
+                    ChangeCase{
+                        "caseOfNames", "[alarm]\nhigh=7\n", "[Alarm]\nHigh=8\n", {"Alarm High 7 -> 8"}},
+                    ChangeCase{"onlyTheFirstOfRepeats", "[A]\nK=1\nK=2\n", "[A]\nK=1\nK=3\n", {}},
+                    ChangeCase{"removed", "[A]\nK=1\nL=2\n", "[A]\nK=1\n", {"A L 2 -> "}},
+                    ChangeCase{"keysBeforeAnySectionAreNotRead", "K=1\n", "K=2\n", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(IniScale, ManySectionsAndLongLines)
 {
     std::string text;
