@@ -97,6 +97,7 @@ void TMainForm::SetStabilityText(const QString& text, const QColor& colour)
 
 void TMainForm::HandleAlarmEvents(const std::vector<AlarmEvent>& events)
 {
+    AuditAlarms(events);
     for (const AlarmEvent& event : events) {
         const QString summary = Latin1(AlarmEventText(event, meter_.Serial(), Separators.decimal));
         const QString body =

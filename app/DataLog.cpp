@@ -47,6 +47,7 @@ void TMainForm::sb5Click()
             ShowCollectionIdle();
             RaiseIoError(error);
         }
+        AuditLog();
     });
 }
 
@@ -61,6 +62,8 @@ void TMainForm::WriteLogRow(const std::string& readingText, const Reading& readi
         return;
     if (const int error = log_.WriteRow(readingText, Separators.time, ReadingLogTime(reading))) {
         ShowCollectionIdle();
+        // The file is closed with the rows it holds.
+        AuditLog();
         RaiseIoError(error);
     }
 }
@@ -68,7 +71,9 @@ void TMainForm::WriteLogRow(const std::string& readingText, const Reading& readi
 void TMainForm::CloseLogOnExit()
 {
     ShowCollectionIdle();
-    if (const int error = log_.Stop())
+    const int error = log_.Stop();
+    AuditLog();
+    if (error != 0)
         RaiseIoError(error);
 }
 

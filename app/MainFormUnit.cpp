@@ -373,9 +373,16 @@ void TMainForm::FormClose()
     Guarded([&] {
         if (LinkState.IniPath.empty())
             return;
+        // What the file held before, so that each value saved changed is
+        // in the audit trail; a file that cannot be read is not saved.
+        IniFile before;
+        const bool readBefore = before.Load(LinkState.IniPath);
         const std::optional<std::string> alarmError = SaveAlarmSettingsAtClose();
-        if (auto error = SaveWindowPosition(LinkState.IniPath, y(), x()))
-            throw AppError(*error);
+        const std::optional<std::string> positionError = SaveWindowPosition(LinkState.IniPath, y(), x());
+        if (readBefore)
+            AuditSettingsSaved(before);
+        if (positionError)
+            throw AppError(*positionError);
         if (alarmError)
             throw AppError(*alarmError);
     });

@@ -4,13 +4,16 @@
 #pragma once
 
 #include "AlarmRule.h"
+#include "AuditWriter.h"
 #include "CalibrationCheck.h"
 #include "CalibrationSettings.h"
 #include "DataLog.h"
 #include "DesktopNotifier.h"
+#include "IniFile.h"
 #include "LocaleSeparators.h"
 #include "MeterSession.h"
 #include "SampleDialog.h"
+#include "SessionAudit.h"
 #include "Settings.h"
 #include "SettingsLocation.h"
 #include "StabilityRule.h"
@@ -22,6 +25,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -234,6 +238,12 @@ private:
     void CalibrationLinkChanged(LinkStatus status);
     void CalibrationTick();
     void RecordCalibration(const std::optional<CalibrationRow>& row);
+    // The audit trail of the records folder: the meter, its alarms, the
+    // data log and the settings saved at close.
+    void WriteAuditEvent(const AuditEvent& event);
+    void AuditAlarms(const std::vector<AlarmEvent>& events);
+    void AuditLog();
+    void AuditSettingsSaved(const IniFile& before);
 
     QString programPath_;
     SettingsRule settingsRule_ = SettingsRule::BesideProgram;
@@ -267,6 +277,9 @@ private:
     QPointer<SampleDialog> dialog_;
     CalibrationCheck check_{StabilityParams(), CalibrationSettings()};
     int64_t nextDueCheckMs_ = 0;
+    // Made at the first event, in the records folder chosen at creation.
+    std::optional<AuditWriter> auditWriter_;
+    SessionAudit sessionAudit_{[this](const AuditEvent& event) { WriteAuditEvent(event); }};
 };
 
 }  // namespace tirevo

@@ -110,6 +110,7 @@ void TMainForm::ShowLinkStatus()
 
 void TMainForm::StatusChanged(LinkStatus status)
 {
+    sessionAudit_.LinkChanged(status, meter_.Serial());
     HandleAlarmEvents(alarm_.OnStatus(status, clock_));
     StabilityStatus();
     CalibrationLinkChanged(status);

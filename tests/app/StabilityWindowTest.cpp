@@ -217,10 +217,10 @@ private slots:
         QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
         QTRY_VERIFY(!form->RecordDialog());
         QCOMPARE(Samples().count(QLatin1Char('\n')), 2);
-        // The row's event, by the window.
+        // The row's event, by the window, after the meter's connected.
         const AuditCheckResult check = CheckAuditFolder(dir->path().toStdString());
         QVERIFY2(check.Intact(), check.Intact() ? "" : AuditProblemText(check.problems.front()).c_str());
-        QCOMPARE(check.events, int64_t{1});
+        QCOMPARE(check.events, int64_t{2});
         QCOMPARE(check.samples, int64_t{1});
         QFile trail(dir->filePath(QStringLiteral("audit.jsonl")));
         QVERIFY(trail.open(QIODevice::ReadOnly));
