@@ -71,8 +71,11 @@ void CliAlarm::Report(const std::vector<AlarmEvent>& events)
         if (hook_)
             hook_->Run(AlarmHookVariables(event, serial_));
     }
-    if (!events.empty())
-        TellState();
+    if (events.empty())
+        return;
+    if (eventsListener_)
+        eventsListener_(events);
+    TellState();
 }
 
 void CliAlarm::SetStateListener(std::function<void(const std::string&)> listener)

@@ -53,6 +53,13 @@ public:
     // "none" or the alarm shown ("lost" before "high" and "low").
     std::string State() const;
 
+    // Told every event the rule reports, in order, after its line: for the
+    // audit trail.
+    void SetEventsListener(std::function<void(const std::vector<AlarmEvent>&)> listener)
+    {
+        eventsListener_ = std::move(listener);
+    }
+
 private:
     void Report(const std::vector<AlarmEvent>& events);
     void TellState();
@@ -63,6 +70,7 @@ private:
     std::function<void(const std::string&)> say_;
     std::unique_ptr<AlarmHook> hook_;
     std::function<void(const std::string&)> stateListener_;
+    std::function<void(const std::vector<AlarmEvent>&)> eventsListener_;
     std::string toldState_;
 };
 

@@ -321,6 +321,16 @@ const std::vector<OptionUse> kBroker = {{"--topic"},     {"--ha-discovery"},  {"
                                         {"--spool-max"}, {"--no-spool"}};
 const Exclusion kSpoolMaxNotNoSpool{"--spool-max", "--no-spool", "--no-spool keeps nothing on disk"};
 const Exclusion kAllNotSerial{"--all", "--serial", "--all takes every meter"};
+// A run with a meter records its events in the records folder's trail.
+const OptionUse kEventsRecords{
+    "--records",
+    "the folder of audit.jsonl, which gets the meter's and the alarms' events; it must exist "
+    "(default: the window's)"};
+const OptionUse kEventsNoRecord{"--no-record", "records no events"};
+const OptionUse kLogRecords{"--records",
+                            "the folder of audit.jsonl, which gets the meter's, the alarms' and the log's "
+                            "events; it must exist (default: the window's)"};
+const OptionUse kLogNoRecord{"--no-record", "records no events, only writes the log"};
 
 const std::vector<CommandSpec>& Commands()
 {
@@ -340,7 +350,9 @@ const std::vector<CommandSpec>& Commands()
                     {"--format"},
                     {"--give-up"},
                     {"--stable-window"},
-                    {"--stable-band"}}),
+                    {"--stable-band"},
+                    kEventsRecords,
+                    kEventsNoRecord}),
          {kAllNotSerial}},
         {"log",
          CliCommand::Log,
@@ -353,7 +365,9 @@ const std::vector<CommandSpec>& Commands()
                            {"--dir"},
                            {"--separator"},
                            {"--no-timestamp"},
-                           {"--give-up"}}),
+                           {"--give-up"},
+                           kLogRecords,
+                           kLogNoRecord}),
                 Joined(Joined({{"--mqtt"}}, kBroker),
                        {{"--stable-window",
                          "the stability window of the published stable, whole seconds from 1 to "
@@ -384,7 +398,9 @@ const std::vector<CommandSpec>& Commands()
                            {"--duration"},
                            {"--give-up"},
                            {"--stable-window"},
-                           {"--stable-band"}}),
+                           {"--stable-band"},
+                           kEventsRecords,
+                           kEventsNoRecord}),
                 kBroker),
          {kAllNotSerial, kSpoolMaxNotNoSpool},
          {{"--password-file", "--username"}}},

@@ -46,6 +46,10 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
       alarm_(
           setup_.alarm, setup_.options.alarm.onAlarm, setup_.serial, clock,
           [this](const std::string& line) { Say(line); }, [this](const std::string& line) { PassOn(line); }),
+      audit_([this](const AuditEvent& event) {
+          if (setup_.audit)
+              setup_.audit->Append(event);
+      }),
       rule_(setup_.settings.stability)
 {
     // A log kept on a machine nobody watches is read from its file; readings
@@ -54,6 +58,12 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
     session_.AddListener(this);
     // After this run's own listener: the reading is printed before its alarm.
     session_.AddListener(&alarm_);
+    alarm_.SetEventsListener(
+        [this](const std::vector<AlarmEvent>& events) { audit_.AlarmsChanged(events, setup_.serial); });
+    // Said as the run's other lines are, clearing the status line; a run of
+    // several meters says it through the loop that runs them.
+    if (setup_.audit && !setup_.severalMeters)
+        setup_.audit->SetSay([this](const std::string& line) { Say(line); });
     if (setup_.publisher) {
         setup_.publisher->SetSay([this](const std::string& line) { Say(line); });
         ReadingPublisher* publisher = setup_.publisher;
@@ -63,6 +73,8 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
 
 MeterRun::~MeterRun()
 {
+    if (setup_.audit && !setup_.severalMeters)
+        setup_.audit->SetSay(nullptr);
     if (setup_.publisher)
         setup_.publisher->SetSay(nullptr);
     session_.RemoveListener(&alarm_);
@@ -176,6 +188,7 @@ std::optional<int> MeterRun::Begin(bool sayOpenFailure)
             return kExitLogFile;
         }
         Say("logging to " + dataLog_.FileName());
+        AuditLog();
     } else if (!Measuring() && !setup_.publisher && !setup_.severalMeters) {
         Print(OutputHeader(setup_.options.format));
     }
@@ -264,10 +277,14 @@ int MeterRun::Finish(int exitCode)
     if (setup_.publisher)
         setup_.publisher->End();
     if (Logging() && dataLog_.Logging()) {
-        if (const int error = dataLog_.Stop()) {
+        const int error = dataLog_.Stop();
+        if (error != 0) {
             Say("cannot finish " + dataLog_.FileName() + ": " + std::strerror(error));
             exitCode = kExitLogFile;
         }
+        // Even a file whose close failed is closed as far as the trail goes:
+        // its hash is of what it holds now, as verify will find it.
+        AuditLog();
     }
     // The meter is closed and the log complete; a command an alarm started
     // may still tell how it went. A run of several meters waits for all of
@@ -280,6 +297,8 @@ int MeterRun::Finish(int exitCode)
         WriteAll(setup_.errFd, "\n");
     return exitCode;
 }
+
+void MeterRun::AuditLog() { audit_.LogChanged(dataLog_, setup_.serial); }
 
 int64_t MeterRun::MeasureTimeoutMs() const
 {
@@ -334,6 +353,8 @@ void MeterRun::ReadingReceived(const Reading& reading)
         const std::string text = FormatReading(reading.value, setup_.decimalSeparator);
         if (const int error = dataLog_.WriteRow(text, setup_.timeSeparator, ReadingLogTime(reading))) {
             Say("cannot write to " + dataLog_.FileName() + ": " + std::strerror(error));
+            // The file is closed with the rows it holds.
+            AuditLog();
             endCode_ = kExitLogFile;
             return;
         }
@@ -350,6 +371,7 @@ void MeterRun::ReadingReceived(const Reading& reading)
 
 void MeterRun::StatusChanged(LinkStatus status)
 {
+    audit_.LinkChanged(status, setup_.serial);
     // A lost meter, or one found again, starts the rule afresh.
     rule_.Restart();
     if (status == LinkStatus::Connected) {

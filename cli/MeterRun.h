@@ -4,6 +4,7 @@
 #pragma once
 
 #include "AlarmSettings.h"
+#include "AuditWriter.h"
 #include "CliAlarm.h"
 #include "CliOptions.h"
 #include "DataLog.h"
@@ -13,12 +14,14 @@
 #include "ReadingPublisher.h"
 #include "RunSettings.h"
 #include "RunWait.h"
+#include "SessionAudit.h"
 #include "StabilityRule.h"
 #include "StatusLine.h"
 
 #include <QDateTime>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -34,7 +37,10 @@ struct MeterRunSetup {
     char timeSeparator = ':';
     int outFd = 1;
     int errFd = 2;
-    RecordsChoice records;                  // measure
+    RecordsChoice records;  // measure
+    // Where the run's meter, alarm and log events go: the records folder's
+    // trail, one writer for every meter of the run. None with --no-record.
+    std::shared_ptr<AuditWriter> audit;
     ReadingPublisher* publisher = nullptr;  // publish, log --mqtt
     // One meter of a run over every attached meter: lines and log file names
     // carry the serial number, no status line, no csv header of its own.
@@ -90,6 +96,8 @@ private:
         return setup_.options.command == CliCommand::Log || setup_.options.command == CliCommand::Publish;
     }
     bool Finished(int64_t nowMs) const;
+    // Tells the trail what became of the log file.
+    void AuditLog();
     void Say(const std::string& line);
     // A line an --on-alarm command wrote, as it wrote it.
     void PassOn(const std::string& line);
@@ -107,6 +115,7 @@ private:
     DataLog dataLog_;
     StatusLine status_;
     CliAlarm alarm_;  // after status_: its lines clear the status line
+    SessionAudit audit_;
     bool printReadings_ = true;
     int64_t startMs_ = 0;
     uint64_t readings_ = 0;

@@ -56,10 +56,11 @@ struct StabilityIntervalCheck {
 StabilityIntervalCheck ApplyPollInterval(const CliOptions& options, uint32_t intervalMs,
                                          StabilityParams& stability);
 
-// Where measure records its samples: --records DIR as it is (it must exist),
-// else the folder the window uses; nothing with --no-record.
+// Where measure and calibrate record their rows, and every run with a meter
+// its events: --records DIR as it is (it must exist), else the folder the
+// window uses; nothing with --no-record. Unset, nothing is recorded.
 struct RecordsChoice {
-    bool record = true;
+    bool record = false;
     std::string folder;
     bool createFolder = false;
     std::string program;  // who records, for the audit trail: "tirevo-cli 1.4.0"

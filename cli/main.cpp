@@ -286,8 +286,12 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     // Once for the whole run, however many meters it takes.
     if (stabilityCheck.note)
         Error(*stabilityCheck.note);
-    if (options.command == CliCommand::Measure)
-        setup.records = ChooseCliRecords(options, OwnProgramPath(), kSettingsRule);
+    // measure records its sample there; every run writes its meter, alarm
+    // and log events into that folder's trail (made at the first event).
+    setup.records = ChooseCliRecords(options, OwnProgramPath(), kSettingsRule);
+    if (setup.records.record)
+        setup.audit = std::make_shared<AuditWriter>(setup.records.folder, setup.records.createFolder,
+                                                    setup.records.program, &Error);
     const AlarmSettingsLoad alarmFile = LoadAlarmSettings(iniPath, separators.decimal);
     // A line for each value that cannot be used.
     if (alarmFile.problem)
