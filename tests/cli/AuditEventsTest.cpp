@@ -99,7 +99,7 @@ TEST_F(AuditEvents, ALogRunLeavesItsEventsAndVerifyHoldsTheLogToItsHash)
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_EQ(Summary(),
               (std::vector<std::string>{"meter connected QP000001", "log started QP000001",
-                                        "meter closed QP000001", "log closed "}));
+                                        "meter closed QP000001", "log closed"}));
     const std::vector<QJsonObject> trail = Trail();
     // Absolute, though the run was told "."; a check from any folder finds it.
     const std::string path = fs::absolute(logs[0]).lexically_normal().string();
@@ -155,7 +155,7 @@ TEST_F(AuditEvents, EveryMeterOfARunOverAllHasItsOwnEvents)
         for (const char* what : {"meter connected ", "log started ", "meter closed "})
             EXPECT_EQ(std::count(summary.begin(), summary.end(), what + std::string(serial)), 1)
                 << what << serial;
-    EXPECT_EQ(std::count(summary.begin(), summary.end(), "log closed "), 2);
+    EXPECT_EQ(std::count(summary.begin(), summary.end(), "log closed"), 2);
     const tirevo::AuditCheckResult check = tirevo::CheckAuditFolder(dir_.Path().string());
     EXPECT_TRUE(check.Intact());
     EXPECT_EQ(check.logsChecked, 2);
