@@ -21,6 +21,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -224,6 +225,55 @@ private slots:
         QVERIFY2(check.Intact(), check.Intact() ? "" : AuditProblemText(check.problems.front()).c_str());
         QCOMPARE(check.samples, int64_t{1});
         QCOMPARE(check.calibrations, int64_t{1});
+        QCOMPARE(check.logsChecked, int64_t{1});
+    }
+
+    // tirevo-cli logging into the same records folder while the window
+    // writes its own events: one chain, each side's events whole.
+    void aLogOfTirevoCliAtTheSameTimeKeepsOneChain()
+    {
+        form = StartQuietWindow(*dir, clock.get());
+        AlarmSettings limits;
+        limits.high = 7.5;
+        limits.delayS = 0;
+        form->ApplyAlarmSettings(limits);
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LD_LIBRARY_PATH"), QStringLiteral(TIREVO_SIM_DIR));
+        env.insert(QStringLiteral("TIREVO_SIM_READING"), QStringLiteral("7.02"));
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(TIREVO_CLI_PROGRAM),
+                  {QStringLiteral("log"), QStringLiteral("--count"), QStringLiteral("30"),
+                   QStringLiteral("--interval"), QStringLiteral("20"), QStringLiteral("--high"),
+                   QStringLiteral("7"), QStringLiteral("--alarm-delay"), QStringLiteral("0"),
+                   QStringLiteral("--dir"), dir->path(), QStringLiteral("--records"), dir->path()});
+        QVERIFY(cli.waitForStarted());
+        // Alarms from the window while the run goes on (however long the
+        // machine makes it take), then the end of the run.
+        constexpr int kMostRounds = 500;
+        int windowAlarms = 0;
+        for (int i = 0; i < kMostRounds && cli.state() != QProcess::NotRunning; ++i, windowAlarms += 2) {
+            Show("7.80");
+            Show("7.20");
+            cli.waitForReadyRead(1);
+        }
+        // (False for a process that has ended already.)
+        if (cli.state() != QProcess::NotRunning)
+            QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY(form->close());
+
+        int fromCli = 0;
+        int fromWindow = 0;
+        for (const QJsonObject& event : Trail())
+            (Field(event, "program").startsWith(QLatin1String("tirevo-cli ")) ? fromCli : fromWindow) += 1;
+        // connected, log started, alarm high, meter closed, log closed
+        QCOMPARE(fromCli, 5);
+        // connected, the alarms, closed, and the limits saved at close
+        QVERIFY2(fromWindow >= 2 + windowAlarms, qPrintable(QString::number(fromWindow)));
+        const AuditCheckResult check = CheckAuditFolder(dir->path().toStdString());
+        QVERIFY2(check.Intact(), check.Intact() ? "" : AuditProblemText(check.problems.front()).c_str());
         QCOMPARE(check.logsChecked, int64_t{1});
     }
 
