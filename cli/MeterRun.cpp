@@ -61,7 +61,8 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
     alarm_.SetEventsListener(
         [this](const std::vector<AlarmEvent>& events) { audit_.AlarmsChanged(events, setup_.serial); });
     // Said as the run's other lines are, clearing the status line; a run of
-    // several meters says it through the loop that runs them.
+    // several meters has no status line, and the writer it shares says it
+    // as the program's other lines.
     if (setup_.audit && !setup_.severalMeters)
         setup_.audit->SetSay([this](const std::string& line) { Say(line); });
     if (setup_.publisher) {
