@@ -506,7 +506,26 @@ CLI::callback_t Callback(const OptionDecl& decl, ParseState& state)
     };
 }
 
-std::unique_ptr<CLI::App> Declare(ParseState& state)
+// The commands to declare: every one (nullopt), or only the one named
+// (none for an empty name). A line names its command before any option of
+// it, so the first word that is a command's name is the command CLI11 would
+// take; the others' options are never built. Only the completion script
+// needs them all.
+using CommandFilter = std::optional<std::string>;
+
+CommandFilter TypedCommand(const std::vector<std::string>& args)
+{
+    for (const std::string& word : args) {
+        if (word == kCompletionCommand)
+            return std::nullopt;
+        for (const CommandSpec& command : Commands())
+            if (command.name == word)
+                return word;
+    }
+    return std::string();
+}
+
+std::unique_ptr<CLI::App> Declare(ParseState& state, const CommandFilter& only = std::nullopt)
 {
     auto app = std::make_unique<CLI::App>("Reads, logs and calibrates a USB pH meter.", kProgram);
     app->formatter(std::make_shared<CliHelpFormatter>());
@@ -517,6 +536,8 @@ std::unique_ptr<CLI::App> Declare(ParseState& state)
     app->allow_extras();
     app->require_subcommand(0, 1);
     for (const CommandSpec& command : Commands()) {
+        if (only && command.name != *only)
+            continue;
         CLI::App* sub = app->add_subcommand(command.name, command.help);
         for (const OptionUse& use : command.options) {
             const OptionDecl& decl = Options().at(use.name);
@@ -665,7 +686,7 @@ CliParseResult ParseCliOptions(const std::vector<std::string>& args, char decima
 {
     ParseState state;
     state.decimal = decimalSeparator;
-    const std::unique_ptr<CLI::App> app = Declare(state);
+    const std::unique_ptr<CLI::App> app = Declare(state, TypedCommand(args));
     std::vector<std::string> words = ReversedWords(args);
     bool help = false;
     std::optional<std::string> parseError;
