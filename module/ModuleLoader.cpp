@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace tirevo {
 
@@ -25,6 +26,18 @@ std::vector<std::string> ModuleCandidates(const std::string& programDir, const s
     const std::filesystem::path folder = PathOf(programDir);
     return {TextOf(folder / PathOf(fileName)),
             TextOf((folder / ".." / PathOf(libDir) / PathOf(fileName)).lexically_normal())};
+}
+
+ModuleSearch::ModuleSearch(std::string fileName, std::string libDir)
+    : fileName_(std::move(fileName)), libDir_(std::move(libDir))
+{
+}
+
+std::vector<std::string> ModuleSearch::Places(const std::string& programDir) const
+{
+    if (!file_.empty())
+        return {file_};
+    return ModuleCandidates(programDir, libDir_, fileName_);
 }
 
 ModuleLoad LoadModule(const std::vector<std::string>& candidates, const ModuleFitCheck& fits)
@@ -70,6 +83,14 @@ std::string ModuleMissText(const ModuleAttempt& attempt, const ModuleMissWords& 
         return words.otherVersion;
     }
     return attempt.reason;
+}
+
+std::string ModuleMissLines(const std::vector<ModuleAttempt>& passedOver, const ModuleMissWords& words)
+{
+    std::string lines;
+    for (const ModuleAttempt& attempt : passedOver)
+        lines += (lines.empty() ? "" : "\n") + attempt.path + " (" + ModuleMissText(attempt, words) + ")";
+    return lines;
 }
 
 }  // namespace tirevo

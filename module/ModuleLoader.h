@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tirevo {
@@ -18,6 +19,23 @@ namespace tirevo {
 // UTF-8 with forward slashes.
 std::vector<std::string> ModuleCandidates(const std::string& programDir, const std::string& libDir,
                                           const std::string& fileName);
+
+// Where one module is looked for: its places beside the program and in the
+// installation, or the one file a test or a driver names instead (a build
+// tree's).
+class ModuleSearch {
+public:
+    ModuleSearch(std::string fileName, std::string libDir);
+    // The named file alone when there is one, else ModuleCandidates.
+    std::vector<std::string> Places(const std::string& programDir) const;
+    // Empty: the usual places again.
+    void SetFile(std::string path) { file_ = std::move(path); }
+
+private:
+    std::string fileName_;
+    std::string libDir_;
+    std::string file_;
+};
 
 // Why a place was passed over.
 enum class ModuleMiss {
@@ -57,6 +75,8 @@ struct ModuleMissWords {
     const char* otherVersion;
 };
 std::string ModuleMissText(const ModuleAttempt& attempt, const ModuleMissWords& words);
+// Every place passed over as "PATH (why)", a line each, without a last line end.
+std::string ModuleMissLines(const std::vector<ModuleAttempt>& passedOver, const ModuleMissWords& words);
 
 // The system's side. OpenModule: null, with the loader's reason (without the
 // path the caller names already), when the file cannot be loaded; the

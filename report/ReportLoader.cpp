@@ -9,14 +9,13 @@ namespace tirevo {
 
 namespace {
 
-constexpr const char* kModuleFileName = TIREVO_REPORT_MODULE_NAME;
 const ModuleMissWords kMissWords{"not found", "not tirevo's report module",
                                  "made for another version of the program"};
 
-QString& ModuleOverride()
+ModuleSearch& Search()
 {
-    static QString path;
-    return path;
+    static ModuleSearch search(TIREVO_REPORT_MODULE_NAME, TIREVO_REPORT_LIBDIR);
+    return search;
 }
 
 struct LoadedModule {
@@ -47,11 +46,8 @@ LoadedModule LoadReportModule(const QStringList& candidates)
     });
     if (load.loaded)
         return out;
-    QStringList tried;
-    for (const ModuleAttempt& attempt : load.passedOver)
-        tried << QString::fromStdString(attempt.path + " (" + ModuleMissText(attempt, kMissWords) + ")");
     out.error = QStringLiteral("The report cannot be written: its module could not be loaded.\n") +
-        tried.join(QLatin1Char('\n'));
+        QString::fromStdString(ModuleMissLines(load.passedOver, kMissWords));
     return out;
 }
 
@@ -98,15 +94,12 @@ QStringList ReportModuleCandidates()
 
 QStringList ReportModuleCandidates(const QString& programDirPath)
 {
-    if (!ModuleOverride().isEmpty())
-        return {ModuleOverride()};
     QStringList candidates;
-    for (const std::string& place :
-         ModuleCandidates(programDirPath.toStdString(), TIREVO_REPORT_LIBDIR, kModuleFileName))
+    for (const std::string& place : Search().Places(programDirPath.toStdString()))
         candidates << QString::fromStdString(place);
     return candidates;
 }
 
-void SetReportModuleFile(const QString& path) { ModuleOverride() = path; }
+void SetReportModuleFile(const QString& path) { Search().SetFile(path.toStdString()); }
 
 }  // namespace tirevo

@@ -11,14 +11,13 @@ namespace tirevo {
 
 namespace {
 
-constexpr const char* kModuleFileName = TIREVO_TREND_MODULE_NAME;
 const ModuleMissWords kMissWords{"not found", "not tirevo's trend module",
                                  "made for another version of the program"};
 
-QString& ModuleOverride()
+ModuleSearch& Search()
 {
-    static QString path;
-    return path;
+    static ModuleSearch search(TIREVO_TREND_MODULE_NAME, TIREVO_TREND_LIBDIR);
+    return search;
 }
 
 struct LoadedModule {
@@ -45,11 +44,8 @@ LoadedModule LoadTrendModule()
     });
     if (load.loaded)
         return out;
-    QStringList tried;
-    for (const ModuleAttempt& attempt : load.passedOver)
-        tried << QString::fromStdString(attempt.path + " (" + ModuleMissText(attempt, kMissWords) + ")");
     out.error = QStringLiteral("The pH trend cannot be shown: its module could not be loaded.\n\n") +
-        tried.join(QLatin1Char('\n'));
+        QString::fromStdString(ModuleMissLines(load.passedOver, kMissWords));
     return out;
 }
 
@@ -143,16 +139,13 @@ std::optional<QString> TrendHost::makeView()
 
 QStringList TrendHost::ModuleCandidates()
 {
-    if (!ModuleOverride().isEmpty())
-        return {ModuleOverride()};
     QStringList candidates;
-    for (const std::string& place : tirevo::ModuleCandidates(
-             QCoreApplication::applicationDirPath().toStdString(), TIREVO_TREND_LIBDIR, kModuleFileName))
+    for (const std::string& place : Search().Places(QCoreApplication::applicationDirPath().toStdString()))
         candidates << QString::fromStdString(place);
     return candidates;
 }
 
-void TrendHost::SetModuleFile(const QString& path) { ModuleOverride() = path; }
+void TrendHost::SetModuleFile(const QString& path) { Search().SetFile(path.toStdString()); }
 
 std::optional<QString> TrendFileArgument(const QStringList& arguments)
 {

@@ -42,6 +42,17 @@ INSTANTIATE_TEST_SUITE_P(
                    "/home/j\xC3\xBCrgen/lib/x86_64-linux-gnu/tirevo/libtirevo_x.so"}),
     [](const testing::TestParamInfo<PlacesCase>& info) { return std::string(info.param.name); });
 
+TEST(ModuleSearchTest, ANamedFileStandsForThePlacesUntilItIsTakenBack)
+{
+    ModuleSearch search("libtirevo_x.so", "lib/tirevo");
+    const std::vector<std::string> usual{"/usr/bin/libtirevo_x.so", "/usr/lib/tirevo/libtirevo_x.so"};
+    EXPECT_EQ(search.Places("/usr/bin"), usual);
+    search.SetFile("/build/libtirevo_x.so");
+    EXPECT_EQ(search.Places("/usr/bin"), std::vector<std::string>{"/build/libtirevo_x.so"});
+    search.SetFile({});
+    EXPECT_EQ(search.Places("/usr/bin"), usual);
+}
+
 // Takes a module with both entry points, of version 1; counts its checks.
 struct Check {
     int looks = 0;
@@ -115,6 +126,16 @@ TEST_F(ModuleLoaderTest, TheLoadersReasonDoesNotNameThePathAgain)
     std::string reason;
     EXPECT_EQ(OpenModule(notAModule, reason), nullptr);
     EXPECT_EQ(reason, "invalid ELF header");
+}
+
+TEST(ModuleMissLinesTest, AreALineForEachPlaceWithWhy)
+{
+    const ModuleMissWords words{"not found", "not the module", "another version"};
+    EXPECT_EQ(ModuleMissLines({{"/a.so", ModuleMiss::NotThere, {}},
+                               {"/b.so", ModuleMiss::NotLoadable, "invalid ELF header"}},
+                              words),
+              "/a.so (not found)\n/b.so (invalid ELF header)");
+    EXPECT_EQ(ModuleMissLines({}, words), "");
 }
 
 struct MissCase {
