@@ -444,7 +444,16 @@ const std::vector<CommandSpec>& Commands()
 // What CLI11 gathers while it goes through the line: the options, and the
 // first refusal of each kind, judged once the whole line has been read.
 struct ParseState {
-    char decimal = '.';
+    // The separator a fraction may take besides the point: given, or the
+    // user's locale's, read when the first option's value is (not for
+    // --version or --help, which need no locale at all).
+    std::optional<char> decimal;
+    char Decimal()
+    {
+        if (!decimal)
+            decimal = ReadLocaleSeparators().decimal;
+        return *decimal;
+    }
     CliOptions options;
     std::optional<std::string> missingValue;
     std::optional<std::string> refusal;
@@ -484,7 +493,7 @@ CLI::callback_t Callback(const OptionDecl& decl, ParseState& state)
                 if (result != "true")
                     Refuse(state, decl.name + " takes no value");
                 else
-                    decl.apply({}, state.decimal, state.options);
+                    decl.apply({}, state.Decimal(), state.options);
             }
             return true;
         }
@@ -496,7 +505,7 @@ CLI::callback_t Callback(const OptionDecl& decl, ParseState& state)
                     state.missingValue = MissingValue(decl);
                 return true;
             }
-            if (const Refusal takes = decl.apply(given, state.decimal, state.options)) {
+            if (const Refusal takes = decl.apply(given, state.Decimal(), state.options)) {
                 Refuse(state,
                        "invalid " + decl.name + (decl.echo ? " '" + given[0] + "'" : std::string()) + ": " +
                            *takes);
@@ -680,9 +689,7 @@ std::string TopHelp()
     return text;
 }
 
-}  // namespace
-
-CliParseResult ParseCliOptions(const std::vector<std::string>& args, char decimalSeparator)
+CliParseResult Parse(const std::vector<std::string>& args, std::optional<char> decimalSeparator)
 {
     ParseState state;
     state.decimal = decimalSeparator;
@@ -744,10 +751,14 @@ CliParseResult ParseCliOptions(const std::vector<std::string>& args, char decima
     return result;
 }
 
-CliParseResult ParseCliOptions(const std::vector<std::string>& args)
+}  // namespace
+
+CliParseResult ParseCliOptions(const std::vector<std::string>& args, char decimalSeparator)
 {
-    return ParseCliOptions(args, ReadLocaleSeparators().decimal);
+    return Parse(args, decimalSeparator);
 }
+
+CliParseResult ParseCliOptions(const std::vector<std::string>& args) { return Parse(args, std::nullopt); }
 
 std::string UsageText()
 {
