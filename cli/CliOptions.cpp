@@ -460,7 +460,16 @@ const std::vector<CommandSpec>& Commands()
 // What CLI11 gathers while it goes through the line: the options, and the
 // first refusal of each kind, judged once the whole line has been read.
 struct ParseState {
-    char decimal = '.';
+    // The separator a fraction may take besides the point: given, or the
+    // user's locale's, read when the first option's value is (not for
+    // --version or --help, which need no locale at all).
+    std::optional<char> decimal;
+    char Decimal()
+    {
+        if (!decimal)
+            decimal = ReadLocaleSeparators().decimal;
+        return *decimal;
+    }
     CliOptions options;
     std::optional<std::string> missingValue;
     std::optional<std::string> refusal;
@@ -500,7 +509,7 @@ CLI::callback_t Callback(const OptionDecl& decl, ParseState& state)
                 if (result != "true")
                     Refuse(state, decl.name + " takes no value");
                 else
-                    decl.apply({}, state.decimal, state.options);
+                    decl.apply({}, state.Decimal(), state.options);
             }
             return true;
         }
@@ -512,7 +521,7 @@ CLI::callback_t Callback(const OptionDecl& decl, ParseState& state)
                     state.missingValue = MissingValue(decl);
                 return true;
             }
-            if (const Refusal takes = decl.apply(given, state.decimal, state.options)) {
+            if (const Refusal takes = decl.apply(given, state.Decimal(), state.options)) {
                 Refuse(state,
                        "invalid " + decl.name + (decl.echo ? " '" + given[0] + "'" : std::string()) + ": " +
                            *takes);
@@ -522,7 +531,26 @@ CLI::callback_t Callback(const OptionDecl& decl, ParseState& state)
     };
 }
 
-std::unique_ptr<CLI::App> Declare(ParseState& state)
+// The commands to declare: every one (nullopt), or only the one named
+// (none for an empty name). A line names its command before any option of
+// it, so the first word that is a command's name is the command CLI11 would
+// take; the others' options are never built. Only the completion script
+// needs them all.
+using CommandFilter = std::optional<std::string>;
+
+CommandFilter TypedCommand(const std::vector<std::string>& args)
+{
+    for (const std::string& word : args) {
+        if (word == kCompletionCommand)
+            return std::nullopt;
+        for (const CommandSpec& command : Commands())
+            if (command.name == word)
+                return word;
+    }
+    return std::string();
+}
+
+std::unique_ptr<CLI::App> Declare(ParseState& state, const CommandFilter& only = std::nullopt)
 {
     auto app = std::make_unique<CLI::App>("Reads, logs and calibrates a USB pH meter.", kProgram);
     app->formatter(std::make_shared<CliHelpFormatter>());
@@ -533,6 +561,8 @@ std::unique_ptr<CLI::App> Declare(ParseState& state)
     app->allow_extras();
     app->require_subcommand(0, 1);
     for (const CommandSpec& command : Commands()) {
+        if (only && command.name != *only)
+            continue;
         CLI::App* sub = app->add_subcommand(command.name, command.help);
         for (const OptionUse& use : command.options) {
             const OptionDecl& decl = Options().at(use.name);
@@ -675,13 +705,11 @@ std::string TopHelp()
     return text;
 }
 
-}  // namespace
-
-CliParseResult ParseCliOptions(const std::vector<std::string>& args, char decimalSeparator)
+CliParseResult Parse(const std::vector<std::string>& args, std::optional<char> decimalSeparator)
 {
     ParseState state;
     state.decimal = decimalSeparator;
-    const std::unique_ptr<CLI::App> app = Declare(state);
+    const std::unique_ptr<CLI::App> app = Declare(state, TypedCommand(args));
     std::vector<std::string> words = ReversedWords(args);
     bool help = false;
     std::optional<std::string> parseError;
@@ -739,10 +767,14 @@ CliParseResult ParseCliOptions(const std::vector<std::string>& args, char decima
     return result;
 }
 
-CliParseResult ParseCliOptions(const std::vector<std::string>& args)
+}  // namespace
+
+CliParseResult ParseCliOptions(const std::vector<std::string>& args, char decimalSeparator)
 {
-    return ParseCliOptions(args, ReadLocaleSeparators().decimal);
+    return Parse(args, decimalSeparator);
 }
+
+CliParseResult ParseCliOptions(const std::vector<std::string>& args) { return Parse(args, std::nullopt); }
 
 std::string UsageText()
 {

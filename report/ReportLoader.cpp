@@ -1,20 +1,21 @@
 #include "ReportLoader.h"
 
+#include "ModuleLoader.h"
+
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
-#include <QLibrary>
 
 namespace tirevo {
 
 namespace {
 
-constexpr const char* kModuleFileName = TIREVO_REPORT_MODULE_NAME;
+const ModuleMissWords kMissWords{"not found", "not tirevo's report module",
+                                 "made for another version of the program"};
 
-QString& ModuleOverride()
+ModuleSearch& Search()
 {
-    static QString path;
-    return path;
+    static ModuleSearch search(TIREVO_REPORT_MODULE_NAME, TIREVO_REPORT_LIBDIR);
+    return search;
 }
 
 struct LoadedModule {
@@ -23,34 +24,30 @@ struct LoadedModule {
     QString error;
 };
 
-LoadedModule LoadModule(const QStringList& candidates)
+LoadedModule LoadReportModule(const QStringList& candidates)
 {
     LoadedModule out;
-    QStringList tried;
-    for (const QString& candidate : candidates) {
-        if (!QFileInfo::exists(candidate)) {
-            tried << candidate + QStringLiteral(" (not found)");
-            continue;
-        }
-        QLibrary library(candidate);
-        const auto version = reinterpret_cast<TirevoReportVersionFn>(library.resolve("TirevoReportVersion"));
-        const auto write = reinterpret_cast<TirevoReportWriteFn>(library.resolve("TirevoReportWrite"));
+    std::vector<std::string> places;
+    for (const QString& candidate : candidates)
+        places.push_back(candidate.toStdString());
+    const ModuleLoad load = LoadModule(places, [&out](void* module) {
+        const auto version =
+            reinterpret_cast<TirevoReportVersionFn>(ModuleSymbol(module, "TirevoReportVersion"));
+        const auto write = reinterpret_cast<TirevoReportWriteFn>(ModuleSymbol(module, "TirevoReportWrite"));
         const auto writeAlone =
-            reinterpret_cast<TirevoReportWriteAloneFn>(library.resolve("TirevoReportWriteAlone"));
-        if (!version || !write || !writeAlone) {
-            tried << candidate + QStringLiteral(" (") + library.errorString() + QStringLiteral(")");
-            continue;
-        }
-        if (version() != kReportModuleVersion) {
-            tried << candidate + QStringLiteral(" (made for another version of the program)");
-            continue;
-        }
+            reinterpret_cast<TirevoReportWriteAloneFn>(ModuleSymbol(module, "TirevoReportWriteAlone"));
+        if (!version || !write || !writeAlone)
+            return ModuleFit::NotTheModule;
+        if (version() != kReportModuleVersion)
+            return ModuleFit::OtherVersion;
         out.write = write;
         out.writeAlone = writeAlone;
+        return ModuleFit::Fits;
+    });
+    if (load.loaded)
         return out;
-    }
     out.error = QStringLiteral("The report cannot be written: its module could not be loaded.\n") +
-        tried.join(QLatin1Char('\n'));
+        QString::fromStdString(ModuleMissLines(load.passedOver, kMissWords));
     return out;
 }
 
@@ -59,7 +56,7 @@ LoadedModule Module(const QStringList& candidates)
 {
     static LoadedModule loaded;
     if (!loaded.write)
-        loaded = LoadModule(candidates);
+        loaded = LoadReportModule(candidates);
     return loaded;
 }
 
@@ -97,14 +94,12 @@ QStringList ReportModuleCandidates()
 
 QStringList ReportModuleCandidates(const QString& programDirPath)
 {
-    if (!ModuleOverride().isEmpty())
-        return {ModuleOverride()};
-    const QDir programDir(programDirPath);
-    return {programDir.filePath(QString::fromLatin1(kModuleFileName)),
-            QDir::cleanPath(programDir.filePath(QStringLiteral("../") + QStringLiteral(TIREVO_REPORT_LIBDIR) +
-                                                QLatin1Char('/') + QString::fromLatin1(kModuleFileName)))};
+    QStringList candidates;
+    for (const std::string& place : Search().Places(programDirPath.toStdString()))
+        candidates << QString::fromStdString(place);
+    return candidates;
 }
 
-void SetReportModuleFile(const QString& path) { ModuleOverride() = path; }
+void SetReportModuleFile(const QString& path) { Search().SetFile(path.toStdString()); }
 
 }  // namespace tirevo

@@ -1,24 +1,23 @@
 #include "TrendHost.h"
 
+#include "ModuleLoader.h"
 #include "TrendView.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QEvent>
-#include <QFileInfo>
-#include <QLibrary>
 #include <QWidget>
 
 namespace tirevo {
 
 namespace {
 
-constexpr const char* kModuleFileName = TIREVO_TREND_MODULE_NAME;
+const ModuleMissWords kMissWords{"not found", "not tirevo's trend module",
+                                 "made for another version of the program"};
 
-QString& ModuleOverride()
+ModuleSearch& Search()
 {
-    static QString path;
-    return path;
+    static ModuleSearch search(TIREVO_TREND_MODULE_NAME, TIREVO_TREND_LIBDIR);
+    return search;
 }
 
 struct LoadedModule {
@@ -26,31 +25,27 @@ struct LoadedModule {
     QString error;
 };
 
-LoadedModule LoadModule()
+LoadedModule LoadTrendModule()
 {
     LoadedModule out;
-    QStringList tried;
-    for (const QString& candidate : TrendHost::ModuleCandidates()) {
-        if (!QFileInfo::exists(candidate)) {
-            tried << candidate;
-            continue;
-        }
-        QLibrary library(candidate);
-        const auto version = reinterpret_cast<TirevoTrendVersionFn>(library.resolve("TirevoTrendVersion"));
-        const auto create = reinterpret_cast<TirevoTrendCreateFn>(library.resolve("TirevoTrendCreate"));
-        if (!version || !create) {
-            tried << candidate + QStringLiteral(" (") + library.errorString() + QStringLiteral(")");
-            continue;
-        }
-        if (version() != kTrendViewVersion) {
-            tried << candidate + QStringLiteral(" (made for another version of the program)");
-            continue;
-        }
+    std::vector<std::string> places;
+    for (const QString& candidate : TrendHost::ModuleCandidates())
+        places.push_back(candidate.toStdString());
+    const ModuleLoad load = LoadModule(places, [&out](void* module) {
+        const auto version =
+            reinterpret_cast<TirevoTrendVersionFn>(ModuleSymbol(module, "TirevoTrendVersion"));
+        const auto create = reinterpret_cast<TirevoTrendCreateFn>(ModuleSymbol(module, "TirevoTrendCreate"));
+        if (!version || !create)
+            return ModuleFit::NotTheModule;
+        if (version() != kTrendViewVersion)
+            return ModuleFit::OtherVersion;
         out.create = create;
+        return ModuleFit::Fits;
+    });
+    if (load.loaded)
         return out;
-    }
     out.error = QStringLiteral("The pH trend cannot be shown: its module could not be loaded.\n\n") +
-        tried.join(QLatin1Char('\n'));
+        QString::fromStdString(ModuleMissLines(load.passedOver, kMissWords));
     return out;
 }
 
@@ -60,7 +55,7 @@ LoadedModule Module()
 {
     static LoadedModule loaded;
     if (!loaded.create)
-        loaded = LoadModule();
+        loaded = LoadTrendModule();
     return loaded;
 }
 
@@ -144,15 +139,13 @@ std::optional<QString> TrendHost::makeView()
 
 QStringList TrendHost::ModuleCandidates()
 {
-    if (!ModuleOverride().isEmpty())
-        return {ModuleOverride()};
-    const QDir programDir(QCoreApplication::applicationDirPath());
-    return {programDir.filePath(QString::fromLatin1(kModuleFileName)),
-            QDir::cleanPath(programDir.filePath(QStringLiteral("../") + QStringLiteral(TIREVO_TREND_LIBDIR) +
-                                                QLatin1Char('/') + QString::fromLatin1(kModuleFileName)))};
+    QStringList candidates;
+    for (const std::string& place : Search().Places(QCoreApplication::applicationDirPath().toStdString()))
+        candidates << QString::fromStdString(place);
+    return candidates;
 }
 
-void TrendHost::SetModuleFile(const QString& path) { ModuleOverride() = path; }
+void TrendHost::SetModuleFile(const QString& path) { Search().SetFile(path.toStdString()); }
 
 std::optional<QString> TrendFileArgument(const QStringList& arguments)
 {

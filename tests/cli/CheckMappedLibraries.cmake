@@ -1,7 +1,9 @@
 # Fails when tirevo-cli read loads a library only the report needs (Qt Gui,
-# the report module, the display's libraries): the report's module is loaded
-# by the report command alone. The same look, at what tirevo-cli report loads,
-# must find them there, or it proves nothing.
+# the report module, the display's libraries) or only a run with a broker
+# needs (the MQTT module, the MQTT client, OpenSSL): those modules are loaded
+# by their commands alone, and every library mapped is resident memory of
+# every run. The same look, at what tirevo-cli report loads, must find the
+# report's there, or it proves nothing.
 #   cmake -DPROGRAM=tirevo-cli -DSIM_DIR=dir -DWORK_DIR=dir -P CheckMappedLibraries.cmake
 set(report_pattern "file=[^ ]*(libQt6Gui|libtirevo_report|libX11|libxcb|libEGL|libGL)")
 
@@ -25,6 +27,9 @@ file(MAKE_DIRECTORY ${WORK_DIR})
 loaded_files(read read --count 1)
 if(read MATCHES "${report_pattern}")
   message(FATAL_ERROR "tirevo-cli read loads ${CMAKE_MATCH_1}; only tirevo-cli report may")
+endif()
+if(read MATCHES "file=[^ ]*(libtirevo_mqtt|libmosquitto|libssl|libcrypto)")
+  message(FATAL_ERROR "tirevo-cli read loads ${CMAKE_MATCH_1}; only a run with a broker may")
 endif()
 loaded_files(report report --out report.pdf --records . --logs .)
 foreach(library libQt6Gui libtirevo_report)

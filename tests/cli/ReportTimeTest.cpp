@@ -81,7 +81,11 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"Minute60", "2026-12-08T14:60"}, RefusedCase{"HourAlone", "2026-12-08T14"},
                     RefusedCase{"GermanOrder", "08.12.2026"}, RefusedCase{"ShortDay", "2026-12-8"},
                     RefusedCase{"AnOffset", "2026-12-08T14:30+01:00"}, RefusedCase{"Word", "yesterday"},
-                    RefusedCase{"TrailingSpace", "2026-12-08 "}),
+                    RefusedCase{"TrailingSpace", "2026-12-08 "}, RefusedCase{"SignedYear", "+026-12-08"},
+                    RefusedCase{"OtherSeparator", "2026-12-08_14:30"},
+                    RefusedCase{"Second60", "2026-12-08T14:30:60"},
+                    RefusedCase{"LetterInTheSeconds", "2026-12-08T14:30:1x"},
+                    RefusedCase{"FractionOfASecond", "2026-12-08T14:30:15.5"}),
     [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -2,6 +2,7 @@
 // and for each kind of tampering the problem with its file and line.
 #include "AuditCheck.h"
 #include "AuditLine.h"
+#include "AuditSampleTrail.h"
 #include "AuditTrail.h"
 #include "CaseName.h"
 #include "FileBytes.h"
@@ -373,22 +374,7 @@ TEST_F(AuditCheckTest, AnEventNamingAFileOutsideTheFolderIsAProblem)
 TEST_F(AuditCheckTest, AHundredThousandEventsAreChecked)
 {
     constexpr int kEvents = 100000;
-    std::string trail;
-    std::string samples = std::string(kSamplesHeader) + "\r\n";
-    AuditLine line;
-    line.origin = {"lab", "bench-3", "tirevo-cli 1.4.0"};
-    line.time = "2026-12-08T10:02:45.125+01:00";
-    for (int i = 1; i <= kEvents; ++i) {
-        const SampleRow row{line.time, "S-" + std::to_string(i), "7.00", true, "QP000001"};
-        samples += RecordFile::RowText(SampleFields(row));
-        line.seq = i;
-        line.event = SampleEvent(row, kSamplesFileName);
-        const AuditLineText text = WriteAuditLine(line);
-        trail += text.text + "\n";
-        line.prev = text.hash;
-    }
-    ASSERT_TRUE(WriteFile(folder / kAuditFileName, trail));
-    ASSERT_TRUE(WriteFile(folder / kSamplesFileName, samples));
+    ASSERT_TRUE(WriteAuditSampleTrail(folder, kEvents));
     const auto start = std::chrono::steady_clock::now();
     const AuditCheckResult result = CheckAuditFolder(folder.string());
     const auto ms =
