@@ -4,13 +4,13 @@
 // resized, comes the same way.
 #pragma once
 
-#include "RunWait.h"
+#include "EndingWatch.h"
 
 #include <cstdint>
 
 namespace tirevo {
 
-class SignalWatch final : public RunWait {
+class SignalWatch final : public EndingWatch {
 public:
     // Blocks the four signals for the whole process from here on; create it
     // before the meter is opened, so none of them can cut an open short.
@@ -25,8 +25,9 @@ public:
     bool TakeResized() override;
     // The signal that arrived, or 0.
     int Received() const { return received_; }
-    // Readable once a signal is waiting, for a loop that waits on more.
-    int Fd() const { return fd_; }
+    // Readable once a signal is waiting, for a loop that waits on more
+    // (-1 on Windows, whose console events come through Wait alone).
+    int Fd() const override { return fd_; }
 
 private:
     int fd_ = -1;

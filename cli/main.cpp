@@ -17,6 +17,7 @@
 #include "MeterRun.h"
 #include "MqttModuleLoader.h"
 #include "MqttRun.h"
+#include "MqttRunConfig.h"
 #include "ReportLoader.h"
 #include "RunSettings.h"
 #include "SampleRecord.h"
@@ -354,7 +355,7 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
             return kExitNoModule;
         }
         broker = std::make_unique<MqttRun>(std::move(config.gateway), std::move(module.link), clock, endings,
-                                           kErr);
+                                           [](const std::string& line) { Error(line); });
         if (!options.all) {
             publisher = broker->AddMeter(MeterIdentity{setup.serial, MeterModel(setup.serial)});
             setup.publisher = publisher.get();

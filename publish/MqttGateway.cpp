@@ -71,6 +71,11 @@ void MqttGateway::OpenSpool(Meter& meter)
     }
     ReadingSender& sender = *this;
     meter.delivery = std::make_unique<SpoolDelivery>(*meter.spool, sender, topics_.Reading(serial));
+    // The spool keeps the backlog for `reading`; the retained ph is the
+    // meter's state, which the newest reading alone sets. Its queue holds
+    // that one, not every reading of an outage in memory, nor a burst of
+    // old values for Home Assistant when the broker is back.
+    meter.queue.SetCapacity(1);
     if (connected_)
         meter.delivery->Connected(now);
 }
@@ -82,6 +87,9 @@ void MqttGateway::DropSpool(Meter& meter)
     meter.delivery.reset();
     meter.spool->Close();
     meter.spool.reset();
+    // What it dropped were outdated states, not readings lost.
+    meter.queue.TakeDropped();
+    meter.queue.SetCapacity(setup_.queueCapacity);
 }
 
 std::optional<int> MqttGateway::SendReading(const std::string& topic, const std::string& payload)

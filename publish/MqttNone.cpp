@@ -8,15 +8,7 @@
 
 namespace tirevo {
 
-MqttRunConfig MqttRunConfigFor(const MqttOptions&, const std::string&, const std::string&)
-{
-    MqttRunConfig config;
-    config.error = "publishing to an MQTT broker is not in this build";
-    config.unavailable = true;
-    return config;
-}
-
-std::string DefaultClientId(const std::string& serial) { return "tirevo-" + serial; }
+std::optional<std::string> MqttUnavailable() { return "publishing to an MQTT broker is not in this build"; }
 
 MqttLinkLoad LoadMqttLink(const std::string&)
 {
@@ -26,10 +18,10 @@ MqttLinkLoad LoadMqttLink(const std::string&)
 }
 
 MqttRun::MqttRun(MqttGatewaySetup setup, std::unique_ptr<MqttSocketLink> link, MeterClock& clock,
-                 SignalWatch& endings, int errFd)
+                 EndingWatch& endings, std::function<void(const std::string&)> say)
     : clock_(clock),
       endings_(endings),
-      errFd_(errFd),
+      firstSay_(std::move(say)),
       link_(std::move(link)),
       gateway_(std::move(setup), *link_, clock, [](const std::string&) {})
 {

@@ -1,18 +1,11 @@
 #include "MqttRun.h"
 
-#include "FdOutput.h"
-#include "MqttUrl.h"
-#include "PlainName.h"
 #include "ReadingJson.h"
 #include "ReadingTime.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstring>
-#include <fcntl.h>
 #include <poll.h>
-#include <unistd.h>
 
 namespace tirevo {
 
@@ -24,97 +17,7 @@ constexpr int64_t kServiceMs = 1000;
 
 }  // namespace
 
-std::string DefaultClientId(const std::string& serial)
-{
-    char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0')
-        std::strcpy(host, "localhost");
-    // Only plain characters: a broker takes a client id in UTF-8 alone.
-    return "tirevo-" + std::string(host) + "-" + PlainName(serial);
-}
-
-namespace {
-
-// Why a file named on the command line cannot be read (a directory cannot
-// either), or nothing; its first line when it can.
-std::optional<std::string> ReadFirstLine(const std::string& path, std::string& line)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::string(std::strerror(errno));
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return std::string(std::strerror(error));
-        }
-        if (n == 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(n));
-        if (text.find('\n') != std::string::npos)
-            break;
-    }
-    ::close(fd);
-    line = text.substr(0, text.find('\n'));
-    return std::nullopt;
-}
-
-}  // namespace
-
-MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& serial,
-                               const std::string& appVersion)
-{
-    MqttRunConfig config;
-    const MqttUrlResult parsed = ParseMqttUrl(options.url.value_or(std::string()));
-    if (!parsed.url) {
-        config.error = "invalid broker URL '" + options.url.value_or(std::string()) + "': " + parsed.error;
-        return config;
-    }
-    MqttGatewaySetup& g = config.gateway;
-    g.connect.host = parsed.url->host;
-    g.connect.port = parsed.url->port;
-    g.connect.tls = parsed.url->tls;
-    if (options.caFile) {
-        if (!parsed.url->tls) {
-            config.error = "--cafile needs an mqtts:// URL";
-            return config;
-        }
-        std::string first;
-        if (const std::optional<std::string> error = ReadFirstLine(*options.caFile, first)) {
-            config.error = "cannot read the CA file " + *options.caFile + ": " + *error;
-            return config;
-        }
-        g.connect.caFile = *options.caFile;
-    }
-    g.connect.clientId = options.clientId.value_or(DefaultClientId(serial));
-    if (options.username) {
-        g.connect.username = *options.username;
-        if (options.passwordFile) {
-            // The first line, without its end: an editor's final newline is
-            // no part of the password.
-            if (const std::optional<std::string> error =
-                    ReadFirstLine(*options.passwordFile, g.connect.password)) {
-                config.error = "cannot read the password file " + *options.passwordFile + ": " + *error;
-                return config;
-            }
-            if (!g.connect.password.empty() && g.connect.password.back() == '\r')
-                g.connect.password.pop_back();
-        }
-    }
-    g.prefix = options.topic.value_or(kDefaultTopicPrefix);
-    if (!ValidTopicPrefix(g.prefix)) {
-        config.error = "invalid --topic '" + g.prefix + "': not empty, no '+' or '#', no '/' at either end";
-        return config;
-    }
-    g.discovery = options.haDiscovery;
-    g.appVersion = appVersion;
-    return config;
-}
+std::optional<std::string> MqttUnavailable() { return std::nullopt; }
 
 // One meter's side of the shared gateway.
 class MqttRun::MeterPublisher final : public ReadingPublisher {
@@ -140,16 +43,16 @@ private:
 };
 
 MqttRun::MqttRun(MqttGatewaySetup setup, std::unique_ptr<MqttSocketLink> link, MeterClock& clock,
-                 SignalWatch& endings, int errFd)
+                 EndingWatch& endings, std::function<void(const std::string&)> say)
     : clock_(clock),
       endings_(endings),
-      errFd_(errFd),
+      firstSay_(std::move(say)),
       link_(std::move(link)),
       gateway_(std::move(setup), *link_, clock, [this](const std::string& line) {
           if (say_)
               say_(line);
-          else
-              WriteAll(errFd_, "tirevo-cli: " + line + "\n");
+          else if (firstSay_)
+              firstSay_(line);
       })
 {
 }

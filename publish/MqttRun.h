@@ -4,48 +4,38 @@
 // nothing on that loop waits for the network.
 #pragma once
 
-#include "CliOptions.h"
+#include "EndingWatch.h"
 #include "MeterClock.h"
 #include "MqttGateway.h"
 #include "MqttModule.h"
 #include "ReadingPublisher.h"
-#include "SignalWatch.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace tirevo {
 
-struct MqttRunConfig {
-    MqttGatewaySetup gateway;
-    std::string error;         // why the options cannot be used (a usage error)
-    bool unavailable = false;  // no broker support in this build at all
-};
-
-// The gateway's setup from the command line: the URL, the password file
-// (only its first line), the client id. The error is set when any of it
-// cannot be used; nothing is connected yet.
-MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& serial,
-                               const std::string& appVersion);
-
-// tirevo-<host>-<serial> (the serial's plain form, "all" for a run over
-// every meter): the same meter on the same machine keeps its session, two
-// processes never share one, nor their availability topics.
-std::string DefaultClientId(const std::string& serial);
+// Why this build cannot publish at all (it has no MQTT client library), or
+// nothing: asked before any broker option is looked at.
+std::optional<std::string> MqttUnavailable();
 
 class MqttRun final : public RunWait {
 public:
-    // link: from the MQTT module (LoadMqttLink), not yet connected.
+    // link: from the MQTT module (LoadMqttLink), not yet connected. endings:
+    // what ends the run, waited on together with the broker's socket. say:
+    // how the broker's lines reach the user until a run takes them over
+    // (SetSay).
     MqttRun(MqttGatewaySetup setup, std::unique_ptr<MqttSocketLink> link, MeterClock& clock,
-            SignalWatch& endings, int errFd);
+            EndingWatch& endings, std::function<void(const std::string&)> say);
 
     void Start();
 
     // A meter of the run, announced at once (again after every reconnect);
     // its run tells the broker through the publisher returned.
     std::unique_ptr<ReadingPublisher> AddMeter(const MeterIdentity& meter);
-    // How the broker's lines reach the user (nothing: straight to stderr).
+    // How the broker's lines reach the user (nothing: as said at the start).
     void SetSay(std::function<void(const std::string&)> say) { say_ = std::move(say); }
     std::optional<std::string> Failure() const { return gateway_.Fatal(); }
     // After End: why no reading of the run reached the broker, if none did.
@@ -65,8 +55,8 @@ private:
     bool WaitOnce(int64_t timeoutMs, bool watchSignals);
 
     MeterClock& clock_;
-    SignalWatch& endings_;
-    int errFd_;
+    EndingWatch& endings_;
+    std::function<void(const std::string&)> firstSay_;
     std::function<void(const std::string&)> say_;
     // Before the gateway, which holds on to it until its own end.
     std::unique_ptr<MqttSocketLink> link_;

@@ -14,6 +14,15 @@ uint64_t ReadingQueue::Push(std::string payload)
     return nextId_++;
 }
 
+void ReadingQueue::SetCapacity(std::size_t capacity)
+{
+    capacity_ = std::max<std::size_t>(capacity, 1);
+    while (entries_.size() > capacity_) {
+        entries_.pop_front();
+        ++dropped_;
+    }
+}
+
 ReadingQueue::Entry* ReadingQueue::NextUnsent()
 {
     const auto found = std::find_if(entries_.begin(), entries_.end(), [](const Entry& e) { return !e.sent; });

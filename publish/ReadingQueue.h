@@ -31,6 +31,10 @@ public:
     // The connection is gone: whatever it had not acknowledged goes again.
     void ConnectionLost();
 
+    // From now on it holds up to capacity (1 or more), the oldest going
+    // first, and counted as dropped, when it holds more.
+    void SetCapacity(std::size_t capacity);
+
     std::size_t Size() const { return entries_.size(); }
     bool Empty() const { return entries_.empty(); }
     // Dropped since the last call.

@@ -175,6 +175,39 @@ TEST_F(MqttGatewaySpoolTest, TheBacklogGoesOutOnReadingAtQosOneNotRetainedAndPhS
     EXPECT_FALSE(g.NothingDelivered());
 }
 
+// The backlog goes out on `reading` alone: the retained ph, the state a
+// newcomer sees, is set by the newest reading only, never by a burst of old
+// ones after an outage (and nothing of the backlog waits for it in memory).
+TEST_F(MqttGatewaySpoolTest, AfterAnOutageThePhTopicGetsTheNewestReadingOnly)
+{
+    MqttGateway& g = MakeSpooled();
+    const std::string ph = "tirevo/QP000001/ph";
+    g.Start();
+    for (int n = 1; n <= 3; ++n)
+        g.ReadingTaken("QP000001", 7.0 + n / 100.0, true, Json(n));
+    link.Accept();
+    EXPECT_EQ(link.Payloads(reading), Jsons(1, 4));
+    EXPECT_EQ(link.Payloads(ph), (std::vector<std::string>{"7.03"}));
+    link.AckAll();
+    // Live, each reading sets it; one in flight when the connection goes
+    // is outdated by those taken meanwhile.
+    g.ReadingTaken("QP000001", 7.04, true, Json(4));
+    link.Drop();
+    g.ReadingTaken("QP000001", 7.05, true, Json(5));
+    g.ReadingTaken("QP000001", 7.06, true, Json(6));
+    link.sent.clear();
+    clock.Advance(ReconnectBackoff::kFirstMs);
+    g.Tick();
+    link.Accept();
+    EXPECT_EQ(link.Payloads(ph), (std::vector<std::string>{"7.06"}));
+    EXPECT_EQ(link.Payloads(reading), Jsons(4, 7));
+    link.AckAll();
+    g.End();
+    link.AckAll();
+    g.Close();
+    EXPECT_FALSE(Said("dropped")) << said.back();
+}
+
 TEST_F(MqttGatewaySpoolTest, WhatTheBrokerDidNotAcknowledgeGoesAgainAndTheNextRunSendsItFirst)
 {
     MqttGateway& g = MakeSpooled();
