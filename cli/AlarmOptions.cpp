@@ -1,6 +1,9 @@
 #include "AlarmOptions.h"
 
+#include "AlarmSettingsFile.h"
 #include "OptionNumbers.h"
+
+#include <algorithm>
 
 namespace tirevo {
 
@@ -81,6 +84,29 @@ AlarmSettingsChoice ResolveAlarmSettings(const AlarmCliOptions& options, const A
             *choice.error += " (the other limit is in the settings file; --high off or --low off drops it)";
     }
     return choice;
+}
+
+MeterAlarmChoice ChooseMeterAlarmSettings(const AlarmCliOptions& options, const std::string& iniPath,
+                                          char decimalSeparator, const std::string& serial)
+{
+    const AlarmSettingsLoad file = LoadAlarmSettings(iniPath, decimalSeparator, serial);
+    MeterAlarmChoice result;
+    result.choice = ResolveAlarmSettings(options, file.settings);
+    if (!file.problem || file.meterSection.empty())
+        return result;
+    // Every problem line starts with the section it was found in.
+    const std::string own = "[" + file.meterSection + "]";
+    std::string lines;
+    for (std::size_t start = 0; start <= file.problem->size();) {
+        const std::size_t end = std::min(file.problem->find('\n', start), file.problem->size());
+        const std::string line = file.problem->substr(start, end - start);
+        if (line.rfind(own, 0) == 0)
+            lines += (lines.empty() ? "" : "\n") + line;
+        start = end + 1;
+    }
+    if (!lines.empty())
+        result.sectionProblem = lines;
+    return result;
 }
 
 }  // namespace tirevo

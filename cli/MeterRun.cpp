@@ -54,6 +54,7 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
     session_.AddListener(this);
     // After this run's own listener: the reading is printed before its alarm.
     session_.AddListener(&alarm_);
+    alarm_.NameMeterInLines(setup_.severalMeters);
     if (setup_.publisher) {
         setup_.publisher->SetSay([this](const std::string& line) { Say(line); });
         ReadingPublisher* publisher = setup_.publisher;
