@@ -3,8 +3,6 @@
 #include "AlarmSettingsFile.h"
 #include "OptionNumbers.h"
 
-#include <algorithm>
-
 namespace tirevo {
 
 namespace {
@@ -92,20 +90,7 @@ MeterAlarmChoice ChooseMeterAlarmSettings(const AlarmCliOptions& options, const 
     const AlarmSettingsLoad file = LoadAlarmSettings(iniPath, decimalSeparator, serial);
     MeterAlarmChoice result;
     result.choice = ResolveAlarmSettings(options, file.settings);
-    if (!file.problem || file.meterSection.empty())
-        return result;
-    // Every problem line starts with the section it was found in.
-    const std::string own = "[" + file.meterSection + "]";
-    std::string lines;
-    for (std::size_t start = 0; start <= file.problem->size();) {
-        const std::size_t end = std::min(file.problem->find('\n', start), file.problem->size());
-        const std::string line = file.problem->substr(start, end - start);
-        if (line.rfind(own, 0) == 0)
-            lines += (lines.empty() ? "" : "\n") + line;
-        start = end + 1;
-    }
-    if (!lines.empty())
-        result.sectionProblem = lines;
+    result.sectionProblem = file.meterProblem;
     return result;
 }
 

@@ -69,17 +69,31 @@ public:
 
     void Note(std::string_view section, std::string_view key, const std::string& what)
     {
-        std::string line = problem_ ? "\n[" : "[";
+        // Appended piece by piece: gcc 12 takes chained + on strings here for
+        // overlapping copies (-Wrestrict).
+        std::string line = "[";
         line.append(section).append("] ").append(key).append(": ").append(what);
-        problem_ = problem_.value_or(std::string()) + line;
+        Append(problem_, line);
+        if (section != kSection)
+            Append(meterProblem_, line);
     }
 
     std::optional<std::string> Problem() const { return problem_; }
+    std::optional<std::string> MeterProblem() const { return meterProblem_; }
 
 private:
+    static void Append(std::optional<std::string>& lines, const std::string& line)
+    {
+        if (lines)
+            lines->append("\n").append(line);
+        else
+            lines = line;
+    }
+
     const IniFile& ini_;
     char decimal_;
     std::optional<std::string> problem_;
+    std::optional<std::string> meterProblem_;
 };
 
 // Where each key is read from: the meter's section when it holds the key,
@@ -203,6 +217,36 @@ AlarmSettingsLoad LoadAlarmSettings(const std::string& iniPath, char decimalSepa
         s.low.reset();
     }
     result.problem = read.Problem();
+    result.meterProblem = read.MeterProblem();
+    return result;
+}
+
+AlarmSettingsLoad WithMeterKeys(const AlarmSettings& base, const AlarmSettingsLoad& meter,
+                                char decimalSeparator)
+{
+    AlarmSettingsLoad result = meter;
+    result.problem.reset();
+    result.meterProblem.reset();
+    AlarmSettings& s = result.settings;
+    s = base;
+    for (const std::string& key : meter.meterKeys) {
+        if (key == "High")
+            s.high = meter.settings.high;
+        else if (key == "Low")
+            s.low = meter.settings.low;
+        else if (key == "Delay")
+            s.delayS = meter.settings.delayS;
+        else if (key == "Hysteresis")
+            s.hysteresis = meter.settings.hysteresis;
+    }
+    if (const std::optional<std::string> problem = AlarmSettingsProblem(s, decimalSeparator)) {
+        std::string line = "[";
+        line.append(meter.meterSection).append("] High: ").append(*problem);
+        result.problem = line;
+        result.meterProblem = result.problem;
+        s.high.reset();
+        s.low.reset();
+    }
     return result;
 }
 

@@ -30,6 +30,8 @@ struct AlarmSettingsLoad {
     // each of them overrides [Alarm] for this meter, empty value included
     // (an empty limit there turns that limit off for the meter).
     std::vector<std::string> meterKeys;
+    // The lines of problem that name the meter's own section.
+    std::optional<std::string> meterProblem;
 };
 
 // The section holding the alarm limits of the meter with this serial
@@ -42,6 +44,14 @@ AlarmSettingsLoad LoadAlarmSettings(const std::string& iniPath, char decimalSepa
 // meter's section leaves out comes from [Alarm]); serial empty: [Alarm] alone.
 AlarmSettingsLoad LoadAlarmSettings(const std::string& iniPath, char decimalSeparator,
                                     const std::string& serial);
+
+// base (the [Alarm] a program holds, perhaps changed since it was read) with
+// the keys the meter's own section holds taken from meter (as
+// LoadAlarmSettings gave them for that meter's serial). Limits that then
+// clash are both dropped, as when reading, and problem says so, naming the
+// meter's section; the rest of the result is meter's.
+AlarmSettingsLoad WithMeterKeys(const AlarmSettings& base, const AlarmSettingsLoad& meter,
+                                char decimalSeparator);
 
 // Writes the four keys into [Alarm], keeping every other line of the file; an
 // unset limit is written empty. Returns the error text ("Unable to write to

@@ -203,6 +203,43 @@ INSTANTIATE_TEST_SUITE_P(
                   "[Alarm FT01] High: High must be above Low"}),
     CaseName());
 
+TEST(MeterAlarmLoad, TheMeterSectionsLinesApart)
+{
+    const TempIni ini;
+    const AlarmSettingsLoad loaded =
+        LoadAlarmSettings(ini.Write("[Alarm]\nDelay=x\n[Alarm FT01]\nHigh=abc\n"), '.', "FT01");
+    EXPECT_EQ(loaded.meterSection, "Alarm FT01");
+    EXPECT_EQ(loaded.meterProblem.value_or(""),
+              "[Alarm FT01] High: 'abc' is not a valid floating point value");
+}
+
+// The window's [Alarm], changed since it was read, under the meter's own keys.
+TEST(MeterAlarmLoad, WithMeterKeysOverAChangedBase)
+{
+    const TempIni ini;
+    const AlarmSettingsLoad meter =
+        LoadAlarmSettings(ini.Write("[Alarm]\nHigh=8\n[Alarm FT01]\nLow=\nDelay=20\n"), '.', "FT01");
+    AlarmSettings base;
+    base.high = 9;
+    base.low = 5;
+    base.hysteresis = 0.3;
+    const AlarmSettingsLoad over = WithMeterKeys(base, meter, '.');
+    EXPECT_FALSE(over.problem);
+    EXPECT_EQ(over.settings.high, 9.0);
+    EXPECT_FALSE(over.settings.low) << "an empty limit of its own turns it off";
+    EXPECT_EQ(over.settings.delayS, 20);
+    EXPECT_DOUBLE_EQ(over.settings.hysteresis, 0.3);
+    EXPECT_EQ(over.meterSection, "Alarm FT01");
+
+    const AlarmSettingsLoad other = LoadAlarmSettings(ini.Write("[Alarm FT01]\nLow=7,5\n"), ',', "FT01");
+    base.high = 7;
+    const AlarmSettingsLoad clash = WithMeterKeys(base, other, ',');
+    EXPECT_FALSE(clash.settings.high);
+    EXPECT_FALSE(clash.settings.low);
+    EXPECT_EQ(clash.problem.value_or(""), "[Alarm FT01] High: High must be above Low");
+    EXPECT_EQ(clash.meterProblem, clash.problem);
+}
+
 TEST(MeterAlarmSettingsSave, WritesItsOwnSectionOnlyAndReadsBack)
 {
     const TempIni ini;
