@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -31,7 +32,8 @@ QDoubleSpinBox* PhField(QWidget* parent, double min, double max, double value, c
 
 }  // namespace
 
-AlarmDialog::AlarmDialog(const AlarmSettings& settings, char decimalSeparator, QWidget* parent)
+AlarmDialog::AlarmDialog(const AlarmSettings& settings, char decimalSeparator, QWidget* parent,
+                         const QString& meterNote)
     : QDialog(parent), decimalSeparator_(decimalSeparator)
 {
     setWindowTitle(QStringLiteral("Alarm limits"));
@@ -64,8 +66,12 @@ AlarmDialog::AlarmDialog(const AlarmSettings& settings, char decimalSeparator, Q
     connect(buttons, &QDialogButtonBox::accepted, this, &AlarmDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &AlarmDialog::reject);
 
+    lbMeterLimits = new QLabel(meterNote, this);
+    lbMeterLimits->setVisible(!meterNote.isEmpty());
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(lbMeterLimits);
     layout->addWidget(buttons);
     setSizeGripEnabled(false);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -90,6 +96,18 @@ void AlarmDialog::accept()
         return;
     }
     QDialog::accept();
+}
+
+QString MeterLimitsNote(const std::string& section, const std::vector<std::string>& keys)
+{
+    if (keys.empty())
+        return QString();
+    std::string text = "This meter has its own limits in [" + section + "]: ";
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        text.append(i ? ", " : "").append(keys[i]);
+    text += ".";
+    // A section name is printable ASCII.
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace tirevo

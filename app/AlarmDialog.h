@@ -7,7 +7,11 @@
 
 #include <QDialog>
 
+#include <string>
+#include <vector>
+
 class QCheckBox;
+class QLabel;
 class QDoubleSpinBox;
 class QSpinBox;
 
@@ -16,7 +20,9 @@ namespace tirevo {
 class AlarmDialog : public QDialog {
     Q_OBJECT
 public:
-    AlarmDialog(const AlarmSettings& settings, char decimalSeparator, QWidget* parent = nullptr);
+    // meterNote, when not empty, is shown under the fields (MeterLimitsNote()).
+    AlarmDialog(const AlarmSettings& settings, char decimalSeparator, QWidget* parent = nullptr,
+                const QString& meterNote = QString());
 
     AlarmSettings Values() const;
 
@@ -26,6 +32,9 @@ public:
     QDoubleSpinBox* edLow = nullptr;
     QSpinBox* edDelay = nullptr;
     QDoubleSpinBox* edHysteresis = nullptr;
+    // Says that the open meter's own section overrides some of these; hidden
+    // when it overrides none.
+    QLabel* lbMeterLimits = nullptr;
 
 public slots:
     // Refuses limits the wrong way round, with a message, and stays open.
@@ -34,5 +43,11 @@ public slots:
 private:
     char decimalSeparator_;
 };
+
+// The dialog sets [Alarm]; a meter with a section of its own keeps the keys
+// that section holds whatever is set here. The line that says so
+// ("This meter has its own limits in [Alarm A1B2C3]: High, Delay."), or an
+// empty text when the section holds none.
+QString MeterLimitsNote(const std::string& section, const std::vector<std::string>& keys);
 
 }  // namespace tirevo

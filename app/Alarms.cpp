@@ -55,24 +55,48 @@ void TMainForm::BuildAlarmControls()
 void TMainForm::LoadAlarmSettingsAtStart()
 {
     const AlarmSettingsLoad loaded = LoadAlarmSettings(LinkState.IniPath, Separators.decimal);
+    alarmCommon_ = loaded.settings;
     alarm_.SetSettings(loaded.settings);
     if (loaded.problem)
         throw AppError(*loaded.problem);
 }
 
+std::optional<std::string> TMainForm::LoadMeterAlarmSettings(const std::string& serial)
+{
+    meterAlarm_ = LoadAlarmSettings(LinkState.IniPath, Separators.decimal, serial);
+    // [Alarm]'s own lines were told at the start.
+    std::optional<std::string> problem = meterAlarm_.meterProblem;
+    if (const std::optional<std::string> clash = ApplyAlarmsInForce(); clash && !problem)
+        problem = clash;
+    return problem;
+}
+
+std::optional<std::string> TMainForm::ApplyAlarmsInForce()
+{
+    const AlarmSettingsLoad inForce = WithMeterKeys(alarmCommon_, meterAlarm_, Separators.decimal);
+    // The same limits again must not restart a run past a limit.
+    if (inForce.settings != alarm_.Settings()) {
+        alarm_.SetSettings(inForce.settings);
+        ArmAlarmTimer();
+        ShowAlarmState();
+    }
+    return inForce.problem;
+}
+
 std::optional<std::string> TMainForm::SaveAlarmSettingsAtClose()
 {
     // Only limits set in this run are written; a file edited by hand stays
-    // as it was otherwise.
+    // as it was otherwise. The meter's own section is never written here.
     if (!alarmsChanged_)
         return std::nullopt;
-    return SaveAlarmSettings(LinkState.IniPath, alarm_.Settings(), Separators.decimal);
+    return SaveAlarmSettings(LinkState.IniPath, alarmCommon_, Separators.decimal);
 }
 
 void TMainForm::sbAlarmClick()
 {
     Guarded([&] {
-        AlarmDialog dialog(alarm_.Settings(), Separators.decimal, this);
+        AlarmDialog dialog(alarmCommon_, Separators.decimal, this,
+                           MeterLimitsNote(meterAlarm_.meterSection, meterAlarm_.meterKeys));
         if (dialog.exec() == QDialog::Accepted)
             ApplyAlarmSettings(dialog.Values());
     });
@@ -80,12 +104,12 @@ void TMainForm::sbAlarmClick()
 
 void TMainForm::ApplyAlarmSettings(const AlarmSettings& settings)
 {
-    if (settings == alarm_.Settings())
+    if (settings == alarmCommon_)
         return;
     alarmsChanged_ = true;
-    alarm_.SetSettings(settings);
-    ArmAlarmTimer();
-    ShowAlarmState();
+    alarmCommon_ = settings;
+    if (const std::optional<std::string> clash = ApplyAlarmsInForce())
+        ReportError(*clash);
 }
 
 void TMainForm::SetStabilityText(const QString& text, const QColor& colour)

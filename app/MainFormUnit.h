@@ -4,6 +4,7 @@
 #pragma once
 
 #include "AlarmRule.h"
+#include "AlarmSettingsFile.h"
 #include "AuditWriter.h"
 #include "CalibrationCheck.h"
 #include "CalibrationSettings.h"
@@ -118,9 +119,10 @@ public:
     const MeterSession& Meter() const { return meter_; }
     DataLog& Log() { return log_; }
     const DataLog& Log() const { return log_; }
+    // The limits in force: [Alarm] with the open meter's own section over it.
     const AlarmRule& Alarm() const { return alarm_; }
-    // Applies alarm limits at once; they are written to the settings file at
-    // close.
+    // Applies [Alarm] at once (under the open meter's own section); it is
+    // written to the settings file at close.
     void ApplyAlarmSettings(const AlarmSettings& settings);
     // What the stability label says, in which colour, while no alarm is
     // raised.
@@ -219,6 +221,12 @@ private:
     void BuildAlarmControls();
     void LoadAlarmSettingsAtStart();
     std::optional<std::string> SaveAlarmSettingsAtClose();
+    // Reads the meter's own [Alarm SERIAL] and puts its keys in force over
+    // [Alarm]; what cannot be used, for the user.
+    std::optional<std::string> LoadMeterAlarmSettings(const std::string& serial);
+    // [Alarm] with the meter's keys over it into the rule; the reason when
+    // the limits clash (both are then off).
+    std::optional<std::string> ApplyAlarmsInForce();
     void HandleAlarmEvents(const std::vector<AlarmEvent>& events);
     void ShowAlarmState();
     void ArmAlarmTimer();
@@ -257,6 +265,8 @@ private:
     QTimer* reopenTimer_ = nullptr;
     QTimer* alarmTimer_ = nullptr;
     AlarmRule alarm_;
+    AlarmSettings alarmCommon_;     // [Alarm] as this run has it
+    AlarmSettingsLoad meterAlarm_;  // the open meter's own section
     bool alarmsChanged_ = false;
     QString stabilityText_;
     QColor stabilityColour_;

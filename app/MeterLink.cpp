@@ -83,6 +83,7 @@ void TMainForm::USBConnect()
     const QByteArray serial = lb2->item(row)->data(Qt::UserRole).toByteArray();
     if (!OpenMeter(serial.toStdString()))
         return;
+    const std::optional<std::string> alarmProblem = LoadMeterAlarmSettings(serial.toStdString());
     sb5->setEnabled(true);
     sbRecord->setEnabled(meter_.Status() == LinkStatus::Connected);
     btnCalibrate->setEnabled(true);
@@ -94,6 +95,9 @@ void TMainForm::USBConnect()
     Timer2->start();
     StartPolling();
     CheckCalibrationDue();
+    // Told once the meter is served, so the box holds up nothing.
+    if (alarmProblem)
+        ReportError(*alarmProblem);
 }
 
 bool TMainForm::MeterLost() const

@@ -1,5 +1,6 @@
 #include "AlarmOptions.h"
 
+#include "AlarmSettingsFile.h"
 #include "OptionNumbers.h"
 
 namespace tirevo {
@@ -81,6 +82,16 @@ AlarmSettingsChoice ResolveAlarmSettings(const AlarmCliOptions& options, const A
             *choice.error += " (the other limit is in the settings file; --high off or --low off drops it)";
     }
     return choice;
+}
+
+MeterAlarmChoice ChooseMeterAlarmSettings(const AlarmCliOptions& options, const std::string& iniPath,
+                                          char decimalSeparator, const std::string& serial)
+{
+    const AlarmSettingsLoad file = LoadAlarmSettings(iniPath, decimalSeparator, serial);
+    MeterAlarmChoice result;
+    result.choice = ResolveAlarmSettings(options, file.settings);
+    result.sectionProblem = file.meterProblem;
+    return result;
 }
 
 }  // namespace tirevo

@@ -45,4 +45,15 @@ struct AlarmSettingsChoice {
 };
 AlarmSettingsChoice ResolveAlarmSettings(const AlarmCliOptions& options, const AlarmSettings& fromFile);
 
+// One meter's settings: the file's [Alarm] with the meter's own [Alarm SERIAL]
+// over it, key by key, and the options over both, for every meter alike.
+struct MeterAlarmChoice {
+    AlarmSettingsChoice choice;
+    // The lines about the meter's own section that cannot be used, each
+    // naming it; [Alarm]'s own lines are left to be said once for the run.
+    std::optional<std::string> sectionProblem;
+};
+MeterAlarmChoice ChooseMeterAlarmSettings(const AlarmCliOptions& options, const std::string& iniPath,
+                                          char decimalSeparator, const std::string& serial);
+
 }  // namespace tirevo

@@ -26,10 +26,20 @@ void AllMetersRun::Say(const std::string& line) { WriteAll(setup_.errFd, "tirevo
 std::optional<int> AllMetersRun::TakeUpNew(const std::vector<ListedDevice>& meters)
 {
     for (const ListedDevice& listed : meters) {
-        if (!listed.meter || meters_.count(listed.serial) || completed_.count(listed.serial))
+        if (!listed.meter || meters_.count(listed.serial) || completed_.count(listed.serial) ||
+            alarmRefused_.count(listed.serial))
             continue;
         MeterRunSetup setup = setup_;
         setup.serial = listed.serial;
+        const bool firstTry = refused_.insert(listed.serial).second;
+        if (alarmFor_) {
+            const std::optional<AlarmSettings> alarm = alarmFor_(listed.serial, firstTry);
+            if (!alarm) {
+                alarmRefused_.insert(listed.serial);
+                continue;
+            }
+            setup.alarm = *alarm;
+        }
         // The run's end is the whole run's: a meter taken up later must not
         // run on past it.
         setup.options.durationMs.reset();
@@ -38,7 +48,6 @@ std::optional<int> AllMetersRun::TakeUpNew(const std::vector<ListedDevice>& mete
             meter.publisher = publisherFor_(listed);
         setup.publisher = meter.publisher.get();
         meter.run = std::make_unique<MeterRun>(std::move(setup), clock_, wait_);
-        const bool firstTry = refused_.insert(listed.serial).second;
         if (const std::optional<int> failed = meter.run->Begin(firstTry)) {
             // Another program may hold it; it is tried again at the next
             // listing. Anything else (the log folder) ends the run.

@@ -41,6 +41,14 @@ public:
     // that ends them all (a log file, stdout, the broker); the exit code.
     int Run();
 
+    // A meter's own alarm settings, in place of the setup's, read as it is
+    // taken up; nothing when they cannot be used (the function says why),
+    // and the meter is left out of this run: the others go on. say is false
+    // when a meter that could not be opened is tried again, as its lines
+    // were said the first time.
+    using AlarmFor = std::function<std::optional<AlarmSettings>(const std::string& serial, bool say)>;
+    void SetAlarmFor(AlarmFor alarmFor) { alarmFor_ = std::move(alarmFor); }
+
     // Why the run must end though no meter is in it to tell (a broker that
     // refused the login while no meter could be opened).
     void SetFailureCheck(std::function<std::optional<std::string>()> check)
@@ -69,6 +77,7 @@ private:
     ListMeters list_;
     PublisherFor publisherFor_;
     std::function<std::optional<std::string>()> failureCheck_;
+    AlarmFor alarmFor_;
     std::map<std::string, Meter> meters_;
     // Meters that have left the run while their --on-alarm commands still
     // ran: kept until those have ended, or waited for at the run's end.
@@ -77,6 +86,8 @@ private:
     std::set<std::string> completed_;
     // Meters that could not be opened: said once, tried again quietly.
     std::set<std::string> refused_;
+    // Meters whose alarm settings could not be used: said once, left out.
+    std::set<std::string> alarmRefused_;
     int64_t nextListMs_ = 0;
     // The first failure of a meter that left the run on its own (a log that
     // could not be finished): the run's exit code unless something worse.

@@ -67,7 +67,7 @@ void CliAlarm::EndHooks(AlarmHook::Deadline deadline)
 void CliAlarm::Report(const std::vector<AlarmEvent>& events)
 {
     for (const AlarmEvent& event : events) {
-        say_(AlarmEventLine(event, serial_));
+        say_(AlarmEventLine(event, serial_, nameMeter_));
         if (hook_)
             hook_->Run(AlarmHookVariables(event, serial_));
     }
@@ -102,18 +102,19 @@ void CliAlarm::TellState()
     stateListener_(state);
 }
 
-std::string AlarmEventLine(const AlarmEvent& event, std::string_view serial)
+std::string AlarmEventLine(const AlarmEvent& event, std::string_view serial, bool nameMeter)
 {
+    const std::string meter = nameMeter ? std::string(serial) + " " : std::string();
     if (!event.raised) {
         if (event.kind == AlarmKind::Lost)
             return "alarm cleared: " + std::string(serial) + " responding again";
-        return "alarm cleared: pH " + AlarmNumberText(event.value, '.');
+        return "alarm cleared: " + meter + "pH " + AlarmNumberText(event.value, '.');
     }
     const std::string since = " since " + AlarmClockText(event.since);
     const std::string head = std::string("ALARM ") + AlarmKindName(event.kind) + ": ";
     if (event.kind == AlarmKind::Lost)
         return head + std::string(serial) + " not responding" + since;
-    return head + AlarmEventText(event, serial, '.') + since;
+    return head + meter + AlarmEventText(event, serial, '.') + since;
 }
 
 HookVariables AlarmHookVariables(const AlarmEvent& event, std::string_view serial)

@@ -47,6 +47,10 @@ public:
 
     const AlarmRule& Rule() const { return rule_; }
 
+    // With several meters in one run, the limit lines name the meter too,
+    // as each meter may have limits of its own.
+    void NameMeterInLines(bool name) { nameMeter_ = name; }
+
     // Told "none", "high", "low" or "lost" whenever the alarm shown changes,
     // and once now, while alarms are set (limits or a lost meter watched).
     void SetStateListener(std::function<void(const std::string&)> listener);
@@ -72,11 +76,14 @@ private:
     std::function<void(const std::string&)> stateListener_;
     std::function<void(const std::vector<AlarmEvent>&)> eventsListener_;
     std::string toldState_;
+    bool nameMeter_ = false;
 };
 
 // "ALARM high: pH 7.80 above 7.50 since 10:02:45",
-// "ALARM lost: A1B2C3 not responding since 10:02:45", "alarm cleared: pH 7.30"
-std::string AlarmEventLine(const AlarmEvent& event, std::string_view serial);
+// "ALARM lost: A1B2C3 not responding since 10:02:45", "alarm cleared: pH 7.30";
+// with nameMeter, "ALARM high: A1B2C3 pH 7.80 above 7.50 since 10:02:45" and
+// "alarm cleared: A1B2C3 pH 7.30".
+std::string AlarmEventLine(const AlarmEvent& event, std::string_view serial, bool nameMeter = false);
 
 // TIREVO_ALARM, TIREVO_PH, TIREVO_LIMIT, TIREVO_SERIAL, TIREVO_TIME and
 // TIREVO_CLEARED (which alarm a clear ends).

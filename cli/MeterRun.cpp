@@ -65,6 +65,7 @@ MeterRun::MeterRun(MeterRunSetup setup, MeterClock& clock, RunWait& wait)
     // as the program's other lines.
     if (setup_.audit && !setup_.severalMeters)
         setup_.audit->SetSay([this](const std::string& line) { Say(line); });
+    alarm_.NameMeterInLines(setup_.severalMeters);
     if (setup_.publisher) {
         setup_.publisher->SetSay([this](const std::string& line) { Say(line); });
         ReadingPublisher* publisher = setup_.publisher;

@@ -220,7 +220,9 @@ int Report(const CliOptions& options)
         return UsageError("--from is after --to");
     const LocaleSeparators separators = ReadLocaleSeparators();
     const std::string iniPath = CliSettingsFile(OwnProgramPath(), kSettingsRule);
-    const AlarmSettingsLoad alarmFile = LoadAlarmSettings(iniPath, separators.decimal);
+    // A report of one meter holds that meter's own limits.
+    const AlarmSettingsLoad alarmFile =
+        LoadAlarmSettings(iniPath, separators.decimal, options.serial.value_or(std::string()));
     if (alarmFile.problem)
         ErrorLines(*alarmFile.problem, "settings file " + iniPath + ": ");
     ReportRequest request;
@@ -249,6 +251,42 @@ int Report(const CliOptions& options)
     }
     return Output("wrote " + request.outFile + " (" + std::to_string(outcome.pages) +
                   (outcome.pages == 1 ? " page)\n" : " pages)\n"));
+}
+
+// One meter's alarm settings, the lines about its own section said (when say
+// is set); nothing, with the reason said, when they clash with the options.
+std::optional<AlarmSettings> MeterAlarm(const CliOptions& options, const std::string& iniPath,
+                                        char decimalSeparator, const std::string& serial, bool say)
+{
+    const MeterAlarmChoice meter = ChooseMeterAlarmSettings(options.alarm, iniPath, decimalSeparator, serial);
+    if (say && meter.sectionProblem)
+        ErrorLines(*meter.sectionProblem, "settings file " + iniPath + ": ");
+    if (meter.choice.error) {
+        if (say)
+            Error(serial + ": " + *meter.choice.error + "; this meter is left out");
+        return std::nullopt;
+    }
+    return meter.choice.settings;
+}
+
+// The alarm settings of the meters at the start of a run: the one meter's
+// into the setup; with --all, each is only checked, so that limits that
+// clash with the options end the run before it starts, as for one meter.
+int CheckMeterAlarms(const CliOptions& options, const std::string& iniPath, char decimalSeparator,
+                     const std::vector<std::string>& serials, MeterRunSetup& setup)
+{
+    for (const std::string& serial : serials) {
+        const MeterAlarmChoice meter =
+            ChooseMeterAlarmSettings(options.alarm, iniPath, decimalSeparator, serial);
+        if (meter.choice.error)
+            return UsageError(options.all ? serial + ": " + *meter.choice.error : *meter.choice.error);
+        if (!options.all) {
+            if (meter.sectionProblem)
+                ErrorLines(*meter.sectionProblem, "settings file " + iniPath + ": ");
+            setup.alarm = meter.choice.settings;
+        }
+    }
+    return kExitDone;
 }
 
 // The converter's USB description, the model a broker's subscribers see.
@@ -297,10 +335,9 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
     // A line for each value that cannot be used.
     if (alarmFile.problem)
         ErrorLines(*alarmFile.problem, "settings file " + iniPath + ": ");
-    const AlarmSettingsChoice alarm = ResolveAlarmSettings(options.alarm, alarmFile.settings);
-    if (alarm.error)
-        return UsageError(*alarm.error);
-    setup.alarm = alarm.settings;
+    // Limits the options alone set the wrong way round, before any meter.
+    if (const AlarmSettingsChoice alone = ResolveAlarmSettings(options.alarm, AlarmSettings()); alone.error)
+        return UsageError(*alone.error);
     // --all takes the meters as they come, in the run itself.
     std::vector<std::string> serials;
     if (options.all) {
@@ -311,6 +348,10 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
             return code;
         serials.push_back(setup.serial);
     }
+    // Each meter's own limits; --all reads them again for each meter it
+    // takes up (one plugged in later included).
+    if (const int code = CheckMeterAlarms(options, iniPath, separators.decimal, serials, setup))
+        return code;
     // The records the window keeps, or those measure is told to use (also
     // when it records nothing itself).
     CliOptions recordsOptions = options;
@@ -376,6 +417,9 @@ int ReadOrLog(const CliOptions& options, SignalWatch& endings)
             std::move(setup), clock, wait, [] { return ListDevices(false); }, publisherFor);
         if (broker)
             run.SetFailureCheck([&broker] { return broker->Failure(); });
+        run.SetAlarmFor([&options, &iniPath, &separators](const std::string& serial, bool say) {
+            return MeterAlarm(options, iniPath, separators.decimal, serial, say);
+        });
         code = run.Run();
     } else {
         MeterRun run(std::move(setup), clock, wait);

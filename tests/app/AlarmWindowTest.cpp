@@ -233,6 +233,7 @@ private slots:
         SetInDialog([](AlarmDialog* dialog) {
             QVERIFY(!dialog->cbHigh->isChecked());
             QVERIFY(!dialog->edHigh->isEnabled());
+            QVERIFY(!dialog->lbMeterLimits->isVisible());
             QCOMPARE(dialog->edDelay->value(), 5);
             QCOMPARE(dialog->edHysteresis->value(), 0.05);
             dialog->cbHigh->setChecked(true);
@@ -273,6 +274,73 @@ private slots:
         QVERIFY2(ReadIni().contains("\r\nLow=\r\n"), ReadIni().constData());
         form = StartQuietWindow(*dir);
         QVERIFY(!form->Alarm().Settings().low);
+    }
+
+    // The open meter's own [Alarm SERIAL] over [Alarm]: the dialog still
+    // sets [Alarm], says which keys the meter keeps, and only [Alarm] is
+    // written at close.
+    void aMetersOwnSectionIsInForceAndTheDialogSaysSo()
+    {
+        // In the locale's decimal form, as the window reads it.
+        const QByteArray own =
+            LocalNumber("[Alarm QP000001]\r\n; tank 2\r\nHigh=7.5\r\nHysteresis=\r\n").toLatin1();
+        {
+            QFile f(IniPath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(LocalNumber("[Alarm]\r\nHigh=8\r\nDelay=0\r\nHysteresis=0.2\r\n").toLatin1() + own);
+        }
+        form = StartQuietWindow(*dir);
+        QTRY_VERIFY(form->Meter().Connected());
+        QCOMPARE(form->Alarm().Settings().high, 7.5);
+        QCOMPARE(form->Alarm().Settings().delayS, 0);
+        QCOMPARE(form->Alarm().Settings().hysteresis, kAlarmHysteresisDefault);
+        ShowLine("pH: 7.80\r");
+        QCOMPARE(DigitColour().red(), 224);
+
+        SetInDialog([](AlarmDialog* dialog) {
+            // [Alarm]'s values, not the meter's.
+            QCOMPARE(dialog->edHigh->text(), LocalNumber("8.00"));
+            QCOMPARE(dialog->edHysteresis->value(), 0.2);
+            QVERIFY(dialog->lbMeterLimits->isVisible());
+            QCOMPARE(dialog->lbMeterLimits->text(),
+                     QStringLiteral("This meter has its own limits in [Alarm QP000001]: High, Hysteresis."));
+            dialog->edHigh->setValue(9);
+            dialog->cbLow->setChecked(true);
+            dialog->edLow->setValue(6);
+        });
+        // The meter keeps its own high limit; the low one comes from [Alarm].
+        QCOMPARE(form->Alarm().Settings().high, 7.5);
+        QCOMPARE(form->Alarm().Settings().low, 6.0);
+        QCOMPARE(DigitColour().red(), 224);
+        form.reset();
+        // [Alarm] changed where it was; the meter's section as it was; the
+        // window's own keys after them.
+        const QByteArray after = ReadIni();
+        QVERIFY2(after.startsWith(
+                     LocalNumber("[Alarm]\r\nHigh=9\r\nDelay=0\r\nHysteresis=0.2\r\nLow=6\r\n").toLatin1() +
+                     own + "[Window]\r\n"),
+                 after.constData());
+    }
+
+    void aMetersSectionsProblemsAreTold()
+    {
+        MessageBoxWatcher boxes;
+        {
+            QFile f(IniPath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[Alarm]\nHigh=8\n[Alarm QP000002]\nHigh=7\n[Alarm QP000001]\nLow=six\n");
+        }
+        form = StartQuietWindow(*dir);
+        QTRY_VERIFY(form->Meter().Connected());
+        QTRY_COMPARE(
+            boxes.Texts(),
+            QStringList{QStringLiteral("[Alarm QP000001] Low: 'six' is not a valid floating point value.")});
+        QCOMPARE(form->Alarm().Settings().high, 8.0);
+        QVERIFY(!form->Alarm().Settings().low);
+        SetInDialog([](AlarmDialog* dialog) {
+            // The section holds Low, though it could not be used.
+            QVERIFY(dialog->lbMeterLimits->isVisible());
+        });
     }
 
     void limitsTheWrongWayRoundAreRefused()

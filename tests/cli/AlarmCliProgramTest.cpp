@@ -350,4 +350,59 @@ TEST_F(AlarmCli, LimitsComeFromTheSettingsFileAndOptionsOverrideThem)
     EXPECT_EQ(Lines(clash.err)[0].rfind("tirevo-cli: High must be above Low", 0), 0u) << clash.err;
 }
 
+// Each meter's own [Alarm SERIAL] over [Alarm]: with every meter in one run,
+// only the meter whose own limit is crossed raises the alarm; options still
+// hold for all of them.
+TEST_F(AlarmCli, EachMeterHasItsOwnLimitsAndOptionsHoldForAll)
+{
+    const fs::path copy = dir_ / "bin" / "tirevo-cli";
+    fs::create_directories(copy.parent_path());
+    fs::copy_file(TIREVO_CLI_PROGRAM, copy);
+    // Whole numbers in the file: it is read with the locale's decimal separator.
+    clitest::WriteFile(copy.parent_path() / "tirevo.INI",
+                       "[Alarm]\nHigh=10\nDelay=0\n[Alarm QP000002]\nHigh=9\nHysteresis=x\n");
+    CliProcess::Setup setup =
+        AlarmSetup({"read", "--all", "--count", "2", "--interval", "20", "--on-alarm", kRecordingHook}, "");
+    setup.program = copy.string();
+    setup.env = {{"TIREVO_SIM_METERS", "2"}, {"TIREVO_SIM_METER_READINGS", "7.80,9.20"}};
+    const Finished own = clitest::RunCli(setup);
+    EXPECT_EQ(own.exitCode, 0) << own.err;
+    EXPECT_EQ(CliProcess::Occurrences(own.err, "ALARM"), 1) << own.err;
+    EXPECT_NE(own.err.find("tirevo-cli: ALARM high: QP000002 pH 9.20 above 9.00 since "), std::string::npos)
+        << own.err;
+    // The meter's own section's problem is said once, naming it.
+    EXPECT_EQ(CliProcess::Occurrences(own.err,
+                                      "tirevo.INI: [Alarm QP000002] Hysteresis: 'x' is not a valid "
+                                      "floating point value\n"),
+              1)
+        << own.err;
+    const std::vector<std::string> hooks = WaitForLines(dir_ / "hooks.txt", 1);
+    ASSERT_EQ(hooks.size(), 1u);
+    EXPECT_EQ(hooks[0].rfind("high|9.20|9.00|QP000002|", 0), 0u) << hooks[0];
+
+    // One meter on its own takes its section too.
+    CliProcess::Setup one = setup;
+    one.args = {"read", "--serial", "QP000002", "--count", "2", "--interval", "20"};
+    const Finished alone = clitest::RunCli(one);
+    EXPECT_EQ(alone.exitCode, 0) << alone.err;
+    EXPECT_NE(alone.err.find("tirevo-cli: ALARM high: pH 9.20 above 9.00 since "), std::string::npos)
+        << alone.err;
+
+    // An option holds for every meter, over both sections.
+    CliProcess::Setup optioned = setup;
+    optioned.args = {"read", "--all", "--count", "2", "--interval", "20", "--high", "7.5"};
+    const Finished both = clitest::RunCli(optioned);
+    EXPECT_EQ(both.exitCode, 0) << both.err;
+    EXPECT_NE(both.err.find("ALARM high: QP000001 pH 7.80 above 7.50"), std::string::npos) << both.err;
+    EXPECT_NE(both.err.find("ALARM high: QP000002 pH 9.20 above 7.50"), std::string::npos) << both.err;
+
+    // A low limit that clashes with one meter's own high one: refused before
+    // any meter is opened, naming the meter.
+    optioned.args = {"read", "--all", "--count", "2", "--low", "9.5"};
+    const Finished clash = clitest::RunCli(optioned);
+    EXPECT_EQ(clash.exitCode, 2) << clash.err;
+    EXPECT_NE(clash.err.find("tirevo-cli: QP000002: High must be above Low"), std::string::npos) << clash.err;
+    EXPECT_EQ(clash.out, "") << clash.out;
+}
+
 }  // namespace

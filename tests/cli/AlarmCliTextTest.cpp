@@ -5,6 +5,7 @@
 #include "CliAlarm.h"
 #include "CliOptions.h"
 #include "HookOutput.h"
+#include "TempIni.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,32 @@ TEST(AlarmOptions, OptionsOverTheFile)
     EXPECT_NE(refused.error->find("settings file"), std::string::npos) << *refused.error;
 }
 
+// Each meter's limits: [Alarm] with its own section over it, the options over
+// both; only the lines about its own section are its to say.
+TEST(AlarmOptions, EachMeterItsOwnSectionUnderTheOptions)
+{
+    const TempIni ini;
+    const std::string path = ini.Write("[Alarm]\nHigh=8\nLow=x\nDelay=0\n"
+                                       "[Alarm QP02]\nHigh=7.5\nHysteresis=y\n");
+    const CliParseResult none = ParseCliOptions({"read"});
+    const MeterAlarmChoice first = ChooseMeterAlarmSettings(none.options.alarm, path, '.', "QP01");
+    EXPECT_FALSE(first.choice.error);
+    EXPECT_EQ(first.choice.settings.high, 8.0);
+    EXPECT_FALSE(first.sectionProblem) << "[Alarm]'s lines are said once for the run";
+    const MeterAlarmChoice second = ChooseMeterAlarmSettings(none.options.alarm, path, '.', "QP02");
+    EXPECT_EQ(second.choice.settings.high, 7.5);
+    EXPECT_EQ(second.choice.settings.delayS, 0);
+    EXPECT_EQ(second.sectionProblem, "[Alarm QP02] Hysteresis: 'y' is not a valid floating point value");
+
+    const CliParseResult high = ParseCliOptions({"read", "--high", "9"});
+    EXPECT_EQ(ChooseMeterAlarmSettings(high.options.alarm, path, '.', "QP02").choice.settings.high, 9.0);
+    const CliParseResult low = ParseCliOptions({"read", "--low", "7.8"});
+    EXPECT_FALSE(ChooseMeterAlarmSettings(low.options.alarm, path, '.', "QP01").choice.error);
+    const MeterAlarmChoice clash = ChooseMeterAlarmSettings(low.options.alarm, path, '.', "QP02");
+    ASSERT_TRUE(clash.choice.error);
+    EXPECT_NE(clash.choice.error->find("High must be above Low"), std::string::npos);
+}
+
 AlarmTime At(int64_t utcMs) { return {0, utcMs, 3600}; }
 
 // 2026-12-08 09:02:45.250 UTC
@@ -148,6 +175,17 @@ INSTANTIATE_TEST_SUITE_P(Rows, AlarmEventLines,
                                                    {"TIREVO_LIMIT", ""},
                                                    {"TIREVO_CLEARED", "lost"}}}),
                          CaseName());
+
+// With several meters in one run, the limit lines name their meter.
+TEST(AlarmEventLines, SeveralMetersNameTheMeter)
+{
+    const AlarmEvent high{AlarmKind::High, true, true, 7.8, 7.5, kAt, kSince};
+    const AlarmEvent cleared{AlarmKind::Low, false, true, 6.3, 6, kAt, kSince};
+    const AlarmEvent lost{AlarmKind::Lost, true, false, 0, 0, kAt, kSince};
+    EXPECT_EQ(AlarmEventLine(high, "QP02", true), "ALARM high: QP02 pH 7.80 above 7.50 since 10:02:45");
+    EXPECT_EQ(AlarmEventLine(cleared, "QP02", true), "alarm cleared: QP02 pH 6.30");
+    EXPECT_EQ(AlarmEventLine(lost, "QP02", true), "ALARM lost: QP02 not responding since 10:02:45");
+}
 
 TEST(AlarmIsoTime, WestOfUtcAndBeforeTheEpochSecond)
 {

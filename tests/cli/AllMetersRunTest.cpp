@@ -152,6 +152,42 @@ TEST_F(AllMetersRunTest, AMeterPluggedInLaterIsTakenUp)
         EXPECT_GE(listings[i] - listings[i - 1], AllMetersRun::kListPeriodMs) << "listing " << i;
 }
 
+// Each meter its own alarm limits, asked for as it is taken up; a meter
+// whose limits cannot be used is left out, asked for once only, and the
+// other goes on.
+TEST_F(AllMetersRunTest, EachMeterItsOwnAlarmLimitsAndOneThatCannotBeUsedLeftOut)
+{
+    const fs::path errPath = folder_ / "stderr";
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(err, 0);
+    VirtualWait wait(*clock_);
+    MeterRunSetup setup = RunSetup(CliCommand::Read, errFd_);
+    setup.errFd = err;
+    setup.options.durationMs = 7000;
+    std::vector<std::pair<std::string, bool>> asked;
+    {
+        AllMetersRun run(std::move(setup), *clock_, wait, [] { return ListDevices(false); });
+        run.SetAlarmFor([&asked](const std::string& serial, bool say) -> std::optional<AlarmSettings> {
+            asked.emplace_back(serial, say);
+            if (serial != "QP000001")
+                return std::nullopt;
+            AlarmSettings own;
+            own.high = 7.0;
+            own.delayS = 0;
+            return own;
+        });
+        EXPECT_EQ(run.Run(), kExitDone);
+    }
+    ::close(err);
+    const std::vector<std::pair<std::string, bool>> once = {{"QP000001", true}, {"QP000002", true}};
+    EXPECT_EQ(asked, once);
+    EXPECT_TRUE(PollTimes(second_).empty());
+    EXPECT_GE(PollTimes(first_).size(), 5u);
+    const std::string said = ReadFile(errPath);
+    EXPECT_NE(said.find("tirevo-cli: ALARM high: QP000001 pH 7.01 above 7.00 since "), std::string::npos)
+        << said;
+}
+
 // log --all --count 3: a file per meter, named with its serial number, each
 // with its own meter's readings.
 TEST_F(AllMetersRunTest, EachMeterLogsToAFileOfItsOwn)
