@@ -97,6 +97,7 @@ TMainForm::TMainForm(const QString& programPath, QWidget* parent, MeterClock* cl
     BuildSelectionPage();
     BuildAboutPage();
     BuildCalibrationPage();
+    BuildBenchButtons();
     ConnectHandlers();
     FormCreate();
 }

@@ -34,6 +34,7 @@ class QToolButton;
 
 namespace tirevo {
 
+class BenchHost;
 class TrendHost;
 
 inline constexpr const char* AppVersion = kAppVersion;
@@ -103,6 +104,11 @@ public:
     // calibration page; "Calibration due" on the reading page.
     QLabel* lbCalibration = nullptr;
     QLabel* lbCalibrationDue = nullptr;
+    // The bench view's buttons: on the reading page, and beside the meter
+    // list for a choice of several meters.
+    QToolButton* sbBench = nullptr;
+    QToolButton* sbBenchList = nullptr;
+    BenchHost* Bench = nullptr;
 
     TSettings Settings;
     StabilityParams StabilitySettings;
@@ -184,6 +190,7 @@ public slots:
     void sbTrendClick();
     void sbRecordClick();
     void sbAlarmClick();
+    void sbBenchClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -213,6 +220,7 @@ private:
     void ShowInStatusBar(const QString& full);
     void ShowCollectionIdle();
     void BuildAlarmControls();
+    void BuildBenchButtons();
     void LoadAlarmSettingsAtStart();
     std::optional<std::string> SaveAlarmSettingsAtClose();
     void HandleAlarmEvents(const std::vector<AlarmEvent>& events);
