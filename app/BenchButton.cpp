@@ -40,6 +40,12 @@ void TMainForm::BuildBenchButtons()
     connect(sbBenchList, &QToolButton::clicked, this, &TMainForm::sbBenchClick);
 }
 
+void TMainForm::EndBenchView()
+{
+    if (Bench)
+        Bench->End();
+}
+
 void TMainForm::sbBenchClick()
 {
     Guarded([&] {

@@ -359,6 +359,7 @@ void TMainForm::FormClose()
     if (closed_)
         return;
     closed_ = true;
+    EndBenchView();
     Timer2->stop();
     Timer1->stop();
     reopenTimer_->stop();

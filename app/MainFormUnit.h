@@ -221,6 +221,8 @@ private:
     void ShowCollectionIdle();
     void BuildAlarmControls();
     void BuildBenchButtons();
+    // The bench view shares this window's session: it lets it go first.
+    void EndBenchView();
     void LoadAlarmSettingsAtStart();
     std::optional<std::string> SaveAlarmSettingsAtClose();
     void HandleAlarmEvents(const std::vector<AlarmEvent>& events);

@@ -79,12 +79,20 @@ std::optional<QString> BenchHost::Show(const BenchViewSetup& setup)
         if (!module.create)
             return module.error;
         view_ = module.create(setup, owner_);
+    } else {
+        view_->Renew(setup);
     }
     QWidget* window = view_->Window();
     window->show();
     window->raise();
     window->activateWindow();
     return std::nullopt;
+}
+
+void BenchHost::End()
+{
+    if (view_)
+        view_->End();
 }
 
 QWidget* BenchHost::Window() const { return view_ ? view_->Window() : nullptr; }

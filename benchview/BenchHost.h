@@ -21,10 +21,12 @@ public:
     explicit BenchHost(QWidget* owner);
     ~BenchHost() override;
 
-    // Opens the bench view, or brings it to the front (the setup counts only
-    // the first time). Gives the text to show when the module cannot be
+    // Opens the bench view, or brings it to the front (the setup counts when
+    // the view opens its meters, not while they are open). Gives the text to show when the module cannot be
     // loaded.
     std::optional<QString> Show(const BenchViewSetup& setup);
+    // Ends the view, if made (see BenchView::End()).
+    void End();
     // The view's window once made, else none.
     QWidget* Window() const;
 

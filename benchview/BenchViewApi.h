@@ -36,6 +36,13 @@ public:
     virtual ~BenchView() = default;
     // The top-level window.
     virtual QWidget* Window() = 0;
+    // Lets the meters go and hides the window: the main window ends, and
+    // with it the session the view may share.
+    virtual void End() = 0;
+    // The setup as it is now, for the next time the view opens its meters
+    // (the main window may have connected or lost its meter meanwhile); no
+    // change while they are open.
+    virtual void Renew(const BenchViewSetup& setup) = 0;
 };
 
 // Bumped whenever the setup or the calls above change, so that a stale module

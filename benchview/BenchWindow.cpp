@@ -137,6 +137,18 @@ void BenchWindow::Open()
     ArmTimer();
 }
 
+void BenchWindow::End()
+{
+    Close();
+    hide();
+}
+
+void BenchWindow::Renew(const BenchViewSetup& setup)
+{
+    if (!model_)
+        setup_ = setup;
+}
+
 void BenchWindow::closeEvent(QCloseEvent* event)
 {
     Close();

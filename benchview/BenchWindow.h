@@ -45,6 +45,8 @@ public:
     ~BenchWindow() override;
 
     QWidget* Window() override { return this; }
+    void End() override;
+    void Renew(const BenchViewSetup& setup) override;
 
     // The meters, while the view is open.
     BenchModel* Model() const { return model_.get(); }

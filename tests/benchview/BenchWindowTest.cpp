@@ -3,12 +3,14 @@
 // sample, alarm and log for its own meter.
 #include "BenchWindow.h"
 #include "AlarmDialog.h"
+#include "BenchCalibrationDialog.h"
 #include "BenchTile.h"
 #include "FileBytes.h"
 #include "LocalNumber.h"
 #include "MessageBoxWatcher.h"
 #include "SampleDialog.h"
 #include "SimFixture.h"
+#include "TrendHost.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -90,6 +92,8 @@ private slots:
     void aPerMeterAlarmTurnsOnlyThatTileRed();
     void alarmLimitsOfATileAreWrittenForItsMeterAlone();
     void logAllWritesOneFilePerMeter();
+    void aCalibrationFromATileIsRecordedForItsMeter();
+    void eachTileShowsTheTrendOfItsOwnMeter();
     void anUnpluggedMeterKeepsItsTileMarkedLost();
     void tabMovesBetweenTilesAndEnterOpensTheMenu();
     void placeAndColumnsAreKeptInTheirOwnSection();
@@ -226,6 +230,49 @@ void BenchWindowTest::logAllWritesOneFilePerMeter()
             if (other != static_cast<int>(i))
                 QVERIFY2(!rows.contains(readings[other]), qPrintable(rows));
     }
+}
+
+void BenchWindowTest::aCalibrationFromATileIsRecordedForItsMeter()
+{
+    // A short wait for the as-left, so the row is complete within the test.
+    Bench bench("[System]\nInterval=250\n[Calibration]\nAsLeftWait=1\n");
+    QTRY_COMPARE_WITH_TIMEOUT(bench.Reading("QP000002"), LocalNumber("8.02"), kWaitMs);
+    sim::ClearCalls();
+    bench.window->Act("QP000002", TileAction::Calibrate);
+    BenchCalibrationDialog* dialog = bench.window->CalibrationDialog("QP000002");
+    QVERIFY(dialog);
+    QCOMPARE(dialog->edPH1->text(), LocalNumber("4.01"));
+    QTest::mouseClick(dialog->sbtCAL1, Qt::LeftButton);
+    std::string written;
+    for (const auto& call : sim::CallsNamed("FT_Write")) {
+        QCOMPARE(call.device, 1);
+        written += call.data;
+    }
+    QVERIFY2(written.find("P10401\r") != std::string::npos, written.c_str());
+    const QString path = bench.dir.filePath(QStringLiteral("calibrations.csv"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QString::fromStdString(ReadFile(path.toStdString())).contains(QStringLiteral("P10401")), kWaitMs);
+    const std::string rows = ReadFile(path.toStdString());
+    QVERIFY2(rows.find(",QP000002,1,4.01,P10401,8.02,") != std::string::npos, rows.c_str());
+    QVERIFY2(
+        dialog->lbCalibration->text().startsWith(QStringLiteral("Point 1: as found ") + LocalNumber("8.02")),
+        qPrintable(dialog->lbCalibration->text()));
+}
+
+void BenchWindowTest::eachTileShowsTheTrendOfItsOwnMeter()
+{
+    TrendHost::SetModuleFile(QStringLiteral(TIREVO_TREND_MODULE));
+    Bench bench;
+    QTRY_COMPARE_WITH_TIMEOUT(bench.Reading("QP000003"), LocalNumber("9.03"), kWaitMs);
+    QTest::mouseClick(bench.Tile("QP000003")->btnTrend, Qt::LeftButton);
+    TrendHost* trend = bench.window->Trend("QP000003");
+    QVERIFY(trend->Window());
+    QVERIFY(trend->Window()->isVisible());
+    QVERIFY(trend->Window()->windowTitle().endsWith(QStringLiteral("QP000003")));
+    QVERIFY(trend->Series().Size() >= 1);
+    for (size_t i = 0; i < trend->Series().Size(); ++i)
+        QCOMPARE(trend->Series().At(i).value, 9.03);
+    QVERIFY(!bench.window->Trend("QP000001")->Window());
 }
 
 void BenchWindowTest::anUnpluggedMeterKeepsItsTileMarkedLost()
