@@ -38,7 +38,7 @@ void BenchWindow::LogAllClick()
             return;
         }
         loggingAll_ = true;
-        btnLogAll->setText(QStringLiteral("Stop logging"));
+        btnLogAll->setText(QStringLiteral("&Stop logging"));
         btnLogAll->setIcon(QIcon(QStringLiteral(":/stop.png")));
         for (const auto& meter : model_->Meters())
             StartLog(*meter);
@@ -59,7 +59,7 @@ void BenchWindow::StartLog(BenchMeter& meter)
 void BenchWindow::StopLogs()
 {
     loggingAll_ = false;
-    btnLogAll->setText(QStringLiteral("Log all"));
+    btnLogAll->setText(QStringLiteral("&Log all"));
     btnLogAll->setIcon(QIcon(QStringLiteral(":/record.png")));
     std::string failed;
     for (const auto& meter : model_->Meters())

@@ -38,22 +38,24 @@ constexpr int kGridSpacing = 8;
 BenchWindow::BenchWindow(const BenchViewSetup& setup, QWidget* parent)
     : QWidget(parent, Qt::Window), setup_(setup), clock_(setup.clock ? *setup.clock : systemClock_)
 {
-    setWindowTitle(QStringLiteral("Bench"));
+    setWindowTitle(QStringLiteral("USB pH-Meter: bench"));
     setObjectName(QStringLiteral("BenchView"));
     separators_ = ReadLocaleSeparators();
 
-    btnLogAll = new QPushButton(QIcon(QStringLiteral(":/record.png")), QStringLiteral("Log all"), this);
+    btnLogAll = new QPushButton(QIcon(QStringLiteral(":/record.png")), QStringLiteral("&Log all"), this);
     btnLogAll->setToolTip(QStringLiteral("A log file for every meter, USB_PH_yymmdd_hhmmss_SERIAL.txt"));
     btnLogAll->setFocusPolicy(Qt::NoFocus);
     edColumns = new QSpinBox(this);
     edColumns->setRange(0, kBenchColumnsMax);
     edColumns->setSpecialValueText(QStringLiteral("Fit"));
-    edColumns->setPrefix(QStringLiteral("Columns: "));
     edColumns->setToolTip(QStringLiteral("How many tiles side by side (Fit: as many as the window holds)"));
     edColumns->setFocusPolicy(Qt::ClickFocus);
     auto* bar = new QHBoxLayout;
     bar->addWidget(btnLogAll);
     bar->addStretch(1);
+    auto* columns = new QLabel(QStringLiteral("&Columns"), this);
+    columns->setBuddy(edColumns);
+    bar->addWidget(columns);
     bar->addWidget(edColumns);
 
     grid_ = new QWidget;
