@@ -106,10 +106,17 @@ void BenchWindow::LoadSettings()
         rules_.stability.windowS = stability.windowS;
         rules_.stability.bandHundredths = stability.bandHundredths;
         rules_.stability.pollIntervalMs = settings_.interval;
-        rules_.calibration = LoadCalibrationSettings(setup_.iniPath, separators_.decimal).settings;
+        const CalibrationSettingsLoad calibration =
+            LoadCalibrationSettings(setup_.iniPath, separators_.decimal);
+        rules_.calibration = calibration.settings;
         rules_.recordsFolder = setup_.recordsFolder;
         loadedPlace_ = LoadBenchPlace(setup_.iniPath);
         place_ = loadedPlace_;
+        // As the main window says them at its start; opened from it, the
+        // view does not say them a second time.
+        for (const std::optional<std::string>& problem : {loaded.error, stability.error, calibration.problem})
+            if (problem && !parentWidget())
+                problems_.push_back(*problem);
     });
 }
 
@@ -137,6 +144,13 @@ void BenchWindow::Open()
     model_->Start();
     LayOut();
     ArmTimer();
+    if (!problems_.empty()) {
+        QTimer::singleShot(0, this, [problems = problems_] {
+            for (const std::string& problem : problems)
+                ReportError(problem);
+        });
+        problems_.clear();
+    }
 }
 
 void BenchWindow::End()
@@ -163,22 +177,14 @@ void BenchWindow::Close()
         return;
     timer_->stop();
     Guarded([&] { SavePlace(); });
-    for (auto& [serial, dialog] : samples_)
-        delete dialog;
-    for (auto& [serial, dialog] : calibrations_)
-        delete dialog;
-    samples_.clear();
-    calibrations_.clear();
     // Waiting calibration points are recorded as left unknown, and the logs
     // closed, before the meters go.
     model_->EndAll();
     loggingAll_ = false;
-    for (auto& [serial, trend] : trends_)
-        delete trend;
-    trends_.clear();
-    for (auto& [serial, tile] : tiles_)
-        delete tile;
-    tiles_.clear();
+    btnLogAll->setText(QStringLiteral("&Log all"));
+    btnLogAll->setIcon(QIcon(QStringLiteral(":/record.png")));
+    while (!tiles_.empty())
+        DropTile(tiles_.begin()->first);
     model_.reset();
     ShowStatus();
 }
@@ -214,6 +220,30 @@ void BenchWindow::MeterAdded(BenchMeter& meter)
         StartLog(meter);
 }
 
+void BenchWindow::DropTile(const std::string& serial)
+{
+    // Later: the tile's own menu may be what removed it.
+    if (BenchTile* tile = Tile(serial)) {
+        gridLayout_->removeWidget(tile);
+        tile->hide();
+        tile->deleteLater();
+    }
+    tiles_.erase(serial);
+    // The meter's trend window goes with its tile; so do its dialogs.
+    if (TrendHost* trend = Trend(serial)) {
+        if (QWidget* window = trend->Window())
+            window->deleteLater();
+        trend->deleteLater();
+    }
+    trends_.erase(serial);
+    if (SampleDialog* dialog = RecordDialog(serial))
+        dialog->deleteLater();
+    samples_.erase(serial);
+    if (BenchCalibrationDialog* dialog = CalibrationDialog(serial))
+        dialog->deleteLater();
+    calibrations_.erase(serial);
+}
+
 BenchTile* BenchWindow::Tile(const std::string& serial) const
 {
     const auto found = tiles_.find(serial);
@@ -239,16 +269,12 @@ void BenchWindow::SetColumns(int columns)
 void BenchWindow::LayOut()
 {
     // Tiles of meters that were removed go first.
-    for (auto it = tiles_.begin(); it != tiles_.end();) {
-        if (model_ && model_->Find(it->first)) {
-            ++it;
-            continue;
-        }
-        delete it->second;
-        delete trends_[it->first];
-        trends_.erase(it->first);
-        it = tiles_.erase(it);
-    }
+    std::vector<std::string> gone;
+    for (const auto& [serial, tile] : tiles_)
+        if (!model_ || !model_->Find(serial))
+            gone.push_back(serial);
+    for (const std::string& serial : gone)
+        DropTile(serial);
     const std::vector<BenchTile*> tiles = Tiles();
     const int fit =
         std::max(1, (scroll_->viewport()->width() + kGridSpacing) / (kTileMinWidth + kGridSpacing));
@@ -317,7 +343,7 @@ void BenchWindow::SavePlace()
 {
     BenchPlace now = place_;
     // Where the window is now, as the user left it.
-    if (isVisible() || placed_) {
+    if (isVisible()) {
         now.left = x();
         now.top = y();
         now.width = width();

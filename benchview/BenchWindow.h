@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QGridLayout;
 class QLabel;
@@ -97,6 +98,8 @@ private:
     void ArmTimer();
     void Tick();
     void MeterAdded(BenchMeter& meter);
+    // Takes away a meter's tile, trend and dialogs.
+    void DropTile(const std::string& serial);
     void LayOut();
     void ShowStatus();
     void SavePlace();
@@ -120,9 +123,10 @@ private:
     TSettings settings_;
     BenchRules rules_;
     LocaleSeparators separators_;
+    // What could not be used of the settings file, said once the view is up.
+    std::vector<std::string> problems_;
     BenchPlace loadedPlace_;
     BenchPlace place_;
-    bool placed_ = false;
     std::unique_ptr<BenchModel> model_;
     QTimer* timer_ = nullptr;
     QScrollArea* scroll_ = nullptr;
