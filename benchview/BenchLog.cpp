@@ -101,8 +101,11 @@ void BenchWindow::BenchChanged(BenchMeter& meter)
 {
     if (BenchTile* tile = Tile(meter.Serial()))
         tile->ShowMeter(meter, separators_.decimal);
-    if (SampleDialog* dialog = RecordDialog(meter.Serial()))
-        dialog->ShowWaiting(QString(), meter.Lost());
+    if (SampleDialog* dialog = RecordDialog(meter.Serial())) {
+        const std::optional<Reading>& last = meter.LastReading();
+        dialog->ShowWaiting(last ? Latin1(FormatReading(last->value, separators_.decimal)) : QString(),
+                            meter.Lost());
+    }
 }
 
 }  // namespace tirevo
