@@ -36,8 +36,12 @@ QFont PixelFont(const QString& family, int pixels, bool bold = false)
     return font;
 }
 
+// A reading a second on each of several tiles: only what changed is set, so
+// that nothing but the digits is repainted.
 void SetTextColour(QWidget* widget, const QColor& colour)
 {
+    if (widget->palette().color(QPalette::WindowText) == colour)
+        return;
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
     widget->setPalette(palette);
@@ -46,6 +50,12 @@ void SetTextColour(QWidget* widget, const QColor& colour)
 QString Latin1(const std::string& text)
 {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void SetText(QLabel* label, const QString& text)
+{
+    if (label->text() != text)
+        label->setText(text);
 }
 
 }  // namespace
@@ -116,39 +126,43 @@ QToolButton* BenchTile::ActionButton(const char* icon, const QString& hint, Tile
 
 void BenchTile::ShowMeter(const BenchMeter& meter, char decimal)
 {
-    lbDescription->setText(Latin1(meter.Description()));
+    SetText(lbDescription, Latin1(meter.Description()));
     const std::optional<RaisedAlarm> alarm = meter.Alarm().Shown();
     const LinkStatus status = meter.Status();
+    const bool wasAlarmed = alarmed_;
     lost_ = meter.Lost();
     alarmed_ = alarm.has_value();
     const std::optional<Reading>& last = meter.LastReading();
     // A lost meter keeps its last reading dimmed, as it stood when it went.
     if (last)
-        lbReading->setText(Latin1(FormatReading(last->value, decimal)));
+        SetText(lbReading, Latin1(FormatReading(last->value, decimal)));
     SetTextColour(lbReading, alarmed_ ? kAlarmRed : lost_ ? kLostGrey : kReadingBlue);
     if (alarm) {
-        lbState->setText(Latin1(AlarmStateText(*alarm, decimal)));
+        SetText(lbState, Latin1(AlarmStateText(*alarm, decimal)));
         SetTextColour(lbState, kAlarmRed);
     } else if (status == LinkStatus::Lost) {
-        lbState->setText(QStringLiteral("not responding"));
+        SetText(lbState, QStringLiteral("not responding"));
         SetTextColour(lbState, kLostGrey);
     } else if (status == LinkStatus::Reopening) {
-        lbState->setText(QStringLiteral("reconnecting"));
+        SetText(lbState, QStringLiteral("reconnecting"));
         SetTextColour(lbState, kLostGrey);
     } else if (!last) {
-        lbState->clear();
+        SetText(lbState, QString());
     } else {
-        lbState->setText(meter.Stable() ? QStringLiteral("Stable") : QStringLiteral("Settling"));
+        SetText(lbState, meter.Stable() ? QStringLiteral("Stable") : QStringLiteral("Settling"));
         SetTextColour(lbState, meter.Stable() ? kStableColour : kSettlingColour);
     }
     // Lost with an alarm raised: the link's state still shows in the tooltip.
     lbState->setToolTip(lost_ ? (status == LinkStatus::Lost ? QStringLiteral("not responding")
                                                             : QStringLiteral("reconnecting"))
                               : QString());
-    lbDue->setVisible(meter.CalibrationDue());
+    if (lbDue->isVisibleTo(this) != meter.CalibrationDue())
+        lbDue->setVisible(meter.CalibrationDue());
     if (removeAction_)
         removeAction_->setEnabled(lost_);
-    update();
+    // The frame is drawn red while an alarm is raised.
+    if (alarmed_ != wasAlarmed)
+        update();
 }
 
 QMenu* BenchTile::Menu()
