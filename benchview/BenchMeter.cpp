@@ -45,8 +45,9 @@ bool BenchMeter::Open()
     if (owned_->Connect(device_.serial) != ConnectResult::Connected)
         return false;
     scheduler_ = std::make_unique<MeterScheduler>(*owned_, clock_);
-    // Every meter looks at its converter in the same wake-up of the window.
-    scheduler_->Start(true);
+    // Every meter looks at its converter in the same wake-up of the window,
+    // and is polled in it, so each reading reaches its tile within a tick.
+    scheduler_->Start(true, true);
     CheckCalibrationDue();
     return true;
 }
