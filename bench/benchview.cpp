@@ -3,6 +3,7 @@
 // painted. The meters alternate between two readings, so that every reading
 // repaints its tile. Prints KEY=VALUE lines for bench/run.
 //   bench_benchview SECONDS
+// BENCH_BENCHVIEW_DUMP=1 also prints each arrival and its time to paint on stderr.
 #include "BenchTile.h"
 #include "BenchWindow.h"
 #include "DriverBinding.h"
