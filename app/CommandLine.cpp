@@ -80,18 +80,22 @@ StartMode ParseStartMode(const std::vector<std::string>& arguments)
         return StartMode::Version;
     if (own[0] == "--trend" && own.size() <= 2)
         return StartMode::Trend;
+    if (own.size() == 1 && own[0] == "--all")
+        return StartMode::All;
     return StartMode::Unknown;
 }
 
 std::string ProgramUsage()
 {
     const std::string perUser = PerUserSettingsFile();
-    return "Usage: tirevo [--trend [FILE]]\n"
+    return "Usage: tirevo [--all | --trend [FILE]]\n"
            "       tirevo --help | --version\n"
            "\n"
            "Without options tirevo opens its window on the pH meter attached over USB:\n"
            "it shows the readings, logs them to files and sends two-point calibrations.\n"
            "\n"
+           "  --all           the bench view: a tile per attached meter, with its reading,\n"
+           "                  stability, alarm and calibration state\n"
            "  --trend [FILE]  only the trend window, on the log file FILE (on an empty\n"
            "                  chart without one); no meter is opened, no settings used\n"
            "  --help          this text\n"
@@ -108,12 +112,17 @@ std::string ProgramUsage()
         "no display. More in the manual pages tirevo(1) and tirevo-cli(1).\n";
 }
 
+std::vector<std::string> ArgumentsAfterProgram(int argc, char* argv[])
+{
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+}
+
 std::optional<int> AnswerCommandLine(int argc, char* argv[])
 {
-    const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
-    switch (ParseStartMode(arguments)) {
+    switch (ParseStartMode(ArgumentsAfterProgram(argc, argv))) {
     case StartMode::Window:
     case StartMode::Trend:
+    case StartMode::All:
         return std::nullopt;
     case StartMode::Help:
         return Print(stdout, ProgramUsage(), 0);

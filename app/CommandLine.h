@@ -13,6 +13,7 @@ namespace tirevo {
 enum class StartMode {
     Window,   // no options: the main window
     Trend,    // --trend [FILE]
+    All,      // --all: the bench view, a tile per attached meter
     Help,     // --help, -h
     Version,  // --version
     Unknown,  // anything else
@@ -21,6 +22,9 @@ enum class StartMode {
 // The arguments after the program's name. Qt's own options (-platform NAME,
 // -style NAME, -reverse, ...) pass through to Qt.
 StartMode ParseStartMode(const std::vector<std::string>& arguments);
+
+// argv without the program's name.
+std::vector<std::string> ArgumentsAfterProgram(int argc, char* argv[]);
 
 // The text of --help: the options, where the settings and the logs are kept,
 // and where to look further.

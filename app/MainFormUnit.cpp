@@ -97,6 +97,7 @@ TMainForm::TMainForm(const QString& programPath, QWidget* parent, MeterClock* cl
     BuildSelectionPage();
     BuildAboutPage();
     BuildCalibrationPage();
+    BuildBenchButtons();
     ConnectHandlers();
     FormCreate();
 }
@@ -358,6 +359,7 @@ void TMainForm::FormClose()
     if (closed_)
         return;
     closed_ = true;
+    EndBenchView();
     Timer2->stop();
     Timer1->stop();
     reopenTimer_->stop();

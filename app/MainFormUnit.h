@@ -39,6 +39,7 @@ class QToolButton;
 
 namespace tirevo {
 
+class BenchHost;
 class TrendHost;
 
 inline constexpr const char* AppVersion = kAppVersion;
@@ -108,6 +109,11 @@ public:
     // calibration page; "Calibration due" on the reading page.
     QLabel* lbCalibration = nullptr;
     QLabel* lbCalibrationDue = nullptr;
+    // The bench view's buttons: on the reading page, and beside the meter
+    // list for a choice of several meters.
+    QToolButton* sbBench = nullptr;
+    QToolButton* sbBenchList = nullptr;
+    BenchHost* Bench = nullptr;
 
     TSettings Settings;
     StabilityParams StabilitySettings;
@@ -190,6 +196,7 @@ public slots:
     void sbTrendClick();
     void sbRecordClick();
     void sbAlarmClick();
+    void sbBenchClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -219,6 +226,9 @@ private:
     void ShowInStatusBar(const QString& full);
     void ShowCollectionIdle();
     void BuildAlarmControls();
+    void BuildBenchButtons();
+    // The bench view shares this window's session: it lets it go first.
+    void EndBenchView();
     void LoadAlarmSettingsAtStart();
     std::optional<std::string> SaveAlarmSettingsAtClose();
     // Reads the meter's own [Alarm SERIAL] and puts its keys in force over

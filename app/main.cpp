@@ -1,3 +1,4 @@
+#include "BenchStart.h"
 #include "CommandLine.h"
 #include "D2XXUnit.h"
 #include "DriverBinding.h"
@@ -55,6 +56,10 @@ int main(int argc, char* argv[])
     // kill the program with the readings and records of the session.
     tirevo::IgnoreFileSizeSignal();
     const bool noDriver = tirevo::BindFTDriver() == tirevo::FTDriverKind::None;
+
+    // "tirevo --all": the bench view alone, a tile per attached meter.
+    if (tirevo::ParseStartMode(tirevo::ArgumentsAfterProgram(argc, argv)) == tirevo::StartMode::All)
+        return tirevo::RunBenchView(QApplication::applicationFilePath(), kSettingsRule, noDriver);
 
     tirevo::TMainForm MainForm(QApplication::applicationFilePath(), nullptr, nullptr, kSettingsRule);
     MainForm.SetConnectAfterFirstFrame(true);

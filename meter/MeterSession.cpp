@@ -276,7 +276,7 @@ std::string LinkStatusText(std::string_view serial, bool responding)
 
 MeterScheduler::MeterScheduler(MeterSession& session, MeterClock& clock) : session_(session), clock_(clock) {}
 
-void MeterScheduler::Start(bool onReceptionGrid)
+void MeterScheduler::Start(bool onReceptionGrid, bool pollsOnGrid)
 {
     const int64_t now = clock_.NowMs();
     started_ = true;
@@ -286,6 +286,10 @@ void MeterScheduler::Start(bool onReceptionGrid)
     const uint32_t interval = session_.PollInterval();
     // An interval of 0 never polls.
     nextPollMs_ = interval > 0 ? now + interval : std::numeric_limits<int64_t>::max();
+    // The grid point at or before now, an interval on: later polls keep to
+    // the grid as long as the interval is a whole number of ticks.
+    if (onReceptionGrid && pollsOnGrid && interval > 0)
+        nextPollMs_ = nextReceiveMs_ - kReceiveTickMs + interval;
     reopenArmed_ = false;
     ArmReopen(now);
 }

@@ -153,8 +153,12 @@ public:
     // Call right after a successful Connect(). onReceptionGrid: the
     // reception ticks fall on multiples of kReceiveTickMs of the clock, so
     // that the sessions of a run over several meters look at their
-    // converters in one wake-up instead of one each.
-    void Start(bool onReceptionGrid = false);
+    // converters in one wake-up instead of one each. pollsOnGrid: the polls
+    // fall on that grid too, just after its reception tick, so that a reply
+    // arrives early in a tick's period and is taken at the next tick, within
+    // one period of its arrival (the first poll then comes up to one tick
+    // sooner than an interval after the start).
+    void Start(bool onReceptionGrid = false, bool pollsOnGrid = false);
     // When the next tick is due, on the session clock.
     int64_t NextDueMs() const;
     // Runs every tick that is due now.

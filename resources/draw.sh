@@ -44,3 +44,6 @@ convert -size 16x16 xc:none -stroke '#303030' -strokewidth 1 -fill '#e0a020' \
 convert -size 194x82 xc:white -fill '#1f5fbf' -draw 'circle 36,41 36,12' \
   -fill white -font $F -pointsize 26 -gravity northwest -annotate +17+26 'pH' \
   -fill '#0f3f7f' -pointsize 38 -annotate +76+18 'QUVA' -quality 90 logo.jpg
+# Bench view: four small tiles, two by two.
+convert -size 16x16 xc:none -fill '#1f5fbf' -draw 'rectangle 1,1 7,7' -draw 'rectangle 9,1 15,7' \
+  -draw 'rectangle 1,9 7,15' -draw 'rectangle 9,9 15,15' bench.png

@@ -60,16 +60,21 @@ const std::string kVersion = std::string("tirevo ") + tirevo::kAppVersion + "\n"
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, Start,
     testing::Values(
-        StartCase{"help", {"--help"}, {}, 0, "...Usage: tirevo [--trend [FILE]]\n", ""},
+        StartCase{"help", {"--help"}, {}, 0, "...Usage: tirevo [--all | --trend [FILE]]\n", ""},
         StartCase{"help names the settings file", {"-h"}, {}, 0, "...config/tirevo/tirevo.INI\n", ""},
         StartCase{"help names tirevo-cli", {"--help"}, {}, 0, "...tirevo-cli(1)", ""},
         StartCase{"version", {"--version"}, {}, 0, kVersion, ""},
         StartCase{"version through a bad display", {"--version"}, {{"DISPLAY", ":97531"}}, 0, kVersion, ""},
-        StartCase{"unknown option", {"--verbose"}, {}, 2, "", "Usage: tirevo [--trend [FILE]]\n"},
-        StartCase{
-            "stray argument", {"USB_PH_261208_090000.txt"}, {}, 2, "", "Usage: tirevo [--trend [FILE]]\n"},
+        StartCase{"unknown option", {"--verbose"}, {}, 2, "", "Usage: tirevo [--all | --trend [FILE]]\n"},
+        StartCase{"stray argument",
+                  {"USB_PH_261208_090000.txt"},
+                  {},
+                  2,
+                  "",
+                  "Usage: tirevo [--all | --trend [FILE]]\n"},
         StartCase{"window without a display", {}, {}, 1, "", kNoDisplay},
         StartCase{"trend without a display", {"--trend"}, {}, 1, "", kNoDisplay},
+        StartCase{"bench view without a display", {"--all"}, {}, 1, "", kNoDisplay},
         StartCase{"display that is not there", {}, {{"DISPLAY", ":97531"}}, 1, "", kNoDisplay}),
     CaseName());
 

@@ -30,6 +30,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ModeCase{"trend on a file", {"--trend", "USB_PH_261208_090000.txt"}, StartMode::Trend},
                     ModeCase{"trend on two files", {"--trend", "a.txt", "b.txt"}, StartMode::Unknown},
                     ModeCase{"unknown option", {"--verbose"}, StartMode::Unknown},
+                    ModeCase{"all meters", {"--all"}, StartMode::All},
+                    ModeCase{"all meters with qt option", {"-platform", "xcb", "--all"}, StartMode::All},
+                    ModeCase{"all meters and a file", {"--all", "a.txt"}, StartMode::Unknown},
                     ModeCase{"single dash unknown", {"-x"}, StartMode::Unknown},
                     ModeCase{"a bare file", {"USB_PH_261208_090000.txt"}, StartMode::Unknown},
                     ModeCase{"qt platform", {"-platform", "offscreen"}, StartMode::Window},
@@ -44,8 +47,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Usage, NamesTheOptionsTheFilesAndWhereToLookFurther)
 {
     const std::string usage = tirevo::ProgramUsage();
-    for (const char* part : {"Usage: tirevo [--trend [FILE]]", "--help", "--version", "tirevo.INI",
-                             "USB_PH_yymmdd_hhnnss.txt", "tirevo-cli", "tirevo(1)", "tirevo-cli(1)"})
+    for (const char* part :
+         {"Usage: tirevo [--all | --trend [FILE]]", "--all", "--help", "--version", "tirevo.INI",
+          "USB_PH_yymmdd_hhnnss.txt", "tirevo-cli", "tirevo(1)", "tirevo-cli(1)"})
         EXPECT_NE(usage.find(part), std::string::npos) << part;
 }
 

@@ -46,12 +46,14 @@ inline const std::vector<Place>& Table()
         {"sbAlarm", &Control<&TMainForm::sbAlarm>, {160, 85, 23, 22}},
         {"sbRecord", &Control<&TMainForm::sbRecord>, {184, 85, 23, 22}},
         {"sbTrend", &Control<&TMainForm::sbTrend>, {208, 85, 23, 22}},
+        {"sbBench", &Control<&TMainForm::sbBench>, {266, 2, 23, 22}},
         {"sb5", &Control<&TMainForm::sb5>, {232, 85, 23, 22}},
         {"sb6", &Control<&TMainForm::sb6>, {256, 85, 23, 22}},
         // The selection page.
         {"lb1", &Control<&TMainForm::lb1>, {8, 17, 169, 90}},
         {"lb2", &Control<&TMainForm::lb2>, {176, 17, 73, 90}},
         {"SpeedButton2", &Control<&TMainForm::SpeedButton2>, {256, 17, 23, 22}},
+        {"sbBenchList", &Control<&TMainForm::sbBenchList>, {256, 41, 23, 22}},
         // The About page.
         {"Image1", &Control<&TMainForm::Image1>, {0, 8, 97, 41}},
         // The calibration page.
