@@ -6,6 +6,8 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace tirevo {
 
@@ -47,6 +49,14 @@ std::string_view Content(const std::string& line)
     return text;
 }
 
+// The name as SameName compares it.
+std::string LowerName(std::string_view name)
+{
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower);
+    return lower;
+}
+
 bool HasLineEnd(const std::string& line) { return !line.empty() && line.back() == '\n'; }
 
 struct ParsedLine {
@@ -72,6 +82,15 @@ ParsedLine Parse(std::string_view content)
     if (equals == std::string_view::npos)
         return {};
     return {ParsedLine::Key, Trim(text.substr(0, equals)), Trim(text.substr(equals + 1))};
+}
+
+// A key's value as a read returns it: without quotes around it, at most
+// kMaxValueLength bytes.
+std::string ValueText(std::string_view value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return std::string(value.substr(0, IniFile::kMaxValueLength));
 }
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
@@ -160,12 +179,7 @@ std::optional<std::string> IniFile::ReadString(std::string_view section, std::st
     const std::size_t keyLine = FindKey(sectionLine, key);
     if (keyLine == kNotFound)
         return std::nullopt;
-    std::string_view value = Parse(Content(lines_[keyLine])).value;
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
-        value = value.substr(1, value.size() - 2);
-    }
-    return std::string(value.substr(0, kMaxValueLength));
+    return ValueText(Parse(Content(lines_[keyLine])).value);
 }
 
 void IniFile::InsertLine(std::size_t index, std::string content)
@@ -248,43 +262,55 @@ namespace tirevo {
 
 std::vector<IniEntry> IniFile::Entries() const
 {
+    // One pass, as ReadString reads: the first section of a name, and in it
+    // the first key of a name. A settings file of many thousand sections is
+    // read at every close, so nothing here may search the file again.
     std::vector<IniEntry> entries;
+    std::unordered_set<std::string> sectionsSeen;
+    std::unordered_set<std::string> keysSeen;  // in the section being read
     std::string_view section;
-    bool inSection = false;  // keys before the first section belong to none
+    bool reading = false;  // in the first section of its name
     for (const std::string& text : lines_) {
         const ParsedLine line = Parse(Content(text));
         if (line.kind == ParsedLine::Section) {
             section = line.name;
-            inSection = true;
+            reading = sectionsSeen.insert(LowerName(line.name)).second;
+            keysSeen.clear();
             continue;
         }
-        if (line.kind != ParsedLine::Key || !inSection || line.name.empty())
+        if (line.kind != ParsedLine::Key || !reading || line.name.empty())
             continue;
-        // A repeated section or key is not what ReadString reads.
-        const bool seen = std::any_of(entries.begin(), entries.end(), [&](const IniEntry& entry) {
-            return SameName(entry.section, section) && SameName(entry.key, line.name);
-        });
-        if (seen)
-            continue;
-        const std::optional<std::string> value = ReadString(section, line.name);
-        if (value)
-            entries.push_back({std::string(section), std::string(line.name), *value});
+        if (keysSeen.insert(LowerName(line.name)).second)
+            entries.push_back({std::string(section), std::string(line.name), ValueText(line.value)});
     }
     return entries;
 }
 
 std::vector<IniChange> IniChanges(const IniFile& before, const IniFile& after)
 {
-    std::vector<IniChange> changes;
+    using Values = std::unordered_map<std::string, std::string>;
+    const auto byName = [](const std::vector<IniEntry>& entries) {
+        Values values;
+        for (const IniEntry& entry : entries)
+            values.emplace(LowerName(entry.section) + '\n' + LowerName(entry.key), entry.value);
+        return values;
+    };
+    const std::vector<IniEntry> was = before.Entries();
     const std::vector<IniEntry> now = after.Entries();
+    const Values wasValues = byName(was);
+    const Values nowValues = byName(now);
+
+    std::vector<IniChange> changes;
     for (const IniEntry& entry : now) {
-        const std::string old = before.ReadString(entry.section, entry.key).value_or(std::string());
+        const auto old = wasValues.find(LowerName(entry.section) + '\n' + LowerName(entry.key));
+        const std::string oldValue = old == wasValues.end() ? std::string() : old->second;
         // A key added empty changes nothing: missing and empty read alike.
-        if (old != entry.value)
-            changes.push_back({{entry.section, entry.key, old}, entry.value});
+        if (oldValue != entry.value)
+            changes.push_back({{entry.section, entry.key, oldValue}, entry.value});
     }
-    for (const IniEntry& entry : before.Entries()) {
-        if (!entry.value.empty() && !after.ReadString(entry.section, entry.key))
+    for (const IniEntry& entry : was) {
+        if (!entry.value.empty() &&
+            !nowValues.contains(LowerName(entry.section) + '\n' + LowerName(entry.key)))
             changes.push_back({entry, std::string()});
     }
     return changes;
