@@ -1,18 +1,15 @@
 #include "MqttRun.h"
 
+#include "AuditOrigin.h"
 #include "FdOutput.h"
+#include "FirstLine.h"
+#include "LinkWait.h"
 #include "MqttUrl.h"
 #include "PlainName.h"
 #include "ReadingJson.h"
 #include "ReadingTime.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 
 namespace tirevo {
 
@@ -26,45 +23,12 @@ constexpr int64_t kServiceMs = 1000;
 
 std::string DefaultClientId(const std::string& serial)
 {
-    char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0')
-        std::strcpy(host, "localhost");
+    std::string host = HostName();
+    if (host.empty())
+        host = "localhost";
     // Only plain characters: a broker takes a client id in UTF-8 alone.
-    return "tirevo-" + std::string(host) + "-" + PlainName(serial);
+    return "tirevo-" + host + "-" + PlainName(serial);
 }
-
-namespace {
-
-// Why a file named on the command line cannot be read (a directory cannot
-// either), or nothing; its first line when it can.
-std::optional<std::string> ReadFirstLine(const std::string& path, std::string& line)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::string(std::strerror(errno));
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return std::string(std::strerror(error));
-        }
-        if (n == 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(n));
-        if (text.find('\n') != std::string::npos)
-            break;
-    }
-    ::close(fd);
-    line = text.substr(0, text.find('\n'));
-    return std::nullopt;
-}
-
-}  // namespace
 
 MqttRunConfig MqttRunConfigFor(const MqttOptions& options, const std::string& serial,
                                const std::string& appVersion)
@@ -181,21 +145,13 @@ void MqttRun::End()
 
 bool MqttRun::WaitOnce(int64_t timeoutMs, bool watchSignals)
 {
-    pollfd fds[2] = {{-1, 0, 0}, {-1, 0, 0}};
-    // A negative descriptor is left out by poll.
-    fds[0] = {watchSignals ? endings_.Fd() : -1, POLLIN, 0};
     const int socket = link_->Socket();
-    int count = 1;
-    if (socket >= 0) {
-        fds[1] = {socket, static_cast<short>(POLLIN | (link_->WantsWrite() ? POLLOUT : 0)), 0};
-        count = 2;
-    }
-    const int timeout = static_cast<int>(std::clamp<int64_t>(timeoutMs, 0, INT_MAX));
-    const int ready = ::poll(fds, static_cast<nfds_t>(count), timeout);
-    if (count == 2)
+    const bool ending = WaitForEndingOrLink(watchSignals ? endings_.Fd() : -1, socket,
+                                            socket >= 0 && link_->WantsWrite(), timeoutMs);
+    if (socket >= 0)
         link_->Service();
     gateway_.Tick();
-    return ready > 0 && (fds[0].revents & POLLIN);
+    return ending;
 }
 
 bool MqttRun::Wait(int64_t timeoutMs)
