@@ -79,6 +79,8 @@ if [[ $wanted == *" openssl "* ]] && [ ! -f "$prefix/.openssl" ]; then
             ENGINESDIR="C:/Program Files/OpenSSL/lib/engines-3" MODULESDIR="C:/Program Files/OpenSSL/lib/ossl-modules" &&
         make install_dev install_runtime_libs) >"$work/openssl.log" 2>&1 ||
         { tail -n 30 "$work/openssl.log"; exit 1; }
+    # Only the DLLs are linked against.
+    rm -f "$prefix/lib/libssl.a" "$prefix/lib/libcrypto.a"
     rm -rf "$work/openssl-build" "$work/openssl-src"
     touch "$prefix/.openssl"
 fi
@@ -95,6 +97,7 @@ if [[ $wanted == *" mosquitto "* ]] && [ ! -f "$prefix/.mosquitto" ]; then
         -DWITH_PLUGINS=OFF -DDOCUMENTATION=OFF -DWITH_LIB_CPP=OFF -DWITH_CJSON=OFF -DWITH_STATIC_LIBRARIES=OFF \
         -DWITH_TLS=ON -DWITH_TLS_PSK=OFF -DWITH_SOCKS=OFF -DWITH_SRV=OFF -DWITH_THREADING=ON \
         -DOPENSSL_ROOT_DIR="$prefix" -DOPENSSL_INCLUDE_DIR="$prefix/include" \
-        -DOPENSSL_SSL_LIBRARY="$prefix/lib/libssl.dll.a" -DOPENSSL_CRYPTO_LIBRARY="$prefix/lib/libcrypto.dll.a"
+        -DOPENSSL_SSL_LIBRARY="$prefix/lib/libssl.dll.a" -DOPENSSL_CRYPTO_LIBRARY="$prefix/lib/libcrypto.dll.a" \
+        -DSSL_EAY="$prefix/lib/libssl.dll.a" -DLIB_EAY="$prefix/lib/libcrypto.dll.a"
     rm -rf "$work/mosquitto-src"
 fi
