@@ -25,8 +25,8 @@ public:
     bool TakeResized() override;
     // The signal that arrived, or 0.
     int Received() const { return received_; }
-    // Readable once a signal is waiting, for a loop that waits on more
-    // (-1 on Windows, whose console events come through Wait alone).
+    // Readable once a signal is waiting, for a loop that waits on more (on
+    // Windows the number of an event's handle, set once one has arrived).
     int Fd() const override { return fd_; }
 
 private:

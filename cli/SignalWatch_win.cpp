@@ -4,6 +4,8 @@
 // its last row complete and the device closed.
 #include "SignalWatch.h"
 
+#include "HandleNumber.h"
+
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -61,6 +63,9 @@ SignalWatch::SignalWatch()
 {
     if (!gArrived)
         gArrived = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // A run over the broker waits on the event together with its link.
+    if (gArrived)
+        fd_ = HandleNumber(gArrived);
     SetConsoleCtrlHandler(OnControl, TRUE);
 }
 

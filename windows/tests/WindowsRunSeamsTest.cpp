@@ -161,7 +161,7 @@ TEST_F(TempFolder, AlarmHookPassesTheCommandsOutputAndWaitsForItAtTheEnd)
 {
     HookLines lines;
     AlarmHook hook(
-        "echo one& 1>&2 echo two& exit 4", [&](const std::string& line) { lines.said.push_back(line); },
+        "echo one& echo two>&2& exit 4", [&](const std::string& line) { lines.said.push_back(line); },
         [&](const std::string& line) { lines.passed.push_back(line); });
     hook.Run({});
     hook.Finish(AlarmHook::EndDeadline());

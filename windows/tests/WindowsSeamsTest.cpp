@@ -7,6 +7,7 @@
 #include "ReadingOutput.h"
 #include "RunSettings.h"
 #include "SettingsLocation.h"
+#include "SpoolFolder.h"
 #include "WinTempFolder.h"
 
 #include <gtest/gtest.h>
@@ -184,6 +185,12 @@ TEST_F(SettingsWin, RecordsBesideAPortableCopyElseInLocalAppData)
     const RecordsLocation installed = ChooseRecordsFolder(program_, SettingsRule::PerUser);
     EXPECT_TRUE(installed.perUser);
     EXPECT_EQ(installed.folder, local + "\\tirevo");
+    // An installed copy's spool for the broker is in it.
+    EXPECT_EQ(InstalledSpoolFolder(), local + "\\tirevo\\spool");
+    // Without the variable, the system's own folder, never one at a drive's root.
+    SetEnvironmentVariableA("LOCALAPPDATA", nullptr);
+    EXPECT_TRUE(fs::path(InstalledSpoolFolder()).is_absolute()) << InstalledSpoolFolder();
+    EXPECT_EQ(fs::path(InstalledSpoolFolder()).filename(), "spool");
 }
 
 TEST_F(SettingsWin, AnInstalledCopyStartsFromTheSharedDefaults)
