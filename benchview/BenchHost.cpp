@@ -1,21 +1,24 @@
 #include "BenchHost.h"
 
+#include "ModuleLoader.h"
+
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QLibrary>
 #include <QWidget>
+
+#include <string>
+#include <vector>
 
 namespace tirevo {
 
 namespace {
 
-constexpr const char* kModuleFileName = TIREVO_BENCH_MODULE_NAME;
+const ModuleMissWords kMissWords{"not found", "not tirevo's bench view module",
+                                 "made for another version of the program"};
 
-QString& ModuleOverride()
+ModuleSearch& Search()
 {
-    static QString path;
-    return path;
+    static ModuleSearch search(TIREVO_BENCH_MODULE_NAME, TIREVO_BENCH_LIBDIR);
+    return search;
 }
 
 struct LoadedModule {
@@ -23,31 +26,27 @@ struct LoadedModule {
     QString error;
 };
 
-LoadedModule LoadModule()
+LoadedModule LoadBenchModule()
 {
     LoadedModule out;
-    QStringList tried;
-    for (const QString& candidate : BenchHost::ModuleCandidates()) {
-        if (!QFileInfo::exists(candidate)) {
-            tried << candidate;
-            continue;
-        }
-        QLibrary library(candidate);
-        const auto version = reinterpret_cast<TirevoBenchVersionFn>(library.resolve("TirevoBenchVersion"));
-        const auto create = reinterpret_cast<TirevoBenchCreateFn>(library.resolve("TirevoBenchCreate"));
-        if (!version || !create) {
-            tried << candidate + QStringLiteral(" (") + library.errorString() + QStringLiteral(")");
-            continue;
-        }
-        if (version() != kBenchViewVersion) {
-            tried << candidate + QStringLiteral(" (made for another version of the program)");
-            continue;
-        }
+    std::vector<std::string> places;
+    for (const QString& candidate : BenchHost::ModuleCandidates())
+        places.push_back(candidate.toStdString());
+    const ModuleLoad load = LoadModule(places, [&out](void* module) {
+        const auto version =
+            reinterpret_cast<TirevoBenchVersionFn>(ModuleSymbol(module, "TirevoBenchVersion"));
+        const auto create = reinterpret_cast<TirevoBenchCreateFn>(ModuleSymbol(module, "TirevoBenchCreate"));
+        if (!version || !create)
+            return ModuleFit::NotTheModule;
+        if (version() != kBenchViewVersion)
+            return ModuleFit::OtherVersion;
         out.create = create;
+        return ModuleFit::Fits;
+    });
+    if (load.loaded)
         return out;
-    }
     out.error = QStringLiteral("The bench view cannot be opened: its module could not be loaded.\n\n") +
-        tried.join(QLatin1Char('\n'));
+        QString::fromStdString(ModuleMissLines(load.passedOver, kMissWords));
     return out;
 }
 
@@ -57,7 +56,7 @@ LoadedModule Module()
 {
     static LoadedModule loaded;
     if (!loaded.create)
-        loaded = LoadModule();
+        loaded = LoadBenchModule();
     return loaded;
 }
 
@@ -99,14 +98,12 @@ QWidget* BenchHost::Window() const { return view_ ? view_->Window() : nullptr; }
 
 QStringList BenchHost::ModuleCandidates()
 {
-    if (!ModuleOverride().isEmpty())
-        return {ModuleOverride()};
-    const QDir programDir(QCoreApplication::applicationDirPath());
-    return {programDir.filePath(QString::fromLatin1(kModuleFileName)),
-            QDir::cleanPath(programDir.filePath(QStringLiteral("../") + QStringLiteral(TIREVO_BENCH_LIBDIR) +
-                                                QLatin1Char('/') + QString::fromLatin1(kModuleFileName)))};
+    QStringList candidates;
+    for (const std::string& place : Search().Places(QCoreApplication::applicationDirPath().toStdString()))
+        candidates << QString::fromStdString(place);
+    return candidates;
 }
 
-void BenchHost::SetModuleFile(const QString& path) { ModuleOverride() = path; }
+void BenchHost::SetModuleFile(const QString& path) { Search().SetFile(path.toStdString()); }
 
 }  // namespace tirevo

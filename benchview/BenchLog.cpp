@@ -51,7 +51,7 @@ void BenchWindow::StartLog(BenchMeter& meter)
     if (meter.Log().Logging())
         return;
     const DataLogOptions options{ToLocal(logFolder_), settings_.UseTimeStamp, settings_.Separator, true};
-    if (const int error = meter.Log().Start(options, kAppVersion, meter.Serial()))
+    if (const int error = meter.StartLog(options, kAppVersion))
         ReportError(meter.Serial() + ": " + IoErrorText(IoErrorCode(error)));
     ShowStatus();
 }
@@ -63,7 +63,7 @@ void BenchWindow::StopLogs()
     btnLogAll->setIcon(QIcon(QStringLiteral(":/record.png")));
     std::string failed;
     for (const auto& meter : model_->Meters())
-        if (meter->Log().Logging() && meter->Log().Stop() != 0)
+        if (meter->Log().Logging() && meter->StopLog() != 0)
             failed += (failed.empty() ? "" : ", ") + meter->Serial();
     ShowStatus();
     if (!failed.empty())
@@ -75,7 +75,7 @@ void BenchWindow::WriteLogRow(BenchMeter& meter, const Reading& reading)
     if (!meter.Log().Logging())
         return;
     const std::string text = FormatReading(reading.value, separators_.decimal);
-    if (const int error = meter.Log().WriteRow(text, separators_.time, ReadingLogTime(reading))) {
+    if (const int error = meter.WriteLogRow(text, separators_.time, ReadingLogTime(reading))) {
         // Said once: the file is closed and the meter's collection is off.
         ShowStatus();
         ReportError(meter.Serial() + ": " + IoErrorText(IoErrorCode(error)));

@@ -8,14 +8,19 @@
 
 namespace tirevo {
 
-BenchMeter::BenchMeter(ListedDevice device, MeterClock& clock, const BenchRules& rules, MeterSession* shared)
+BenchMeter::BenchMeter(ListedDevice device, MeterClock& clock, const BenchRules& rules, MeterSession* shared,
+                       SessionAudit::Sink audit)
     : device_(std::move(device)),
       clock_(clock),
       rules_(rules),
       owned_(shared ? nullptr : std::make_unique<MeterSession>(clock)),
       session_(shared ? shared : owned_.get()),
       stability_(rules.stability),
-      check_(rules.stability, rules.calibration)
+      check_(rules.stability, rules.calibration),
+      audit_([audit = std::move(audit)](const AuditEvent& event) {
+          if (audit)
+              audit(event);
+      })
 {
     if (owned_)
         owned_->SetPollInterval(rules.pollIntervalMs);
@@ -26,14 +31,17 @@ BenchMeter::~BenchMeter()
 {
     session_->RemoveListener(this);
     // A shared session stays the main window's; an own one is closed by its
-    // destructor.
+    // destructor, which no longer tells this meter: the trail hears of it
+    // here.
+    if (owned_)
+        audit_.LinkChanged(LinkStatus::Closed, device_.serial);
 }
 
 void BenchMeter::End()
 {
     TellRow(check_.End());
     if (log_.Logging())
-        log_.Stop();
+        StopLog();
 }
 
 bool BenchMeter::Open()
@@ -64,7 +72,7 @@ void BenchMeter::RunDue()
         scheduler_->RunDue();
     const int64_t now = clock_.NowMs();
     if (const std::optional<int64_t> due = alarm_.NextDueMs(); due && now >= *due) {
-        alarm_.Advance(now);
+        AuditAlarms(alarm_.Advance(now));
         Changed();
     }
     if (check_.Waiting() && now >= check_.WaitEndsMs())
@@ -132,7 +140,7 @@ void BenchMeter::ReadingReceived(const Reading& reading)
 {
     last_ = reading;
     stable_ = stability_.Add(reading.atMs, reading.value);
-    alarm_.OnReading(reading);
+    AuditAlarms(alarm_.OnReading(reading));
     TellRow(check_.Add(reading.atMs, reading.value));
     if (listener_)
         listener_->BenchReading(*this, reading);
@@ -144,10 +152,41 @@ void BenchMeter::StatusChanged(LinkStatus status)
     stability_.Restart();
     stable_ = false;
     last_.reset();
-    alarm_.OnStatus(status, clock_);
+    if (owned_)
+        audit_.LinkChanged(status, device_.serial);
+    AuditAlarms(alarm_.OnStatus(status, clock_));
     if (status != LinkStatus::Connected)
         TellRow(check_.End());
     Changed();
+}
+
+int BenchMeter::StartLog(const DataLogOptions& options, std::string_view appVersion)
+{
+    const int error = log_.Start(options, appVersion, device_.serial);
+    audit_.LogChanged(log_, device_.serial);
+    return error;
+}
+
+int BenchMeter::StopLog()
+{
+    const int error = log_.Stop();
+    audit_.LogChanged(log_, device_.serial);
+    return error;
+}
+
+int BenchMeter::WriteLogRow(std::string_view readingText, char timeSeparator, const LogClockTime& at)
+{
+    const int error = log_.WriteRow(readingText, timeSeparator, at);
+    // Only a failed row closes the file.
+    if (error != 0)
+        audit_.LogChanged(log_, device_.serial);
+    return error;
+}
+
+void BenchMeter::AuditAlarms(const std::vector<AlarmEvent>& events)
+{
+    if (!events.empty())
+        audit_.AlarmsChanged(events, device_.serial);
 }
 
 void BenchMeter::Changed()

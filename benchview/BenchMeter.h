@@ -2,7 +2,9 @@
 // when the bench view is opened beside it), the session's schedule, and the
 // meter's own stability rule, alarm rule, calibration check and log. It
 // shows nothing: the view hears of readings and changes through
-// BenchMeterListener and asks for the state it draws.
+// BenchMeterListener and asks for the state it draws. What happens to the
+// meter (its link, its alarms, its log files) goes to the audit sink it is
+// given, as the main window and tirevo-cli write theirs.
 #pragma once
 
 #include "AlarmRule.h"
@@ -11,6 +13,7 @@
 #include "DataLog.h"
 #include "MeterList.h"
 #include "MeterSession.h"
+#include "SessionAudit.h"
 #include "StabilityRule.h"
 
 #include <cstdint>
@@ -50,9 +53,11 @@ public:
     static constexpr int64_t kDueCheckPeriodMs = 60 * 1000;
 
     // shared: the main window's session for this meter, driven by the main
-    // window's timers; none: the bench view opens its own.
+    // window's timers; none: the bench view opens its own. audit: where its
+    // events go (none: nowhere). The link of a shared session is the main
+    // window's to tell; its own alarms and log are this meter's.
     BenchMeter(ListedDevice device, MeterClock& clock, const BenchRules& rules,
-               MeterSession* shared = nullptr);
+               MeterSession* shared = nullptr, SessionAudit::Sink audit = {});
     ~BenchMeter() override;
     BenchMeter(const BenchMeter&) = delete;
     BenchMeter& operator=(const BenchMeter&) = delete;
@@ -99,7 +104,12 @@ public:
     void StartCalibration(int point, int64_t bufferHundredths, const std::string& command,
                           const std::string& timeText);
 
-    DataLog& Log() { return log_; }
+    // The meter's log file, through these so that the trail hears of each
+    // file started and closed. They return DataLog's error codes.
+    int StartLog(const DataLogOptions& options, std::string_view appVersion);
+    int StopLog();
+    // A failed row closes the file (see DataLog::WriteRow()).
+    int WriteLogRow(std::string_view readingText, char timeSeparator, const LogClockTime& at);
     const DataLog& Log() const { return log_; }
 
 private:
@@ -107,6 +117,7 @@ private:
     void StatusChanged(LinkStatus status) override;
     void Changed();
     void TellRow(const std::optional<CalibrationRow>& row);
+    void AuditAlarms(const std::vector<AlarmEvent>& events);
 
     ListedDevice device_;
     MeterClock& clock_;
@@ -119,6 +130,7 @@ private:
     AlarmRule alarm_;
     CalibrationCheck check_;
     DataLog log_;
+    SessionAudit audit_;
     std::optional<Reading> last_;
     bool stable_ = false;
     bool due_ = false;

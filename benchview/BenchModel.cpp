@@ -14,7 +14,7 @@ BenchModel::~BenchModel() = default;
 void BenchModel::AddShared(MeterSession& session, const std::string& description)
 {
     auto meter = std::make_unique<BenchMeter>(ListedDevice{description, session.Serial(), true}, clock_,
-                                              rules_, &session);
+                                              rules_, &session, Audit);
     meter->Open();
     Insert(std::move(meter));
 }
@@ -44,7 +44,7 @@ void BenchModel::List()
     for (const ListedDevice& listed : list_()) {
         if (!listed.meter || Find(listed.serial))
             continue;
-        auto meter = std::make_unique<BenchMeter>(listed, clock_, rules_);
+        auto meter = std::make_unique<BenchMeter>(listed, clock_, rules_, nullptr, Audit);
         // Held by another program: tried again at the next listing.
         if (!meter->Open())
             continue;

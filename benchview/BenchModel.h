@@ -59,6 +59,9 @@ public:
     std::function<void()> MetersChanged;
     // A meter was added, before MetersChanged: the view sets its listener.
     std::function<void(BenchMeter&)> MeterAdded;
+    // Where every meter's events go (see BenchMeter). Before AddShared() and
+    // Start().
+    SessionAudit::Sink Audit;
 
 private:
     void List();

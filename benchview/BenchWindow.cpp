@@ -9,7 +9,9 @@
 #include "SampleDialog.h"
 #include "SettingsFile.h"
 #include "TrendHost.h"
+#include "Version.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGridLayout>
@@ -139,6 +141,8 @@ void BenchWindow::Open()
         });
     model_->MeterAdded = [this](BenchMeter& meter) { MeterAdded(meter); };
     model_->MetersChanged = [this] { LayOut(); };
+    OpenAudit();
+    model_->Audit = [this](const AuditEvent& event) { auditWriter_->Append(event); };
     if (setup_.shared && setup_.shared->Status() != LinkStatus::Closed)
         model_->AddShared(*setup_.shared, setup_.sharedDescription);
     model_->Start();
@@ -153,6 +157,20 @@ void BenchWindow::Open()
     }
 }
 
+void BenchWindow::OpenAudit()
+{
+    // Kept from one opening of the view to the next, so that a folder that
+    // cannot take the trail is said once, not at every opening.
+    if (auditWriter_)
+        return;
+    // A failed write never stops the readings or the logs: one box, once,
+    // after the event loop comes back, so that none opens in the middle of
+    // a meter's tick, nor is lost with a view that closes meanwhile.
+    auditWriter_.emplace(
+        setup_.recordsFolder, setup_.createRecordsFolder, std::string("tirevo ") + kAppVersion,
+        [](const std::string& text) { QTimer::singleShot(0, qApp, [text] { ReportError(text); }); });
+}
+
 void BenchWindow::End()
 {
     Close();
@@ -161,8 +179,11 @@ void BenchWindow::End()
 
 void BenchWindow::Renew(const BenchViewSetup& setup)
 {
-    if (!model_)
+    if (!model_) {
         setup_ = setup;
+        // The records folder may be another one now.
+        auditWriter_.reset();
+    }
 }
 
 void BenchWindow::closeEvent(QCloseEvent* event)

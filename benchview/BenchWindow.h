@@ -5,6 +5,7 @@
 // for the main window or tirevo-cli.
 #pragma once
 
+#include "AuditWriter.h"
 #include "BenchModel.h"
 #include "BenchSettings.h"
 #include "BenchViewApi.h"
@@ -17,6 +18,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,6 +96,7 @@ private:
 
     void LoadSettings();
     void Open();
+    void OpenAudit();
     void Close();
     void ArmTimer();
     void Tick();
@@ -127,6 +130,9 @@ private:
     std::vector<std::string> problems_;
     BenchPlace loadedPlace_;
     BenchPlace place_;
+    // The meters' events, into the trail of the records folder; made when
+    // the view opens, and outliving the meters that write to it.
+    std::optional<AuditWriter> auditWriter_;
     std::unique_ptr<BenchModel> model_;
     QTimer* timer_ = nullptr;
     QScrollArea* scroll_ = nullptr;

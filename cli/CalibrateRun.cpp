@@ -27,9 +27,18 @@ CalibrateRun::CalibrateRun(CalibrateSetup setup, MeterClock& clock, RunWait& wai
       session_(clock),
       scheduler_(session_, clock),
       status_(setup_.errFd, !setup_.now && IsTerminal(setup_.errFd)),
+      audit_([this](const AuditEvent& event) {
+          if (writer_)
+              writer_->Append(event);
+      }),
       rule_(setup_.stability),
       check_(setup_.stability, setup_.timeoutMs, setup_.toleranceHundredths)
 {
+    // A failed event is said once as the run's other lines are; the point
+    // is still sent and its row still tried.
+    if (setup_.records.record)
+        writer_.emplace(setup_.records.folder, setup_.records.createFolder, setup_.records.program,
+                        [this](const std::string& line) { Say(line); });
     session_.AddListener(this);
 }
 
@@ -206,6 +215,7 @@ void CalibrateRun::ReadingReceived(const Reading& reading)
 
 void CalibrateRun::StatusChanged(LinkStatus status)
 {
+    audit_.LinkChanged(status, setup_.serial);
     rule_.Restart();
     if (status == LinkStatus::Connected) {
         if (!responding_)

@@ -1,15 +1,19 @@
 // `calibrate` as a careful user does it at the bench: wait for a stable
 // reading (the as-found), send the point, wait for the first stable reading
 // after it (the as-left), record the row and say whether the meter passed.
-// With --now the point is sent at once and recorded without readings.
+// With --now the point is sent at once and recorded without readings. The
+// records folder's trail hears of the meter connected (lost, found) and
+// closed around the row, as it does of a measure run.
 #pragma once
 
+#include "AuditWriter.h"
 #include "CalibrationCheck.h"
 #include "ExitCode.h"
 #include "MeterClock.h"
 #include "MeterSession.h"
 #include "RunSettings.h"
 #include "RunWait.h"
+#include "SessionAudit.h"
 #include "StabilityRule.h"
 #include "StatusLine.h"
 
@@ -66,6 +70,8 @@ private:
     MeterSession session_;
     MeterScheduler scheduler_;
     StatusLine status_;
+    std::optional<AuditWriter> writer_;  // none with --no-record
+    SessionAudit audit_;
     StabilityRule rule_;
     CalibrationCheck check_;
     Phase phase_ = Phase::AsFound;

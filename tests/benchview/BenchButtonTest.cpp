@@ -71,6 +71,9 @@ void BenchButtonTest::missingModuleIsAMessageAndNothingElse()
     QCOMPARE(watcher.seen.size(), size_t(1));
     QVERIFY2(watcher.seen[0].text.contains(QStringLiteral("could not be loaded")),
              qPrintable(watcher.seen[0].text));
+    // Each place looked at, and why it was passed over.
+    QVERIFY2(watcher.seen[0].text.endsWith(dir.filePath(QStringLiteral("libtirevo_bench.so (not found)"))),
+             qPrintable(watcher.seen[0].text));
     QVERIFY(!form.Bench->Window());
     QVERIFY(form.Meter().Connected());
     BenchHost::SetModuleFile(QStringLiteral(TIREVO_BENCH_MODULE));

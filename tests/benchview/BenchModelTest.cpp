@@ -1,7 +1,10 @@
 // The bench view's meters on virtual time, through the simulated meters:
 // meters added, lost, found and removed, their order, a silent meter beside
-// working ones, and each meter's own rules.
+// working ones, each meter's own rules, and the events they leave in the
+// audit trail.
 #include "BenchModel.h"
+#include "AuditCheck.h"
+#include "AuditWriter.h"
 #include "CalibrationRecord.h"
 #include "FileBytes.h"
 #include "ReadingTime.h"
@@ -11,6 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -28,6 +34,10 @@ struct Heard : BenchMeterListener {
     void BenchReading(BenchMeter& meter, const Reading& reading) override
     {
         readings[meter.Serial()].push_back(reading.value);
+        // As the view writes "Log all".
+        if (meter.Log().Logging()) {
+            EXPECT_EQ(meter.WriteLogRow("7.00", ':', ReadingLogTime(reading)), 0);
+        }
     }
     void BenchCalibrationRow(BenchMeter&, const CalibrationRow& row) override { rows.push_back(row); }
 };
@@ -62,11 +72,32 @@ protected:
     {
         model = std::make_unique<BenchModel>(
             *clock, rules, [] { return ListDevices(); }, std::move(alarmFor));
+        model->Audit = audit;
         model->MeterAdded = [this](BenchMeter& meter) { meter.SetListener(&heard); };
         model->MetersChanged = [this] { ++changes; };
         model->Start();
     }
     void RunFor(int64_t ms) { model->RunUntil(clock->NowMs() + ms); }
+
+    // "meter connected QP000001", "alarm high QP000002", "log started ..."
+    // for each line of the folder's trail.
+    static std::vector<std::string> TrailSummary(const QString& folder)
+    {
+        QFile file(QDir(folder).filePath(QString::fromLatin1(kAuditFileName)));
+        std::vector<std::string> out;
+        if (!file.open(QIODevice::ReadOnly))
+            return out;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const QJsonObject event = QJsonDocument::fromJson(line).object();
+            out.push_back((event.value(QStringLiteral("event")).toString() + QLatin1Char(' ') +
+                           event.value(QStringLiteral("what")).toString() + QLatin1Char(' ') +
+                           event.value(QStringLiteral("serial")).toString())
+                              .toStdString());
+        }
+        return out;
+    }
 
     std::vector<std::string> Serials() const
     {
@@ -91,6 +122,7 @@ protected:
 
     BenchRules rules;
     Heard heard;
+    SessionAudit::Sink audit;
     int changes = 0;
     std::unique_ptr<VirtualClock> clock;
     std::unique_ptr<BenchModel> model;
@@ -299,3 +331,75 @@ TEST_F(BenchModelTest, TheMainWindowsSessionIsSharedNotOpenedTwice)
 }
 
 }  // namespace
+
+TEST_F(BenchModelTest, EachMetersLinkAlarmsAndLogsStandInOneIntactTrail)
+{
+    QTemporaryDir records;
+    QTemporaryDir logs;
+    AuditWriter writer(records.path().toStdString(), false, "tirevo test");
+    audit = [&writer](const AuditEvent& event) { EXPECT_TRUE(writer.Append(event)); };
+    const std::vector<int> devices = Attach({{"QP000001", "7.01"}, {"QP000002", "8.02"}});
+    AlarmSettings high;
+    high.high = 8.0;
+    high.delayS = 0;
+    Start([high](const std::string& serial) { return serial == "QP000002" ? high : AlarmSettings(); });
+    RunFor(1500);
+    const DataLogOptions options{logs.path().toStdString(), true, '\t', true};
+    for (const auto& meter : model->Meters())
+        ASSERT_EQ(meter->StartLog(options, "1.0"), 0);
+    RunFor(2000);
+    sim::Unplug(devices[0]);
+    RunFor(5000);
+    ASSERT_TRUE(model->Find("QP000001")->Lost());
+    sim::Plug(devices[0]);
+    RunFor(3000);
+    ASSERT_FALSE(model->Find("QP000001")->Lost());
+    sim::SetDeviceReadingText(devices[1], "7.02");
+    RunFor(2000);
+    // As the view closes: the logs first, then the meters.
+    model->EndAll();
+    model.reset();
+
+    const std::vector<std::string> events = TrailSummary(records.path());
+    const auto count = [&events](const std::string& what) {
+        return std::count(events.begin(), events.end(), what);
+    };
+    EXPECT_EQ(count("meter connected QP000001"), 1);
+    EXPECT_EQ(count("meter connected QP000002"), 1);
+    EXPECT_EQ(count("meter lost QP000001"), 1);
+    EXPECT_EQ(count("meter found QP000001"), 1);
+    EXPECT_EQ(count("meter lost QP000002"), 0);
+    EXPECT_EQ(count("meter closed QP000001"), 1);
+    EXPECT_EQ(count("meter closed QP000002"), 1);
+    EXPECT_EQ(count("alarm high QP000002"), 1);
+    EXPECT_EQ(count("alarm clear QP000002"), 1);
+    EXPECT_EQ(count("log started QP000001"), 1);
+    EXPECT_EQ(count("log started QP000002"), 1);
+    EXPECT_EQ(count("log closed "), 2);
+    EXPECT_EQ(events.front(), "meter connected QP000001");
+    EXPECT_EQ(events.back(), "meter closed QP000002");
+
+    const AuditCheckResult check = CheckAuditFolder(records.path().toStdString());
+    for (const AuditProblem& problem : check.problems)
+        ADD_FAILURE() << AuditProblemText(problem);
+    EXPECT_TRUE(check.Intact());
+    EXPECT_EQ(check.events, static_cast<int64_t>(events.size()));
+    EXPECT_EQ(check.logsChecked, 2);
+    EXPECT_TRUE(check.logsNotFound.empty());
+}
+
+TEST_F(BenchModelTest, TheLinkOfASharedSessionIsLeftToTheMainWindow)
+{
+    Attach({{"QP000001", "7.01"}});
+    MeterSession shared(*clock);
+    ASSERT_EQ(shared.Connect("QP000001"), ConnectResult::Connected);
+    std::vector<AuditEvent> events;
+    model = std::make_unique<BenchModel>(*clock, rules, [] { return ListDevices(); });
+    model->Audit = [&events](const AuditEvent& event) { events.push_back(event); };
+    model->AddShared(shared, "QUVA USB pH Meter");
+    model->Start();
+    RunFor(3000);
+    model->EndAll();
+    model.reset();
+    EXPECT_TRUE(events.empty());
+}

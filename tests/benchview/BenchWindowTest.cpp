@@ -1,6 +1,6 @@
 // The bench view on the simulated meters, offscreen, as the program runs it:
 // three meters with their own readings, a tile per meter, and each tile's
-// sample, alarm and log for its own meter.
+// sample, alarm and log for its own meter, and their events in the trail.
 #include "BenchWindow.h"
 #include "AlarmDialog.h"
 #include "BenchCalibrationDialog.h"
@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -48,9 +49,13 @@ struct Bench {
     QTemporaryDir dir;
     std::unique_ptr<BenchWindow> window;
 
-    explicit Bench(const std::string& ini = "[System]\nInterval=250\n")
+    // beforeOpen: what the folder holds before the view opens.
+    explicit Bench(const std::string& ini = "[System]\nInterval=250\n",
+                   const std::function<void(const QDir&)>& beforeOpen = {})
     {
         WriteFile(IniPath(), ini);
+        if (beforeOpen)
+            beforeOpen(QDir(dir.path()));
         window = std::make_unique<BenchWindow>(Setup());
         window->show();
     }
@@ -93,6 +98,7 @@ private slots:
     void aPerMeterAlarmTurnsOnlyThatTileRed();
     void alarmLimitsOfATileAreWrittenForItsMeterAlone();
     void logAllWritesOneFilePerMeter();
+    void aTrailThatCannotBeWrittenIsSaidOnceAndTheLogsGoOn();
     void aCalibrationFromATileIsRecordedForItsMeter();
     void eachTileShowsTheTrendOfItsOwnMeter();
     void anUnpluggedMeterKeepsItsTileMarkedLost();
@@ -231,6 +237,31 @@ void BenchWindowTest::logAllWritesOneFilePerMeter()
             if (other != static_cast<int>(i))
                 QVERIFY2(!rows.contains(readings[other]), qPrintable(rows));
     }
+}
+
+void BenchWindowTest::aTrailThatCannotBeWrittenIsSaidOnceAndTheLogsGoOn()
+{
+    MessageBoxWatcher watcher;
+    // A folder in the trail's place: it cannot be opened for appending.
+    Bench bench("[System]\nInterval=250\n",
+                [](const QDir& dir) { QVERIFY(dir.mkdir(QStringLiteral("audit.jsonl"))); });
+    QTRY_COMPARE_WITH_TIMEOUT(bench.Reading("QP000003"), LocalNumber("9.03"), kWaitMs);
+    QTest::mouseClick(bench.window->btnLogAll, Qt::LeftButton);
+    QVERIFY(bench.window->LoggingAll());
+    QDir dir(bench.dir.path());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        ReadFile(
+            dir.filePath(dir.entryList({QStringLiteral("USB_PH_*_QP000001.txt")}).value(0)).toStdString())
+                .find(LocalNumber("7.01").toStdString()) != std::string::npos,
+        kWaitMs);
+    QTest::mouseClick(bench.window->btnLogAll, Qt::LeftButton);
+    QVERIFY(!bench.window->LoggingAll());
+    bench.window->close();
+    QTRY_VERIFY(!watcher.seen.empty());
+    QTest::qWait(200);
+    QCOMPARE(watcher.seen.size(), size_t(1));
+    QVERIFY2(watcher.seen[0].text.contains(QStringLiteral("audit.jsonl")), qPrintable(watcher.seen[0].text));
+    QCOMPARE(dir.entryList({QStringLiteral("USB_PH_*.txt")}).size(), 3);
 }
 
 void BenchWindowTest::aCalibrationFromATileIsRecordedForItsMeter()

@@ -1,7 +1,7 @@
 // The events tirevo-cli leaves in the records folder's trail while it runs
-// a meter: connected, lost, found and closed, its alarms, and the log file
-// started and closed with its rows and hash, which verify then holds the
-// file to. --no-record writes none, and a trail that cannot be written is
+// a meter: connected, lost, found and closed (around a calibration row too),
+// its alarms, and the log file started and closed with its rows and hash,
+// which verify then holds the file to. --no-record writes none, and a trail that cannot be written is
 // said once while the readings and the log go on.
 #include "AuditCheck.h"
 #include "AuditEvent.h"
@@ -161,11 +161,22 @@ TEST_F(AuditEvents, EveryMeterOfARunOverAllHasItsOwnEvents)
     EXPECT_EQ(check.logsChecked, 2);
 }
 
+TEST_F(AuditEvents, ACalibrationRowStandsBetweenItsMetersConnectedAndClosed)
+{
+    const Finished done = RunCli(InFolder({"calibrate", "--point", "1", "4.01", "--now"}));
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_EQ(Summary(),
+              (std::vector<std::string>{"meter connected QP000001", "calibration  QP000001",
+                                        "meter closed QP000001"}));
+    EXPECT_TRUE(tirevo::CheckAuditFolder(dir_.Path().string()).Intact());
+}
+
 TEST_F(AuditEvents, NoRecordWritesNoEvent)
 {
     for (std::vector<std::string> args : {std::vector<std::string>{"read", "--count", "2"},
                                           {"log", "--count", "2", "--dir", "."},
-                                          {"measure", "--now"}}) {
+                                          {"measure", "--now"},
+                                          {"calibrate", "--point", "1", "4.01", "--now"}}) {
         args.push_back("--no-record");
         const Finished done = RunCli(InFolder(args));
         EXPECT_EQ(done.exitCode, 0) << args[0] << ": " << done.err;

@@ -79,8 +79,8 @@ TEST_F(AuditRecord, ASampleAndACalibrationLandInBothFiles)
         << trail[0];
     EXPECT_NE(trail[0].find(R"("program":"tirevo-cli )"), std::string::npos) << trail[0];
     EXPECT_NE(trail[1].find(R"("event":"calibration","point":1,)"), std::string::npos) << trail[1];
-    // measure's meter connected and closed, calibrate's row alone.
-    ExpectIntact(4, 1, 1);
+    // Each run's meter connected and closed around its row.
+    ExpectIntact(6, 1, 1);
 }
 
 TEST_F(AuditRecord, SeveralRunsAtOnceKeepOneChainAndEveryRow)

@@ -97,9 +97,9 @@ TEST_P(Verify, SaysIntactOrWhereTheRecordsWereAltered)
         EXPECT_EQ(done.exitCode, 0) << done.out << done.err;
         const std::string head = Lines(ReadFile(dir_ / "audit.jsonl")).back();
         const std::string hash = head.substr(head.size() - 66, 64);
-        // Each measure's meter connected and closed around its sample.
+        // Each run's meter connected and closed around its row.
         EXPECT_EQ(done.out,
-                  "intact: 8 events (head 8 " + hash.substr(0, 4) + "\u2026" + hash.substr(62) +
+                  "intact: 10 events (head 10 " + hash.substr(0, 4) + "\u2026" + hash.substr(62) +
                       "), 2 samples, 1 calibrations, 1 logs checked, 0 not found\n");
         return;
     }
