@@ -73,6 +73,7 @@ BenchTile::BenchTile(const std::string& serial, QWidget* parent) : QFrame(parent
     lbSerial->setFont(PixelFont(QStringLiteral("MS Sans Serif"), kTextPixels, true));
     lbDescription = new QLabel(this);
     lbReading = new QLabel(QStringLiteral("---"), this);
+    lbReading->setObjectName(QStringLiteral("lbReading"));
     lbReading->setFont(PixelFont(QStringLiteral("Courier New"), kReadingPixels, true));
     lbReading->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     SetTextColour(lbReading, kReadingBlue);

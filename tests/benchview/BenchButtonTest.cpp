@@ -3,7 +3,6 @@
 // says it cannot be), and the main window's own meter shows in the view
 // through the main window's session.
 #include "BenchHost.h"
-#include "BenchTile.h"
 #include "LocalNumber.h"
 #include "MainFormUnit.h"
 #include "MessageBoxWatcher.h"
@@ -27,17 +26,14 @@ bool ModuleLoaded()
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libtirevo_bench");
 }
 
-// A tile of the view, by its meter's serial number (only its fields are
-// read: the module's code is not linked into the test).
-BenchTile* TileOf(QWidget* view, const char* serial)
-{
-    return static_cast<BenchTile*>(view->findChild<QFrame*>(QStringLiteral("tile ") + QLatin1String(serial)));
-}
-
+// A tile's reading, by its meter's serial number. Found by the widgets'
+// names: the module's code, and so its classes' type information, is not
+// linked into the test.
 QString ReadingOf(QWidget* view, const char* serial)
 {
-    BenchTile* tile = TileOf(view, serial);
-    return tile ? tile->lbReading->text() : QStringLiteral("<no tile>");
+    const QFrame* tile = view->findChild<QFrame*>(QStringLiteral("tile ") + QLatin1String(serial));
+    const QLabel* reading = tile ? tile->findChild<QLabel*>(QStringLiteral("lbReading")) : nullptr;
+    return reading ? reading->text() : QStringLiteral("<no tile>");
 }
 
 int OpensOf(const std::string& serial)
