@@ -1,9 +1,9 @@
 // Finding and loading one of the program's run-time modules (the report, the
-// pH trend, the bench view; the MQTT client's fits the same shape): the
-// places looked at, and the loop that takes the first place whose module
-// fits. What a module must export and what each caller says about a place
-// passed over stay the caller's. The system's loader is in
-// ModuleLoader_posix.cpp and ModuleLoader_win.cpp.
+// pH trend, the bench view, the MQTT client): the places looked at, and the
+// loop that takes the first place whose module fits. What a module must
+// export and what each caller says about a place passed over stay the
+// caller's. The system's loader is in ModuleLoader_posix.cpp and
+// ModuleLoader_win.cpp.
 #pragma once
 
 #include <functional>

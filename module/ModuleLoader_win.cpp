@@ -22,29 +22,75 @@ std::wstring WidePath(const std::string& utf8)
     return wide;
 }
 
-// The system's message for an error code, in English where the system has
-// it, without the line end it comes with.
+// The whole path: LOAD_WITH_ALTERED_SEARCH_PATH is undefined for a relative
+// one (a test or a driver may name the file so).
+std::wstring FullPath(const std::wstring& path)
+{
+    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return path;
+    std::wstring full(n, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    if (written == 0 || written >= n)
+        return path;
+    full.resize(written);
+    return full;
+}
+
+// The system's wide text back to UTF-8, the program's own (the narrow code
+// page is not UTF-8, so FormatMessageA would mangle a path or a word in
+// another language).
+std::string Utf8Text(const std::wstring& wide)
+{
+    if (wide.empty())
+        return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr,
+                            nullptr);
+    return utf8;
+}
+
+// The system's message for an error code in the given language; empty when
+// it has none in that language.
+std::wstring SystemText(DWORD code, DWORD language)
+{
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = length > 0 && text ? std::wstring(text, length) : std::wstring();
+    if (text)
+        LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.pop_back();
+    return message;
+}
+
+// The system's message for an error code, in English like the lines around
+// it where the system has English, else in its own language (an explicit
+// language does not fall back by itself: FormatMessage fails instead),
+// without the line end it comes with.
 std::string SystemMessage(DWORD code)
 {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = length > 0 && text ? std::string(text, length) : std::string();
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
-    return message.empty() ? "cannot be loaded (error " + std::to_string(code) + ")" : message;
+    std::wstring message = SystemText(code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    if (message.empty())
+        message = SystemText(code, 0);
+    return message.empty() ? "cannot be loaded (Windows error " + std::to_string(code) + ")"
+                           : Utf8Text(message);
 }
 
 }  // namespace
 
 void* OpenModule(const std::string& path, std::string& reason)
 {
-    // No box from the system about a missing DLL: the caller says it in its
-    // own words.
+    // The DLLs a module needs itself (the MQTT client and OpenSSL, Qt's) are
+    // looked for in its own folder first, and no "cannot find the DLL" box
+    // pops up: the caller says what is missing in its own words.
     const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE module = LoadLibraryW(WidePath(path).c_str());
+    HMODULE module = LoadLibraryExW(FullPath(WidePath(path)).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     const DWORD error = GetLastError();
     SetErrorMode(previous);
     if (!module)

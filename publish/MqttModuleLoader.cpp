@@ -1,7 +1,8 @@
 #include "MqttModuleLoader.h"
 
+#include "ModuleLoader.h"
+
 #include <filesystem>
-#include <system_error>
 
 namespace tirevo {
 
@@ -9,42 +10,34 @@ namespace {
 
 constexpr const char* kModuleFileName = TIREVO_MQTT_MODULE_NAME;
 
+// What a place passed over was, in the lines tirevo-cli has always printed.
+const ModuleMissWords kMissWords{"not there", "not tirevo's MQTT module",
+                                 "made for another version of tirevo-cli"};
+
 struct LoadedModule {
     TirevoMqttCreateLinkFn create = nullptr;
     std::string error;
 };
 
-LoadedModule LoadModule(const std::string& programPath)
+LoadedModule LoadMqttModule(const std::string& programPath)
 {
     LoadedModule out;
-    std::string tried;
-    for (const std::string& candidate : MqttModuleCandidates(programPath)) {
-        std::error_code ignored;
-        if (!std::filesystem::exists(candidate, ignored)) {
-            tried += "\n  " + candidate + ": not there";
-            continue;
-        }
-        std::string reason;
-        void* module = OpenMqttModule(candidate, reason);
-        if (!module) {
-            tried += "\n  " + candidate + ": " + reason;
-            continue;
-        }
-        const auto version =
-            reinterpret_cast<TirevoMqttVersionFn>(MqttModuleSymbol(module, "TirevoMqttVersion"));
+    const ModuleLoad load = LoadModule(MqttModuleCandidates(programPath), [&out](void* module) {
+        const auto version = reinterpret_cast<TirevoMqttVersionFn>(ModuleSymbol(module, "TirevoMqttVersion"));
         const auto create =
-            reinterpret_cast<TirevoMqttCreateLinkFn>(MqttModuleSymbol(module, "TirevoMqttCreateLink"));
-        if (!version || !create) {
-            tried += "\n  " + candidate + ": not tirevo's MQTT module";
-            continue;
-        }
-        if (version() != kMqttModuleVersion) {
-            tried += "\n  " + candidate + ": made for another version of tirevo-cli";
-            continue;
-        }
+            reinterpret_cast<TirevoMqttCreateLinkFn>(ModuleSymbol(module, "TirevoMqttCreateLink"));
+        if (!version || !create)
+            return ModuleFit::NotTheModule;
+        if (version() != kMqttModuleVersion)
+            return ModuleFit::OtherVersion;
         out.create = create;
+        return ModuleFit::Fits;
+    });
+    if (load.loaded)
         return out;
-    }
+    std::string tried;
+    for (const ModuleAttempt& attempt : load.passedOver)
+        tried += "\n  " + attempt.path + ": " + ModuleMissText(attempt, kMissWords);
     out.error = std::string("cannot publish: the MQTT module ") + kModuleFileName +
         " could not be loaded (is tirevo installed completely?)" + tried;
     return out;
@@ -54,15 +47,18 @@ LoadedModule LoadModule(const std::string& programPath)
 
 std::vector<std::string> MqttModuleCandidates(const std::string& programPath)
 {
-    const std::filesystem::path folder = std::filesystem::path(programPath).parent_path();
-    return {(folder / kModuleFileName).string(),
-            (folder / ".." / TIREVO_MQTT_LIBDIR / "tirevo" / kModuleFileName).lexically_normal().string()};
+    // UTF-8 both ways: a plain std::string is the narrow code page to
+    // std::filesystem on Windows.
+    const std::u8string folder =
+        std::filesystem::path(std::u8string(programPath.begin(), programPath.end())).parent_path().u8string();
+    return ModuleCandidates(std::string(folder.begin(), folder.end()), TIREVO_MQTT_LIBDIR "/tirevo",
+                            kModuleFileName);
 }
 
 MqttLinkLoad LoadMqttLink(const std::string& programPath)
 {
     // Never unloaded: the links it makes may live until the program ends.
-    const LoadedModule module = LoadModule(programPath);
+    const LoadedModule module = LoadMqttModule(programPath);
     MqttLinkLoad out;
     if (module.create)
         out.link.reset(module.create());

@@ -1,7 +1,9 @@
 // Finding and loading the MQTT module: beside the program (a build tree, a
 // copy of its own), then in the library folder of its installation prefix
 // (lib/<multiarch>/tirevo under /usr). Loaded when a run needs the broker,
-// and never unloaded.
+// and never unloaded. The places and the system's loader are the shared
+// module loader's (module/ModuleLoader.h); what the module must export and
+// the words for a place passed over are this one's.
 #pragma once
 
 #include "MqttModule.h"
@@ -19,14 +21,9 @@ struct MqttLinkLoad {
     std::string error;
 };
 
-// The places looked at, in order, for the program at programPath.
+// The places looked at, in order, for the program at programPath (UTF-8).
 std::vector<std::string> MqttModuleCandidates(const std::string& programPath);
 
 MqttLinkLoad LoadMqttLink(const std::string& programPath);
-
-// The system's side (dynamic loader; a Windows build would use LoadLibrary).
-// Null, with the loader's reason, when the file cannot be loaded.
-void* OpenMqttModule(const std::string& path, std::string& reason);
-void* MqttModuleSymbol(void* module, const char* name);
 
 }  // namespace tirevo
