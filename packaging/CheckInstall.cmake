@@ -86,9 +86,10 @@ endif()
 # The installed tirevo-cli finds its MQTT module in the library folder: on
 # the simulated meter, with no broker there, publish runs to its count and
 # then says that nothing reached the broker (exit 3), which only the module
-# can tell.
+# can tell. It records nothing into the home of whoever runs the check.
 execute_process(COMMAND "${CMAKE_COMMAND}" -E env "LD_LIBRARY_PATH=${SIM_DIR}"
                         "${STAGE}/usr/bin/tirevo-cli" publish mqtt://127.0.0.1:1 --count 1 --interval 100
+                        --no-record
                 WORKING_DIRECTORY "${STAGE}" OUTPUT_QUIET ERROR_VARIABLE said RESULT_VARIABLE rc)
 if(NOT rc EQUAL 3 OR said MATCHES "MQTT module" OR NOT said MATCHES "no reading reached the broker")
   message(FATAL_ERROR "installed tirevo-cli publish: ${rc} ${said}")
