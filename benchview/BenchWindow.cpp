@@ -241,7 +241,7 @@ void BenchWindow::MeterAdded(BenchMeter& meter)
         StartLog(meter);
 }
 
-void BenchWindow::DropTile(const std::string& serial)
+void BenchWindow::DropTile(std::string serial)
 {
     // Later: the tile's own menu may be what removed it.
     if (BenchTile* tile = Tile(serial)) {

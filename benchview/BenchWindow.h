@@ -101,8 +101,9 @@ private:
     void ArmTimer();
     void Tick();
     void MeterAdded(BenchMeter& meter);
-    // Takes away a meter's tile, trend and dialogs.
-    void DropTile(const std::string& serial);
+    // Takes away a meter's tile, trend and dialogs. The serial is a copy: a
+    // caller may pass a key of the maps this empties.
+    void DropTile(std::string serial);
     void LayOut();
     void ShowStatus();
     void SavePlace();
