@@ -96,17 +96,25 @@ void BenchWindow::RecordSample(BenchMeter& meter)
     dialog->open();
 }
 
+BenchMeter* BenchWindow::SampleMeter(const std::string& serial, SampleDialog* dialog)
+{
+    BenchMeter* meter = model_ ? model_->Find(serial) : nullptr;
+    if (!dialog || !meter)
+        return nullptr;
+    if (const std::optional<std::string> refusal = SampleNameRefusal(dialog->Name().toStdString())) {
+        ShowMessage(QString::fromStdString(*refusal));
+        return nullptr;
+    }
+    return meter;
+}
+
 void BenchWindow::SampleWhenStable(const std::string& serial)
 {
     Guarded([&] {
         SampleDialog* dialog = RecordDialog(serial);
-        BenchMeter* meter = model_ ? model_->Find(serial) : nullptr;
-        if (!dialog || !meter)
+        BenchMeter* meter = SampleMeter(serial, dialog);
+        if (!meter)
             return;
-        if (const std::optional<std::string> refusal = SampleNameRefusal(dialog->Name().toStdString())) {
-            ShowMessage(QString::fromStdString(*refusal));
-            return;
-        }
         if (meter->LastReading() && meter->Stable()) {
             WriteSample(*meter, dialog);
             return;
@@ -123,13 +131,9 @@ void BenchWindow::SampleNow(const std::string& serial)
 {
     Guarded([&] {
         SampleDialog* dialog = RecordDialog(serial);
-        BenchMeter* meter = model_ ? model_->Find(serial) : nullptr;
-        if (!dialog || !meter)
+        BenchMeter* meter = SampleMeter(serial, dialog);
+        if (!meter)
             return;
-        if (const std::optional<std::string> refusal = SampleNameRefusal(dialog->Name().toStdString())) {
-            ShowMessage(QString::fromStdString(*refusal));
-            return;
-        }
         if (!meter->LastReading()) {
             ShowMessage(meter->Lost()
                             ? QStringLiteral("The meter is not responding; there is no reading to record")

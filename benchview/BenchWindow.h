@@ -110,6 +110,9 @@ private:
 
     // Actions, per meter.
     void RecordSample(BenchMeter& meter);
+    // The meter a sample of dialog goes to, or nothing when the tile is gone
+    // or the name typed cannot be recorded (said in a box).
+    BenchMeter* SampleMeter(const std::string& serial, SampleDialog* dialog);
     void SampleWhenStable(const std::string& serial);
     void SampleNow(const std::string& serial);
     void WriteSample(BenchMeter& meter, SampleDialog* dialog);
