@@ -74,19 +74,7 @@ int64_t BenchModel::NextDueMs() const
     return next;
 }
 
-void BenchModel::RunUntil(int64_t untilMs)
-{
-    for (;;) {
-        const int64_t now = clock_.NowMs();
-        const int64_t next = NextDueMs();
-        if (next > untilMs) {
-            clock_.SleepMs(untilMs - now);
-            return;
-        }
-        clock_.SleepMs(next - now);
-        RunDue();
-    }
-}
+void BenchModel::RunUntil(int64_t untilMs) { RunDueUntil(clock_, *this, untilMs); }
 
 BenchMeter* BenchModel::Find(const std::string& serial) const
 {

@@ -28,6 +28,23 @@ public:
     void SleepMs(int64_t ms) override;
 };
 
+// Runs work's due steps (work.NextDueMs(), work.RunDue()) up to untilMs,
+// sleeping on clock between them: how a scheduler is run on a virtual clock
+// by tests and benchmarks.
+template <typename Work> void RunDueUntil(MeterClock& clock, Work& work, int64_t untilMs)
+{
+    for (;;) {
+        const int64_t now = clock.NowMs();
+        const int64_t next = work.NextDueMs();
+        if (next > untilMs) {
+            clock.SleepMs(untilMs - now);
+            return;
+        }
+        clock.SleepMs(next - now);
+        work.RunDue();
+    }
+}
+
 // The local offset from UTC in seconds (east positive) at that moment, by the
 // rules of the process's time zone.
 int32_t LocalUtcOffsetS(int64_t utcMs);

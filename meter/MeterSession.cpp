@@ -350,18 +350,6 @@ void MeterScheduler::RunDue()
     ArmReopen(clock_.NowMs());
 }
 
-void MeterScheduler::RunUntil(int64_t untilMs)
-{
-    for (;;) {
-        const int64_t now = clock_.NowMs();
-        const int64_t next = NextDueMs();
-        if (next > untilMs) {
-            clock_.SleepMs(untilMs - now);
-            return;
-        }
-        clock_.SleepMs(next - now);
-        RunDue();
-    }
-}
+void MeterScheduler::RunUntil(int64_t untilMs) { RunDueUntil(clock_, *this, untilMs); }
 
 }  // namespace tirevo

@@ -80,13 +80,7 @@ protected:
         std::sort(out.begin(), out.end());
         return out;
     }
-    Finished Verify() const
-    {
-        CliProcess::Setup setup;
-        setup.args = {"verify", "--records", dir_.Path().string()};
-        setup.cwd = dir_.Path();
-        return RunCli(setup);
-    }
+    Finished Verify() const { return clitest::RunVerify(dir_.Path()); }
 
     TempDir dir_;
 };

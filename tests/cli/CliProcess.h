@@ -341,4 +341,13 @@ inline Finished RunCli(const CliProcess::Setup& setup)
     return child.Wait();
 }
 
+// tirevo-cli verify on a records folder, run from it.
+inline Finished RunVerify(const std::filesystem::path& records)
+{
+    CliProcess::Setup setup;
+    setup.args = {"verify", "--records", records.string()};
+    setup.cwd = records;
+    return RunCli(setup);
+}
+
 }  // namespace clitest

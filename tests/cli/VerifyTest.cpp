@@ -77,13 +77,7 @@ protected:
             trail.Append(tirevo::LogClosedEvent((dir_ / "lab.txt").string(), 1, tirevo::Sha256Hex(kLog)))
                 .written);
     }
-    Finished RunVerify() const
-    {
-        CliProcess::Setup setup;
-        setup.args = {"verify", "--records", dir_.Path().string()};
-        setup.cwd = dir_.Path();
-        return RunCli(setup);
-    }
+    Finished RunVerify() const { return clitest::RunVerify(dir_.Path()); }
 
     TempDir dir_;
 };
